@@ -1,0 +1,22 @@
+// Where the program's files lie: everything beside the executable.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace glimmerfen {
+
+inline constexpr std::size_t kMaxPath = 260;
+
+struct ProgramPaths {
+    std::string exePath; // full path of the executable
+    std::string exeDir;  // drive and directory, ending with a backslash (or slash on POSIX paths)
+    std::string iniPath; // exeDir + "Glimmerfen.ini"
+    std::string appName; // executable's file name without extension
+};
+
+// Splits the executable's path. Fails (nullopt, with a reason in error) when the INI path would not
+// fit in kMaxPath characters with its terminator.
+std::optional<ProgramPaths> ComputeProgramPaths(const std::string& exeFullPath, std::string* error = nullptr);
+
+} // namespace glimmerfen

@@ -1,0 +1,56 @@
+// The settings record and its INI file section "Setting".
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "app/SharedText.h"
+
+namespace glimmerfen {
+
+// One field per key of section "Setting", named like the key. The integers are read by the timer
+// threads while the user-interface thread changes them, so each is an atomic word.
+struct AppSettings {
+    std::atomic<int> InitFlag{0};
+    std::atomic<int> LogOut{0};
+    std::atomic<int> LogSetDays{0};
+    std::atomic<int> LogChkOkPc{0};
+    std::atomic<int> LogChkDisMsg{0};
+    std::atomic<int> ViewTime{0};
+    std::atomic<int> StartDlg{0};
+    std::atomic<int> TopDlg{0};
+    std::atomic<int> DlgPopFlag{0};
+    std::atomic<int> DlgPopCloseFlag{0};
+    std::atomic<int> DlgPopTime{0};
+    std::atomic<int> DlgPopChkOkPc{0};
+    std::atomic<int> DisJuncPcFlag{0};
+    std::atomic<int> DisJuncOkPcFlag{0};
+    std::atomic<int> DisJuncNgPcFlag{0};
+    SharedText DisJuncOkPcStr;
+    SharedText DisJuncNgPcStr;
+    std::atomic<int> DisJuncFileFlag{0};
+    SharedText DisJuncFileStr;
+    std::atomic<int> DisJuncTimerFlag{0};
+    std::atomic<int> DisJuncTimer{0};
+    std::atomic<int> ThreadLevel1{0};
+    std::atomic<int> ThreadLevel2{0};
+    std::atomic<int> CycleTime1{0};
+    std::atomic<int> CycleTime2{0};
+    std::atomic<int> CycleTime3{0};
+    std::atomic<int> IntermitCheck{0};
+    SharedText MsgFrom;
+    std::atomic<int> ChkStartUp{0};
+};
+
+inline constexpr const char* kSettingSection = "Setting";
+inline constexpr const char* kIniFileName = "Glimmerfen.ini";
+
+// Reads every key in table order with its default.
+void LoadSettings(AppSettings& settings, const std::string& iniPath);
+
+// Writes the keys in the exit order; the four thread keys only while IntermitCheck is 0. CycleTime3
+// and IntermitCheck are never written. With includeMsgFrom false (the option sheet's Apply) MsgFrom is
+// left out.
+void SaveSettings(const AppSettings& settings, const std::string& iniPath, bool includeMsgFrom = true);
+
+} // namespace glimmerfen

@@ -1,0 +1,141 @@
+// Cost of one poll, the indexed engine beside the plain linear walk, both fed by the in-process server.
+//
+//   Steady: every session and open file is already in the table.
+//   Churn:  every poll the whole population is replaced by clients not seen before, so each poll
+//           inserts every entry and ages the previous ones out.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include "FakeServer.h"
+#include "LinearPoll.h"
+#include "app/Settings.h"
+#include "monitor/AccessMonitor.h"
+
+namespace glimmerfen {
+namespace {
+
+using testing::FakeServer;
+
+void Populate(FakeServer& server, int sessions, int filesPerSession, int generation) {
+    server.sessions.clear();
+    server.Files().clear();
+    char name[64];
+    for (int s = 0; s < sessions; ++s) {
+        std::snprintf(name, sizeof name, "PC%05d-%d", s, generation);
+        std::string client = name;
+        std::snprintf(name, sizeof name, "user%05d-%d", s, generation);
+        std::string user = name;
+        for (int f = 0; f < filesPerSession; ++f) {
+            std::snprintf(name, sizeof name, "\\share\\projects\\dir%d\\document%02d.docx", s % 97, f);
+            server.AddFile(user, name, static_cast<std::uint32_t>(s * 16 + f), 1, 0);
+        }
+        server.AddSession(std::move(client), std::move(user), 300, 20, 0, "Windows 10 Pro");
+    }
+}
+
+void Configure(AppSettings& settings, bool churn) {
+    // Churn removes the previous population in its first unseen poll.
+    settings.CycleTime1 = churn ? 1000 : 20;
+    settings.ViewTime = churn ? 0 : 30;
+}
+
+void Report(benchmark::State& state, const FakeServer& server, int filesPerSession) {
+    state.counters["entries"] =
+        static_cast<double>(server.sessions.size() * (filesPerSession == 0 ? 1 : filesPerSession));
+}
+
+void IndexedPoll(benchmark::State& state, bool churn) {
+    const int sessions = static_cast<int>(state.range(0));
+    const int files = static_cast<int>(state.range(1));
+    AppSettings settings;
+    Configure(settings, churn);
+    FakeServer server;
+    FakeServer other;
+    Populate(server, sessions, files, 0);
+    Populate(other, sessions, files, 1);
+    AccessMonitor monitor(settings, server);
+    monitor.CreateTable();
+    monitor.Poll();
+    for (auto _ : state) {
+        if (churn) {
+            // The other population takes the server's place, outside the timing.
+            state.PauseTiming();
+            std::swap(server.sessions, other.sessions);
+            std::swap(server.Files(), other.Files());
+            state.ResumeTiming();
+        }
+        monitor.Poll();
+    }
+    benchmark::DoNotOptimize(monitor.EntryCount());
+    Report(state, server, files);
+}
+
+void LinearWalkPoll(benchmark::State& state, bool churn) {
+    const int sessions = static_cast<int>(state.range(0));
+    const int files = static_cast<int>(state.range(1));
+    AppSettings settings;
+    Configure(settings, churn);
+    FakeServer server;
+    FakeServer other;
+    Populate(server, sessions, files, 0);
+    Populate(other, sessions, files, 1);
+    testing::LinearPoll reference;
+    reference.Poll(server, settings.CycleTime1, settings.ViewTime);
+    for (auto _ : state) {
+        if (churn) {
+            state.PauseTiming();
+            std::swap(server.sessions, other.sessions);
+            std::swap(server.Files(), other.Files());
+            state.ResumeTiming();
+        }
+        reference.Poll(server, settings.CycleTime1, settings.ViewTime);
+    }
+    benchmark::DoNotOptimize(reference.entryCount);
+    Report(state, server, files);
+}
+
+void BM_SteadyPoll(benchmark::State& state) {
+    IndexedPoll(state, false);
+}
+void BM_SteadyPollLinear(benchmark::State& state) {
+    LinearWalkPoll(state, false);
+}
+void BM_ChurnPoll(benchmark::State& state) {
+    IndexedPoll(state, true);
+}
+void BM_ChurnPollLinear(benchmark::State& state) {
+    LinearWalkPoll(state, true);
+}
+
+void AllSizes(benchmark::internal::Benchmark* b) {
+    for (int sessions : {10, 100, 1000, 10000}) {
+        for (int files : {0, 10}) {
+            b->Args({sessions, files});
+        }
+    }
+    b->ArgNames({"sessions", "files"})->Unit(benchmark::kMicrosecond);
+}
+
+// The linear walk is quadratic: 10,000 sessions with 10 files each would take minutes per poll.
+void ReferenceSizes(benchmark::internal::Benchmark* b) {
+    for (int sessions : {10, 100, 1000, 10000}) {
+        for (int files : {0, 10}) {
+            if (sessions * (files == 0 ? 1 : files) <= 10000) {
+                b->Args({sessions, files});
+            }
+        }
+    }
+    b->ArgNames({"sessions", "files"})->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_SteadyPoll)->Apply(AllSizes);
+BENCHMARK(BM_SteadyPollLinear)->Apply(ReferenceSizes);
+BENCHMARK(BM_ChurnPoll)->Apply(AllSizes);
+BENCHMARK(BM_ChurnPollLinear)->Apply(ReferenceSizes);
+
+} // namespace
+} // namespace glimmerfen
+
+BENCHMARK_MAIN();

@@ -1,0 +1,82 @@
+// The engine: polls the file server, keeps the access table, recognises new accesses.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "monitor/AccessTable.h"
+#include "monitor/Records.h"
+
+namespace glimmerfen {
+
+struct AppSettings;
+namespace platform {
+class ServerPlatform;
+}
+
+// What a reader on another thread sees: the table as it was between two changes.
+struct TableSnapshot {
+    bool hasTable = false;
+    std::int32_t entryCount = 0;
+    std::int32_t nextKey = 0;
+    std::vector<AccessEntry> entries; // newest first
+};
+
+class AccessMonitor {
+public:
+    AccessMonitor(AppSettings& settings, platform::ServerPlatform& server);
+    virtual ~AccessMonitor();
+    AccessMonitor(const AccessMonitor&) = delete;
+    AccessMonitor& operator=(const AccessMonitor&) = delete;
+
+    // An empty table with both counters at 0. Polls do nothing before it exists.
+    void CreateTable();
+    // Removes every entry and the table itself; from then on polls do nothing.
+    void ReleaseTable();
+
+    // One poll: enumerate, merge into the table, log new accesses, age out the unseen, apply the
+    // disconnection rules.
+    void Poll();
+
+    TableSnapshot Snapshot() const;
+
+    // Runs reader(const AccessTable* table, entryCount, nextKey) under the table's lock; table is null
+    // when there is none. The reader must not wait on another thread that may take this lock.
+    template <typename Reader>
+    auto Read(Reader&& reader) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reader(static_cast<const AccessTable*>(table_.get()), entryCount_, nextKey_);
+    }
+
+    std::int32_t EntryCount() const;
+
+protected:
+    // Called under the table lock for every new entry, right after it was added.
+    virtual void WriteAccessLine(std::int32_t key);
+    // Called under the table lock at the end of every poll.
+    virtual void ApplyDisconnectRules();
+
+    AppSettings& settings_;
+    platform::ServerPlatform& server_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<AccessTable> table_;
+    std::int32_t entryCount_ = 0;
+    std::int32_t nextKey_ = 0;
+
+private:
+    // Texts of a session shared by its session entry and its open-file entries, made once per poll.
+    struct SessionTexts;
+    void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
+    void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
+                       std::uint64_t poll);
+    void Merge(std::optional<std::int32_t> match, std::uint64_t poll);
+    void Age(std::uint64_t poll);
+
+    std::uint64_t pollNumber_ = 0;
+    AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
+};
+
+} // namespace glimmerfen

@@ -1,0 +1,41 @@
+#include "monitor/NameList.h"
+
+#include "app/Settings.h"
+#include "platform/ansitext.h"
+
+namespace glimmerfen {
+
+std::vector<std::string_view> SplitList(std::string_view text) {
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            items.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return items;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && AnsiUpper(a) == AnsiUpper(b);
+}
+
+bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName) {
+    // A copy of the list as it is at this call; the user may replace it meanwhile.
+    const auto list = settings.DisJuncOkPcStr.Snapshot();
+    const std::string name = AnsiUpper(computerName);
+    bool acceptable = false;
+    for (std::string_view item : SplitList(*list)) {
+        if (item.size() == name.size() && AnsiUpper(item) == name) {
+            acceptable = true;
+        }
+    }
+    return acceptable;
+}
+
+} // namespace glimmerfen

@@ -1,0 +1,22 @@
+// ";"-separated lists of computer names or extensions, and the acceptable-PC test.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glimmerfen {
+
+struct AppSettings;
+
+// The items between ";" separators, in list order; empty items are skipped, nothing is trimmed. The
+// views point into text.
+std::vector<std::string_view> SplitList(std::string_view text);
+
+// Equal after upper-casing both in the ANSI code page (double-byte characters compared as they are).
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// True when the name equals an item of DisJuncOkPcStr, ignoring case. An empty name never does.
+bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName);
+
+} // namespace glimmerfen

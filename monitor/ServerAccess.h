@@ -1,0 +1,40 @@
+// The engine's view of the file server: enumerations, session deletion, and the texts made from them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "monitor/Records.h"
+#include "platform/netserver.h"
+
+namespace glimmerfen {
+
+// Every session, in the server's order. Rounds are repeated while the server reports more data; a
+// failing round ends the enumeration and keeps what the earlier rounds gave.
+std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server);
+
+// The resources opened by userName (all of them when userName is empty), with the same round rules.
+std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName);
+
+// Empty on success, otherwise string 57670 followed by "(Error:%d)" with the server's code.
+std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
+                              const std::string& userName);
+
+// "GUEST", "NOENCRYPTION" or "UNKNOWN"; the whole value is compared.
+const char* UserIdentWord(std::uint32_t userFlags);
+// "FILE READ", "FILE WRITE", ... or "UNKNOWN"; the whole value is compared.
+const char* PermissionWord(std::uint32_t permissions);
+
+// "%02d:%02d:%02d" of hours, minutes and seconds; hours are not limited to two digits.
+std::string FormatDuration(std::uint32_t seconds);
+
+// Local-time text "%d-%02d-%02d %02d:%02d:%02d" of an instant.
+std::string FormatLocalTime(std::int32_t instant);
+
+// The session's start: (text, instant) for now minus connectedSeconds.
+std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds);
+std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds, std::int32_t now);
+
+} // namespace glimmerfen

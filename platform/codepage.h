@@ -1,0 +1,25 @@
+// The system ANSI code page: the engine keeps every text as narrow bytes in it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace glimmerfen::platform {
+
+// Number of the ANSI code page in force (1252, 932, ...).
+unsigned AnsiCodePage();
+
+// True when the byte starts a double-byte character in the ANSI code page.
+bool IsLeadByte(unsigned char byte);
+
+// Case mapping of one single-byte character of the ANSI code page. Never called for the bytes of a
+// double-byte character.
+unsigned char UpperSingleByte(unsigned char byte);
+unsigned char LowerSingleByte(unsigned char byte);
+
+// Whole-string conversions between UTF-16 and the ANSI code page. Characters that have no
+// representation become the code page's default character.
+std::string WideToAnsi(std::u16string_view text);
+std::u16string AnsiToWide(std::string_view text);
+
+} // namespace glimmerfen::platform

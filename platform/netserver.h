@@ -1,0 +1,32 @@
+// The local file server's sessions and open files, one enumeration round at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "monitor/Records.h"
+
+namespace glimmerfen::platform {
+
+inline constexpr std::uint32_t kNetSuccess = 0;
+inline constexpr std::uint32_t kErrorMoreData = 234;
+inline constexpr std::uint32_t kErrorNotSupported = 50;
+
+// One round of an enumeration: the platform's result code (0 done, 234 more follow, anything else a
+// failure) and the records of the round, already converted to narrow text, appended to out.
+class ServerPlatform {
+public:
+    virtual ~ServerPlatform() = default;
+    virtual std::uint32_t SessionRound(std::uint32_t& resumeHandle, std::vector<SessionRecord>& out) = 0;
+    // An empty userName means no user filter.
+    virtual std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resumeHandle,
+                                        std::vector<OpenFileRecord>& out) = 0;
+    // Closes the sessions of clientArg ("\\\\" followed by the computer name) and userName.
+    virtual std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) = 0;
+};
+
+// The local server of this system (netapi32 on Windows; on other systems a server that has no sessions).
+ServerPlatform& LocalServer();
+
+} // namespace glimmerfen::platform

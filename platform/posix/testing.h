@@ -1,0 +1,15 @@
+// Test hooks of the portable platform layer. Only the posix build has them: on Windows the language
+// and the code page are the system's.
+#pragma once
+
+namespace glimmerfen::platform {
+
+// Switches the language of LoadText (Japanese or English) and the ANSI code page (932 or 1252; any
+// other number throws std::invalid_argument) for the whole process. Texts converted before the call
+// keep their bytes.
+void SetLanguageAndCodePageForTesting(bool japanese, unsigned codePage);
+
+// The language in force: true for Japanese.
+bool JapaneseTextsForTesting();
+
+} // namespace glimmerfen::platform

@@ -1,0 +1,49 @@
+// Private profile files through the Windows profile functions.
+#include "platform/profile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <string>
+
+#include "platform/ansitext.h"
+
+namespace glimmerfen::platform {
+
+int ProfileGetInt(const std::string& path, const char* section, const char* key, int defaultValue) {
+    // The function returns the signed value as an unsigned word; converting back gives negatives.
+    return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, path.c_str()));
+}
+
+std::string ProfileGetString(const std::string& path, const char* section, const char* key, const char* defaultValue,
+                             std::size_t bufferSize) {
+    if (bufferSize == 0) {
+        return {};
+    }
+    const DWORD size =
+        bufferSize > static_cast<std::size_t>(INT_MAX) ? static_cast<DWORD>(INT_MAX) : static_cast<DWORD>(bufferSize);
+    // Zero-filled: when the last character does not fit, some implementations leave the byte before
+    // the terminator unwritten, so the text is taken up to the first terminator, not by the count.
+    std::string buffer(size, '\0');
+    GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer.data(), size, path.c_str());
+    const std::size_t length = std::char_traits<char>::length(buffer.c_str());
+    buffer.resize(length);
+    // Never hand back half of a double-byte character cut at the end of the buffer.
+    return TruncateAnsi(std::move(buffer), length);
+}
+
+bool ProfileWriteString(const std::string& path, const char* section, const char* key, const char* value) {
+    if (value == nullptr) {
+        return WritePrivateProfileStringA(section, key, nullptr, path.c_str()) != FALSE;
+    }
+    // A line break inside a value would make the rest of it a line of its own, a key or even a section.
+    std::string line(value);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return WritePrivateProfileStringA(section, key, line.c_str(), path.c_str()) != FALSE;
+}
+
+} // namespace glimmerfen::platform

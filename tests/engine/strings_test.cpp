@@ -1,0 +1,137 @@
+// The string table: every text in English and in Japanese, as the bytes the program writes.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/codepage_fixture.h"
+#include "platform/codepage.h"
+#include "platform/strings.h"
+#include "res/resource.h"
+#ifndef _WIN32
+#include "res/string_table.h"
+#endif
+
+namespace glimmerfen {
+namespace {
+
+using platform::LoadText;
+using test::CodePage1252Test;
+using test::CodePage932Test;
+
+struct Text {
+    unsigned id;
+    std::string english;
+    std::u16string japanese;
+};
+
+const std::vector<Text>& AllTexts() {
+    static const std::vector<Text> texts = {
+        {IDS_ABOUTBOX, "Glimmerfen Cheker Version information(&A)...", u"Glimmerfen Cheker のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+        {IDS_OPTION_CAPTION, "Glimmerfen Checker Option setup", u"Glimmerfen Checker の設定"},
+        {IDS_ASK_STARTUP, "Does it register with start-up?", u"Glimmerfen Checherをスタートアップに登録しますか？"},
+        {IDS_NO_HELP_FILE, "There is no help file.", u"ヘルプファイルがありません"},
+        {IDS_DISCONNECT_ERROR, "Disconnect Error ", u"切断に失敗しました"},
+        {IDS_DISCONNECT_MANUAL, "Disconnect manually", u"手動切断"},
+        {IDS_DISCONNECT_NOT_ACCEPTABLE, "Disconnect automatically for no-Acceptable PC", u"許可PC以外のため自動切断"},
+        {IDS_DISCONNECT_DENIED, "Disconnect automatically for the Denied PC", u"拒否PCのため自動切断"},
+        {IDS_DISCONNECT_EXTENSION, "Disconnect automatically for detecting an extention", u"を検知し自動切断"},
+        {IDS_DISCONNECT_TIME_LIMIT, "seconds Since access time passed, it disconnect automatically.",
+         u"秒のアクセス時間が経過し自動切断"},
+        {IDS_ASK_TARGET_ACCEPTABLE,
+         "The target of Disconnect automatically serves as Denied PC.\n Is it aimed at the Acceptable PC ?",
+         u"自動切断の対象が拒否PCとなっています。\n許可PCを対象としますか？"},
+        {IDS_ASK_TARGET_DENIED,
+         "The target of Disconnect automatically serves as Acceptable PC.\n Is it aimed at the Denied PC ?",
+         u"自動切断の対象が許可PCとなっています。\n拒否PCを対象としますか？"},
+        {IDS_EXPLORER_FAILED, "Starting of Explorer went wrong.", u"エクスプローラーの起動に失敗しました"},
+        {IDS_LOG_SAVE_FAILED, "Preservation of a log went wrong.", u"ログの保存に失敗しました"},
+        {IDS_OBJECTS, "objects", u"個のオブジェクト"},
+        {IDS_COL_CLIENT_NAME, "Client name", u"クライアント名"},
+        {IDS_COL_USER_NAME, "User name", u"ユーザー名"},
+        {IDS_COL_OPENS, "Opens", u"アクセス数"},
+        {IDS_COL_START_TIME, "Connection start time", u"接続開始時間"},
+        {IDS_COL_CONNECTED_TIME, "Connection time", u"接続時間"},
+        {IDS_COL_IDLE_TIME, "Connection idol time", u"アイドル時間"},
+        {IDS_COL_USER_IDENT, "User Identification", u"ユーザー識別"},
+        {IDS_COL_CLIENT_TYPE, "Client type", u"クライアントタイプ"},
+        {IDS_COL_PROCESS_ID, "Process ID", u"プロセスID"},
+        {IDS_COL_OPERATION, "Operation", u"操作"},
+        {IDS_COL_LOCKS, "Locks", u"ロック数"},
+        {IDS_COL_PATH_NAME, "Path name", u"パス名"},
+        {IDS_COL_DISCONNECT_MESSAGE, "Message for disconnect", u"切断メッセージ"},
+        {IDS_ALREADY_RUNNING, "Glimmerfen Checker has started", u"Glimmerfen Checkerは起動してます"},
+    };
+    return texts;
+}
+
+TEST_F(CodePage1252Test, EveryTextInEnglish) {
+    for (const Text& text : AllTexts()) {
+        EXPECT_EQ(LoadText(text.id), text.english) << text.id;
+    }
+}
+
+TEST_F(CodePage1252Test, EnglishTextsKeepTrailingSpacesAndLineBreaks) {
+    // The error text is followed directly by "(Error:%d)": its trailing space must survive.
+    EXPECT_EQ(LoadText(57670), "Disconnect Error ");
+    const std::string question = LoadText(57676);
+    EXPECT_NE(question.find(".\n Is it"), std::string::npos) << question;
+    EXPECT_EQ(LoadText(101), "Glimmerfen Cheker Version information(&A)...");
+}
+
+TEST_F(CodePage932Test, EveryTextInJapaneseAsShiftJis) {
+    for (const Text& text : AllTexts()) {
+        EXPECT_EQ(LoadText(text.id), platform::WideToAnsi(text.japanese)) << text.id;
+    }
+}
+
+TEST_F(CodePage932Test, JapaneseTextsHaveTheExpectedBytes) {
+    // 切断に失敗しました
+    EXPECT_EQ(LoadText(57670), "\x90\xd8\x92\x66\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd");
+    // Half-width katakana are single bytes of 932.
+    EXPECT_EQ(LoadText(101), "Glimmerfen Cheker \x82\xcc\xca\xde\xb0\xbc\xde\xae\xdd\x8f\xee\x95\xf1(&A)...");
+    // A real line break between the two sentences, and the full-width question mark.
+    EXPECT_EQ(LoadText(57677), "\x8e\xa9\x93\xae\x90\xd8\x92\x66\x82\xcc\x91\xce\x8f\xdb\x82\xaa\x8b\x96\x89\xc2"
+                               "PC\x82\xc6\x82\xc8\x82\xc1\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81\x42\n"
+                               "\x8b\x91\x94\xdb"
+                               "PC\x82\xf0\x91\xce\x8f\xdb\x82\xc6\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48");
+}
+
+TEST(StringTable, UnknownIdsAreEmpty) {
+    // Ids inside the table's range that have no text, and ids far outside it.
+    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57696u, 65535u}) {
+        EXPECT_EQ(LoadText(id), "") << id;
+    }
+}
+
+#ifndef _WIN32
+TEST(StringTable, GeneratedTableHasExactlyTheTextsOfBothLanguages) {
+    // An id present in only one of en.rc and ja.rc has a null text in the generated table; an id
+    // the resources gained or lost shows up as a difference from the list above.
+    std::vector<unsigned> generated;
+    for (const res::StringEntry& entry : res::StringTable()) {
+        EXPECT_NE(entry.english, nullptr) << entry.id;
+        EXPECT_NE(entry.japanese, nullptr) << entry.id;
+        generated.push_back(entry.id);
+    }
+    std::vector<unsigned> expected;
+    for (const Text& text : AllTexts()) {
+        expected.push_back(text.id);
+    }
+    EXPECT_EQ(generated, expected);
+}
+
+TEST(StringTable, LanguageFollowsTheTestSwitch) {
+    {
+        GF_USE_CODE_PAGE_OR_SKIP(932);
+        EXPECT_EQ(LoadText(57671), "\x8e\xe8\x93\xae\x90\xd8\x92\x66");
+    }
+    {
+        GF_USE_CODE_PAGE_OR_SKIP(1252);
+        EXPECT_EQ(LoadText(57671), "Disconnect manually");
+    }
+}
+#endif
+
+} // namespace
+} // namespace glimmerfen

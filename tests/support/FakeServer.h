@@ -1,0 +1,129 @@
+// An in-process file server for tests and benchmarks: serves the sessions and open files it is given,
+// in rounds of a chosen size, and records the deletions it is asked for.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/netserver.h"
+
+namespace glimmerfen::testing {
+
+class FakeServer final : public platform::ServerPlatform {
+public:
+    struct Deletion {
+        std::string clientArg;
+        std::string userName;
+        bool operator==(const Deletion&) const = default;
+    };
+
+    std::vector<SessionRecord> sessions;
+
+    std::size_t pageSize = 0;             // records per round; 0 = all in one round
+    int failSessionRound = 0;             // 1-based round of the session enumeration that fails; 0 = none
+    int failFileRound = 0;                // the same for every open-file enumeration
+    std::uint32_t failCode = 5;           // code returned by a failing round
+    std::uint32_t deleteResult = 0;       // what DeleteSession answers
+    std::vector<Deletion> deletions;      // every DeleteSession call, in order
+    std::vector<std::string> fileQueries; // user filter of every open-file enumeration, in order
+
+    SessionRecord& AddSession(std::string client, std::string user, std::uint32_t connected = 60,
+                              std::uint32_t idle = 5, std::uint32_t flags = 0, std::string type = "Windows") {
+        SessionRecord s;
+        s.clientName = std::move(client);
+        s.userName = std::move(user);
+        s.connectedSeconds = connected;
+        s.idleSeconds = idle;
+        s.userFlags = flags;
+        s.clientType = std::move(type);
+        sessions.push_back(std::move(s));
+        return sessions.back();
+    }
+
+    OpenFileRecord& AddFile(std::string user, std::string path, std::uint32_t id = 1, std::uint32_t permissions = 1,
+                            std::uint32_t locks = 0) {
+        OpenFileRecord f;
+        f.userName = std::move(user);
+        f.pathName = std::move(path);
+        f.fileId = id;
+        f.permissions = permissions;
+        f.lockCount = locks;
+        dirty_ = true;
+        files_.push_back(std::move(f));
+        return files_.back();
+    }
+
+    void RemoveSession(const std::string& client, const std::string& user) {
+        std::erase_if(sessions, [&](const SessionRecord& s) { return s.clientName == client && s.userName == user; });
+    }
+    void CloseFiles(const std::string& user) {
+        dirty_ = true;
+        std::erase_if(files_, [&](const OpenFileRecord& f) { return f.userName == user; });
+    }
+    // Every open file of the server, to change in place.
+    std::vector<OpenFileRecord>& Files() {
+        dirty_ = true;
+        return files_;
+    }
+
+    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+        return Round(sessions, resume, out, failSessionRound, sessionRounds_);
+    }
+
+    std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resume,
+                                std::vector<OpenFileRecord>& out) override {
+        if (resume == 0) {
+            fileQueries.push_back(userName);
+        }
+        if (userName.empty()) {
+            return Round(files_, resume, out, failFileRound, fileRounds_);
+        }
+        if (dirty_) {
+            byUser_.clear();
+            for (const OpenFileRecord& f : files_) {
+                byUser_[f.userName].push_back(f);
+            }
+            dirty_ = false;
+        }
+        const auto found = byUser_.find(userName);
+        return Round(found == byUser_.end() ? none_ : found->second, resume, out, failFileRound, fileRounds_);
+    }
+
+    std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) override {
+        deletions.push_back({clientArg, userName});
+        return deleteResult;
+    }
+
+private:
+    template <typename Record, typename Resume>
+    std::uint32_t Round(const std::vector<Record>& all, Resume& resume, std::vector<Record>& out, int failRound,
+                        int& roundCounter) {
+        if (resume == 0) {
+            roundCounter = 0;
+        }
+        ++roundCounter;
+        if (failRound != 0 && roundCounter == failRound) {
+            return failCode;
+        }
+        const std::size_t begin = static_cast<std::size_t>(resume);
+        const std::size_t count = pageSize == 0 ? all.size() : pageSize;
+        const std::size_t end = std::min(all.size(), begin + count);
+        out.insert(out.end(), all.begin() + static_cast<std::ptrdiff_t>(std::min(begin, all.size())),
+                   all.begin() + static_cast<std::ptrdiff_t>(end));
+        resume = static_cast<Resume>(end);
+        return end < all.size() ? platform::kErrorMoreData : platform::kNetSuccess;
+    }
+
+    std::vector<OpenFileRecord> files_;
+    std::unordered_map<std::string, std::vector<OpenFileRecord>> byUser_; // files_ by user, rebuilt when dirty
+    const std::vector<OpenFileRecord> none_;
+    bool dirty_ = true;
+    int sessionRounds_ = 0;
+    int fileRounds_ = 0;
+};
+
+} // namespace glimmerfen::testing
