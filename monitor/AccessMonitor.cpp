@@ -4,7 +4,11 @@
 
 #include "app/Settings.h"
 #include "monitor/ServerAccess.h"
+#include "monitor/NameList.h"
+#include "platform/ansitext.h"
 #include "platform/netserver.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 
 namespace glimmerfen {
 
@@ -184,6 +188,92 @@ void AccessMonitor::Age(std::uint64_t poll) {
 
 void AccessMonitor::WriteAccessLine(std::int32_t) {}
 
-void AccessMonitor::ApplyDisconnectRules() {}
+void AccessMonitor::WriteDisconnectLine(const std::string&, const std::string&, const std::string&) {}
+
+void AccessMonitor::DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition) {
+    // The session is closed every time a rule selects the entry, marked or not.
+    const std::string result = DisconnectSession(server_, "\\\\" + entry.clientName, entry.userName);
+    if (!logCondition || entry.disconnected != 0) {
+        return;
+    }
+    WriteDisconnectLine(entry.clientName, entry.userName, result.empty() ? ruleMessage : result);
+    entry.disconnected = 1;
+}
+
+std::string ExtensionText(std::string_view pathName) {
+    const std::size_t dot = pathName.find('.');
+    return AnsiLower(dot == std::string_view::npos ? pathName : pathName.substr(dot + 1));
+}
+
+void AccessMonitor::ApplyDisconnectRules() {
+    if (!table_) {
+        return;
+    }
+    const AppSettings& s = settings_;
+
+    // Acceptable PC: every client not on the list.
+    if (s.DisJuncPcFlag == 1 && s.DisJuncOkPcFlag == 1) {
+        const auto list = s.DisJuncOkPcStr.Snapshot();
+        if (!list->empty()) {
+            const CaseFreeNameSet acceptable(*list);
+            const std::string message = platform::LoadText(IDS_DISCONNECT_NOT_ACCEPTABLE);
+            table_->ForEach([&](AccessEntry& e) {
+                if (!e.clientName.empty() && !acceptable.Contains(e.clientName)) {
+                    DisconnectEntry(e, message, true);
+                }
+            });
+        }
+    }
+
+    // Denied PC: item by item, so an entry named twice is disconnected twice (and logged once).
+    if (s.DisJuncPcFlag == 1 && s.DisJuncNgPcFlag == 1) {
+        const auto list = s.DisJuncNgPcStr.Snapshot();
+        if (!list->empty()) {
+            const std::string message = platform::LoadText(IDS_DISCONNECT_DENIED);
+            for (std::string_view item : SplitList(*list)) {
+                const std::string upperItem = AnsiUpper(item);
+                table_->ForEach([&](AccessEntry& e) {
+                    if (e.clientName.size() == upperItem.size() && AnsiUpper(e.clientName) == upperItem) {
+                        DisconnectEntry(e, message, true);
+                    }
+                });
+            }
+        }
+    }
+
+    // Extension: the text after the first "." of the path, whichever directory it stands in.
+    if (s.DisJuncFileFlag == 1) {
+        const auto list = s.DisJuncFileStr.Snapshot();
+        if (!list->empty()) {
+            const std::string suffix = platform::LoadText(IDS_DISCONNECT_EXTENSION);
+            std::vector<std::pair<AccessEntry*, std::string>> extensions;
+            table_->ForEach([&](AccessEntry& e) {
+                if (!e.pathName.empty()) {
+                    extensions.emplace_back(&e, ExtensionText(e.pathName));
+                }
+            });
+            for (std::string_view item : SplitList(*list)) {
+                const std::string lowerItem = AnsiLower(item);
+                for (auto& [entry, extension] : extensions) {
+                    if (extension == lowerItem) {
+                        DisconnectEntry(*entry, extension + suffix, true);
+                    }
+                }
+            }
+        }
+    }
+
+    // Time limit: compared as unsigned. Session entries are disconnected without a line, so again at
+    // every poll while they stay in the table.
+    if (s.DisJuncTimerFlag == 1 && s.DisJuncTimer != 0) {
+        const int limit = s.DisJuncTimer;
+        const std::string message = std::to_string(limit) + platform::LoadText(IDS_DISCONNECT_TIME_LIMIT);
+        table_->ForEach([&](AccessEntry& e) {
+            if (e.connectedSeconds > static_cast<std::uint32_t>(limit)) {
+                DisconnectEntry(e, message, !e.pathName.empty());
+            }
+        });
+    }
+}
 
 } // namespace glimmerfen

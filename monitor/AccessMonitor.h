@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "monitor/AccessTable.h"
@@ -24,6 +26,10 @@ struct TableSnapshot {
     std::int32_t nextKey = 0;
     std::vector<AccessEntry> entries; // newest first
 };
+
+// The extension text of a path for the extension rule: what follows its first ".", or the whole path
+// when it has none, lower-cased in the ANSI code page.
+std::string ExtensionText(std::string_view pathName);
 
 class AccessMonitor {
 public:
@@ -56,8 +62,11 @@ public:
 protected:
     // Called under the table lock for every new entry, right after it was added.
     virtual void WriteAccessLine(std::int32_t key);
-    // Called under the table lock at the end of every poll.
+    // Called under the table lock at the end of every poll: the four automatic disconnection rules.
     virtual void ApplyDisconnectRules();
+    // Appends a disconnect line (under the table lock, from the rules).
+    virtual void WriteDisconnectLine(const std::string& clientName, const std::string& userName,
+                                     const std::string& message);
 
     AppSettings& settings_;
     platform::ServerPlatform& server_;
@@ -74,6 +83,8 @@ private:
                        std::uint64_t poll);
     void Merge(std::optional<std::int32_t> match, std::uint64_t poll);
     void Age(std::uint64_t poll);
+    // Disconnects the entry's session; logs it once per entry when the rule's log condition holds.
+    void DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition);
 
     std::uint64_t pollNumber_ = 0;
     AccessEntry values_; // scratch for the values of one record, reused to keep its buffers

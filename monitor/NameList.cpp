@@ -38,4 +38,14 @@ bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName) 
     return acceptable;
 }
 
+CaseFreeNameSet::CaseFreeNameSet(std::string_view listText) {
+    for (std::string_view item : SplitList(listText)) {
+        items_.insert(AnsiUpper(item));
+    }
+}
+
+bool CaseFreeNameSet::Contains(std::string_view name) const {
+    return !name.empty() && items_.count(AnsiUpper(name)) != 0;
+}
+
 } // namespace glimmerfen

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace glimmerfen {
@@ -18,5 +19,16 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
 // True when the name equals an item of DisJuncOkPcStr, ignoring case. An empty name never does.
 bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName);
+
+// The items of a list upper-cased once, for testing many names against one list.
+class CaseFreeNameSet {
+public:
+    explicit CaseFreeNameSet(std::string_view listText);
+    bool Contains(std::string_view name) const;
+    bool Empty() const { return items_.empty(); }
+
+private:
+    std::unordered_set<std::string> items_;
+};
 
 } // namespace glimmerfen
