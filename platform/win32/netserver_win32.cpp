@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "platform/ansitext.h"
 #include "platform/codepage.h"

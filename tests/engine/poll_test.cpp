@@ -1,7 +1,9 @@
 // The poll: which accesses become entries, when they are new, how they age out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "FakeServer.h"
 #include "LinearPoll.h"
@@ -292,6 +294,49 @@ TEST_F(PollTest, FailedFileRoundKeepsEarlierRounds) {
     monitor.Poll();
     EXPECT_EQ(monitor.newClients,
               (std::vector<std::string>{"|alice|\\f0", "|alice|\\f1", "|alice|\\f2", "|alice|\\f3"}));
+}
+
+// Readers on other threads take the table between two polls, never in the middle of one: with every
+// poll replacing the whole population, a snapshot holds exactly one population.
+TEST(PollConcurrency, ReadersSeeWholePolls) {
+    AppSettings settings;
+    settings.CycleTime1 = 1000;
+    settings.ViewTime = 0; // the previous population goes in the next poll
+    FakeServer a, b;
+    for (int i = 0; i < 200; ++i) {
+        a.AddSession("A" + std::to_string(i), "u");
+        b.AddSession("B" + std::to_string(i), "u");
+    }
+    FakeServer server;
+    AccessMonitor monitor(settings, server);
+    monitor.CreateTable();
+    std::atomic<bool> done{false};
+    std::thread poller([&] {
+        for (int poll = 0; poll < 200; ++poll) {
+            server.sessions = (poll % 2 == 0 ? a : b).sessions;
+            monitor.Poll();
+        }
+        done = true;
+    });
+    int checked = 0;
+    while (!done) {
+        const TableSnapshot t = monitor.Snapshot();
+        ASSERT_EQ(static_cast<std::size_t>(t.entryCount), t.entries.size());
+        if (!t.entries.empty()) {
+            const char population = t.entries.front().clientName[0];
+            ASSERT_EQ(t.entries.size(), 200u);
+            for (const AccessEntry& e : t.entries) {
+                ASSERT_EQ(e.clientName[0], population);
+            }
+        }
+        const std::int32_t count = monitor.Read([](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
+            return table == nullptr ? -1 : static_cast<std::int32_t>(table->Size()) - entryCount;
+        });
+        ASSERT_EQ(count, 0);
+        ++checked;
+    }
+    poller.join();
+    EXPECT_GT(checked, 0);
 }
 
 // The indexed poll must behave exactly like the plain linear walk, including the odd cases where a

@@ -38,8 +38,8 @@ TEST_F(WineBuiltinNetApiTest, DeletionReportsNotSupportedAndTheProcessLives) {
     EXPECT_EQ(DisconnectSession(LocalServer(), "\\\\PC01", "alice"), expected);
 }
 
-// NetSessionEnum reports success but leaves the buffer and the counts as they were: the layer must
-// start from a null buffer and zero counts, or it reads garbage.
+// NetSessionEnum reports success without setting the buffer or the counts, and NetFileEnum fails with
+// 50: no records, again and again.
 TEST_F(WineBuiltinNetApiTest, EnumerationsGiveNoRecords) {
     for (int poll = 0; poll < 3; ++poll) {
         EXPECT_TRUE(EnumerateSessions(LocalServer()).empty());

@@ -122,17 +122,18 @@ protected:
         WriteWholeFile(scenario_, Utf8(text));
         SetEnvironmentVariableW(L"GLIMMERFEN_SIM_SCENARIO", scenario_.c_str());
         ASSERT_EQ(scenarioStatus_(), 0) << "scenario line not understood";
+        bufferStats_(&outstandingBefore_, &badFreesBefore_);
     }
 
     std::string Deletions() const { return ReadWholeFile(deletions_); }
 
-    // Every buffer the server handed out was freed once, and nothing else was freed.
+    // Every buffer the server handed out since UseScenario was freed once, and nothing else was freed.
     void ExpectBuffersReleased() const {
-        DWORD outstanding = 99;
-        DWORD badFrees = 99;
+        DWORD outstanding = 0;
+        DWORD badFrees = 0;
         bufferStats_(&outstanding, &badFrees);
-        EXPECT_EQ(outstanding, 0u);
-        EXPECT_EQ(badFrees, 0u);
+        EXPECT_EQ(outstanding, outstandingBefore_) << "buffers not freed";
+        EXPECT_EQ(badFrees, badFreesBefore_) << "buffers freed twice or never handed out";
     }
 
     HMODULE netapi_ = nullptr;
@@ -141,6 +142,8 @@ protected:
     std::wstring dir_;
     std::wstring scenario_;
     std::wstring deletions_;
+    DWORD outstandingBefore_ = 0;
+    DWORD badFreesBefore_ = 0;
 };
 
 // Enumerations ------------------------------------------------------------------------------------
@@ -453,6 +456,32 @@ TEST_F(NetApiTest, ScenarioStepsPlayAtTheirTimes) {
     EXPECT_FALSE(has(sessions, "EARLY"));
     EXPECT_GE(elapsed(), 2000u);
     EXPECT_EQ(ClientNames(sessions), (std::vector<std::string>{"LATE"}));
+}
+
+// Without a scenario the server makes up clients that come, open files and go (the demonstration).
+TEST_F(NetApiTest, WithoutAScenarioClientsComeAndOpenFiles) {
+    SetEnvironmentVariableW(L"GLIMMERFEN_SIM_SCENARIO", nullptr);
+    SetEnvironmentVariableW(L"GLIMMERFEN_SIM_SEED", L"7");
+    ASSERT_EQ(scenarioStatus_(), -2);
+    const ULONGLONG start = GetTickCount64();
+    bool sawFile = false;
+    while (!sawFile && GetTickCount64() - start < 30000) {
+        for (const SessionRecord& session : EnumerateSessions(LocalServer())) {
+            EXPECT_FALSE(session.clientName.empty());
+            EXPECT_FALSE(session.userName.empty());
+            const std::vector<OpenFileRecord> files = EnumerateOpenFiles(LocalServer(), session.userName);
+            // A file may open between the two calls, at most one per client and second.
+            EXPECT_LE(files.size(), static_cast<std::size_t>(session.openCount) + 1) << session.clientName;
+            for (const OpenFileRecord& file : files) {
+                EXPECT_EQ(file.userName, session.userName);
+                EXPECT_EQ(file.pathName.find(":\\"), 1u) << file.pathName;
+                sawFile = true;
+            }
+        }
+        Sleep(50);
+    }
+    SetEnvironmentVariableW(L"GLIMMERFEN_SIM_SEED", nullptr);
+    EXPECT_TRUE(sawFile);
 }
 
 // The stand-in's own contract, as far as the program could trip over it.
