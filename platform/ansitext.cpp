@@ -14,7 +14,10 @@ std::string MapSingleBytes(std::string_view text, MapByte map) {
     std::size_t i = 0;
     while (i < out.size()) {
         const auto byte = static_cast<unsigned char>(out[i]);
-
+        if (platform::IsLeadByte(byte)) {
+            i += 2;
+            continue;
+        }
         out[i] = static_cast<char>(map(byte));
         ++i;
     }
@@ -35,10 +38,8 @@ std::string TruncateAnsi(std::string text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) {
         return text;
     }
-    std::size_t end = maxBytes;
-    if (end > 0 && platform::IsLeadByte(static_cast<unsigned char>(text[end - 1]))) --end;
-    text.resize(end);
-    return text;
+    // Only a walk from the start tells lead bytes from trail bytes.
+    std::size_t end = 0;
     while (end < text.size()) {
         const auto byte = static_cast<unsigned char>(text[end]);
         const std::size_t length = platform::IsLeadByte(byte) && end + 1 < text.size() ? 2 : 1;

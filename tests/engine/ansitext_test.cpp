@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -208,6 +209,32 @@ TEST_F(CodePage932Test, ConversionsReplaceWhatTheCodePageLacks) {
     EXPECT_EQ(platform::AnsiToWide("\x85\x40z"), u"\u30fbz");
     // Bytes that are no character of 932 still give a character of their own.
     EXPECT_EQ(platform::AnsiToWide("\x80\xa0\xfd\xff"), u"\u0080\uf8f0\uf8f1\uf8f3");
+}
+
+TEST_F(CodePage932Test, ConversionsFromManyThreadsAtOnce) {
+    // The poll, the list refresh and the user-interface thread convert at the same time; a shared
+    // converter state would mix their bytes (and the thread sanitizer would report it).
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 300;
+    std::vector<int> wrong(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &wrong] {
+            const std::u16string name = t % 2 == 0 ? u"営業部のPC" : u"表計算ファイル";
+            const std::string bytes = t % 2 == 0 ? kEi + "\x8b\xc6\x95\x94\x82\xccPC"
+                                                 : kHyo + "\x8c\x76\x8e\x5a\x83\x74\x83\x40\x83\x43\x83\x8b";
+            for (int i = 0; i < kRounds; ++i) {
+                if (platform::WideToAnsi(name) != bytes || platform::AnsiToWide(bytes) != name ||
+                    AnsiUpper(bytes + "x") != bytes + "X") {
+                    ++wrong[t];
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
 }
 
 TEST_F(CodePage1252Test, ConversionsOfWesternText) {
