@@ -281,20 +281,28 @@ TEST(ProfileWrite, FailsWhenTheDirectoryIsMissing) {
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no-such-dir"));
 }
 
-// Wine drops blank lines when it rewrites a file, Windows and the portable layer keep them: these cases
-// check where the new key goes among the lines that are not blank.
+// Wine drops blank lines when it rewrites a file; Windows and the portable layer keep them. The new key
+// follows the last line of its section that is not blank, directly, so blank lines that separate the
+// section from the next one stay after it.
 TEST(ProfileWrite, NewKeyGoesBeforeTheBlankLinesThatEndItsSection) {
     struct Case {
         const char* before;
         const char* section;
-        const char* after; // without blank lines
+        const char* nonBlank; // the file after the write, without blank lines
+        const char* adjacent; // the new key with the line before it
+        const char* kept;     // the whole file where blank lines are kept
     };
     const Case cases[] = {
-        {"[S1]\r\nk1=v1\r\n\r\n[S2]\r\nk2=v2\r\n", "S1", "[S1]\r\nk1=v1\r\nnew=x\r\n[S2]\r\nk2=v2\r\n"},
+        {"[S1]\r\nk1=v1\r\n\r\n[S2]\r\nk2=v2\r\n", "S1", "[S1]\r\nk1=v1\r\nnew=x\r\n[S2]\r\nk2=v2\r\n",
+         "k1=v1\r\nnew=x\r\n", "[S1]\r\nk1=v1\r\nnew=x\r\n\r\n[S2]\r\nk2=v2\r\n"},
         {"[S1]\r\nk1=v1\r\n; comment\r\n\r\n\r\n[S2]\r\nk2=v2\r\n", "S1",
-         "[S1]\r\nk1=v1\r\n; comment\r\nnew=x\r\n[S2]\r\nk2=v2\r\n"},
-        {"[S]\r\n\r\nk=1\r\n\r\n", "S", "[S]\r\nk=1\r\nnew=x\r\n"},
-        {"[S]\r\nk=1\r\n\r\n", "T", "[S]\r\nk=1\r\n[T]\r\nnew=x\r\n"},
+         "[S1]\r\nk1=v1\r\n; comment\r\nnew=x\r\n[S2]\r\nk2=v2\r\n", "; comment\r\nnew=x\r\n",
+         "[S1]\r\nk1=v1\r\n; comment\r\nnew=x\r\n\r\n\r\n[S2]\r\nk2=v2\r\n"},
+        {"[S]\r\n\r\nk=1\r\n\r\n", "S", "[S]\r\nk=1\r\nnew=x\r\n", "k=1\r\nnew=x\r\n",
+         "[S]\r\n\r\nk=1\r\nnew=x\r\n\r\n"},
+        {"[S]\r\n\r\n[T]\r\n", "S", "[S]\r\nnew=x\r\n[T]\r\n", "[S]\r\nnew=x\r\n", "[S]\r\nnew=x\r\n\r\n[T]\r\n"},
+        {"[S]\r\nk=1\r\n\r\n", "T", "[S]\r\nk=1\r\n[T]\r\nnew=x\r\n", "[T]\r\nnew=x\r\n",
+         "[S]\r\nk=1\r\n\r\n[T]\r\nnew=x\r\n"},
     };
     TempDir dir;
     int n = 0;
@@ -302,7 +310,12 @@ TEST(ProfileWrite, NewKeyGoesBeforeTheBlankLinesThatEndItsSection) {
         const std::string ini = dir.File("case" + std::to_string(n++) + ".ini");
         WriteBytes(ini, c.before);
         ASSERT_TRUE(ProfileWriteString(ini, c.section, "new", "x"));
-        EXPECT_EQ(NonBlankLines(ReadBytes(ini)), c.after) << c.before;
+        const std::string after = ReadBytes(ini);
+        EXPECT_EQ(NonBlankLines(after), c.nonBlank) << c.before;
+        EXPECT_NE(after.find(c.adjacent), std::string::npos) << after;
+#ifndef _WIN32
+        EXPECT_EQ(after, c.kept);
+#endif
     }
 }
 
