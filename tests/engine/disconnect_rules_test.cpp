@@ -38,7 +38,8 @@ protected:
     }
 };
 
-class RulesTest : public ::testing::Test {
+// The rules' English messages; the Japanese ones are checked apart below.
+class RulesTest : public test::CodePage1252Test {
 protected:
     RulesTest() : monitor(settings, server) {
         settings.CycleTime1 = 20;
@@ -195,8 +196,15 @@ TEST_F(RulesTest, RulesReachEntriesNoLongerEnumerated) {
     EXPECT_EQ(monitor.lines.size(), 1u);
 }
 
-TEST_F(RulesTest, JapaneseMessagesUnder932) {
-    GF_USE_CODE_PAGE_OR_SKIP(932);
+class RulesJapaneseTest : public test::CodePage932Test {
+protected:
+    RulesJapaneseTest() : monitor(settings, server) { monitor.CreateTable(); }
+    AppSettings settings;
+    FakeServer server;
+    RulesMonitor monitor;
+};
+
+TEST_F(RulesJapaneseTest, ExtensionMessage) {
     settings.DisJuncFileFlag = 1;
     settings.DisJuncFileStr.Set("eml");
     server.AddSession("PC1", "alice");
