@@ -67,6 +67,36 @@ private:
     std::int64_t magnitude_ = 0;
 };
 
+// The same reading of a field 0 that lies wholly in memory (the common case), in one tight pass.
+// Digits are added without a range check until the number is far beyond 32 bits; from then on it
+// only saturates, so neither leading zeros nor long digit runs can overflow.
+std::int64_t LeadingNumber(const char* p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\r' || *p == '\v' || *p == '\f')) {
+        ++p;
+    }
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    constexpr std::uint64_t kFar = std::uint64_t{1} << 40;
+    std::uint64_t magnitude = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) {
+            break;
+        }
+        if (magnitude >= kFar) [[unlikely]] {
+            continue;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    return value < kMin ? kMin : (value > kMax ? kMax : value);
+}
+
 // Buffered writing of the kept lines, able to take back the end of what was written. A line is
 // written while its fate is still open (its time may stretch over several read pieces) and taken
 // back when it turns out to be too old; when the taken-back bytes had already gone to the file, the
@@ -162,8 +192,12 @@ public:
             if (end > pos && data[end - 1] == '\r') {
                 --end;
             }
-            Feed(data + pos, end - pos);
-            EndLine();
+            if (lineOpen_) {
+                Feed(data + pos, end - pos);
+                EndLine();
+            } else {
+                WholeLine(data + pos, end - pos, lf + 1 - pos);
+            }
             pos = lf + 1;
         }
     }
@@ -181,6 +215,21 @@ public:
     }
 
 private:
+    // The common case, a line that lies wholly in the piece just read: decided at once, and copied
+    // with its line end when that already is CR LF. withEnd counts the line end's bytes too.
+    void WholeLine(const char* line, std::size_t size, std::size_t withEnd) {
+        // A TAB is neither blank, sign nor digit, so the number stops at the end of field 0.
+        if (cutoff_ < LeadingNumber(line, line + size)) {
+            if (withEnd == size + 2) {
+                out_.Put(line, withEnd);
+            } else {
+                out_.Put(line, size);
+                out_.Put("\r\n", 2);
+            }
+        }
+        lineStart_ = out_.Position();
+    }
+
     void Feed(const char* data, std::size_t size) {
         if (size == 0) {
             return;

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "FakeServer.h"
@@ -46,7 +47,9 @@ void Report(benchmark::State& state, const FakeServer& server, int filesPerSessi
         static_cast<double>(server.sessions.size() * (filesPerSession == 0 ? 1 : filesPerSession));
 }
 
-void IndexedPoll(benchmark::State& state, bool churn) {
+// Runs poll(server, settings) once to fill the table, then once per iteration.
+template <typename PollOnce>
+void MeasurePolls(benchmark::State& state, bool churn, PollOnce&& poll) {
     const int sessions = static_cast<int>(state.range(0));
     const int files = static_cast<int>(state.range(1));
     AppSettings settings;
@@ -55,9 +58,7 @@ void IndexedPoll(benchmark::State& state, bool churn) {
     FakeServer other;
     Populate(server, sessions, files, 0);
     Populate(other, sessions, files, 1);
-    AccessMonitor monitor(settings, server);
-    monitor.CreateTable();
-    monitor.Poll();
+    poll(server, settings);
     for (auto _ : state) {
         if (churn) {
             // The other population takes the server's place, outside the timing.
@@ -66,34 +67,29 @@ void IndexedPoll(benchmark::State& state, bool churn) {
             std::swap(server.Files(), other.Files());
             state.ResumeTiming();
         }
-        monitor.Poll();
+        poll(server, settings);
     }
-    benchmark::DoNotOptimize(monitor.EntryCount());
     Report(state, server, files);
 }
 
-void LinearWalkPoll(benchmark::State& state, bool churn) {
-    const int sessions = static_cast<int>(state.range(0));
-    const int files = static_cast<int>(state.range(1));
-    AppSettings settings;
-    Configure(settings, churn);
-    FakeServer server;
-    FakeServer other;
-    Populate(server, sessions, files, 0);
-    Populate(other, sessions, files, 1);
-    testing::LinearPoll reference;
-    reference.Poll(server, settings.CycleTime1, settings.ViewTime);
-    for (auto _ : state) {
-        if (churn) {
-            state.PauseTiming();
-            std::swap(server.sessions, other.sessions);
-            std::swap(server.Files(), other.Files());
-            state.ResumeTiming();
+void IndexedPoll(benchmark::State& state, bool churn) {
+    std::unique_ptr<AccessMonitor> monitor;
+    MeasurePolls(state, churn, [&](FakeServer& server, AppSettings& settings) {
+        if (!monitor) {
+            monitor = std::make_unique<AccessMonitor>(settings, server);
+            monitor->CreateTable();
         }
+        monitor->Poll();
+    });
+    benchmark::DoNotOptimize(monitor->EntryCount());
+}
+
+void LinearWalkPoll(benchmark::State& state, bool churn) {
+    testing::LinearPoll reference;
+    MeasurePolls(state, churn, [&](FakeServer& server, AppSettings& settings) {
         reference.Poll(server, settings.CycleTime1, settings.ViewTime);
-    }
+    });
     benchmark::DoNotOptimize(reference.entryCount);
-    Report(state, server, files);
 }
 
 void BM_SteadyPoll(benchmark::State& state) {

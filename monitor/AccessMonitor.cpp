@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/Settings.h"
+#include "monitor/AccessLog.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/NameList.h"
 #include "platform/ansitext.h"
@@ -32,8 +33,8 @@ struct AccessMonitor::SessionTexts {
     }
 };
 
-AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server)
-    : settings_(settings), server_(server) {}
+AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log)
+    : settings_(settings), server_(server), log_(log) {}
 
 AccessMonitor::~AccessMonitor() = default;
 
@@ -86,23 +87,33 @@ void AccessMonitor::Poll() {
         files.push_back(EnumerateOpenFiles(server_, s.userName));
     }
 
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!table_) {
-        return;
-    }
-    const std::uint64_t poll = ++pollNumber_;
-    for (std::size_t i = 0; i < sessions.size(); ++i) {
-        SessionTexts texts;
-        if (files[i].empty()) {
-            MergeSession(sessions[i], texts, poll);
-        } else {
-            for (const OpenFileRecord& f : files[i]) {
-                MergeOpenFile(sessions[i], f, texts, poll);
+    bool lost = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!table_) {
+            return;
+        }
+        const std::uint64_t poll = ++pollNumber_;
+        linesLost_ = false;
+        for (std::size_t i = 0; i < sessions.size(); ++i) {
+            SessionTexts texts;
+            if (files[i].empty()) {
+                MergeSession(sessions[i], texts, poll);
+            } else {
+                for (const OpenFileRecord& f : files[i]) {
+                    MergeOpenFile(sessions[i], f, texts, poll);
+                }
             }
         }
+        Age(poll);
+        ApplyDisconnectRules();
+        lost = linesLost_;
     }
-    Age(poll);
-    ApplyDisconnectRules();
+    // The user is told after the table is free again: readers on other threads must not wait for the
+    // message box. The next poll is armed only after this returns, as with a box inside the poll.
+    if (lost) {
+        ReportLostLines();
+    }
 }
 
 void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, std::uint64_t poll) {
@@ -186,9 +197,25 @@ void AccessMonitor::Age(std::uint64_t poll) {
     entryCount_ -= static_cast<std::int32_t>(removed);
 }
 
-void AccessMonitor::WriteAccessLine(std::int32_t) {}
+void AccessMonitor::WriteAccessLine(std::int32_t key) {
+    const AccessEntry* entry = table_->FindEntry(key);
+    if (log_ != nullptr && entry != nullptr && log_->TryWriteAccessLine(settings_, *entry) == LogWrite::Lost) {
+        linesLost_ = true;
+    }
+}
 
-void AccessMonitor::WriteDisconnectLine(const std::string&, const std::string&, const std::string&) {}
+void AccessMonitor::WriteDisconnectLine(const std::string& clientName, const std::string& userName,
+                                        const std::string& message) {
+    if (log_ != nullptr && log_->TryWriteDisconnectLine(settings_, clientName, userName, message) == LogWrite::Lost) {
+        linesLost_ = true;
+    }
+}
+
+void AccessMonitor::ReportLostLines() {
+    if (log_ != nullptr) {
+        log_->ReportFailure();
+    }
+}
 
 void AccessMonitor::DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition) {
     // The session is closed every time a rule selects the entry, marked or not.

@@ -15,6 +15,7 @@
 namespace glimmerfen {
 
 struct AppSettings;
+class AccessLog;
 namespace platform {
 class ServerPlatform;
 }
@@ -33,7 +34,8 @@ std::string ExtensionText(std::string_view pathName);
 
 class AccessMonitor {
 public:
-    AccessMonitor(AppSettings& settings, platform::ServerPlatform& server);
+    // log may be null: then nothing is logged.
+    AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log = nullptr);
     virtual ~AccessMonitor();
     AccessMonitor(const AccessMonitor&) = delete;
     AccessMonitor& operator=(const AccessMonitor&) = delete;
@@ -62,6 +64,8 @@ public:
 protected:
     // Called under the table lock for every new entry, right after it was added.
     virtual void WriteAccessLine(std::int32_t key);
+    // Called after every poll with no lock held when a line of that poll could not be written.
+    virtual void ReportLostLines();
     // Called under the table lock at the end of every poll: the four automatic disconnection rules.
     virtual void ApplyDisconnectRules();
     // Appends a disconnect line (under the table lock, from the rules).
@@ -70,6 +74,7 @@ protected:
 
     AppSettings& settings_;
     platform::ServerPlatform& server_;
+    AccessLog* log_;
     mutable std::mutex mutex_;
     std::unique_ptr<AccessTable> table_;
     std::int32_t entryCount_ = 0;
@@ -87,7 +92,8 @@ private:
     void DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition);
 
     std::uint64_t pollNumber_ = 0;
-    AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
+    bool linesLost_ = false; // a log line of the current poll could not be written
+    AccessEntry values_;     // scratch for the values of one record, reused to keep its buffers
 };
 
 } // namespace glimmerfen

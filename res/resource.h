@@ -34,3 +34,48 @@
 #define IDS_COL_PATH_NAME 57692
 #define IDS_COL_DISCONNECT_MESSAGE 57693
 #define IDS_ALREADY_RUNNING 57695
+
+// Dialogs.
+#define IDD_ABOUTBOX 100
+#define IDD_MAIN 102
+#define IDD_LIST 132
+
+// Menus.
+#define IDR_POP_LIST 129
+#define IDR_TRAY 131
+
+// Icons: 128 the application (and first animation picture), 130 idle, 139..141 animation.
+#define IDI_MAIN 128
+#define IDI_IDLE 130
+#define IDI_ANIM1 139
+#define IDI_ANIM2 140
+#define IDI_ANIM3 141
+
+// Row images of the access list, 16 by 13 pixels.
+#define IDB_FOLDER 133
+#define IDB_COMPUTER 134
+#define IDB_FILE 135
+#define IDB_COMPUTER_GONE 136
+#define IDB_FILE_GONE 137
+#define IDB_FOLDER_GONE 138
+
+// Controls of the list window (dialog 132).
+#define IDC_LIST 1004
+#define IDC_DETAILS 1005
+
+// The main window's system-menu item that opens the version box.
+#define IDM_ABOUTBOX 16
+
+// Menu commands.
+#define ID_DISCONNECT 32771
+#define ID_VERSION_INFO 32773
+#define ID_SHOW_LIST 32774
+#define ID_CLOSE_APP 32775
+#define ID_OPTION 32776
+#define ID_SHOW_HELP 32777
+#define ID_OPEN_SHARED_FOLDER 32780
+#define ID_CHANGE_DETAILS 32781
+#define ID_LOG_OPEN 32783
+#define ID_SEND_MESSAGE 32784
+#define ID_ADD_ACCEPTABLE 32786
+#define ID_ADD_DENIED 32787

@@ -1,0 +1,102 @@
+// The application object: the settings, where the program's files lie, the timer resolution, and the
+// start and exit routines that set them up and put them away again.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/Settings.h"
+#include "platform/notify.h"
+
+namespace glimmerfen {
+
+class CCheckerApp;
+
+// The operating-system services that start-up and exit use, one call per step, so that the order of
+// the steps and their early exits can be exercised without the operating system. The engine's steps
+// (settings, log trimming, timer resolution, messages) have working defaults on the platform layer;
+// the Win32 program supplies the rest.
+class StartupHost {
+public:
+    enum class MutexResult {
+        Created,       // this process is the first
+        AlreadyExists, // another process holds the name: a second start
+        Failed,        // no mutex; start-up goes on all the same
+    };
+
+    virtual ~StartupHost() = default;
+
+    // The system's platform id (dwPlatformId of GetVersionExA), nothing when it cannot be asked.
+    virtual std::optional<unsigned long> SystemPlatform() = 0;
+    // The executable's full path.
+    virtual std::string ModulePath() = 0;
+    // Creates the single-instance mutex, initially owned and held until the process ends.
+    virtual MutexResult CreateInstanceMutex(const std::string& name) = 0;
+    // Runs the main window modally; returns when it has ended.
+    virtual void RunMainWindow(CCheckerApp& app) = 0;
+
+    virtual void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon);
+    virtual void LoadSettings(AppSettings& settings, const std::string& iniPath);
+    virtual void TrimLog(const std::string& exeDir, int logSetDays);
+    virtual std::optional<unsigned> TimerResolution();
+    virtual bool BeginTimerPeriod(unsigned periodMs);
+    virtual void EndTimerPeriod(unsigned periodMs);
+    virtual void SaveSettings(const AppSettings& settings, const std::string& iniPath);
+};
+
+// Values of platformId.
+inline constexpr int kPlatformWin32s = 0;
+inline constexpr int kPlatformWindows95 = 1;
+inline constexpr int kPlatformNt = 2;
+inline constexpr int kPlatformOther = -1;
+
+// The messages of start-up that are not in the string table.
+inline constexpr const char* kWrongPlatformMessage = "This software does not operate in usage's OS. m(_ _)m";
+inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient error.";
+
+// The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
+// (an unknown platform, or a system that could not be asked).
+int PlatformIdFrom(std::optional<unsigned long> systemPlatform);
+
+// The executable's file name without extension, the caption of the program's message boxes and the
+// name of its single-instance mutex. Never fails: a path without a file name gives the empty text.
+std::string ApplicationNameFrom(const std::string& exePath);
+
+class CCheckerApp {
+public:
+    CCheckerApp() = default;
+    CCheckerApp(const CCheckerApp&) = delete;
+    CCheckerApp& operator=(const CCheckerApp&) = delete;
+
+    // The start routine: platform check, single instance, paths, settings, log trimming, timer
+    // resolution, then the modal run of the main window. Every path ends start-up, so the result is
+    // always false (no message loop is wanted after it).
+    bool Start(StartupHost& host);
+    // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
+    // timer period if one was begun. Returns the process exit code.
+    int Exit(StartupHost& host);
+
+    // Whether start-up reached the settings step (so that the exit routine saves them).
+    bool ReachedSettings() const { return reachedSettings_; }
+    // Whether the main window's modal run took place.
+    bool RanMainWindow() const { return ranMainWindow_; }
+
+    AppSettings settings;
+    int platformId = kPlatformOther;
+    std::string appName; // executable's file name without extension
+    std::string exePath; // full path of the executable
+    std::string exeDir;  // drive and directory of the executable, ending with a separator
+    std::string iniPath; // exeDir + "Glimmerfen.ini"
+    // The timer device's smallest period: the resolution of every one-shot timer of the program.
+    unsigned timerResolution = 1;
+
+private:
+    bool reachedSettings_ = false;
+    bool periodBegun_ = false;
+    bool ranMainWindow_ = false;
+};
+
+// The one application object of the process.
+CCheckerApp& TheApp();
+
+} // namespace glimmerfen

@@ -1,0 +1,58 @@
+// The Win32 side of start-up: the system's version, the executable's path, the single-instance mutex
+// and the modal run of the main window.
+#include "app/CheckerApp_win32.h"
+
+#include <string>
+
+#include <windows.h>
+
+#include "ui/tray/TrayDlg.h"
+
+namespace glimmerfen {
+
+std::optional<unsigned long> Win32StartupHost::SystemPlatform() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info; // 148 bytes
+    if (!GetVersionExA(&info)) {
+        return std::nullopt;
+    }
+    return info.dwPlatformId;
+}
+
+std::string Win32StartupHost::ModulePath() {
+    // The whole path, however long: a path cut at the buffer's end would name another folder. A path
+    // too long for the program's files is refused by start-up with a message.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768) {
+            return {};
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string& name) {
+    // Held, never closed, until the process ends: a second start is refused for as long as it runs.
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
+    const DWORD error = GetLastError();
+    if (mutex == nullptr) {
+        return MutexResult::Failed;
+    }
+    instanceMutex_ = mutex;
+    return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists : MutexResult::Created;
+}
+
+void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
+    ui::CTrayDlg mainWindow(app);
+    mainWindow.RunModal(nullptr);
+}
+
+} // namespace glimmerfen

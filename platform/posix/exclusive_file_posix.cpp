@@ -1,0 +1,135 @@
+// Exclusive files through open(2) and an advisory flock(2) lock. A flock lock belongs to the open
+// file description, so a second open() of the same file, in this process or another, cannot take it:
+// that opening is closed again and fails, as a second opening with no sharing fails on Windows.
+#include "platform/exclusive_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace glimmerfen::platform {
+
+namespace {
+
+int Fd(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+} // namespace
+
+ExclusiveFile::~ExclusiveFile() {
+    Close();
+}
+
+ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
+
+ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+}
+
+bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
+    Close();
+    // Never O_TRUNC here: the file may belong to another opener, and nothing may change before the
+    // lock is ours.
+    const int flags = mode == FileOpenMode::ReadExisting ? O_RDONLY : (O_RDWR | O_CREAT);
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    int locked = -1;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        ::close(fd);
+        return false;
+    }
+    if (mode == FileOpenMode::CreateTruncate && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
+    return true;
+}
+
+std::int64_t ExclusiveFile::Read(char* buffer, std::size_t size) {
+    if (!IsOpen()) {
+        return -1;
+    }
+    for (;;) {
+        const ssize_t got = ::read(Fd(handle_), buffer, size);
+        if (got >= 0) {
+            return got;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+bool ExclusiveFile::Write(const char* data, std::size_t size) {
+    if (!IsOpen()) {
+        return false;
+    }
+    while (size > 0) {
+        const ssize_t put = ::write(Fd(handle_), data, size);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (put == 0) {
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool ExclusiveFile::Append(const char* data, std::size_t size) {
+    if (!IsOpen() || ::lseek(Fd(handle_), 0, SEEK_END) < 0) {
+        return false;
+    }
+    return Write(data, size);
+}
+
+bool ExclusiveFile::Seek(std::uint64_t offset) {
+    return IsOpen() && ::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+bool ExclusiveFile::TruncateHere() {
+    if (!IsOpen()) {
+        return false;
+    }
+    const off_t here = ::lseek(Fd(handle_), 0, SEEK_CUR);
+    return here >= 0 && ::ftruncate(Fd(handle_), here) == 0;
+}
+
+bool ExclusiveFile::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    // Closing the descriptor releases the lock. close() is not retried on EINTR: on Linux the
+    // descriptor is gone either way.
+    const int result = ::close(Fd(std::exchange(handle_, kInvalid)));
+    return result == 0;
+}
+
+bool ReplaceFileByMove(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+} // namespace glimmerfen::platform

@@ -1,0 +1,111 @@
+// Exclusive files through CreateFileA with a share mode of 0: while the handle is open, every other
+// opening of the file fails with a sharing violation.
+#include "platform/exclusive_file.h"
+
+#include <utility>
+
+#include <windows.h>
+
+namespace glimmerfen::platform {
+
+namespace {
+
+HANDLE ToHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
+constexpr std::size_t kMaxPiece = 1u << 30;
+
+} // namespace
+
+ExclusiveFile::~ExclusiveFile() {
+    Close();
+}
+
+ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
+
+ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+}
+
+bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
+    Close();
+    DWORD access = GENERIC_READ | GENERIC_WRITE;
+    DWORD disposition = OPEN_ALWAYS;
+    if (mode == FileOpenMode::ReadExisting) {
+        access = GENERIC_READ;
+        disposition = OPEN_EXISTING;
+    } else if (mode == FileOpenMode::CreateTruncate) {
+        disposition = CREATE_ALWAYS;
+    }
+    const HANDLE file = CreateFileA(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+std::int64_t ExclusiveFile::Read(char* buffer, std::size_t size) {
+    if (!IsOpen()) {
+        return -1;
+    }
+    DWORD got = 0;
+    const DWORD wanted = static_cast<DWORD>(size < kMaxPiece ? size : kMaxPiece);
+    if (!ReadFile(ToHandle(handle_), buffer, wanted, &got, nullptr)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(got);
+}
+
+bool ExclusiveFile::Write(const char* data, std::size_t size) {
+    if (!IsOpen()) {
+        return false;
+    }
+    while (size > 0) {
+        const DWORD piece = static_cast<DWORD>(size < kMaxPiece ? size : kMaxPiece);
+        DWORD put = 0;
+        if (!WriteFile(ToHandle(handle_), data, piece, &put, nullptr) || put == 0) {
+            return false;
+        }
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
+bool ExclusiveFile::Append(const char* data, std::size_t size) {
+    LARGE_INTEGER zero{};
+    if (!IsOpen() || !SetFilePointerEx(ToHandle(handle_), zero, nullptr, FILE_END)) {
+        return false;
+    }
+    return Write(data, size);
+}
+
+bool ExclusiveFile::Seek(std::uint64_t offset) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return IsOpen() && SetFilePointerEx(ToHandle(handle_), position, nullptr, FILE_BEGIN);
+}
+
+bool ExclusiveFile::TruncateHere() {
+    return IsOpen() && SetEndOfFile(ToHandle(handle_));
+}
+
+bool ExclusiveFile::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    return CloseHandle(ToHandle(std::exchange(handle_, kInvalid))) != FALSE;
+}
+
+bool ReplaceFileByMove(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+} // namespace glimmerfen::platform

@@ -1,0 +1,164 @@
+// A small console tool for the end-to-end tests: finds the windows of the running program by class and
+// caption, posts messages to them, reads message boxes and presses their buttons. Texts on the command
+// line and on the output are UTF-8.
+//
+//   e2e_helper wait <caption> <timeout-ms>             a dialog with this caption exists (exit 0) or not (1)
+//   e2e_helper gone <caption> <timeout-ms>             no dialog with this caption exists any more
+//   e2e_helper post <caption> <message> <wparam> <lparam>
+//   e2e_helper box <caption> <timeout-ms>              waits for a message box, prints its text
+//   e2e_helper press <caption> <button-id>             clicks a button of the message box
+//   e2e_helper count <caption>                         prints how many dialogs carry the caption
+//   e2e_helper list                                    prints every top-level window (class, visible, caption)
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+std::wstring ClassName(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+void Print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// Top-level dialogs (class #32770) whose caption is this text; shown message boxes only when boxesOnly.
+std::vector<HWND> FindDialogs(const std::wstring& caption, bool boxesOnly) {
+    struct Search {
+        std::wstring caption;
+        bool boxesOnly;
+        std::vector<HWND> found;
+    } search{caption, boxesOnly, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (ClassName(hwnd) == L"#32770" && WindowText(hwnd) == s->caption &&
+                (!s->boxesOnly || (GetDlgItem(hwnd, kMessageBoxTextId) != nullptr && IsWindowVisible(hwnd)))) {
+                s->found.push_back(hwnd);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+int Usage() {
+    Print("usage: e2e_helper wait|gone|post|box|press|count|list ...\n");
+    return 2;
+}
+
+} // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 2) {
+        return Usage();
+    }
+    const std::wstring command = argv[1];
+    auto number = [&](int index) { return std::wcstoll(argv[index], nullptr, 0); };
+
+    if (command == L"list") {
+        EnumWindows(
+            [](HWND hwnd, LPARAM) -> BOOL {
+                Print(ToUtf8(ClassName(hwnd)) + "\t" + (IsWindowVisible(hwnd) ? "visible" : "hidden") + "\t" +
+                      ToUtf8(WindowText(hwnd)) + "\n");
+                return TRUE;
+            },
+            0);
+        return 0;
+    }
+    if (argc < 3) {
+        return Usage();
+    }
+    const std::wstring caption = argv[2];
+    if (command == L"count") {
+        Print(std::to_string(FindDialogs(caption, false).size()) + "\n");
+        return 0;
+    }
+    if (command == L"wait" && argc >= 4) {
+        return WaitFor([&] { return !FindDialogs(caption, false).empty(); }, static_cast<int>(number(3))) ? 0 : 1;
+    }
+    if (command == L"gone" && argc >= 4) {
+        return WaitFor([&] { return FindDialogs(caption, false).empty(); }, static_cast<int>(number(3))) ? 0 : 1;
+    }
+    if (command == L"post" && argc >= 6) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        if (found.empty()) {
+            return 1;
+        }
+        return PostMessageW(found.front(), static_cast<UINT>(number(3)), static_cast<WPARAM>(number(4)),
+                            static_cast<LPARAM>(number(5)))
+                   ? 0
+                   : 1;
+    }
+    if (command == L"box" && argc >= 4) {
+        std::vector<HWND> found;
+        if (!WaitFor([&] { return !(found = FindDialogs(caption, true)).empty(); }, static_cast<int>(number(3)))) {
+            return 1;
+        }
+        Print(ToUtf8(WindowText(GetDlgItem(found.front(), kMessageBoxTextId))) + "\n");
+        return 0;
+    }
+    if (command == L"press" && argc >= 4) {
+        const std::vector<HWND> found = FindDialogs(caption, true);
+        if (found.empty()) {
+            return 1;
+        }
+        const int id = static_cast<int>(number(3));
+        if (GetDlgItem(found.front(), id) == nullptr) {
+            return 1;
+        }
+        // As a click on the button: the box ends with the button's id.
+        PostMessageW(found.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(found.front(), id)));
+        return 0;
+    }
+    return Usage();
+}

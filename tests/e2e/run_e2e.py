@@ -1,0 +1,427 @@
+#!/usr/bin/env python3
+"""End-to-end tests of GlimmerfenChecker.exe.
+
+The real program runs under Wine on a private Xvfb display, in a Wine prefix of its own, beside the
+stand-in netapi32.dll that plays a scenario of sessions and open files. The tests drive it from outside
+(e2e_helper.exe finds its windows, posts commands, reads and answers its message boxes) and check what
+it writes: Glimmerfen.ini, log.txt and the start-up shortcut.
+
+Usage: run_e2e.py --exe GlimmerfenChecker.exe --dll netapi32.dll --helper e2e_helper.exe
+                  [--manual manual.chm] --lang en|ja [--keep]
+"""
+import argparse
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+APP_NAME = "GlimmerfenChecker"  # caption of the program's message boxes
+MAIN_CAPTION = "Glimmerfen Checker"
+LIST_CAPTION = "Glimmerfen Checker - ListView"
+WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND = 0x0010, 0x0111, 0x0112
+SC_CLOSE = 0xF060
+IDOK, IDCANCEL = 1, 2
+ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
+
+TEXTS = {
+    "en": {
+        "codepage": "cp1252",
+        "ask_startup": "Does it register with start-up?",
+        "has_started": "Glimmerfen Checker has started",
+        "no_help": "There is no help file.",
+        "about_caption": "Glimmerfen Checker - information",
+    },
+    "ja": {
+        "codepage": "cp932",
+        "ask_startup": "Glimmerfen Checherをスタートアップに登録しますか？",
+        "has_started": "Glimmerfen Checkerは起動してます",
+        "no_help": "ヘルプファイルがありません",
+        "about_caption": "Glimmerfen Checker - ﾊﾞｰｼﾞｮﾝ情報",
+    },
+}
+
+# Every key the exit writes to section "Setting", with its default (CycleTime3 and IntermitCheck are
+# never written).
+DEFAULT_SETTING = [
+    ("InitFlag", "0"), ("LogOut", "1"), ("LogSetDays", "3"), ("LogChkOkPc", "0"), ("LogChkDisMsg", "0"),
+    ("ViewTime", "30"), ("StartDlg", "0"), ("TopDlg", "1"), ("DlgPopFlag", "0"), ("DlgPopTime", "10"),
+    ("DlgPopChkOkPc", "0"), ("DlgPopCloseFlag", "0"), ("DisJuncPcFlag", "0"), ("DisJuncOkPcFlag", "0"),
+    ("DisJuncNgPcFlag", "1"), ("DisJuncOkPcStr", ""), ("DisJuncNgPcStr", ""), ("DisJuncFileFlag", "0"),
+    ("DisJuncFileStr", "eml"), ("DisJuncTimerFlag", "0"), ("DisJuncTimer", "20"), ("ThreadLevel1", "0"),
+    ("ThreadLevel2", "0"), ("CycleTime1", "20"), ("CycleTime2", "1000"), ("MsgFrom", ""), ("ChkStartUp", "0"),
+]
+
+# The scripted accesses and the log lines they must produce, per language. Each expected line gives the
+# moment (seconds after the scenario's start) and the connection time of the session it comes from, so
+# that its start time can be checked, and fields 1, 2 and 4 to 10.
+SCENARIOS = {
+    "en": {
+        "script": [
+            "session PC-ALPHA alice 120 3 1 Windows 2002 Service Pack 2 2600",
+            "session PC-BETA bob 5 0 0 Samba 4.19",
+            "file bob 101 1 0 C:\\Share\\Documents\\estimate.xlsx",
+            "at 1500",
+            "file bob 102 2 1 C:\\Share\\report",
+            "at 2500",
+            "close file 101",
+            "end session PC-ALPHA alice",
+        ],
+        "lines": [
+            (0, 120, ["PC-ALPHA", "alice", None, "GUEST", "Windows 2002 Service Pack 2 2600", "0", "", "", "", ""]),
+            (0, 5, ["", "bob", None, "", "", "101", "FILE READ", "C:\\Share\\Documents\\estimate.xlsx", "", ""]),
+            (1.5, 6.5, ["", "bob", None, "", "", "102", "FILE WRITE", "C:\\Share\\report", "", ""]),
+        ],
+    },
+    "ja": {
+        "script": [
+            'session 経理部PC 山田 60 0 0 ""',
+            # 表 is 0x95 0x5C in Shift-JIS: its second byte is a backslash.
+            "file 山田 201 1 0 D:\\共有\\表計算\\予定表.xlsx",
+            "at 1500",
+            "session ＰＣ２ 佐藤 10 0 2 Windows",
+        ],
+        "lines": [
+            (0, 60, ["", "山田", None, "", "", "201", "FILE READ", "D:\\共有\\表計算\\予定表.xlsx", "", ""]),
+            (1.5, 10, ["ＰＣ２", "佐藤", None, "NOENCRYPTION", "Windows", "0", "", "", "", ""]),
+        ],
+    },
+}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Environment:
+    """A private Xvfb display and Wine prefix for the whole run."""
+
+    def __init__(self, root, lang):
+        self.root = root
+        self.lang = lang
+        self.xvfb = None
+        self.env = dict(os.environ)
+        self.env.pop("WINEDLLOVERRIDES", None)
+        self.env.update({
+            "WINEPREFIX": os.path.join(root, "prefix"),
+            "WINEDEBUG": "-all",
+            "TZ": "Asia/Tokyo",
+        })
+        if lang == "ja":
+            self.env.update({"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"})
+        else:
+            self.env.update({"LANG": "en_US.UTF-8", "LC_ALL": "C.UTF-8"})
+
+    def start(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        check(number.strip(), "Xvfb did not report its display")
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        boot = dict(self.env, WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run(["wineboot", "-i"], env=boot, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300)
+        subprocess.run(["wineserver", "-w"], env=boot, timeout=300)
+        # Without a window manager, Wine waits two seconds for one at every hide of a managed window;
+        # unmanaged windows hide at once, as they do on a desktop with a window manager.
+        subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+                       env=boot, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # Everything started so far ends before the program comes: the desktop process that holds the
+        # tray reads the setting when it starts.
+        subprocess.run(["wineserver", "-w"], env=boot, timeout=300)
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            self.xvfb.wait(timeout=10)
+
+    def startup_folder(self):
+        found = glob.glob(os.path.join(self.env["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Roaming",
+                                       "Microsoft", "Windows", "Start Menu", "Programs", "Startup"))
+        return found[0] if found else None
+
+
+class Program:
+    """One copy of the program in a folder of its own."""
+
+    def __init__(self, env, args, name, manual=False, ini=None, scenario=None):
+        self.env = env
+        self.args = args
+        self.dir = os.path.join(env.root, name)
+        os.makedirs(self.dir)
+        self.exe = os.path.join(self.dir, "GlimmerfenChecker.exe")
+        shutil.copy(args.exe, self.exe)
+        shutil.copy(args.dll, os.path.join(self.dir, "netapi32.dll"))
+        if manual and args.manual:
+            shutil.copy(args.manual, self.dir)
+        if ini is not None:
+            with open(self.path("Glimmerfen.ini"), "wb") as f:
+                f.write(ini.encode("ascii"))
+        scenario_path = self.path("scenario.txt")
+        with open(scenario_path, "w", encoding="utf-8") as f:
+            f.write("\n".join(scenario or ["# no accesses"]) + "\n")
+        self.run_env = dict(env.env, WINEDLLOVERRIDES="netapi32=n,b;mscoree,mshtml=",
+                            GLIMMERFEN_SIM_SCENARIO=windows_path(scenario_path))
+        self.processes = []
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def start(self):
+        started = time.time()
+        process = subprocess.Popen(["wine", self.exe], cwd=self.dir, env=self.run_env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process, started
+
+    def helper(self, *words, timeout=60):
+        result = subprocess.run(["wine", self.args.helper] + [str(w) for w in words], env=self.run_env,
+                                capture_output=True, timeout=timeout)
+        return result.returncode, result.stdout.decode("utf-8", "replace").strip()
+
+    def wait_window(self, caption, timeout_ms=20000):
+        code, _ = self.helper("wait", caption, timeout_ms)
+        check(code == 0, "no window \"%s\" appeared" % caption)
+
+    def post(self, caption, message, wparam=0, lparam=0):
+        code, _ = self.helper("post", caption, message, wparam, lparam)
+        check(code == 0, "could not post to \"%s\"" % caption)
+
+    def box(self, timeout_ms=20000):
+        code, text = self.helper("box", APP_NAME, timeout_ms)
+        return text if code == 0 else None
+
+    def count(self, caption):
+        return int(self.helper("count", caption)[1] or "0")
+
+    def close_application(self, process):
+        """Posts "Close Application" and returns how long the process took to end after it."""
+        self.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_APP)
+        posted = time.time()
+        try:
+            process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end within 15 s of \"Close Application\"")
+        return time.time() - posted
+
+    def kill_all(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+
+    def read_ini(self):
+        sections, current = {}, None
+        with open(self.path("Glimmerfen.ini"), "rb") as f:
+            for raw in f.read().decode("ascii").split("\r\n"):
+                if raw.startswith("["):
+                    current = raw.strip("[]")
+                    sections[current] = []
+                elif "=" in raw and current is not None:
+                    key, value = raw.split("=", 1)
+                    sections[current].append((key, value))
+        return sections
+
+
+KNOWN_INI = "[Setting]\r\nInitFlag=1\r\n"
+
+
+def case_first_run(env, args, texts):
+    """No INI file: the question comes once, the defaults apply, the first exit writes every key."""
+    answer_ok = env.lang == "ja"
+    program = Program(env, args, "first_run")
+    try:
+        process, _ = program.start()
+        check(program.box() == texts["ask_startup"], "the first-run question did not come")
+        program.helper("press", APP_NAME, IDOK if answer_ok else IDCANCEL)
+        check(program.box(timeout_ms=2500) is None, "a message box is still (or again) shown after the answer")
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "the program took %.2f s to end after \"Close Application\"" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+
+        ini = program.read_ini()
+        check("Setting" in ini, "no section Setting in Glimmerfen.ini")
+        expected = [(k, {"InitFlag": "1", "ChkStartUp": "1" if answer_ok else "0"}.get(k, v))
+                    for k, v in DEFAULT_SETTING]
+        check(ini["Setting"] == expected, "section Setting is\n%s\nexpected\n%s" % (ini["Setting"], expected))
+        check("DialogPos" in ini, "the list window did not save its section DialogPos")
+
+        folder = env.startup_folder()
+        shortcut = os.path.join(folder, "GlimmerfenChecker.lnk") if folder else None
+        if answer_ok:
+            check(shortcut and os.path.exists(shortcut), "no start-up shortcut after answering OK")
+            with open(shortcut, "rb") as f:
+                data = f.read()
+            check(b"GlimmerfenChecker.exe" in data or "GlimmerfenChecker.exe".encode("utf-16-le") in data,
+                  "the shortcut does not point at the program")
+            os.remove(shortcut)
+        else:
+            check(not (shortcut and os.path.exists(shortcut)), "a start-up shortcut appeared after Cancel")
+    finally:
+        program.kill_all()
+
+
+def case_only_close_application_ends_it(env, args, texts):
+    """Enter, Escape and close requests leave the program running; help and version box work; the close
+    sequence also ends an open version box."""
+    program = Program(env, args, "stray_closes", ini=KNOWN_INI)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        for message, wparam in ((WM_CLOSE, 0), (WM_COMMAND, IDOK), (WM_COMMAND, IDCANCEL), (WM_SYSCOMMAND, SC_CLOSE)):
+            program.post(MAIN_CAPTION, message, wparam)
+        time.sleep(1.5)
+        check(process.poll() is None, "a close request other than \"Close Application\" ended the program")
+        check(program.count(MAIN_CAPTION) == 1, "the main window is gone")
+
+        # No manual beside this copy.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_SHOW_HELP)
+        check(program.box() == texts["no_help"], "\"Show the help-file\" without manual.chm did not say so")
+        program.helper("press", APP_NAME, IDOK)
+
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_VERSION_INFO)
+        program.wait_window(texts["about_caption"])
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_VERSION_INFO)
+        time.sleep(0.5)
+        check(program.count(texts["about_caption"]) == 1, "a second version box opened")
+
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "with the version box open the program took %.2f s to end" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+        check(program.read_ini()["Setting"][0] == ("InitFlag", "1"), "settings not saved")
+    finally:
+        program.kill_all()
+
+
+def case_second_start(env, args, texts):
+    """A second start shows only "has started" and ends; the first goes on unaffected."""
+    program = Program(env, args, "second_start", ini=KNOWN_INI)
+    try:
+        first, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(1.0)
+        second, _ = program.start()
+        check(program.box() == texts["has_started"], "the second start did not show \"has started\"")
+        check(program.count(MAIN_CAPTION) == 1, "the second start made a main window")
+        check(program.count(LIST_CAPTION) == 1, "the second start made a list window")
+        program.helper("press", APP_NAME, IDOK)
+        try:
+            second.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the second start did not end after its message")
+        check(second.returncode == 0, "second start's exit code %s" % second.returncode)
+        with open(program.path("Glimmerfen.ini"), "rb") as f:
+            check(f.read() == KNOWN_INI.encode(), "the second start wrote Glimmerfen.ini")
+        time.sleep(1.0)
+        check(first.poll() is None, "the first instance ended")
+        check(program.count(MAIN_CAPTION) == 1, "the first instance's main window is gone")
+
+        elapsed = program.close_application(first)
+        check(elapsed <= 1.0, "the program took %.2f s to end" % elapsed)
+        check(len(program.read_ini()["Setting"]) == len(DEFAULT_SETTING), "the first instance did not save")
+    finally:
+        program.kill_all()
+
+
+def case_scripted_log(env, args, texts):
+    """Scripted accesses produce exactly the expected lines in log.txt, in the ANSI code page."""
+    scenario = SCENARIOS[env.lang]
+    program = Program(env, args, "scripted_log", ini=KNOWN_INI, scenario=scenario["script"])
+    try:
+        process, launched = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(4.0)
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+        with open(program.path("log.txt"), "rb") as f:
+            data = f.read()
+    finally:
+        program.kill_all()
+
+    check(data.endswith(b"\r\n"), "log.txt does not end with CR LF")
+    raw_lines = data[:-2].split(b"\r\n")
+    expected = scenario["lines"]
+    check(len(raw_lines) == len(expected),
+          "log.txt has %d lines, expected %d:\n%s" % (len(raw_lines), len(expected), data.decode(texts["codepage"])))
+    for number, (raw, (at, connected, fields)) in enumerate(zip(raw_lines, expected)):
+        line = raw.decode(texts["codepage"])
+        check(line.encode(texts["codepage"]) == raw, "line %d does not round-trip" % number)
+        got = line.split("\t")
+        check(len(got) == 11, "line %d has %d fields: %r" % (number, len(got), line))
+        start = int(got[0])
+        # The start of the connection: when the scenario made it, minus its connection time then.
+        lowest, highest = launched + at - connected - 2, launched + at - connected + 10
+        check(lowest <= start <= highest, "line %d: start %d outside [%d, %d]" % (number, start, lowest, highest))
+        check(got[3] == time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(start)),
+              "line %d: start time text %r does not match %d" % (number, got[3], start))
+        want = [w if w is not None else got[3] for w in fields]
+        check(got[1:] == want, "line %d is %r, expected %r" % (number, got[1:], want))
+
+
+CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--dll", required=True)
+    parser.add_argument("--helper", required=True)
+    parser.add_argument("--manual")
+    parser.add_argument("--lang", choices=["en", "ja"], default="en")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    parser.add_argument("--only", help="run only the case with this name")
+    args = parser.parse_args()
+
+    os.environ["TZ"] = "Asia/Tokyo"
+    time.tzset()
+    root = tempfile.mkdtemp(prefix="glimmerfen-e2e-%s-" % args.lang)
+    env = Environment(root, args.lang)
+    failures = 0
+    try:
+        env.start()
+        for case in CASES:
+            if args.only and case.__name__ != args.only:
+                continue
+            began = time.time()
+            try:
+                case(env, args, TEXTS[args.lang])
+                print("PASS %s (%s, %.1f s)" % (case.__name__, args.lang, time.time() - began), flush=True)
+            except Failure as failure:
+                failures += 1
+                print("FAIL %s (%s): %s" % (case.__name__, args.lang, failure), flush=True)
+            except Exception:
+                failures += 1
+                print("ERROR %s (%s):\n%s" % (case.__name__, args.lang, traceback.format_exc()), flush=True)
+    finally:
+        env.stop()
+        if args.keep:
+            print("kept", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

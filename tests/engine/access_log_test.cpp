@@ -1,0 +1,566 @@
+// The access log: exclusive files, the exact bytes of its lines, the settings that leave lines out,
+// failures to open it, and appenders on several threads.
+#include "monitor/AccessLog.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Settings.h"
+#include "engine/codepage_fixture.h"
+#include "engine/temp_dir.h"
+#include "platform/codepage.h"
+#include "platform/exclusive_file.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace glimmerfen {
+namespace {
+
+using platform::ExclusiveFile;
+using platform::FileOpenMode;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+bool Exists(const std::string& path) {
+    return std::filesystem::exists(std::filesystem::path(path));
+}
+
+std::size_t CountOf(const std::string& text, char c) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
+
+// Splits at CR LF; the text must end with one.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "bytes after the last line end";
+    return lines;
+}
+
+// Every message shown while it lives, instead of a box.
+class CapturedMessages {
+public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        platform::MessageIcon icon;
+    };
+    CapturedMessages() {
+        previous_ = platform::SetMessageSinkForTesting(
+            [this](const std::string& text, const std::string& caption, platform::MessageIcon icon) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                messages_.push_back({text, caption, icon});
+            });
+    }
+    ~CapturedMessages() { platform::SetMessageSinkForTesting(previous_); }
+    CapturedMessages(const CapturedMessages&) = delete;
+    CapturedMessages& operator=(const CapturedMessages&) = delete;
+
+    std::vector<Message> Take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::exchange(messages_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Message> messages_;
+    platform::MessageSink previous_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Exclusive files
+
+const char* ModeName(FileOpenMode mode) {
+    switch (mode) {
+    case FileOpenMode::ReadWriteAlways:
+        return "ReadWriteAlways";
+    case FileOpenMode::ReadExisting:
+        return "ReadExisting";
+    case FileOpenMode::CreateTruncate:
+        return "CreateTruncate";
+    }
+    return "?";
+}
+
+constexpr FileOpenMode kModes[] = {FileOpenMode::ReadWriteAlways, FileOpenMode::ReadExisting,
+                                   FileOpenMode::CreateTruncate};
+
+TEST(ExclusiveFileTest, SecondOpeningFailsInEveryModeAndChangesNothing) {
+    TempDir dir;
+    const std::string path = dir.File("held.txt");
+    for (FileOpenMode first : kModes) {
+        for (FileOpenMode second : kModes) {
+            SCOPED_TRACE(std::string(ModeName(first)) + " then " + ModeName(second));
+            WriteBytes(path, "kept\r\n");
+            ExclusiveFile holder;
+            ASSERT_TRUE(holder.Open(path, first));
+            const std::string held = first == FileOpenMode::CreateTruncate ? "" : "kept\r\n";
+            ExclusiveFile intruder;
+            EXPECT_FALSE(intruder.Open(path, second));
+            EXPECT_FALSE(intruder.IsOpen());
+            // In particular a refused CreateTruncate must not have emptied the holder's file.
+            ASSERT_TRUE(holder.Seek(0));
+            char buffer[16] = {};
+            const std::int64_t got = holder.Read(buffer, sizeof buffer);
+            ASSERT_GE(got, 0);
+            EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got)), held);
+            ASSERT_TRUE(holder.Close());
+            EXPECT_TRUE(intruder.Open(path, second)) << "the file must be free again once closed";
+        }
+    }
+}
+
+TEST(ExclusiveFileTest, ModesCreateKeepOrEmptyTheFile) {
+    TempDir dir;
+    const std::string missing = dir.File("missing.txt");
+    ExclusiveFile file;
+    EXPECT_FALSE(file.Open(missing, FileOpenMode::ReadExisting));
+    EXPECT_FALSE(Exists(missing)) << "reading must not create the file";
+
+    ASSERT_TRUE(file.Open(missing, FileOpenMode::ReadWriteAlways));
+    ASSERT_TRUE(file.Append("ab", 2));
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadBytes(missing), "ab");
+
+    ASSERT_TRUE(file.Open(missing, FileOpenMode::ReadWriteAlways));
+    ASSERT_TRUE(file.Append("cd", 2)) << "a reopened file is not truncated and grows at the end";
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadBytes(missing), "abcd");
+
+    ASSERT_TRUE(file.Open(missing, FileOpenMode::CreateTruncate));
+    ASSERT_TRUE(file.Write("xyz12", 5));
+    ASSERT_TRUE(file.Seek(3));
+    ASSERT_TRUE(file.TruncateHere());
+    ASSERT_TRUE(file.Write("!", 1));
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadBytes(missing), "xyz!");
+
+    ASSERT_TRUE(file.Open(missing, FileOpenMode::ReadExisting));
+    char buffer[8] = {};
+    EXPECT_EQ(file.Read(buffer, 3), 3);
+    EXPECT_EQ(file.Read(buffer + 3, 8 - 3), 1);
+    EXPECT_EQ(file.Read(buffer, 8), 0) << "end of file";
+    EXPECT_EQ(std::string(buffer, 3), "xyz");
+    EXPECT_FALSE(file.Write("no", 2)) << "a file opened for reading refuses writes";
+}
+
+TEST(ExclusiveFileTest, MovedOpeningKeepsTheFileHeld) {
+    TempDir dir;
+    const std::string path = dir.File("moved.txt");
+    ExclusiveFile first;
+    ASSERT_TRUE(first.Open(path, FileOpenMode::ReadWriteAlways));
+    ExclusiveFile second(std::move(first));
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(first.Close()) << "closing a moved-from file is a no-op";
+    ExclusiveFile intruder;
+    EXPECT_FALSE(intruder.Open(path, FileOpenMode::ReadExisting));
+    second = ExclusiveFile();
+    EXPECT_TRUE(intruder.Open(path, FileOpenMode::ReadExisting));
+}
+
+TEST(ExclusiveFileTest, ReplaceTakesThePlaceOfAnExistingFile) {
+    TempDir dir;
+    const std::string from = dir.File("new.txt");
+    const std::string to = dir.File("old.txt");
+    WriteBytes(from, "new");
+    WriteBytes(to, "old");
+    EXPECT_TRUE(platform::ReplaceFileByMove(from, to));
+    EXPECT_EQ(ReadBytes(to), "new");
+    EXPECT_FALSE(Exists(from));
+
+    EXPECT_FALSE(platform::ReplaceFileByMove(dir.File("absent.txt"), to));
+    EXPECT_EQ(ReadBytes(to), "new") << "a failed replace leaves the target alone";
+}
+
+#ifndef _WIN32
+// The lock must hold against other processes too, as a share mode of 0 does on Windows.
+TEST(ExclusiveFileTest, AnotherProcessCannotOpenAHeldFile) {
+    TempDir dir;
+    const std::string path = dir.File("shared.txt");
+    WriteBytes(path, "x");
+    int toChild[2];
+    int toParent[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(toParent), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ExclusiveFile held;
+        const char opened = held.Open(path, FileOpenMode::ReadWriteAlways) ? '1' : '0';
+        (void)!write(toParent[1], &opened, 1);
+        char go = 0;
+        (void)!read(toChild[0], &go, 1); // holds the file until the parent has tried
+        _exit(0);
+    }
+    char opened = 0;
+    ASSERT_EQ(read(toParent[0], &opened, 1), 1);
+    ASSERT_EQ(opened, '1');
+    ExclusiveFile mine;
+    EXPECT_FALSE(mine.Open(path, FileOpenMode::ReadExisting));
+    EXPECT_FALSE(mine.Open(path, FileOpenMode::CreateTruncate));
+    EXPECT_EQ(ReadBytes(path), "x");
+    ASSERT_EQ(write(toChild[1], "g", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(mine.Open(path, FileOpenMode::ReadExisting)) << "free once the other process ended";
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) {
+        close(fd);
+    }
+}
+#endif
+
+// ---------------------------------------------------------------------------------------------
+// Composition
+
+AccessEntry SessionEntry() {
+    AccessEntry e;
+    e.key = 4;
+    e.clientName = "PC1";
+    e.userName = "alice";
+    e.startTime = 1026691503; // 2002-07-15 09:05:03 in Tokyo
+    e.startTimeText = "2002-07-15 09:05:03";
+    e.userIdent = "NOENCRYPTION";
+    e.clientType = "Windows 2000 2195";
+    e.connectedText = "00:00:07";
+    e.idleText = "00:00:01";
+    e.openCount = 2;
+    return e;
+}
+
+AccessEntry OpenFileEntry() {
+    AccessEntry e;
+    e.key = 5;
+    e.userName = "alice";
+    e.startTime = 1026691503;
+    e.startTimeText = "2002-07-15 09:05:03";
+    e.fileId = 123;
+    e.operation = "FILE READ";
+    e.pathName = "C:\\share\\a.txt";
+    e.lockCount = 1;
+    return e;
+}
+
+TEST(AccessLogComposeTest, AccessLinesHaveTheFieldsInTheirPlaces) {
+    EXPECT_EQ(AccessLog::ComposeAccessLine(SessionEntry()),
+              "1026691503\tPC1\talice\t2002-07-15 09:05:03\tNOENCRYPTION\tWindows 2000 2195\t0\t\t\t\t\r\n");
+    EXPECT_EQ(AccessLog::ComposeAccessLine(OpenFileEntry()),
+              "1026691503\t\talice\t2002-07-15 09:05:03\t\t\t123\tFILE READ\tC:\\share\\a.txt\t\t\r\n");
+
+    AccessEntry negative;
+    negative.startTime = -5;
+    negative.fileId = -2147483647 - 1;
+    EXPECT_EQ(AccessLog::ComposeAccessLine(negative), "-5\t\t\t\t\t\t-2147483648\t\t\t\t\r\n");
+}
+
+// The disconnect line's time text is local time: the zone is Tokyo (natively switched here; Wine
+// takes the system's zone from TZ, which the test run sets).
+class TokyoZone : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* zone = std::getenv("TZ");
+#ifdef _WIN32
+        if (zone == nullptr || std::string(zone) != "Asia/Tokyo") {
+            GTEST_SKIP() << "needs TZ=Asia/Tokyo";
+        }
+#else
+        if (zone != nullptr) {
+            previous_ = zone;
+        }
+        setenv("TZ", "Asia/Tokyo", 1);
+        tzset();
+#endif
+    }
+    void TearDown() override {
+#ifndef _WIN32
+        if (previous_) {
+            setenv("TZ", previous_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+#endif
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+using AccessLogDisconnectTest = TokyoZone;
+
+TEST_F(AccessLogDisconnectTest, DisconnectLineHasTimeTwiceAndMessageInField9) {
+    EXPECT_EQ(AccessLog::ComposeDisconnectLine(1700000000, "PC1", "alice", "Disconnect manually"),
+              "1700000000\tPC1\talice\t2023-11-15 07:13:20\t\t\t\t\t\tDisconnect manually\t\r\n");
+    EXPECT_EQ(AccessLog::ComposeDisconnectLine(1700000000, "", "", ""),
+              "1700000000\t\t\t2023-11-15 07:13:20\t\t\t\t\t\t\t\r\n");
+}
+
+// Every value that could carry a TAB, CR or LF, one at a time: the line keeps its ten TABs and its
+// single line end, and the value keeps its other bytes.
+TEST(AccessLogComposeTest, TabsAndLineBreaksInValuesBecomeSpaces) {
+    std::string AccessEntry::*const fields[] = {
+        &AccessEntry::clientName, &AccessEntry::userName,  &AccessEntry::startTimeText, &AccessEntry::userIdent,
+        &AccessEntry::clientType, &AccessEntry::operation, &AccessEntry::pathName};
+    const std::string hostile = "a\tb\rc\nd\r\n\te";
+    const std::string cleaned = "a b c d   e";
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        SCOPED_TRACE("field " + std::to_string(i));
+        AccessEntry entry = SessionEntry();
+        entry.*fields[i] = hostile;
+        const std::string line = AccessLog::ComposeAccessLine(entry);
+        EXPECT_EQ(CountOf(line, '\t'), 10u);
+        EXPECT_EQ(CountOf(line, '\r'), 1u);
+        EXPECT_EQ(CountOf(line, '\n'), 1u);
+        EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+        EXPECT_NE(line.find(cleaned), std::string::npos) << line;
+    }
+    for (int which = 0; which < 3; ++which) {
+        SCOPED_TRACE("disconnect value " + std::to_string(which));
+        const std::string line = AccessLog::ComposeDisconnectLine(
+            1700000000, which == 0 ? hostile : "PC1", which == 1 ? hostile : "alice", which == 2 ? hostile : "message");
+        EXPECT_EQ(CountOf(line, '\t'), 10u);
+        EXPECT_EQ(CountOf(line, '\r'), 1u);
+        EXPECT_EQ(CountOf(line, '\n'), 1u);
+        EXPECT_NE(line.find(cleaned), std::string::npos) << line;
+    }
+}
+
+// Shift-JIS names and paths are written byte for byte; trail bytes such as 0x5C are not touched.
+TEST(AccessLogComposeTest, ShiftJisValuesPassUnchanged) {
+    const std::string user = "\x83\x5c\x83\x74\x83\x67";                       // katakana "soft"
+    const std::string path = "C:\\\x8b\xa4\x97\x4c\\\x95\x5c\x2e\x74\x78\x74"; // C:\(share)\(table).txt
+    const std::string message = "\x8e\xe8\x93\xae\x90\xd8\x92\x66";            // manual disconnection
+    AccessEntry entry = OpenFileEntry();
+    entry.userName = user;
+    entry.pathName = path;
+    EXPECT_EQ(AccessLog::ComposeAccessLine(entry),
+              "1026691503\t\t" + user + "\t2002-07-15 09:05:03\t\t\t123\tFILE READ\t" + path + "\t\t\r\n");
+    const std::string line = AccessLog::ComposeDisconnectLine(1700000000, "PC1", user, message);
+    EXPECT_NE(line.find("\t" + user + "\t"), std::string::npos);
+    EXPECT_NE(line.find("\t" + message + "\t\r\n"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+constexpr const char* kFailureEnglish = "Preservation of a log went wrong.";
+// "ログの保存に失敗しました" in Shift-JIS.
+constexpr const char* kFailureJapanese =
+    "\x83\x8d\x83\x4f\x82\xcc\x95\xdb\x91\xb6\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
+
+class AccessLogFileTest : public ::testing::Test {
+protected:
+    AccessLogFileTest() : log_(dir_.File("log.txt"), "GlimmerfenChecker") {
+        settings_.LogOut = 1;
+        settings_.LogChkOkPc = 0;
+        settings_.LogChkDisMsg = 0;
+    }
+
+    TempDir dir_;
+    AppSettings settings_;
+    AccessLog log_;
+};
+
+TEST_F(AccessLogFileTest, FirstLineCreatesTheFileAndLaterLinesFollowIt) {
+    ASSERT_FALSE(Exists(log_.Path()));
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Written);
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, OpenFileEntry()), LogWrite::Written);
+    EXPECT_EQ(ReadBytes(log_.Path()),
+              AccessLog::ComposeAccessLine(SessionEntry()) + AccessLog::ComposeAccessLine(OpenFileEntry()));
+
+    // An existing file (say, with a last line that lacks its end) is only ever added to.
+    WriteBytes(log_.Path(), "older\r\nunfinished");
+    EXPECT_TRUE(log_.AppendLine("x\r\n"));
+    EXPECT_EQ(ReadBytes(log_.Path()), "older\r\nunfinishedx\r\n");
+}
+
+TEST_F(AccessLogFileTest, DisconnectLineIsStampedWithOneReadingOfTheClock) {
+    const std::int32_t before = static_cast<std::int32_t>(std::time(nullptr));
+    EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "Disconnect manually"), LogWrite::Written);
+    const std::int32_t after = static_cast<std::int32_t>(std::time(nullptr));
+    const std::vector<std::string> lines = SplitLines(ReadBytes(log_.Path()));
+    ASSERT_EQ(lines.size(), 1u);
+    const std::int32_t stamp = std::atoi(lines[0].c_str());
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+    EXPECT_EQ(lines[0] + "\r\n", AccessLog::ComposeDisconnectLine(stamp, "PC1", "alice", "Disconnect manually"));
+}
+
+TEST_F(AccessLogFileTest, LogOutZeroWritesNothingAndCreatesNoFile) {
+    settings_.LogOut = 0;
+    CapturedMessages messages;
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Skipped);
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, OpenFileEntry()), LogWrite::Skipped);
+    EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Skipped);
+    EXPECT_FALSE(Exists(log_.Path()));
+    EXPECT_TRUE(messages.Take().empty());
+}
+
+TEST_F(AccessLogFileTest, LogChkDisMsgLeavesOutDisconnectLinesOnly) {
+    settings_.LogChkDisMsg = 1;
+    EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Skipped);
+    EXPECT_EQ(log_.TryWriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Skipped);
+    EXPECT_FALSE(Exists(log_.Path()));
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Written);
+    EXPECT_EQ(ReadBytes(log_.Path()), AccessLog::ComposeAccessLine(SessionEntry()));
+}
+
+TEST_F(AccessLogFileTest, LogChkOkPcLeavesOutAcceptablePcsIgnoringCase) {
+    settings_.DisJuncOkPcStr.Set("PC1;PC2");
+    settings_.DisJuncOkPcFlag = 0; // the list counts even when its rule is off
+    AccessEntry pc2 = SessionEntry();
+    pc2.clientName = "pc2";
+    AccessEntry pc3 = SessionEntry();
+    pc3.clientName = "PC3";
+
+    settings_.LogChkOkPc = 1;
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, pc2), LogWrite::Skipped);
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, OpenFileEntry()), LogWrite::Written) << "no client name";
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, pc3), LogWrite::Written);
+    settings_.LogChkOkPc = 0;
+    EXPECT_EQ(log_.TryWriteAccessLine(settings_, pc2), LogWrite::Written);
+    EXPECT_EQ(ReadBytes(log_.Path()), AccessLog::ComposeAccessLine(OpenFileEntry()) +
+                                          AccessLog::ComposeAccessLine(pc3) + AccessLog::ComposeAccessLine(pc2));
+}
+
+// While another opening holds the file (the log viewer, another program) the line is lost, the file
+// keeps its bytes, and the user is told which file could not be written.
+TEST_F(AccessLogFileTest, HeldFileLosesTheLineAndReportsIt) {
+#ifndef _WIN32
+    test::ScopedCodePage english(1252);
+#endif
+    // Windows runs this in English and again in Japanese (code page 932).
+    const std::string header = platform::AnsiCodePage() == 932 ? kFailureJapanese : kFailureEnglish;
+    WriteBytes(log_.Path(), "before\r\n");
+    CapturedMessages messages;
+    {
+        ExclusiveFile viewer;
+        ASSERT_TRUE(viewer.Open(log_.Path(), FileOpenMode::ReadExisting));
+        EXPECT_FALSE(log_.AppendLine("lost\r\n"));
+        EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Lost);
+        EXPECT_EQ(log_.TryWriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Lost);
+        EXPECT_TRUE(messages.Take().empty()) << "the Try variants leave the report to the caller";
+
+        EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Lost);
+        const auto shown = messages.Take();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, header + "\n" + log_.Path());
+        EXPECT_EQ(shown[0].caption, "GlimmerfenChecker");
+        EXPECT_EQ(shown[0].icon, platform::MessageIcon::Warning);
+    }
+    EXPECT_EQ(ReadBytes(log_.Path()), "before\r\n");
+    EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Written);
+    EXPECT_EQ(SplitLines(ReadBytes(log_.Path())).size(), 2u);
+    EXPECT_TRUE(messages.Take().empty());
+}
+
+TEST_F(AccessLogFileTest, FailureTextIsJapaneseInCodePage932) {
+    GF_USE_CODE_PAGE_OR_SKIP(932);
+    CapturedMessages messages;
+    log_.ReportFailure();
+    const auto shown = messages.Take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, std::string(kFailureJapanese) + "\n" + log_.Path());
+}
+
+// Several threads append at once: every line arrives whole, once, and nothing else does.
+TEST_F(AccessLogFileTest, ConcurrentAppendersLoseAndInterleaveNothing) {
+    constexpr int kThreads = 6;
+    constexpr int kLinesEach = 300;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            AccessLog log(log_.Path(), "GlimmerfenChecker");
+            for (int i = 0; i < kLinesEach; ++i) {
+                AccessEntry entry = OpenFileEntry();
+                entry.fileId = t * 100000 + i;
+                entry.pathName = "C:\\share\\" + std::string(static_cast<std::size_t>(1 + (i * 37) % 500), 'a' + t);
+                if (!log.AppendLine(AccessLog::ComposeAccessLine(entry))) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures.load(), 0) << "writers of one process wait for each other instead of failing";
+
+    const std::vector<std::string> lines = SplitLines(ReadBytes(log_.Path()));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLinesEach));
+    std::set<std::string> seen;
+    std::vector<int> nextOfThread(kThreads, 0);
+    for (const std::string& line : lines) {
+        ASSERT_EQ(CountOf(line, '\t'), 10u) << line.substr(0, 80);
+        EXPECT_TRUE(seen.insert(line).second) << "duplicate line";
+        const std::size_t idField = line.find("\t\t\t") + 3; // fields 4 and 5 are empty
+        const int id = std::atoi(line.c_str() + idField);
+        const int t = id / 100000;
+        const int i = id % 100000;
+        ASSERT_GE(t, 0);
+        ASSERT_LT(t, kThreads);
+        EXPECT_EQ(i, nextOfThread[static_cast<std::size_t>(t)]++) << "lines of one thread keep their order";
+        AccessEntry entry = OpenFileEntry();
+        entry.fileId = id;
+        entry.pathName = "C:\\share\\" + std::string(static_cast<std::size_t>(1 + (i * 37) % 500), 'a' + t);
+        EXPECT_EQ(line + "\r\n", AccessLog::ComposeAccessLine(entry));
+    }
+}
+
+// Appenders meet an outside opener that takes the file again and again: each line is either in the
+// file (and reported written) or absent (and reported lost), never half there.
+TEST_F(AccessLogFileTest, LineIsWholeOrReportedLostWhenAnotherOpenerInterferes) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> outsideOpenings{0};
+    std::thread outsider([&] {
+        ExclusiveFile file;
+        while (!stop.load()) {
+            if (file.Open(log_.Path(), FileOpenMode::ReadWriteAlways)) {
+                ++outsideOpenings;
+                std::this_thread::yield();
+                file.Close();
+            }
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::string> written;
+    int lost = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string line = AccessLog::ComposeDisconnectLine(1700000000 + i, "PC1", "alice", "m");
+        if (log_.AppendLine(line)) {
+            written.push_back(line.substr(0, line.size() - 2));
+        } else {
+            ++lost;
+        }
+    }
+    stop = true;
+    outsider.join();
+    EXPECT_EQ(SplitLines(ReadBytes(log_.Path())), written);
+    EXPECT_GT(outsideOpenings.load(), 0);
+    RecordProperty("lost", lost);
+}
+
+} // namespace
+} // namespace glimmerfen

@@ -1,0 +1,411 @@
+// The monitor threads: polls and list refreshes chained on one-shot timers, and what Stop guarantees.
+// Periods of 1 ms make the races of the real program happen thousands of times a test. No assertion
+// is about speed: waits have limits of seconds and only order and eventual effects are checked.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Settings.h"
+#include "monitor/AccessMonitor.h"
+#include "monitor/MonitorThreads.h"
+#include "platform/netserver.h"
+#include "platform/timer.h"
+#include "threading.h"
+
+namespace glimmerfen {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Eventually;
+
+// Notes who is working on the engine: a poll from the start of its enumeration to the end of its
+// table work, a list refresh for its whole run. Two at once is an overlap.
+struct WorkProbe {
+    std::atomic<int> busy{0};
+    std::atomic<int> overlaps{0};
+
+    void Enter() {
+        if (busy.exchange(1) != 0) {
+            ++overlaps;
+        }
+    }
+    void Leave() { busy = 0; }
+};
+
+// One session whose connected time grows by one with every poll, so every poll changes the table. A
+// poll can be held at the start of its enumeration until the test lets it go.
+class ProbeServer final : public platform::ServerPlatform {
+public:
+    explicit ProbeServer(WorkProbe& probe) : probe_(probe) {}
+
+    std::atomic<int> enumerations{0};
+
+    void HoldPolls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = true;
+    }
+    bool PollHeld() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return held_;
+    }
+    void ReleasePolls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hold_ = false;
+        changed_.notify_all();
+    }
+
+    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+        if (resume == 0) {
+            probe_.Enter();
+            const int poll = ++enumerations;
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (hold_) {
+                held_ = true;
+                changed_.wait_for(lock, 20s, [&] { return !hold_; });
+                held_ = false;
+            }
+            SessionRecord s;
+            s.clientName = "PC1";
+            s.userName = "alice";
+            s.connectedSeconds = static_cast<std::uint32_t>(poll);
+            out.push_back(s);
+        }
+        return platform::kNetSuccess;
+    }
+    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, std::vector<OpenFileRecord>&) override {
+        return platform::kNetSuccess;
+    }
+    std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }
+
+private:
+    WorkProbe& probe_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    bool held_ = false;
+};
+
+// Counts the polls that reached the end of their table work, which only a poll with a table does.
+class ProbeMonitor final : public AccessMonitor {
+public:
+    ProbeMonitor(AppSettings& settings, ProbeServer& server, WorkProbe& probe)
+        : AccessMonitor(settings, server), probe_(probe) {}
+
+    std::atomic<int> completed{0};
+
+protected:
+    void ApplyDisconnectRules() override {
+        ++completed;
+        probe_.Leave();
+    }
+
+private:
+    WorkProbe& probe_;
+};
+
+unsigned Resolution() {
+    return platform::TimerResolution().value_or(1);
+}
+
+class MonitorThreadsTest : public ::testing::Test {
+protected:
+    MonitorThreadsTest() {
+        settings.CycleTime1 = 1;
+        settings.CycleTime2 = 1;
+        settings.ViewTime = 30;
+        monitor.CreateTable();
+    }
+
+    // A list refresh that reads the table like the list window does, and counts itself.
+    std::function<void()> CountingRefresh() {
+        return [this] {
+            probe.Enter();
+            ++refreshes;
+            (void)monitor.Snapshot();
+            probe.Leave();
+        };
+    }
+
+    AppSettings settings;
+    WorkProbe probe;
+    ProbeServer server{probe};
+    ProbeMonitor monitor{settings, server, probe};
+    std::atomic<int> refreshes{0};
+};
+
+TEST_F(MonitorThreadsTest, PollsAndRefreshesNeverOverlapEachOtherNorAReadersPass) {
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh(CountingRefresh());
+
+    // A reader on another thread, like the list window's handlers: the table must not change during
+    // its pass.
+    std::atomic<bool> reading{true};
+    std::atomic<int> passes{0};
+    std::atomic<int> changedUnderReader{0};
+    std::thread reader([&] {
+        while (reading) {
+            monitor.Read([&](const AccessTable* table, std::int32_t, std::int32_t) {
+                if (table == nullptr) {
+                    return;
+                }
+                const std::vector<AccessEntry> before = table->Copy();
+                std::this_thread::sleep_for(200us);
+                if (table->Copy() != before) {
+                    ++changedUnderReader;
+                }
+                ++passes;
+            });
+            std::this_thread::sleep_for(100us);
+        }
+    });
+
+    threads.Start();
+    const bool enough = Eventually([&] { return monitor.completed >= 300 && refreshes >= 300 && passes >= 100; }, 60s);
+    threads.Stop();
+    reading = false;
+    reader.join();
+
+    ASSERT_TRUE(enough) << monitor.completed << " polls, " << refreshes << " refreshes, " << passes << " passes";
+    EXPECT_EQ(probe.overlaps.load(), 0);
+    EXPECT_EQ(changedUnderReader.load(), 0);
+    EXPECT_EQ(monitor.completed.load(), server.enumerations.load()) << "a poll lost its table half-way";
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+TEST_F(MonitorThreadsTest, StopWaitsForTheRunningPollAndReleasesTheTableOnlyAfterIt) {
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh(CountingRefresh());
+    server.HoldPolls();
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return server.PollHeld(); }));
+
+    std::atomic<bool> stopped{false};
+    std::thread ui([&] {
+        threads.Stop();
+        stopped = true;
+    });
+    const bool stopBegan = Eventually([&] { return threads.MonitorRunning() == 0 && threads.ListRunning() == 0; });
+    std::this_thread::sleep_for(200ms);
+    const bool returnedEarly = stopped.load();
+    const bool tableWhilePolling = monitor.Snapshot().hasTable;
+    server.ReleasePolls();
+    ui.join();
+
+    EXPECT_TRUE(stopBegan);
+    EXPECT_FALSE(returnedEarly) << "Stop returned while a poll was running";
+    EXPECT_TRUE(tableWhilePolling) << "the table was released under a running poll";
+    EXPECT_EQ(monitor.completed.load(), server.enumerations.load()) << "the held poll did not finish its work";
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+TEST_F(MonitorThreadsTest, NothingRunsAfterStopEvenATimerThatWasDue) {
+    MonitorThreads threads(settings, monitor, Resolution());
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hold = false;
+    bool held = false;
+    threads.SetListRefresh([&] {
+        ++refreshes;
+        std::unique_lock<std::mutex> lock(mutex);
+        if (hold) {
+            held = true;
+            changed.notify_all();
+            changed.wait_for(lock, 20s, [&] { return !hold; });
+        }
+    });
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return monitor.completed >= 5 && refreshes >= 5; }));
+    {
+        // A refresh now keeps the timer service busy, and the next poll's timer falls due behind it.
+        std::unique_lock<std::mutex> lock(mutex);
+        hold = true;
+        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return held; }));
+    }
+    std::this_thread::sleep_for(20ms);
+    const int polls = monitor.completed.load();
+    const int refreshed = refreshes.load();
+
+    std::thread ui([&] { threads.Stop(); });
+    const bool killed = Eventually([&] {
+        return threads.MonitorRunning() == 0 && threads.ListRunning() == 0 && threads.MonitorTimerId() == 0 &&
+               threads.ListTimerId() == 0;
+    });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hold = false;
+        changed.notify_all();
+    }
+    ui.join();
+    std::this_thread::sleep_for(100ms);
+
+    EXPECT_TRUE(killed);
+    EXPECT_EQ(monitor.completed.load(), polls) << "a poll ran after Stop";
+    EXPECT_EQ(server.enumerations.load(), polls);
+    EXPECT_EQ(refreshes.load(), refreshed) << "a refresh ran after Stop";
+    EXPECT_EQ(platform::PendingTimerCount(), 0u);
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+// With the portable layer, arming a timer returns only after its callback has started: the worst case
+// of a 1 ms timer that expires before the worker has recorded its identifier, every time.
+class ArmWaitsForExpiry {
+public:
+    ArmWaitsForExpiry() {
+#ifndef _WIN32
+        platform::SetArmWaitsForExpiryForTesting(true);
+#endif
+    }
+    ~ArmWaitsForExpiry() {
+#ifndef _WIN32
+        platform::SetArmWaitsForExpiryForTesting(false);
+#endif
+    }
+};
+
+TEST_F(MonitorThreadsTest, TheFirstExpiryOfAOneMillisecondPeriodIsNeverLost) {
+    ArmWaitsForExpiry worstCase;
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE(round);
+        monitor.CreateTable();
+        const int polls = monitor.completed.load();
+        const int refreshed = refreshes.load();
+        MonitorThreads threads(settings, monitor, Resolution());
+        threads.SetListRefresh(CountingRefresh());
+        threads.Start();
+        const bool bothRan =
+            Eventually([&] { return monitor.completed > polls && refreshes > refreshed; }, std::chrono::seconds(5));
+        threads.Stop();
+        ASSERT_TRUE(bothRan) << "a monitor's chain ended at its first expiry";
+    }
+}
+
+TEST_F(MonitorThreadsTest, AChangedPeriodAppliesFromTheNextTimerArmed) {
+    // Shorter to longer: the refresh that changes it is the last for a minute; the polls go on.
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh([this] {
+        if (++refreshes == 5) {
+            settings.CycleTime2 = 60000;
+        }
+    });
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return refreshes >= 5; }));
+    const int polls = monitor.completed.load();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(refreshes.load(), 5);
+    EXPECT_GT(monitor.completed.load(), polls);
+    threads.Stop();
+}
+
+TEST_F(MonitorThreadsTest, AShorterPeriodWaitsForTheTimerAlreadyArmed) {
+    settings.CycleTime1 = 60000;
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh(CountingRefresh());
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return threads.MonitorTimerId() != 0 && refreshes >= 1; }));
+    settings.CycleTime1 = 1;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(server.enumerations.load(), 0) << "the pending minute-long timer was cut short";
+    threads.Stop();
+}
+
+TEST_F(MonitorThreadsTest, PriorityChangesReachTheWorkerThreads) {
+    settings.ThreadLevel1 = 1;
+    settings.ThreadLevel2 = -1;
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return threads.MonitorThreadKey() != 0 && threads.ListThreadKey() != 0; }));
+    const platform::ThreadKey monitorThread = threads.MonitorThreadKey();
+    const platform::ThreadKey listThread = threads.ListThreadKey();
+    auto levels = [&] {
+        return std::make_pair(platform::ThreadPriority(monitorThread), platform::ThreadPriority(listThread));
+    };
+    using Levels = std::pair<std::optional<int>, std::optional<int>>;
+
+    EXPECT_TRUE(Eventually([&] { return levels() == Levels{1, -1}; })) << "created without their priorities";
+
+    settings.ThreadLevel1 = -15;
+    settings.ThreadLevel2 = 2;
+    EXPECT_TRUE(Eventually([&] { return levels() == Levels{-15, 2}; })) << "a changed priority was not applied";
+
+    // A value that is no priority leaves the thread as it was; the next real one applies again.
+    settings.ThreadLevel1 = 7;
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(platform::ThreadPriority(monitorThread), -15);
+    settings.ThreadLevel1 = 0;
+    EXPECT_TRUE(Eventually([&] { return platform::ThreadPriority(monitorThread) == 0; }));
+    threads.Stop();
+}
+
+TEST_F(MonitorThreadsTest, StopOnTheUserInterfaceThreadAnswersARefreshThatSendsToIt) {
+    test::UiThreadLink ui; // this thread plays the user-interface thread
+    ASSERT_TRUE(ui.Ready());
+    std::atomic<bool> sending{false};
+    std::atomic<int> answered{0};
+    std::atomic<int> unanswered{0};
+    MonitorThreads threads(settings, monitor, Resolution());
+    // Like the list window's refresh, which changes its controls through messages to this thread.
+    threads.SetListRefresh([&] {
+        sending = true;
+        for (int i = 0; i < 3; ++i) {
+            if (!ui.Send([&] { ++answered; }, 5s)) {
+                ++unanswered;
+                return;
+            }
+        }
+    });
+    threads.Start();
+    // Busy without answering: the refresh is now waiting for this thread.
+    ASSERT_TRUE(Eventually([&] { return sending.load(); }));
+    std::this_thread::sleep_for(20ms);
+    threads.Stop();
+
+    EXPECT_EQ(unanswered.load(), 0) << "Stop did not answer the refresh: the two threads waited for each other";
+    EXPECT_EQ(answered.load(), 3);
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+TEST_F(MonitorThreadsTest, AMonitorWhoseTimerCannotBeArmedEndsAloneAndStopStillWorks) {
+    settings.CycleTime1 = 0; // no timer can be armed with it
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh(CountingRefresh());
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return refreshes >= 20; }));
+    EXPECT_EQ(server.enumerations.load(), 0);
+    EXPECT_EQ(threads.MonitorTimerId(), 0u);
+    threads.Stop();
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+TEST_F(MonitorThreadsTest, FiveHundredStartsAndStopsLeaveNothingBehind) {
+    const auto cycle = [&](bool waitForWork) {
+        monitor.CreateTable();
+        const int polls = monitor.completed.load();
+        MonitorThreads threads(settings, monitor, Resolution());
+        threads.SetListRefresh(CountingRefresh());
+        threads.Start();
+        const bool worked = !waitForWork || Eventually([&] { return monitor.completed > polls; });
+        threads.Stop();
+        return worked;
+    };
+    ASSERT_TRUE(cycle(true)); // the timer service's own thread exists from here on
+    const std::size_t threadsBefore = test::ThreadCount();
+    ASSERT_GT(threadsBefore, 0u);
+    for (int round = 0; round < 500; ++round) {
+        // Half the rounds stop at once, before the workers may even have begun.
+        ASSERT_TRUE(cycle(round % 2 == 0)) << "round " << round;
+        ASSERT_FALSE(monitor.Snapshot().hasTable) << "round " << round;
+    }
+    EXPECT_EQ(platform::PendingTimerCount(), 0u);
+    EXPECT_EQ(monitor.completed.load(), server.enumerations.load());
+    EXPECT_EQ(probe.overlaps.load(), 0);
+    EXPECT_TRUE(Eventually([&] { return test::ThreadCount() <= threadsBefore; }))
+        << test::ThreadCount() << " threads, " << threadsBefore << " before";
+}
+
+} // namespace
+} // namespace glimmerfen

@@ -1,0 +1,316 @@
+// The start and exit routines of the application object: the order of the steps, the early exits,
+// and what reaches the disk on each path.
+#include "app/CheckerApp.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/temp_dir.h"
+#include "platform/clock.h"
+#include "platform/strings.h"
+#include "res/resource.h"
+
+namespace glimmerfen {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+struct Message {
+    std::string text;
+    std::string caption;
+    platform::MessageIcon icon;
+};
+
+// Records every step. The engine's steps (settings, trimming) go to the real ones when `real` is set,
+// so their effect on the files can be checked too.
+class FakeHost : public StartupHost {
+public:
+    explicit FakeHost(std::string modulePath, bool real = false) : modulePath_(std::move(modulePath)), real_(real) {}
+
+    std::optional<unsigned long> platform = 2;
+    MutexResult mutexResult = MutexResult::Created;
+    std::optional<unsigned> resolution = 1;
+    bool periodOk = true;
+    std::vector<std::string> steps;
+    std::vector<Message> messages;
+    std::string mutexName;
+    // What the main window saw when it ran.
+    int cycleTime3InMainWindow = -1;
+    unsigned resolutionInMainWindow = 0;
+
+    std::optional<unsigned long> SystemPlatform() override {
+        steps.push_back("platform");
+        return platform;
+    }
+    std::string ModulePath() override { return modulePath_; }
+    MutexResult CreateInstanceMutex(const std::string& name) override {
+        steps.push_back("mutex");
+        mutexName = name;
+        return mutexResult;
+    }
+    void RunMainWindow(CCheckerApp& app) override {
+        steps.push_back("main window");
+        cycleTime3InMainWindow = app.settings.CycleTime3.load();
+        resolutionInMainWindow = app.timerResolution;
+    }
+    void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon) override {
+        steps.push_back("message");
+        messages.push_back({text, caption, icon});
+    }
+    void LoadSettings(AppSettings& settings, const std::string& iniPath) override {
+        steps.push_back("load " + iniPath);
+        if (real_) {
+            StartupHost::LoadSettings(settings, iniPath);
+        } else {
+            settings.LogSetDays = 4; // so that the trimming is seen to use the loaded value
+        }
+    }
+    void TrimLog(const std::string& exeDir, int logSetDays) override {
+        steps.push_back("trim " + exeDir + " " + std::to_string(logSetDays));
+        if (real_) {
+            StartupHost::TrimLog(exeDir, logSetDays);
+        }
+    }
+    std::optional<unsigned> TimerResolution() override {
+        steps.push_back("resolution");
+        return resolution;
+    }
+    bool BeginTimerPeriod(unsigned periodMs) override {
+        steps.push_back("begin " + std::to_string(periodMs));
+        return periodOk;
+    }
+    void EndTimerPeriod(unsigned periodMs) override { steps.push_back("end " + std::to_string(periodMs)); }
+    void SaveSettings(const AppSettings& settings, const std::string& iniPath) override {
+        steps.push_back("save " + iniPath);
+        if (real_) {
+            StartupHost::SaveSettings(settings, iniPath);
+        }
+    }
+
+private:
+    std::string modulePath_;
+    bool real_;
+};
+
+const std::string kExe = "C:\\Program Files\\Glimmerfen\\GlimmerfenChecker.exe";
+const std::string kDir = "C:\\Program Files\\Glimmerfen\\";
+
+TEST(StartupOrder, FullRunThenExit) {
+    CCheckerApp app;
+    FakeHost host(kExe);
+    host.resolution = 2;
+    EXPECT_FALSE(app.Start(host));
+    EXPECT_EQ(app.Exit(host), 0);
+    const std::vector<std::string> expected = {
+        "platform",
+        "mutex",
+        "load " + kDir + "Glimmerfen.ini",
+        "trim " + kDir + " 4",
+        "resolution",
+        "begin 2",
+        "main window",
+        "save " + kDir + "Glimmerfen.ini",
+        "end 2",
+    };
+    EXPECT_EQ(host.steps, expected);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.mutexName, "GlimmerfenChecker");
+    EXPECT_EQ(app.appName, "GlimmerfenChecker");
+    EXPECT_EQ(app.exePath, kExe);
+    EXPECT_EQ(app.exeDir, kDir);
+    EXPECT_EQ(app.platformId, kPlatformNt);
+    EXPECT_EQ(host.resolutionInMainWindow, 2u);
+}
+
+TEST(StartupOrder, MutexIsNamedAfterTheRenamedExecutable) {
+    CCheckerApp app;
+    FakeHost host("D:\\tools\\Copy.of.checker.EXE");
+    app.Start(host);
+    EXPECT_EQ(host.mutexName, "Copy.of.checker");
+}
+
+struct PlatformCase {
+    std::optional<unsigned long> system;
+    int platformId;
+};
+
+TEST(StartupEarlyExit, NonNtPlatformShowsOnlyThePlatformMessage) {
+    const PlatformCase cases[] = {{0ul, 0}, {1ul, 1}, {3ul, -1}, {std::nullopt, -1}};
+    for (const PlatformCase& c : cases) {
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.platform = c.system;
+        EXPECT_FALSE(app.Start(host));
+        app.Exit(host);
+        EXPECT_EQ(app.platformId, c.platformId);
+        const std::vector<std::string> expected = {"platform", "message"};
+        EXPECT_EQ(host.steps, expected) << "platform id " << c.platformId;
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, "This software does not operate in usage's OS. m(_ _)m");
+        EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
+        EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Warning);
+    }
+}
+
+TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
+    CCheckerApp app;
+    FakeHost host(kExe);
+    host.mutexResult = StartupHost::MutexResult::AlreadyExists;
+    EXPECT_FALSE(app.Start(host));
+    app.Exit(host);
+    const std::vector<std::string> expected = {"platform", "mutex", "message"};
+    EXPECT_EQ(host.steps, expected);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
+    EXPECT_FALSE(host.messages[0].text.empty());
+    EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
+    EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
+    EXPECT_FALSE(app.ReachedSettings());
+}
+
+TEST(StartupEarlyExit, FailedMutexCreationLetsStartUpGoOn) {
+    CCheckerApp app;
+    FakeHost host(kExe);
+    host.mutexResult = StartupHost::MutexResult::Failed;
+    app.Start(host);
+    EXPECT_TRUE(app.RanMainWindow());
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(StartupEarlyExit, FolderTooLongForTheIniPathIsRefused) {
+    // "Glimmerfen.ini" (14 characters) plus its terminator must fit in 260: a folder of 246 characters
+    // is one too many.
+    const std::string dir = "C:\\" + std::string(242, 'd') + "\\";
+    ASSERT_EQ(dir.size(), 246u);
+    CCheckerApp app;
+    FakeHost host(dir + "GlimmerfenChecker.exe");
+    EXPECT_FALSE(app.Start(host));
+    app.Exit(host);
+    const std::vector<std::string> expected = {"platform", "mutex", "message"};
+    EXPECT_EQ(host.steps, expected);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find("too long"), std::string::npos) << host.messages[0].text;
+    EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Warning);
+
+    // One character shorter fits.
+    CCheckerApp fits;
+    FakeHost shorter("C:\\" + std::string(241, 'd') + "\\GlimmerfenChecker.exe");
+    fits.Start(shorter);
+    EXPECT_TRUE(fits.RanMainWindow());
+    EXPECT_EQ(fits.iniPath.size(), 259u);
+}
+
+TEST(StartupEarlyExit, NoTimerDeviceEndsSilentlyButSavesTheSettings) {
+    CCheckerApp app;
+    FakeHost host(kExe);
+    host.resolution = std::nullopt;
+    EXPECT_FALSE(app.Start(host));
+    app.Exit(host);
+    const std::vector<std::string> expected = {
+        "platform",
+        "mutex",
+        "load " + kDir + "Glimmerfen.ini",
+        "trim " + kDir + " 4",
+        "resolution",
+        "save " + kDir + "Glimmerfen.ini",
+    };
+    EXPECT_EQ(host.steps, expected);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(StartupEarlyExit, PeriodThatCouldNotBeBegunIsNotEnded) {
+    CCheckerApp app;
+    FakeHost host(kExe);
+    host.periodOk = false;
+    app.Start(host);
+    app.Exit(host);
+    EXPECT_TRUE(app.RanMainWindow());
+    EXPECT_EQ(host.steps.back(), "save " + kDir + "Glimmerfen.ini");
+}
+
+// The real settings and trimming in a folder of their own.
+class StartupFiles : public ::testing::Test {
+protected:
+    std::string Exe() const { return dir.File("GlimmerfenChecker.exe"); }
+    std::string Ini() const { return dir.File("Glimmerfen.ini"); }
+    std::string Log() const { return dir.File("log.txt"); }
+    TempDir dir;
+};
+
+TEST_F(StartupFiles, FirstExitWithoutIniWritesEveryKeyButTwo) {
+    CCheckerApp app;
+    FakeHost host(Exe(), true);
+    app.Start(host);
+    app.Exit(host);
+    const std::string ini = ReadBytes(Ini());
+    for (const char* key :
+         {"InitFlag=0",      "LogOut=1",          "LogSetDays=3",      "LogChkOkPc=0",       "LogChkDisMsg=0",
+          "ViewTime=30",     "StartDlg=0",        "TopDlg=1",          "DlgPopFlag=0",       "DlgPopTime=10",
+          "DlgPopChkOkPc=0", "DlgPopCloseFlag=0", "DisJuncPcFlag=0",   "DisJuncOkPcFlag=0",  "DisJuncNgPcFlag=1",
+          "DisJuncOkPcStr=", "DisJuncNgPcStr=",   "DisJuncFileFlag=0", "DisJuncFileStr=eml", "DisJuncTimerFlag=0",
+          "DisJuncTimer=20", "ThreadLevel1=0",    "ThreadLevel2=0",    "CycleTime1=20",      "CycleTime2=1000",
+          "MsgFrom=",        "ChkStartUp=0"}) {
+        EXPECT_NE(ini.find(std::string("\r\n") + key + "\r\n"), std::string::npos) << key << " in\n" << ini;
+    }
+    EXPECT_EQ(ini.find("CycleTime3"), std::string::npos);
+    EXPECT_EQ(ini.find("IntermitCheck"), std::string::npos);
+}
+
+TEST_F(StartupFiles, SettingsAreLoadedBeforeTheMainWindowAndLogTrimmedByThem) {
+    WriteBytes(Ini(), "[Setting]\r\nCycleTime3=500\r\nLogSetDays=1\r\n");
+    const std::int32_t now = platform::NowSeconds();
+    const std::string old = std::to_string(now - 2 * 86400) + "\tPC1\talice\t\t\t\t0\t\t\t\t\r\n";
+    const std::string young = std::to_string(now - 60) + "\tPC2\tbob\t\t\t\t0\t\t\t\t\r\n";
+    WriteBytes(Log(), old + young);
+
+    CCheckerApp app;
+    FakeHost host(Exe(), true);
+    app.Start(host);
+    EXPECT_EQ(host.cycleTime3InMainWindow, 500);
+    EXPECT_EQ(ReadBytes(Log()), young);
+    app.Exit(host);
+    // Written back, but CycleTime3 stays as the user put it.
+    const std::string ini = ReadBytes(Ini());
+    EXPECT_NE(ini.find("CycleTime3=500"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LogSetDays=1"), std::string::npos) << ini;
+}
+
+TEST_F(StartupFiles, SecondInstanceTouchesNeitherIniNorLog) {
+    const std::int32_t now = platform::NowSeconds();
+    const std::string old = std::to_string(now - 30 * 86400) + "\tPC1\talice\t\t\t\t0\t\t\t\t\r\n";
+    WriteBytes(Log(), old);
+
+    CCheckerApp app;
+    FakeHost host(Exe(), true);
+    host.mutexResult = StartupHost::MutexResult::AlreadyExists;
+    app.Start(host);
+    app.Exit(host);
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+    EXPECT_EQ(ReadBytes(Log()), old);
+}
+
+TEST(ApplicationName, FileNameWithoutExtension) {
+    struct Case {
+        const char* path;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"C:\\a\\GlimmerfenChecker.exe", "GlimmerfenChecker"},
+        {"C:\\a.dir\\Checker", "Checker"},
+        {"C:Checker.exe", "Checker"},
+        {"/opt/x/Checker.exe", "Checker"},
+        {"C:\\a\\", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ApplicationNameFrom(c.path), c.name) << c.path;
+    }
+}
+
+} // namespace
+} // namespace glimmerfen

@@ -1,0 +1,493 @@
+// The access list window (dialog 132) with the real engine behind it, fed by an in-process server:
+// what the rows show, the automatic pop-up and its closes, "DialogPos", keys, and what a refresh of
+// thousands of rows does to the control.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/Settings.h"
+#include "engine/temp_dir.h"
+#include "monitor/AccessMonitor.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/strings.h"
+#include "resource.h"
+#include "support/FakeServer.h"
+#include "ui/framework/Dialog.h"
+#include "ui/list/ListViewDlg.h"
+#include "ui_support.h"
+
+namespace glimmerfen {
+namespace {
+
+using test::PumpUntil;
+using test::ReadBytes;
+using test::RunSoon;
+using test::TempDir;
+using ui::CListViewDlg;
+
+// The fake server behind a lock, since the poll reads it on the timer thread while the test changes
+// it. A session's connected time grows with the clock, as a real server's does, so its start time
+// stays put from poll to poll.
+class LockedServer final : public platform::ServerPlatform {
+public:
+    LockedServer() : origin_(platform::NowSeconds()) {}
+
+    void Change(const std::function<void(testing::FakeServer&)>& change) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change(server_);
+    }
+
+    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const std::size_t first = out.size();
+        const std::uint32_t result = server_.SessionRound(resume, out);
+        const auto elapsed = static_cast<std::uint32_t>(platform::NowSeconds() - origin_);
+        for (std::size_t i = first; i < out.size(); ++i) {
+            out[i].connectedSeconds += elapsed;
+        }
+        return result;
+    }
+    std::uint32_t OpenFileRound(const std::string& user, std::uint64_t& resume,
+                                std::vector<OpenFileRecord>& out) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return server_.OpenFileRound(user, resume, out);
+    }
+    std::uint32_t DeleteSession(const std::string& client, const std::string& user) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return server_.DeleteSession(client, user);
+    }
+
+private:
+    std::mutex mutex_;
+    testing::FakeServer server_;
+    const std::int32_t origin_;
+};
+
+// Messages that write to the access list's rows, counted by a subclass of the control.
+struct RowWrites {
+    int inserts = 0;
+    int texts = 0;
+    int items = 0;
+    int deletes = 0;
+    int Total() const { return inserts + texts + items + deletes; }
+};
+
+LRESULT CALLBACK CountRowWrites(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* writes = reinterpret_cast<RowWrites*>(data);
+    switch (message) {
+    case LVM_INSERTITEMA:
+    case LVM_INSERTITEMW:
+        ++writes->inserts;
+        break;
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW:
+        ++writes->texts;
+        break;
+    case LVM_SETITEMA:
+    case LVM_SETITEMW:
+        ++writes->items;
+        break;
+    case LVM_DELETEITEM:
+    case LVM_DELETEALLITEMS:
+        ++writes->deletes;
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+class ListViewTest : public ::testing::Test {
+protected:
+    ListViewTest() : ini_(dir_.File("Glimmerfen.ini")) {
+        settings.CycleTime1 = 20;
+        settings.CycleTime2 = 100;
+        settings.ViewTime = 30;
+        settings.TopDlg = 0;
+        settings.DlgPopFlag = 0;
+        settings.DlgPopCloseFlag = 0;
+        settings.DlgPopTime = 10;
+    }
+    ~ListViewTest() override { Close(); }
+
+    CListViewDlg& Open() {
+        Close();
+        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, server, "", "test", 1});
+        EXPECT_TRUE(dialog_->CreateModeless(nullptr));
+        return *dialog_;
+    }
+    void Close() {
+        if (dialog_) {
+            dialog_->StopEngine();
+            dialog_->DestroyWindow();
+            dialog_.reset();
+        }
+    }
+
+    CListViewDlg& Dlg() { return *dialog_; }
+    HWND List() { return dialog_->Item(IDC_LIST); }
+    HWND Details() { return dialog_->Item(IDC_DETAILS); }
+    int Rows() { return ListView_GetItemCount(List()); }
+    std::string Text(int row, int column) { return dialog_->RowText(row, column); }
+    int Image(int row) {
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        ::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+    std::string DetailValue(int row) { return dialog_->DetailsList().ItemText(row, 1); }
+    bool Visible() { return ::IsWindowVisible(dialog_->Hwnd()) != FALSE; }
+    bool HasTaskbarButton() { return (::GetWindowLongPtrA(dialog_->Hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0; }
+
+    // Selects a row the way a click does and tells the window about the click.
+    void ClickRow(int row) {
+        ListView_SetItemState(List(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetSelectionMark(List(), row);
+        NMITEMACTIVATE click{};
+        click.hdr.hwndFrom = List();
+        click.hdr.idFrom = IDC_LIST;
+        click.hdr.code = NM_CLICK;
+        click.iItem = row;
+        ::SendMessageA(dialog_->Hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
+    }
+
+    // Waits for the engine, answering the refreshes meanwhile.
+    bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 8000) { return PumpUntil(done, timeoutMs); }
+    // Lets the refreshes run for a while.
+    void Pump(DWORD ms) {
+        PumpUntil([] { return false; }, ms);
+    }
+
+    int IniInt(const char* key) { return platform::ProfileGetInt(ini_, "DialogPos", key, -12345); }
+
+    TempDir dir_;
+    const std::string ini_;
+    AppSettings settings;
+    LockedServer server;
+    std::unique_ptr<CListViewDlg> dialog_;
+};
+
+TEST_F(ListViewTest, NewAccessesComeInRowZeroWithTheirPicturesAndTexts) {
+    Open();
+    EXPECT_FALSE(Visible()); // the main window decides whether it is shown
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    EXPECT_EQ(Text(0, 0), "PC1");
+    EXPECT_EQ(Text(0, 1), "alice");
+    EXPECT_EQ(Text(0, 2).size(), 19u) << Text(0, 2); // "%d-%02d-%02d %02d:%02d:%02d"
+    EXPECT_EQ(Text(0, 3), "");
+    EXPECT_EQ(Text(0, 4), "");
+    EXPECT_EQ(Image(0), 0); // the computer
+    EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(List(), LVSIL_SMALL)), 6);
+
+    // bob holds a file and a folder open: two open-file rows, without a client name.
+    server.Change([](testing::FakeServer& s) {
+        s.AddSession("PC2", "bob");
+        s.AddFile("bob", "C:\\share\\report.doc", 11, 1);
+    });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 2; }));
+    server.Change([](testing::FakeServer& s) { s.AddFile("bob", "C:\\share\\projects", 12, 1); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 3; }));
+    EXPECT_EQ(Text(0, 0), "");
+    EXPECT_EQ(Text(0, 1), "bob");
+    EXPECT_EQ(Text(0, 3), "FILE READ");
+    EXPECT_EQ(Text(0, 4), "C:\\share\\projects");
+    EXPECT_EQ(Image(0), 1); // the folder
+    EXPECT_EQ(Text(1, 4), "C:\\share\\report.doc");
+    EXPECT_EQ(Image(1), 2); // the notepaper
+    EXPECT_EQ(Text(2, 0), "PC1");
+
+    // alice leaves: after a second unseen her row shows the computer with the red tick.
+    server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
+    EXPECT_TRUE(WaitFor([&] { return Image(2) == 3; }));
+    EXPECT_EQ(Rows(), 3);
+}
+
+// Under code page 932 the engine's texts are Shift-JIS: the user sees whole Japanese names, and a
+// path whose extension ends in a byte that looks like "\" still shows the file picture.
+TEST_F(ListViewTest, JapaneseNamesAndPathsShowWhole) {
+    if (::GetACP() != 932) {
+        GTEST_SKIP() << "needs ANSI code page 932 (LANG=ja_JP.UTF-8)";
+    }
+    Open();
+    server.Change([](testing::FakeServer& s) {
+        s.AddSession("PC1", "\x83\x5c\x83\x74\x83\x67");                     // ソフト
+        s.AddFile("\x83\x5c\x83\x74\x83\x67", "C:\\docs\\memo.\x95\x5c", 3); // memo.表
+    });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    wchar_t text[64] = {};
+    LVITEMW item{};
+    item.iSubItem = 1;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    ::SendMessageW(List(), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(text), L"\x30bd\x30d5\x30c8");
+    item.iSubItem = 4;
+    ::SendMessageW(List(), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(text), L"C:\\docs\\memo.\x8868");
+    EXPECT_EQ(Image(0), 2); // the notepaper
+}
+
+TEST_F(ListViewTest, ClickShowsTheDetailsAndTheSelectionKeepsItsRowPosition) {
+    Open();
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice", 100, 7, 1, "Windows 5.1").openCount = 4; });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC2", "bob"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 2; }));
+
+    ClickRow(1);
+    EXPECT_EQ(DetailValue(0), "PC1");
+    EXPECT_EQ(DetailValue(1), "alice");
+    EXPECT_EQ(DetailValue(2), "4");
+    EXPECT_EQ(DetailValue(5), "00:00:07");
+    EXPECT_EQ(DetailValue(7), "Windows 5.1");
+    EXPECT_EQ(Dlg().DetailsList().ItemText(0, 0), platform::LoadText(IDS_COL_CLIENT_NAME));
+    EXPECT_EQ(Dlg().DetailsList().ItemText(11, 0), platform::LoadText(IDS_COL_PATH_NAME));
+
+    // A new access moves alice to row 2; the selection stays at row 1, which now shows bob.
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC3", "carol"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 3; }));
+    EXPECT_EQ(Text(2, 0), "PC1");
+    EXPECT_EQ(ListView_GetSelectionMark(List()), 1);
+    EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_SELECTED), 1);
+    EXPECT_TRUE(WaitFor([&] { return DetailValue(0) == "PC2"; }));
+}
+
+TEST_F(ListViewTest, CloseMode0PopsUpAndHidesWhenTheTableEmpties) {
+    settings.DlgPopFlag = 1;
+    settings.DlgPopCloseFlag = 0;
+    settings.ViewTime = 0;
+    Open();
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Visible(); }));
+    EXPECT_TRUE(HasTaskbarButton());
+    EXPECT_EQ(IniInt("top"), -12345); // nothing saved yet
+
+    server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return !Visible(); }));
+    EXPECT_FALSE(HasTaskbarButton());
+    EXPECT_EQ(Dlg().Monitor().EntryCount(), 0);
+    EXPECT_NE(IniInt("top"), -12345); // the hide saved "DialogPos"
+    EXPECT_EQ(Rows(), 1);             // the last access stays on display
+}
+
+TEST_F(ListViewTest, CloseMode1HidesAfterTheDelayWhileTheAccessLasts) {
+    settings.DlgPopFlag = 1;
+    settings.DlgPopCloseFlag = 1;
+    settings.DlgPopTime = 1;
+    settings.CycleTime2 = 1000; // seconds are counted in whole refresh periods
+    Open();
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Visible(); }));
+    // The popping refresh counts 1, the next one 2 > 1: hidden about a second later.
+    ASSERT_TRUE(WaitFor([&] { return !Visible(); }, 4000));
+    EXPECT_EQ(Dlg().Monitor().EntryCount(), 1);
+    Pump(1500);
+    EXPECT_FALSE(Visible()); // no second pop-up for the same access
+}
+
+TEST_F(ListViewTest, CloseMode2StaysUpUntilTheUserClosesThenPopsUpAgain) {
+    settings.DlgPopFlag = 1;
+    settings.DlgPopCloseFlag = 2;
+    settings.ViewTime = 0;
+    Open();
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Visible(); }));
+    server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Dlg().Monitor().EntryCount() == 0; }));
+    Pump(500);
+    EXPECT_TRUE(Visible());
+
+    ::SendMessageA(Dlg().Hwnd(), WM_CLOSE, 0, 0); // the close box
+    EXPECT_FALSE(Visible());
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC2", "bob"); });
+    EXPECT_TRUE(WaitFor([&] { return Visible(); }));
+}
+
+TEST_F(ListViewTest, ShownByTheUserTheWindowStillHidesWhenTheTableEmpties) {
+    settings.DlgPopFlag = 1;
+    settings.ViewTime = 0;
+    Open();
+    Dlg().ShowByUser();
+    EXPECT_TRUE(HasTaskbarButton());
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    EXPECT_EQ(Dlg().OpenedByUser(), 1);
+    server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return !Visible(); }));
+    EXPECT_EQ(Dlg().OpenedByUser(), 0);
+}
+
+TEST_F(ListViewTest, DialogPosIsWrittenOnCloseAndReadAtTheNextCreation) {
+    Open();
+    Dlg().ShowByUser();
+    ::MoveWindow(Dlg().Hwnd(), 100, 120, 600, 400, TRUE);
+    Dlg().ToggleDetails();
+    Pump(50); // the posted WM_SIZE lays the lists out again
+    EXPECT_TRUE(::IsWindowVisible(Details()));
+    Dlg().AccessList().SetColumnWidth(2, 150);
+    Dlg().AccessList().SetColumnWidth(1, 0); // dragged shut: hidden, its width remembered
+    ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+
+    ::SendMessageA(Dlg().Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(Visible());
+    EXPECT_FALSE(HasTaskbarButton());
+    EXPECT_EQ(ReadBytes(ini_), "[DialogPos]\r\ntop=120\r\nbottom=520\r\nright=700\r\nleft=100\r\ndlgSize=1\r\n"
+                               "column0=100\r\ncolumn1=100\r\ncolumn2=150\r\ncolumn3=100\r\ncolumn4=100\r\n");
+
+    Open();
+    RECT rect{};
+    ::GetWindowRect(Dlg().Hwnd(), &rect);
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.top, 120);
+    EXPECT_EQ(rect.right, 700);
+    EXPECT_EQ(rect.bottom, 520);
+    EXPECT_EQ(Dlg().DetailsShown(), 1);
+    EXPECT_NE(::GetWindowLongPtrA(Details(), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 1), 100); // back at its last width
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 150);
+    // The details list's value column fills the width: R - L - 130 in client coordinates.
+    RECT outer{};
+    ::GetWindowRect(Dlg().Hwnd(), &outer);
+    ::MapWindowPoints(nullptr, Dlg().Hwnd(), reinterpret_cast<POINT*>(&outer), 2);
+    EXPECT_EQ(ListView_GetColumnWidth(Details(), 1), outer.right - outer.left - 130);
+
+    Dlg().ToggleDetails();
+    Pump(50);
+    EXPECT_EQ(::GetWindowLongPtrA(Details(), GWL_STYLE) & WS_VISIBLE, 0);
+}
+
+TEST_F(ListViewTest, TopDlgKeepsTheWindowAboveOthers) {
+    settings.TopDlg = 1;
+    Open();
+    const auto topmost = [&] { return (::GetWindowLongPtrA(Dlg().Hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    EXPECT_TRUE(topmost());
+    settings.TopDlg = 0; // the option sheet's Apply
+    CListViewDlg::Instance()->ApplyTopmost();
+    EXPECT_FALSE(topmost());
+}
+
+// A modal run of another dialog, as when the log viewer is open beside the list window.
+class OtherModal : public ui::Dialog {
+public:
+    OtherModal() : Dialog(IDD_ABOUTBOX) {}
+};
+
+TEST_F(ListViewTest, EnterKeepsTheWindowAndEscHidesItDuringAnotherModalRun) {
+    Open();
+    Dlg().ShowByUser();
+    ::SetFocus(List());
+    bool afterEnter = false;
+    bool savedAfterEnter = true;
+    bool afterEsc = true;
+    OtherModal other;
+    RunSoon([&] { ::PostMessageA(List(), WM_KEYDOWN, VK_RETURN, 1); }, 20);
+    RunSoon(
+        [&] {
+            afterEnter = Visible();
+            savedAfterEnter = IniInt("top") != -12345;
+            ::PostMessageA(List(), WM_KEYDOWN, VK_ESCAPE, 1);
+        },
+        300);
+    RunSoon(
+        [&] {
+            afterEsc = Visible();
+            other.EndModal(IDOK);
+        },
+        600);
+    other.RunModal(nullptr);
+    EXPECT_TRUE(afterEnter);
+    EXPECT_FALSE(savedAfterEnter);
+    EXPECT_FALSE(afterEsc);
+    EXPECT_NE(IniInt("top"), -12345);
+}
+
+class ThousandsTest : public ListViewTest {
+protected:
+    static constexpr int kSessions = 3000;
+
+    void Fill() {
+        server.Change([](testing::FakeServer& s) {
+            for (int i = 0; i < kSessions; ++i) {
+                char name[16];
+                std::snprintf(name, sizeof name, "PC%04d", i);
+                s.AddSession(name, "user");
+            }
+        });
+        Open();
+        ASSERT_TRUE(WaitFor([&] { return Rows() == kSessions; }, 30000));
+    }
+};
+
+TEST_F(ThousandsTest, RefreshRewritesOnlyWhatChanged) {
+    Fill();
+    // Polls pause (the period applies from the next timer armed); the refreshes go on every 100 ms.
+    settings.CycleTime1 = 60000;
+    Pump(300);
+    RowWrites writes;
+    ASSERT_TRUE(::SetWindowSubclass(List(), &CountRowWrites, 1, reinterpret_cast<DWORD_PTR>(&writes)));
+    Pump(600);
+    EXPECT_EQ(writes.Total(), 0) << "unchanged rows were rewritten";
+
+    // One new access, polled just after a clock second began so that no start time moves during it.
+    ClickRow(10);
+    server.Change([](testing::FakeServer& s) { s.AddSession("NEWPC", "newuser"); });
+    const std::int32_t second = platform::NowSeconds();
+    while (platform::NowSeconds() == second) {
+        ::Sleep(1);
+    }
+    Dlg().Monitor().Poll();
+    ASSERT_TRUE(WaitFor([&] { return Rows() == kSessions + 1; }));
+    EXPECT_EQ(Text(0, 0), "NEWPC");
+    EXPECT_EQ(writes.inserts, 1);
+    EXPECT_LE(writes.texts, 4); // the new row's other columns
+    EXPECT_EQ(writes.deletes, 0);
+    EXPECT_EQ(ListView_GetSelectionMark(List()), 10);
+    EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_SELECTED), 10);
+    ::RemoveWindowSubclass(List(), &CountRowWrites, 1);
+}
+
+TEST_F(ThousandsTest, StopDuringBusyRefreshesDoesNotDeadlock) {
+    Fill();
+    settings.CycleTime2 = 1; // the refresh sends to this thread almost all the time
+    Pump(200);
+    std::mutex mutex;
+    std::condition_variable stopped;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!stopped.wait_for(lock, std::chrono::seconds(20), [&] { return done; })) {
+            std::fputs("StopEngine did not return: deadlock\n", stderr);
+            std::_Exit(3);
+        }
+    });
+    // Not pumping here: only Stop's own wait can answer the refresh that is sending right now.
+    Dlg().StopEngine();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    stopped.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(Dlg().Monitor().Snapshot().hasTable);
+    const int rows = Rows();
+    Pump(300);
+    EXPECT_EQ(Rows(), rows); // nothing refreshes any more
+}
+
+} // namespace
+} // namespace glimmerfen

@@ -1,0 +1,200 @@
+// The resources as Windows loads them in the user-interface language: menus, pictures, and the
+// styles and sizes of the main and list windows' templates.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "resource.h"
+#include "ui/framework/Dialog.h"
+#include "ui/framework/Handles.h"
+#include "ui_support.h"
+
+namespace glimmerfen {
+namespace {
+
+struct MenuItem {
+    UINT id; // 0 = separator
+    const char* english;
+    const char* japanese; // UTF-8
+};
+
+std::string MenuTextUtf8(HMENU menu, UINT position) {
+    wchar_t text[128] = L"";
+    ::GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
+    char utf8[512] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+void ExpectMenu(UINT menuId, const char* popupName, const MenuItem* items, int count) {
+    ui::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId)));
+    ASSERT_TRUE(menu) << menuId;
+    EXPECT_EQ(MenuTextUtf8(menu.get(), 0), popupName);
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    ASSERT_NE(popup, nullptr);
+    ASSERT_EQ(::GetMenuItemCount(popup), count);
+    const bool japanese = test::JapaneseUi();
+    for (int i = 0; i < count; ++i) {
+        const auto position = static_cast<UINT>(i);
+        if (items[i].id == 0) {
+            EXPECT_TRUE(::GetMenuState(popup, position, MF_BYPOSITION) & MF_SEPARATOR) << popupName << " " << i;
+            continue;
+        }
+        EXPECT_EQ(::GetMenuItemID(popup, i), items[i].id) << popupName << " " << i;
+        EXPECT_EQ(MenuTextUtf8(popup, position), japanese ? items[i].japanese : items[i].english)
+            << popupName << " " << i;
+    }
+}
+
+TEST(Resources, TrayMenu) {
+    const MenuItem items[] = {
+        {ID_SHOW_LIST, "Show the list", "リスト表示"},
+        {0, nullptr, nullptr},
+        {ID_OPTION, "Option settting", "オプション設定"},
+        {ID_LOG_OPEN, "Log open", "ログｵｰﾌﾟﾝ"},
+        {ID_SHOW_HELP, "Show the help-file", "ヘルプ表示"},
+        {ID_VERSION_INFO, "Version information", "バージョン情報"},
+        {0, nullptr, nullptr},
+        {ID_CLOSE_APP, "Close Application", "終了"},
+    };
+    ExpectMenu(IDR_TRAY, "TRAY", items, 8);
+    EXPECT_EQ(ID_SHOW_LIST, 32774);
+    EXPECT_EQ(ID_CLOSE_APP, 32775);
+    EXPECT_EQ(ID_OPTION, 32776);
+    EXPECT_EQ(ID_SHOW_HELP, 32777);
+    EXPECT_EQ(ID_VERSION_INFO, 32773);
+    EXPECT_EQ(ID_LOG_OPEN, 32783);
+}
+
+TEST(Resources, ListContextMenu) {
+    const MenuItem items[] = {
+        {ID_CHANGE_DETAILS, "Change details", "詳細表示切り換え"},
+        {ID_LOG_OPEN, "Log open", "ログｵｰﾌﾟﾝ"},
+        {0, nullptr, nullptr},
+        {ID_DISCONNECT, "Disconnect", "接続を切断する"},
+        {ID_ADD_ACCEPTABLE, "Add to Acceptable PC", "許可PCに追加する"},
+        {ID_ADD_DENIED, "Add to Denied PC", "拒否PCに追加する"},
+        {0, nullptr, nullptr},
+        {ID_SEND_MESSAGE, "Send message to this PC", "このPCにメッセージを送る"},
+        {ID_OPEN_SHARED_FOLDER, "Open shared folder of this PC", "このPCの共有を開く"},
+    };
+    ExpectMenu(IDR_POP_LIST, "POP_LIST", items, 9);
+    EXPECT_EQ(ID_CHANGE_DETAILS, 32781);
+    EXPECT_EQ(ID_DISCONNECT, 32771);
+    EXPECT_EQ(ID_ADD_ACCEPTABLE, 32786);
+    EXPECT_EQ(ID_ADD_DENIED, 32787);
+    EXPECT_EQ(ID_SEND_MESSAGE, 32784);
+    EXPECT_EQ(ID_OPEN_SHARED_FOLDER, 32780);
+}
+
+TEST(Resources, IconsInBothSizesAndListImagesOf16By13) {
+    const int icons[] = {128, 130, 139, 140, 141};
+    for (int id : icons) {
+        for (int size : {16, 32}) {
+            ui::UniqueIcon icon(static_cast<HICON>(
+                ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)));
+            ASSERT_TRUE(icon) << "icon " << id;
+            ICONINFO info{};
+            ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
+            ui::UniqueBitmap colour(info.hbmColor);
+            ui::UniqueBitmap mask(info.hbmMask);
+            BITMAP bitmap{};
+            ::GetObjectA(colour.get(), sizeof bitmap, &bitmap);
+            EXPECT_EQ(bitmap.bmWidth, size) << "icon " << id << " has no image of " << size << " pixels";
+        }
+    }
+    for (int id = IDB_FOLDER; id <= IDB_FOLDER_GONE; ++id) {
+        ui::UniqueBitmap bitmap(static_cast<HBITMAP>(
+            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
+        ASSERT_TRUE(bitmap) << "bitmap " << id;
+        BITMAP info{};
+        ::GetObjectA(bitmap.get(), sizeof info, &info);
+        EXPECT_EQ(info.bmWidth, 16) << id;
+        EXPECT_EQ(info.bmHeight, 13) << id;
+    }
+    EXPECT_EQ(IDB_FOLDER, 133);
+    EXPECT_EQ(IDB_FOLDER_GONE, 138);
+}
+
+class Plain : public ui::Dialog {
+public:
+    explicit Plain(UINT id) : Dialog(id) {}
+};
+
+TEST(Resources, MainAndListWindowTemplates) {
+    struct Case {
+        UINT id;
+        const char* caption;
+        SIZE units;
+        DWORD style;   // must all be set
+        DWORD noStyle; // must all be clear
+        DWORD exStyle;
+        int controls;
+    };
+    const Case cases[] = {
+        {IDD_MAIN,
+         "Glimmerfen Checker",
+         {101, 60},
+         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | WS_VISIBLE,
+         WS_THICKFRAME,
+         WS_EX_TOOLWINDOW | WS_EX_APPWINDOW,
+         0},
+        {IDD_LIST,
+         "Glimmerfen Checker - ListView",
+         {344, 169},
+         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
+         WS_VISIBLE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+         WS_EX_TOOLWINDOW,
+         2},
+    };
+    for (const Case& c : cases) {
+        Plain dialog(c.id);
+        ASSERT_TRUE(dialog.CreateModeless(nullptr)) << c.id;
+        HWND hwnd = dialog.Hwnd();
+        EXPECT_EQ(test::WindowTextUtf8(hwnd), c.caption);
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrA(hwnd, GWL_STYLE));
+        EXPECT_EQ(style & c.style, c.style) << c.id;
+        EXPECT_EQ(style & c.noStyle, 0u) << c.id;
+        const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrA(hwnd, GWL_EXSTYLE));
+        EXPECT_EQ(exStyle & c.exStyle, c.exStyle) << c.id;
+        EXPECT_EQ(static_cast<int>(test::Children(hwnd).size()), c.controls) << c.id;
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        const RECT size = test::DialogUnits(hwnd, 0, 0, c.units.cx, c.units.cy);
+        EXPECT_EQ(client.right, size.right) << c.id;
+        EXPECT_EQ(client.bottom, size.bottom) << c.id;
+        dialog.DestroyWindow();
+    }
+
+    // The two lists of the list window. The system turns a control's WS_BORDER into a sunken edge
+    // (WS_EX_CLIENTEDGE); either counts as the border.
+    Plain list(IDD_LIST);
+    ASSERT_TRUE(list.CreateModeless(nullptr));
+    for (int id : {IDC_LIST, IDC_DETAILS}) {
+        const auto ex = static_cast<DWORD>(::GetWindowLongPtrA(list.Item(id), GWL_EXSTYLE));
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrA(list.Item(id), GWL_STYLE));
+        EXPECT_TRUE((style & WS_BORDER) || (ex & WS_EX_CLIENTEDGE)) << id << " has no border";
+    }
+    const auto access = static_cast<DWORD>(::GetWindowLongPtrA(list.Item(IDC_LIST), GWL_STYLE));
+    const DWORD accessStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | WS_TABSTOP;
+    EXPECT_EQ(access & accessStyle, accessStyle);
+    EXPECT_FALSE(access & WS_DISABLED);
+    const auto details = static_cast<DWORD>(::GetWindowLongPtrA(list.Item(IDC_DETAILS), GWL_STYLE));
+    const DWORD detailsStyle =
+        LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_NOSCROLL | LVS_NOLABELWRAP | WS_TABSTOP | WS_DISABLED;
+    EXPECT_EQ(details & detailsStyle, detailsStyle);
+    const RECT accessAt = test::ClientRectOf(list.Item(IDC_LIST));
+    const RECT accessOrigin = test::DialogUnits(list.Hwnd(), 2, 2, 0, 0);
+    EXPECT_EQ(accessAt.left, accessOrigin.left);
+    EXPECT_EQ(accessAt.top, accessOrigin.top);
+    const RECT detailsAt = test::ClientRectOf(list.Item(IDC_DETAILS));
+    const RECT detailsOrigin = test::DialogUnits(list.Hwnd(), 2, 85, 0, 0);
+    EXPECT_EQ(detailsAt.top, detailsOrigin.top);
+    list.DestroyWindow();
+}
+
+} // namespace
+} // namespace glimmerfen

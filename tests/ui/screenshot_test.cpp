@@ -1,0 +1,75 @@
+// Pictures of the windows for scripts/screenshots, which sets GLIMMERFEN_SHOT_DIR and captures each
+// window while its test holds it open. Skipped in ordinary test runs.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/strings.h"
+#include "resource.h"
+#include "ui/dialogs/AboutDlg.h"
+#include "ui/list/ColumnListCtrl.h"
+#include "ui_support.h"
+
+namespace glimmerfen {
+namespace {
+
+TEST(Screenshot, AboutBox) {
+    if (test::ScreenshotDir().empty()) {
+        GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
+    }
+    ui::CAboutDlg about;
+    bool held = false;
+    test::RunSoon([&] {
+        held = test::HoldForScreenshot("about", about.Hwnd());
+        about.EndModal(IDOK);
+    });
+    EXPECT_EQ(about.RunModal(nullptr), IDOK);
+    EXPECT_TRUE(held);
+}
+
+// The bare list window from its template, with the access list's headers and row images.
+TEST(Screenshot, ListWindowTemplate) {
+    if (test::ScreenshotDir().empty()) {
+        GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
+    }
+    class Window : public ui::Dialog {
+    public:
+        Window() : Dialog(IDD_LIST) {}
+    } window;
+    ASSERT_TRUE(window.CreateModeless(nullptr));
+    ui::CColumnListCtrl list;
+    ASSERT_TRUE(list.Attach(window.Item(IDC_LIST)));
+    const unsigned headers[] = {IDS_COL_CLIENT_NAME, IDS_COL_USER_NAME, IDS_COL_START_TIME, IDS_COL_OPERATION,
+                                IDS_COL_PATH_NAME};
+    for (int i = 0; i < 5; ++i) {
+        list.InsertColumn(i, platform::LoadText(headers[i]), 100);
+    }
+    HIMAGELIST images = ::ImageList_Create(16, 13, 0, 2, 2);
+    const int bitmaps[] = {IDB_COMPUTER, IDB_FOLDER, IDB_FILE, IDB_COMPUTER_GONE, IDB_FOLDER_GONE, IDB_FILE_GONE};
+    for (int id : bitmaps) {
+        HBITMAP bitmap = static_cast<HBITMAP>(
+            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
+        ::ImageList_AddMasked(images, bitmap, RGB(0, 0, 0));
+        ::DeleteObject(bitmap);
+    }
+    ::SendMessageA(list.Hwnd(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+    const char* rows[][5] = {{"PC1", "alice", "2024-05-01 09:00:00", "", ""},
+                             {"", "alice", "2024-05-01 09:00:02", "R", "D:\\share\\docs"},
+                             {"", "alice", "2024-05-01 09:00:03", "RW", "D:\\share\\docs\\plan.txt"},
+                             {"PC2", "bob", "2024-05-01 08:59:00", "", ""},
+                             {"", "bob", "2024-05-01 08:59:01", "R", "D:\\share\\old"},
+                             {"", "bob", "2024-05-01 08:59:02", "R", "D:\\share\\old\\memo.txt"}};
+    for (int r = 0; r < 6; ++r) {
+        list.InsertItem(r, rows[r][0], r);
+        for (int c = 1; c < 5; ++c) {
+            list.SetItemText(r, c, rows[r][c]);
+        }
+    }
+    ::ShowWindow(window.Hwnd(), SW_SHOW);
+    EXPECT_TRUE(test::HoldForScreenshot("list", window.Hwnd()));
+    window.DestroyWindow();
+    ::ImageList_Destroy(images);
+}
+
+} // namespace
+} // namespace glimmerfen

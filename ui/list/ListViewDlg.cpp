@@ -1,0 +1,463 @@
+#include "ui/list/ListViewDlg.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+#include "app/CheckerApp.h"
+#include "app/Settings.h"
+#include "monitor/AccessLog.h"
+#include "monitor/AccessMonitor.h"
+#include "monitor/MonitorThreads.h"
+#include "platform/netserver.h"
+#include "platform/strings.h"
+#include "res/resource.h"
+#include "ui/framework/Checks.h"
+
+namespace glimmerfen::ui {
+
+namespace {
+
+// Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
+constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
+
+// The bitmaps of the row images, in the order of RowImage.
+constexpr UINT kRowBitmaps[kRowImageCount] = {IDB_COMPUTER,      IDB_FOLDER,      IDB_FILE,
+                                              IDB_COMPUTER_GONE, IDB_FOLDER_GONE, IDB_FILE_GONE};
+
+constexpr int kDetailsLabelWidth = 100;
+constexpr int kDetailsValueWidth = 550;
+
+// Above this many changes the list stops drawing until all are made.
+constexpr std::size_t kQuietBatch = 64;
+
+std::atomic<CListViewDlg*> g_instance{nullptr};
+
+} // namespace
+
+ListViewContext ListViewContextFrom(CCheckerApp& app) {
+    return ListViewContext{app.settings, app.iniPath,        platform::LocalServer(), app.exeDir + kLogFileName,
+                           app.appName,  app.timerResolution};
+}
+
+CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
+    if (!context_.logPath.empty()) {
+        log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName);
+    }
+    monitor_ = std::make_unique<AccessMonitor>(context_.settings, context_.server, log_.get());
+}
+
+CListViewDlg::~CListViewDlg() {
+    StopEngine();
+    CListViewDlg* self = this;
+    g_instance.compare_exchange_strong(self, nullptr);
+}
+
+CListViewDlg* CListViewDlg::Instance() noexcept {
+    return g_instance.load();
+}
+
+bool CListViewDlg::OnInitDialog() {
+    g_instance = this;
+    destroying_ = false;
+    state_ = ListWindowState{};
+    shownRows_.clear();
+    shownDetails_ = DetailValues{};
+    monitor_->CreateTable();
+
+    const DialogPos pos = ReadDialogPos(context_.iniPath);
+    state_.detailsShown = pos.dlgSize;
+    accessList_.Attach(Item(IDC_LIST));
+    detailsList_.Attach(Item(IDC_DETAILS));
+    for (int i = 0; i < kAccessColumnCount; ++i) {
+        accessList_.columns.widths[static_cast<std::size_t>(i)] = pos.columns[static_cast<std::size_t>(i)];
+        accessList_.columns.shown[static_cast<std::size_t>(i)] = 1;
+    }
+    if (pos.HasRect()) {
+        ::MoveWindow(Hwnd(), pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, TRUE);
+    }
+
+    accessList_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < kAccessColumnCount; ++i) {
+        accessList_.InsertColumn(i, platform::LoadText(kAccessColumnHeaderIds[static_cast<std::size_t>(i)]),
+                                 accessList_.columns.CreationWidth(i));
+    }
+    detailsList_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    detailsList_.InsertColumn(0, "data1", kDetailsLabelWidth);
+    detailsList_.InsertColumn(1, "data2", kDetailsValueWidth);
+    for (int row = 0; row < kDetailRowCount; ++row) {
+        detailsList_.InsertItem(row, platform::LoadText(kDetailLabelIds[static_cast<std::size_t>(row)]));
+    }
+    CreateImageList();
+    ApplyTopmost();
+    // Places the lists for the details mode read above; until now they stood where the template has them.
+    Layout();
+
+    threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
+    threads_->SetListRefresh([this] { RefreshList(); });
+    refreshTarget_ = Hwnd();
+    threads_->Start();
+    return true;
+}
+
+void CListViewDlg::CreateImageList() {
+    images_.reset(GF_CHECK_HANDLE(::ImageList_Create(16, 13, ILC_COLOR, 2, 2)));
+    if (!images_) {
+        return;
+    }
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    for (const UINT id : kRowBitmaps) {
+        UniqueBitmap bitmap(GF_CHECK_HANDLE(::LoadBitmapA(instance, MAKEINTRESOURCEA(id))));
+        ::ImageList_AddMasked(images_.get(), bitmap.get(), RGB(0, 0, 0));
+    }
+    // The window owns the image list and destroys it once; the control must not destroy it again
+    // (it would, twice, being both its normal and its small list).
+    HWND list = accessList_.Hwnd();
+    ::SetWindowLongPtrA(list, GWL_STYLE, ::GetWindowLongPtrA(list, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    ListView_SetImageList(list, images_.get(), LVSIL_NORMAL);
+    ListView_SetImageList(list, images_.get(), LVSIL_SMALL);
+}
+
+void CListViewDlg::ReleaseImageList() {
+    if (!images_) {
+        return;
+    }
+    if (HWND list = accessList_.Hwnd(); list != nullptr && ::IsWindow(list)) {
+        ListView_SetImageList(list, nullptr, LVSIL_NORMAL);
+        ListView_SetImageList(list, nullptr, LVSIL_SMALL);
+    }
+    images_.reset();
+}
+
+void CListViewDlg::StopEngine() {
+    if (threads_) {
+        threads_->Stop();
+    }
+    refreshTarget_ = nullptr;
+}
+
+void CListViewDlg::ApplyTopmost() {
+    const HWND after = context_.settings.TopDlg.load() == 1 ? HWND_TOPMOST : HWND_NOTOPMOST;
+    ::SetWindowPos(Hwnd(), after, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void CListViewDlg::SetAppWindowStyle(bool on) {
+    const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
+    ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, on ? (style | WS_EX_APPWINDOW) : (style & ~LONG_PTR{WS_EX_APPWINDOW}));
+}
+
+void CListViewDlg::ShowByUser() {
+    SetAppWindowStyle(true);
+    ::ShowWindow(Hwnd(), SW_SHOW);
+    state_.openedByUser = 1;
+}
+
+void CListViewDlg::HideAndSave() {
+    RECT rect{};
+    ::GetWindowRect(Hwnd(), &rect);
+    // A width the user has just dragged counts even if the list has not been erased since.
+    accessList_.TrackColumns();
+    DialogPos pos;
+    pos.top = rect.top;
+    pos.bottom = rect.bottom;
+    pos.right = rect.right;
+    pos.left = rect.left;
+    pos.dlgSize = state_.detailsShown;
+    for (int i = 0; i < kAccessColumnCount; ++i) {
+        pos.columns[static_cast<std::size_t>(i)] = accessList_.columns.widths[static_cast<std::size_t>(i)];
+    }
+    WriteDialogPos(context_.iniPath, pos);
+    state_.OnHideAndSave();
+    ::ShowWindow(Hwnd(), SW_HIDE);
+    SetAppWindowStyle(false);
+}
+
+void CListViewDlg::ToggleDetails() {
+    state_.ToggleDetails();
+    ::PostMessageA(Hwnd(), WM_SIZE, 0, 0);
+    ShowDetails();
+}
+
+void CListViewDlg::Layout() {
+    RECT rect{};
+    ::GetWindowRect(Hwnd(), &rect);
+    ::MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    const ListLayout layout = ComputeLayout(rect.left, rect.top, rect.right, rect.bottom, state_.detailsShown);
+    if (HWND list = Item(IDC_LIST); list != nullptr) {
+        const Box& b = layout.accessList;
+        ::MoveWindow(list, b.x, b.y, b.width, b.height, TRUE);
+    }
+    HWND details = Item(IDC_DETAILS);
+    if (details == nullptr) {
+        return;
+    }
+    if (!layout.detailsVisible) {
+        ::ShowWindow(details, SW_HIDE);
+        return;
+    }
+    const Box& b = layout.detailsList;
+    ::MoveWindow(details, b.x, b.y, b.width, b.height, TRUE);
+    ::SendMessageA(details, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(layout.detailsValueWidth, 0));
+    ::ShowWindow(details, SW_SHOW);
+}
+
+int CListViewDlg::SelectionMark() const {
+    return accessList_.Hwnd() != nullptr ? accessList_.SelectionMark() : -1;
+}
+
+std::string CListViewDlg::RowText(int row, int column) const {
+    return accessList_.Hwnd() != nullptr ? accessList_.ItemText(row, column) : std::string();
+}
+
+void CListViewDlg::ShowDetails() {
+    if (accessList_.Hwnd() == nullptr || detailsList_.Hwnd() == nullptr) {
+        return;
+    }
+    SelectedRow selected;
+    selected.selectionMark = SelectionMark();
+    if (selected.selectionMark != -1) {
+        selected.clientName = RowText(selected.selectionMark, 0);
+        selected.userName = RowText(selected.selectionMark, 1);
+        selected.pathName = RowText(selected.selectionMark, 4);
+    }
+    const DetailsUpdate update = monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
+        DetailsFinder finder(table != nullptr, entryCount, std::move(selected));
+        if (table != nullptr) {
+            table->ForEach([&](const AccessEntry& entry) { finder.Visit(entry); });
+        }
+        return finder.Result();
+    });
+    if (update.kind == DetailsUpdate::Kind::Keep) {
+        return;
+    }
+    const DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
+    for (int row = 0; row < kDetailRowCount; ++row) {
+        const auto r = static_cast<std::size_t>(row);
+        if (values[r] != shownDetails_[r]) {
+            detailsList_.SetItemText(row, 1, values[r]);
+            shownDetails_[r] = values[r];
+        }
+    }
+}
+
+void CListViewDlg::RefreshList() {
+    HWND target = refreshTarget_.load();
+    if (target == nullptr) {
+        return;
+    }
+    RefreshData data;
+    // Only the rows are copied under the table's lock; the window is told after it is released.
+    monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
+        data.hasTable = table != nullptr;
+        data.entryCount = entryCount;
+        if (table != nullptr) {
+            data.rows.reserve(table->Size());
+            table->ForEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
+        }
+    });
+    // The refresh waits while the window's thread applies it, so the poll (which never runs during a
+    // refresh) cannot change the table before the details are read from it.
+    ::SendMessageA(target, kApplyRefreshMessage, 0, reinterpret_cast<LPARAM>(&data));
+}
+
+bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message != kApplyRefreshMessage) {
+        return false;
+    }
+    result = 0;
+    if (!destroying_ && lParam != 0) {
+        ApplyRefresh(*reinterpret_cast<RefreshData*>(lParam));
+        result = 1;
+    }
+    return true;
+}
+
+void CListViewDlg::ApplyRefresh(RefreshData& data) {
+    FillRows(data);
+    UpdatePopup(data.entryCount);
+    ShowDetails();
+}
+
+void CListViewDlg::FillRows(RefreshData& data) {
+    // Without entries the rows of the last accesses stay on display until a new one arrives.
+    if (!data.hasTable || data.rows.empty() || accessList_.Hwnd() == nullptr) {
+        return;
+    }
+    const std::vector<RowChange> changes = DiffRows(shownRows_, data.rows);
+    if (changes.empty()) {
+        shownRows_ = std::move(data.rows);
+        return;
+    }
+    HWND list = accessList_.Hwnd();
+    const bool moves =
+        std::any_of(changes.begin(), changes.end(), [](const RowChange& c) { return c.kind != RowChange::Kind::Set; });
+    const int mark = accessList_.SelectionMark();
+    const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    const bool quiet = changes.size() > kQuietBatch;
+    if (quiet) {
+        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    }
+
+    for (const RowChange& change : changes) {
+        switch (change.kind) {
+        case RowChange::Kind::Delete:
+            ListView_DeleteItem(list, change.row);
+            break;
+        case RowChange::Kind::Insert: {
+            const ListRow& row = data.rows[static_cast<std::size_t>(change.source)];
+            accessList_.InsertItem(change.row, row.texts[0], static_cast<int>(row.image));
+            for (int column = 1; column < kAccessColumnCount; ++column) {
+                if (!row.texts[static_cast<std::size_t>(column)].empty()) {
+                    accessList_.SetItemText(change.row, column, row.texts[static_cast<std::size_t>(column)]);
+                }
+            }
+            break;
+        }
+        case RowChange::Kind::Set: {
+            const ListRow& row = data.rows[static_cast<std::size_t>(change.source)];
+            for (int column = 0; column < kAccessColumnCount; ++column) {
+                if (change.cellMask & (1u << column)) {
+                    accessList_.SetItemText(change.row, column, row.texts[static_cast<std::size_t>(column)]);
+                }
+            }
+            if (change.cellMask & RowChange::kImageBit) {
+                accessList_.SetItemImage(change.row, static_cast<int>(row.image));
+            }
+            break;
+        }
+        }
+    }
+
+    // Rows were inserted or deleted, and the list moved its selection with them: the selection stays
+    // at its row position, which now shows another entry.
+    if (moves) {
+        const int count = accessList_.ItemCount();
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        if (selected >= 0 && selected < count) {
+            ListView_SetItemState(list, selected, LVIS_SELECTED, LVIS_SELECTED);
+        }
+        if (focused >= 0 && focused < count) {
+            ListView_SetItemState(list, focused, LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+        ListView_SetSelectionMark(list, mark < 0 ? -1 : std::min(mark, count - 1));
+    }
+    if (quiet) {
+        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(list, nullptr, TRUE);
+    }
+    shownRows_ = std::move(data.rows);
+}
+
+void CListViewDlg::UpdatePopup(int entryCount) {
+    const PopupActions actions = state_.UpdatePopup(entryCount, PopupSettingsFrom(context_.settings));
+    if (actions.popUp) {
+        SetAppWindowStyle(true);
+        ::SetWindowPos(Hwnd(), actions.popUpTopmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        ::ShowWindow(Hwnd(), SW_SHOW);
+    }
+    if (actions.hideAndSave) {
+        HideAndSave();
+    }
+    if (actions.show) {
+        ::ShowWindow(Hwnd(), SW_SHOW);
+    }
+}
+
+bool CListViewDlg::OnCommand(WORD id, WORD, HWND) {
+    switch (id) {
+    case IDOK:
+        // Enter: the window stays.
+        return true;
+    case IDCANCEL:
+        HideAndSave();
+        return true;
+    case ID_CHANGE_DETAILS:
+        ToggleDetails();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom != IDC_LIST) {
+        return false;
+    }
+    switch (header.code) {
+    case NM_CLICK:
+        ShowDetails();
+        result = 0;
+        return true;
+    case NM_DBLCLK:
+        ToggleDetails();
+        result = 0;
+        return true;
+    case NM_RCLICK:
+        ShowContextMenu();
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CListViewDlg::ShowContextMenu() {
+    POINT at{};
+    ::GetCursorPos(&at);
+    if (at.x == -1 && at.y == -1) {
+        at = POINT{5, 5};
+        ::ClientToScreen(Hwnd(), &at);
+    }
+    const int mark = SelectionMark();
+    const bool rowSelected =
+        mark != -1 && (ListView_GetItemState(accessList_.Hwnd(), mark, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LIST))));
+    if (!menu) {
+        return;
+    }
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    if (popup == nullptr) {
+        return;
+    }
+    ::CheckMenuItem(popup, ID_CHANGE_DETAILS, MF_BYCOMMAND | (state_.DetailsChecked() ? MF_CHECKED : MF_UNCHECKED));
+    const UINT grey = MF_BYCOMMAND | MF_GRAYED;
+    if (!rowSelected) {
+        for (const UINT id :
+             {ID_DISCONNECT, ID_ADD_ACCEPTABLE, ID_ADD_DENIED, ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
+            ::EnableMenuItem(popup, id, grey);
+        }
+    }
+    // An open-file row (or no row at the mark) names no computer.
+    if (RowText(mark, 0).empty()) {
+        for (const UINT id : {ID_ADD_ACCEPTABLE, ID_ADD_DENIED, ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
+            ::EnableMenuItem(popup, id, grey);
+        }
+    }
+    // The chosen command goes to the main window, which owns this one.
+    HWND owner = ::GetWindow(Hwnd(), GW_OWNER);
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON, at.x, at.y, 0, owner != nullptr ? owner : Hwnd(), nullptr);
+}
+
+void CListViewDlg::OnSize(UINT, int, int) {
+    Layout();
+}
+
+void CListViewDlg::OnClose() {
+    HideAndSave();
+}
+
+void CListViewDlg::OnDestroy() {
+    // A refresh that is sending to this window is answered (and ignored) while the engine stops.
+    destroying_ = true;
+    StopEngine();
+    ReleaseImageList();
+    accessList_.Detach();
+    detailsList_.Detach();
+    CListViewDlg* self = this;
+    g_instance.compare_exchange_strong(self, nullptr);
+}
+
+} // namespace glimmerfen::ui

@@ -1,0 +1,137 @@
+// The access list window (dialog 132): the accesses of the table in the upper list, the details of
+// the selected one in the lower list. It holds the engine: its creation creates the access table and
+// starts the two monitor threads, whose list refresh rewrites the rows, pops the window up and closes
+// it again.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/framework/Dialog.h"
+#include "ui/framework/Handles.h"
+#include "ui/list/ColumnListCtrl.h"
+#include "ui/list/ListLogic.h"
+
+namespace glimmerfen {
+struct AppSettings;
+class AccessLog;
+class AccessMonitor;
+class CCheckerApp;
+class MonitorThreads;
+namespace platform {
+class ServerPlatform;
+}
+} // namespace glimmerfen
+
+namespace glimmerfen::ui {
+
+// What the window needs from the application: the settings it reads at every refresh, the INI file of
+// section "DialogPos", the server the engine polls, where new accesses are logged (an empty logPath
+// logs nothing) and the resolution of the engine's timers.
+struct ListViewContext {
+    AppSettings& settings;
+    std::string iniPath;
+    platform::ServerPlatform& server;
+    std::string logPath;
+    std::string appName; // caption of the log's failure message
+    unsigned timerResolution = 1;
+};
+
+// The context of the running program: the application's settings and paths, the local server and
+// the log "log.txt" beside the executable.
+ListViewContext ListViewContextFrom(CCheckerApp& app);
+
+class CListViewDlg : public Dialog {
+public:
+    explicit CListViewDlg(ListViewContext context);
+    // Stops the engine if it still runs.
+    ~CListViewDlg() override;
+
+    // The window that exists in this process, null when none: the option sheet's Apply calls its
+    // ApplyTopmost.
+    static CListViewDlg* Instance() noexcept;
+
+    // Topmost when TopDlg is 1, else not; position and size are kept.
+    void ApplyTopmost();
+    // The close path (close box, Esc, automatic closes, program end): saves the rectangle, the details
+    // mode and the column widths to "DialogPos", then hides the window without a taskbar button.
+    void HideAndSave();
+    // Switches the details list on or off.
+    void ToggleDetails();
+    // Fills the details list from the entry of the selected row.
+    void ShowDetails();
+
+    // The main window's "Show the list": taskbar button, shown, opened by the user.
+    void ShowByUser();
+    int OpenedByUser() const noexcept { return state_.openedByUser; }
+    void SetOpenedByUser(int value) noexcept { state_.openedByUser = value; }
+    int DetailsShown() const noexcept { return state_.detailsShown; }
+    // "Change details" carries a check mark.
+    bool DetailsChecked() const noexcept { return state_.DetailsChecked(); }
+
+    // The access list's selection mark (-1 when none) and the displayed text of a cell.
+    int SelectionMark() const;
+    std::string RowText(int row, int column) const;
+    CColumnListCtrl& AccessList() noexcept { return accessList_; }
+    CColumnListCtrl& DetailsList() noexcept { return detailsList_; }
+
+    // The engine. EntryCount() of the monitor is the hit count of the tray.
+    AccessMonitor& Monitor() noexcept { return *monitor_; }
+    // Ends both monitor threads and releases the table (MonitorThreads::Stop). On this window's thread
+    // only; while it waits it still answers a refresh in progress. Nothing refreshes afterwards.
+    void StopEngine();
+    // Destroys the row image list (the main window's close and destruction). The access list shares
+    // it, so it is taken off the control first.
+    void ReleaseImageList();
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    void OnSize(UINT type, int width, int height) override;
+    void OnClose() override;
+    void OnDestroy() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    // What one refresh read from the table, handed to the window's thread.
+    struct RefreshData {
+        bool hasTable = false;
+        int entryCount = 0;
+        std::vector<ListRow> rows;
+    };
+
+    // On the List Indication Thread's timer: reads the table, then lets the window's thread apply it.
+    void RefreshList();
+    // On the window's thread: FillRows, UpdatePopup, ShowDetails.
+    void ApplyRefresh(RefreshData& data);
+    void FillRows(RefreshData& data);
+    void UpdatePopup(int entryCount);
+    void Layout();
+    void ShowContextMenu();
+    void CreateImageList();
+    void SetAppWindowStyle(bool on);
+
+    ListViewContext context_;
+    std::unique_ptr<AccessLog> log_;
+    std::unique_ptr<AccessMonitor> monitor_;
+    std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
+
+    CColumnListCtrl accessList_;
+    CColumnListCtrl detailsList_;
+    UniqueImageList images_;
+
+    ListWindowState state_;
+    std::vector<ListRow> shownRows_; // what the access list shows, row by row
+    DetailValues shownDetails_;      // what the details list's value column shows
+
+    // The window the refreshes go to; null before the engine starts and once the window goes.
+    std::atomic<HWND> refreshTarget_{nullptr};
+    bool destroying_ = false;
+};
+
+} // namespace glimmerfen::ui

@@ -1,0 +1,43 @@
+// Show help: the user's manual "manual.chm" beside the executable, in the system's HTML Help viewer.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace glimmerfen::ui {
+
+inline constexpr const char* kManualFileName = "manual.chm";
+
+// Opens exeDir + "manual.chm" in the HTML Help viewer, with no owner window. When the viewer shows
+// no window (no file, no viewer, a file it cannot read) the string "There is no help file." is shown
+// with appName as caption.
+void ShowHelp(const std::string& exeDir, const std::string& appName);
+
+// The HTML Help entry point, bound on the first request and kept for the rest of the run. The viewer
+// library is the in-process server registered for HTML Help's class, or "hhctrl.ocx" by name; the
+// entry point is its ordinal 14 (HtmlHelpA). Once binding has failed it is never tried again.
+class HtmlHelpBinding {
+public:
+    using HtmlHelpProc = HWND(WINAPI*)(HWND caller, LPCSTR file, UINT command, DWORD_PTR data);
+
+    // The help window, or null when nothing was shown (or the viewer cannot be bound).
+    HWND Call(HWND caller, const std::string& file, UINT command, DWORD_PTR data);
+
+    // How many times a viewer library was loaded by this binding (at most once in its life).
+    int LoadCount() const { return loadCount_; }
+    bool Failed() const { return failed_; }
+
+private:
+    bool Bind();
+
+    HMODULE library_ = nullptr;
+    HtmlHelpProc proc_ = nullptr;
+    bool failed_ = false;
+    int loadCount_ = 0;
+};
+
+// The binding used by ShowHelp.
+HtmlHelpBinding& ProcessHtmlHelp();
+
+} // namespace glimmerfen::ui

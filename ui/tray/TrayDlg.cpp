@@ -1,0 +1,336 @@
+#include "ui/tray/TrayDlg.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "app/CheckerApp.h"
+#include "app/StartupShortcut.h"
+#include "monitor/AccessMonitor.h"
+#include "platform/strings.h"
+#include "resource.h"
+#include "ui/framework/Checks.h"
+#include "ui/framework/Handles.h"
+#include "ui/tray/Help.h"
+
+namespace glimmerfen::ui {
+
+namespace {
+
+// Posted by the tray tick: ask the first-run question on this window's thread.
+constexpr UINT kAskStartupMessage = WM_APP + 1;
+
+// The record of the first version holds a tooltip of kTipCapacity characters, terminator included.
+template <std::size_t N>
+void CopyTip(char (&tip)[N], const std::string& text) {
+    static_assert(N >= kTipCapacity);
+    std::memset(tip, 0, N);
+    std::strncpy(tip, text.c_str(), kTipCapacity - 1);
+}
+
+void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
+    const LONG_PTR style = ::GetWindowLongPtrA(hwnd, GWL_EXSTYLE);
+    ::SetWindowLongPtrA(hwnd, GWL_EXSTYLE, (style | add) & ~remove);
+}
+
+} // namespace
+
+CTrayDlg::CTrayDlg(CCheckerApp& app)
+    : Dialog(IDD_MAIN), app_(app), listView_(ListViewContextFrom(app)),
+      mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
+      taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
+
+CTrayDlg::~CTrayDlg() {
+    // Normally the close sequence has run; this covers a run that ended any other way.
+    if (trayTick_) {
+        trayTick_->Stop();
+    }
+    if (!engineStopped_) {
+        listView_.StopEngine();
+        engineStopped_ = true;
+    }
+}
+
+HICON CTrayDlg::TrayIcon(int iconId) const {
+    // Shared icons: loaded once by the system, never destroyed, safe to ask for from any thread.
+    return static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                           ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                           LR_SHARED));
+}
+
+bool CTrayDlg::OnInitDialog() {
+    KeepHiddenOnModalStart();
+
+    HMENU systemMenu = ::GetSystemMenu(Hwnd(), FALSE);
+    const std::string aboutText = platform::LoadText(IDS_ABOUTBOX);
+    if (systemMenu != nullptr && !aboutText.empty()) {
+        ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText.c_str());
+    }
+
+    ::SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(mainIcon_));
+    ::SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon_));
+
+    {
+        std::lock_guard<std::mutex> lock(iconMutex_);
+        // The first version's size: on x86-64 the documented record size is that of a 32-bit build,
+        // and this one keeps the mouse message in the notify message's second parameter.
+        trayIcon_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        trayIcon_.hWnd = Hwnd();
+        trayIcon_.uID = 0;
+        trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        trayIcon_.uCallbackMessage = kTrayNotifyMessage;
+        trayIcon_.hIcon = TrayIcon(IDI_IDLE);
+        CopyTip(trayIcon_.szTip, kStartTip);
+    }
+    iconAdded_ = NotifyIcon(NIM_ADD);
+
+    // Creating the list window starts the engine.
+    listView_.CreateModeless(Hwnd());
+    if (app_.settings.StartDlg.load() != 0) {
+        ::ShowWindow(listView_.Hwnd(), SW_HIDE);
+        listView_.SetOpenedByUser(0);
+        ChangeExStyle(listView_.Hwnd(), 0, WS_EX_APPWINDOW);
+    } else {
+        ChangeExStyle(listView_.Hwnd(), WS_EX_APPWINDOW, 0);
+        ::ShowWindow(listView_.Hwnd(), SW_SHOW);
+        listView_.SetOpenedByUser(1);
+    }
+
+    // Out of sight and without a taskbar button: only the tool-window style remains.
+    ::SetWindowPos(Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
+    ChangeExStyle(Hwnd(), 0, WS_EX_APPWINDOW);
+
+    trayTick_ = std::make_unique<TickChain>([this] { TrayTick(); }, app_.settings.CycleTime3, app_.timerResolution);
+    trayTick_->Start();
+    return false;
+}
+
+void CTrayDlg::TrayTick() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    if (TakeFirstRunQuestion(app_.settings)) {
+        // Asked on the window's thread: a box shown here would hold up the poll and the list refresh,
+        // which run on this same timer thread, for as long as it stays unanswered.
+        ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
+    }
+    const TrayTickResult result = animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); });
+    if (result.modify) {
+        SetIcon(result.iconId, result.tip);
+    }
+}
+
+void CTrayDlg::SetIcon(int iconId, const std::string& tip) {
+    {
+        std::lock_guard<std::mutex> lock(iconMutex_);
+        trayIcon_.hIcon = TrayIcon(iconId);
+        CopyTip(trayIcon_.szTip, tip);
+    }
+    NotifyIcon(NIM_MODIFY);
+}
+
+bool CTrayDlg::NotifyIcon(DWORD action) {
+    NOTIFYICONDATAA record;
+    {
+        std::lock_guard<std::mutex> lock(iconMutex_);
+        record = trayIcon_;
+    }
+    // Not under the lock: the shell may take its time, and the record is a copy.
+    return ::Shell_NotifyIconA(action, &record) != FALSE;
+}
+
+void CTrayDlg::AskStartupQuestion() {
+    const std::string question = platform::LoadText(IDS_ASK_STARTUP);
+    const int answer = ::MessageBoxA(nullptr, question.c_str(), app_.appName.c_str(), MB_OKCANCEL | MB_ICONWARNING);
+    if (AcceptStartupAnswer(app_.settings, answer == IDOK)) {
+        UpdateStartupShortcut(app_.settings, app_.exePath, app_.appName);
+    }
+}
+
+void CTrayDlg::ShowList() {
+    listView_.ShowByUser();
+}
+
+void CTrayDlg::OnTrayNotify(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+        ShowList();
+        break;
+    case WM_RBUTTONDOWN:
+        TrackTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTrayDlg::TrackTrayMenu() {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    ::SetForegroundWindow(Hwnd());
+    UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY))));
+    if (!menu) {
+        return;
+    }
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    if (popup != nullptr) {
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Hwnd(), nullptr);
+        ::PostMessageA(Hwnd(), WM_NULL, 0, 0);
+    }
+}
+
+void CTrayDlg::ShowAboutFromSystemMenu() {
+    CAboutDlg box;
+    systemMenuAbout_ = &box;
+    box.RunModal(Hwnd());
+    systemMenuAbout_ = nullptr;
+}
+
+bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
+    switch (id) {
+    case ID_SHOW_LIST:
+        ShowList();
+        return true;
+    case ID_VERSION_INFO:
+        if (!aboutBox_.Exists()) {
+            aboutBox_.RunModal(Hwnd());
+        }
+        return true;
+    case ID_SHOW_HELP:
+        ShowHelp(app_.exeDir, app_.appName);
+        return true;
+    case ID_CLOSE_APP:
+        CloseApplication();
+        return true;
+    case ID_CHANGE_DETAILS:
+        // From the list window's context menu, which is tracked with this window as its owner.
+        if (listView_.Exists()) {
+            listView_.ToggleDetails();
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTrayDlg::CloseApplication() {
+    if (closing_) {
+        return;
+    }
+    closing_ = true;
+    // 1. No tick runs or is armed from here on.
+    if (trayTick_) {
+        trayTick_->Stop();
+    }
+    // 2. The member windows that may be open: each ends its own modal run.
+    for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_)}) {
+        if (member != nullptr && member->Exists()) {
+            ::PostMessageA(member->Hwnd(), WM_CLOSE, 0, 0);
+        }
+    }
+    // 3. The engine: threads ended, timers killed, table released.
+    listView_.StopEngine();
+    engineStopped_ = true;
+    // 4. The list window saves its layout when it closes.
+    if (listView_.Exists()) {
+        ::PostMessageA(listView_.Hwnd(), WM_CLOSE, 0, 0);
+    }
+    // 5. The icon goes at once.
+    ReleaseListAndIcon();
+    // 6. This window's close ends the modal run once the messages above have been handled.
+    ::PostMessageA(Hwnd(), WM_CLOSE, 0, 0);
+}
+
+void CTrayDlg::ReleaseListAndIcon() {
+    listView_.ReleaseImageList();
+    if (iconAdded_) {
+        NotifyIcon(NIM_DELETE);
+        iconAdded_ = false;
+    }
+}
+
+void CTrayDlg::OnClose() {
+    // Only the close sequence ends the program: a close request from elsewhere (the system menu,
+    // another program) would leave the engine and the tray tick running without a window.
+    if (closing_) {
+        EndModal(IDCANCEL);
+    }
+}
+
+void CTrayDlg::OnOK() {
+    // Enter does not end the program.
+}
+
+void CTrayDlg::OnCancel() {
+    // Neither does Escape.
+}
+
+void CTrayDlg::OnDestroy() {
+    if (trayTick_) {
+        trayTick_->Stop();
+    }
+    if (!engineStopped_) {
+        listView_.StopEngine();
+        engineStopped_ = true;
+    }
+    ReleaseListAndIcon();
+}
+
+bool CTrayDlg::Paint() {
+    if (!::IsIconic(Hwnd())) {
+        return false;
+    }
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(Hwnd(), &paint);
+    ::SendMessageA(Hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    ::GetClientRect(Hwnd(), &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, mainIcon_);
+    ::EndPaint(Hwnd(), &paint);
+    return true;
+}
+
+bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == kTrayNotifyMessage) {
+        OnTrayNotify(static_cast<UINT>(lParam));
+        return false; // and on to the default processing
+    }
+    if (message == kAskStartupMessage) {
+        AskStartupQuestion();
+        result = 0;
+        return true;
+    }
+    if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+        // A restarted shell has forgotten the icon: add it again, or the program could no longer be
+        // reached.
+        if (!closing_) {
+            iconAdded_ = NotifyIcon(NIM_ADD);
+        }
+        result = 0;
+        return true;
+    }
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            ShowAboutFromSystemMenu();
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_PAINT:
+        if (Paint()) {
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(mainIcon_);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace glimmerfen::ui

@@ -1,0 +1,76 @@
+// The hidden main window (dialog 102): owns the tray icon, runs the tray tick, receives the commands of
+// every menu of the program and holds the program's other windows.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <mutex>
+
+#include "ui/dialogs/AboutDlg.h"
+#include "ui/framework/Dialog.h"
+#include "ui/list/ListViewDlg.h"
+#include "ui/tray/TrayLogic.h"
+
+namespace glimmerfen {
+class CCheckerApp;
+}
+
+namespace glimmerfen::ui {
+
+class CTrayDlg : public Dialog {
+public:
+    explicit CTrayDlg(CCheckerApp& app);
+    ~CTrayDlg() override;
+
+    // Shows the access list window with a taskbar button, as opened by the user.
+    void ShowList();
+
+    // "Close Application": stops the tick, closes the open member windows, stops the engine, closes
+    // the list window, removes the tray icon and closes this window, which ends its modal run. The
+    // program ends only through here.
+    void CloseApplication();
+
+    // The registered message that the shell broadcasts when the taskbar has been (re)created.
+    UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnClose() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnDestroy() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void TrayTick();
+    void OnTrayNotify(UINT mouseMessage);
+    void TrackTrayMenu();
+    void AskStartupQuestion();
+    void ShowAboutFromSystemMenu();
+    bool Paint();
+    // Shell_NotifyIconA with a copy of the icon record taken under its lock.
+    bool NotifyIcon(DWORD action);
+    void SetIcon(int iconId, const std::string& tip);
+    void ReleaseListAndIcon();
+    HICON TrayIcon(int iconId) const;
+
+    CCheckerApp& app_;
+    NOTIFYICONDATAA trayIcon_{}; // under iconMutex_ once the tick runs
+    std::mutex iconMutex_;
+    CListViewDlg listView_;
+    CAboutDlg aboutBox_;
+    // The version box of the system menu, a box of its own while it is open.
+    CAboutDlg* systemMenuAbout_ = nullptr;
+    TrayAnimation animation_; // its countdown is animCountdown
+    std::unique_ptr<TickChain> trayTick_;
+    HICON mainIcon_ = nullptr;
+    UINT taskbarCreated_ = 0;
+    bool iconAdded_ = false;
+    bool closing_ = false;
+    bool engineStopped_ = false;
+};
+
+} // namespace glimmerfen::ui
