@@ -120,11 +120,17 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
     if (s.userName.empty()) {
         return;
     }
-    const auto match = table_->FindByClientUser(s.clientName, s.userName);
+    AccessEntry* match = table_->TouchByClientUser(s.clientName, s.userName, poll);
     texts.MakeFrom(s);
-    AccessEntry& v = values_;
-    v.clientName = s.clientName;
-    v.userName = s.userName;
+    // A match already carries the client and user; unless it is an open-file entry that this session
+    // takes over (possible only for a session without a client name), its values change in place.
+    const bool inPlace = match != nullptr && match->pathName.empty();
+    AccessEntry& v = inPlace ? *match : values_;
+    if (!inPlace) {
+        v.clientName = s.clientName;
+        v.userName = s.userName;
+        v.pathName.clear();
+    }
     v.openCount = s.openCount;
     v.startTimeText = texts.startTimeText;
     v.startTime = texts.startTime;
@@ -136,8 +142,9 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
     v.fileId = 0;
     v.operation.clear();
     v.lockCount = 0;
-    v.pathName.clear();
-    Merge(match, poll);
+    if (!inPlace) {
+        Merge(match, poll);
+    }
 }
 
 void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& f, SessionTexts& texts,
@@ -145,11 +152,16 @@ void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& 
     if (s.clientName.empty() || f.userName.empty() || f.pathName.empty()) {
         return;
     }
-    const auto match = table_->FindByUserPath(f.userName, f.pathName);
+    AccessEntry* match = table_->TouchByUserPath(f.userName, f.pathName, poll);
     texts.MakeFrom(s);
-    AccessEntry& v = values_;
-    v.clientName.clear();
-    v.userName = f.userName;
+    // A match with this user and path has an empty client name unless it was made otherwise.
+    const bool inPlace = match != nullptr && match->clientName.empty();
+    AccessEntry& v = inPlace ? *match : values_;
+    if (!inPlace) {
+        v.clientName.clear();
+        v.userName = f.userName;
+        v.pathName = f.pathName;
+    }
     v.openCount = 0;
     v.startTimeText = texts.startTimeText;
     v.startTime = texts.startTime;
@@ -161,14 +173,14 @@ void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& 
     v.fileId = static_cast<std::int32_t>(f.fileId);
     v.operation = PermissionWord(f.permissions);
     v.lockCount = static_cast<std::int32_t>(f.lockCount);
-    v.pathName = f.pathName;
-    Merge(match, poll);
+    if (!inPlace) {
+        Merge(match, poll);
+    }
 }
 
-void AccessMonitor::Merge(std::optional<std::int32_t> match, std::uint64_t poll) {
-    if (match) {
-        table_->UpdateEntry(*match, values_);
-        table_->MarkSeen(*match, poll);
+void AccessMonitor::Merge(AccessEntry* match, std::uint64_t poll) {
+    if (match != nullptr) {
+        table_->UpdateEntry(match->key, values_);
         return;
     }
     const std::int32_t key = nextKey_;

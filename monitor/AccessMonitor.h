@@ -86,7 +86,8 @@ private:
     void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
     void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
                        std::uint64_t poll);
-    void Merge(std::optional<std::int32_t> match, std::uint64_t poll);
+    // Updates the match (already marked seen) or inserts a new entry, from values_.
+    void Merge(AccessEntry* match, std::uint64_t poll);
     void Age(std::uint64_t poll);
     // Disconnects the entry's session; logs it once per entry when the rule's log condition holds.
     void DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition);

@@ -113,20 +113,20 @@ void AccessTable::IndexRemove(IndexId id, Node* node) {
     node->next[id] = nullptr;
 }
 
-std::optional<std::int32_t> AccessTable::IndexFind(IndexId id, std::string_view first, std::string_view second) const {
+AccessTable::Node* AccessTable::IndexFind(IndexId id, std::string_view first, std::string_view second) const {
     Node* const* head = const_cast<PairIndex&>(index_[id]).Find(HashPair(first, second));
     if (head == nullptr) {
-        return std::nullopt;
+        return nullptr;
     }
     // Newest first: of the nodes with this pair, the one inserted last.
-    const Node* best = nullptr;
-    for (const Node* n = *head; n != nullptr; n = n->next[id]) {
+    Node* best = nullptr;
+    for (Node* n = *head; n != nullptr; n = n->next[id]) {
         if ((best == nullptr || n->order > best->order) && First(n->entry, id) == first &&
             Second(n->entry, id) == second) {
             best = n;
         }
     }
-    return best == nullptr ? std::nullopt : std::optional<std::int32_t>(best->entry.key);
+    return best;
 }
 
 void AccessTable::Index(Node* node) {
@@ -205,11 +205,13 @@ const AccessEntry* AccessTable::FindEntry(std::int32_t key) const {
 
 std::optional<std::int32_t> AccessTable::FindByClientUser(std::string_view clientName,
                                                           std::string_view userName) const {
-    return IndexFind(kClientUser, clientName, userName);
+    const Node* node = IndexFind(kClientUser, clientName, userName);
+    return node == nullptr ? std::nullopt : std::optional<std::int32_t>(node->entry.key);
 }
 
 std::optional<std::int32_t> AccessTable::FindByUserPath(std::string_view userName, std::string_view pathName) const {
-    return IndexFind(kUserPath, userName, pathName);
+    const Node* node = IndexFind(kUserPath, userName, pathName);
+    return node == nullptr ? std::nullopt : std::optional<std::int32_t>(node->entry.key);
 }
 
 void AccessTable::Erase(NodeList::iterator it) {
@@ -225,6 +227,25 @@ std::vector<AccessEntry> AccessTable::Copy() const {
         copy.push_back(node.entry);
     }
     return copy;
+}
+
+AccessEntry* AccessTable::TouchByClientUser(std::string_view clientName, std::string_view userName,
+                                            std::uint64_t poll) {
+    Node* node = IndexFind(kClientUser, clientName, userName);
+    if (node == nullptr) {
+        return nullptr;
+    }
+    node->seenPoll = poll;
+    return &node->entry;
+}
+
+AccessEntry* AccessTable::TouchByUserPath(std::string_view userName, std::string_view pathName, std::uint64_t poll) {
+    Node* node = IndexFind(kUserPath, userName, pathName);
+    if (node == nullptr) {
+        return nullptr;
+    }
+    node->seenPoll = poll;
+    return &node->entry;
 }
 
 void AccessTable::MarkSeen(std::int32_t key, std::uint64_t poll) {

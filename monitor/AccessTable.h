@@ -95,6 +95,12 @@ public:
     // Poll marks: an entry is "seen" in a poll when MarkSeen was called with that poll's number.
     void MarkSeen(std::int32_t key, std::uint64_t poll);
 
+    // The poll's look-ups: the entry FindByClientUser / FindByUserPath would name, already marked as
+    // seen in poll; null when there is none. The caller may change the entry's other fields in place,
+    // but its clientName, userName and pathName only through UpdateEntry.
+    AccessEntry* TouchByClientUser(std::string_view clientName, std::string_view userName, std::uint64_t poll);
+    AccessEntry* TouchByUserPath(std::string_view userName, std::string_view pathName, std::uint64_t poll);
+
 private:
     struct Node;
     using NodeList = std::list<Node>;
@@ -139,7 +145,7 @@ private:
     }
     void IndexAdd(IndexId id, Node* node);
     void IndexRemove(IndexId id, Node* node);
-    std::optional<std::int32_t> IndexFind(IndexId id, std::string_view first, std::string_view second) const;
+    Node* IndexFind(IndexId id, std::string_view first, std::string_view second) const;
     void Index(Node* node);
     void Unindex(Node* node);
     void Erase(NodeList::iterator it);
