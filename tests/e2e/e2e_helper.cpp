@@ -8,10 +8,20 @@
 //   e2e_helper box <caption> <timeout-ms>              waits for a message box, prints its text
 //   e2e_helper press <caption> <button-id>             clicks a button of the message box
 //   e2e_helper count <caption>                         prints how many dialogs carry the caption
+//   e2e_helper classcount <class>                      prints how many top-level windows have the class
+//   e2e_helper tray <caption> exists|delete           the tray icon (id 0) of that dialog: is it there (exit
+//                                                     0) or not (1); or take it away, as a shell restart does
+//   e2e_helper taskbarcreated <caption>                posts the shell's "TaskbarCreated" message to the dialog
+//   e2e_helper rect <caption>                          prints the dialog's screen rectangle: x y width height
+//   e2e_helper classrect <class>                       the same for the first visible window of the class
 //   e2e_helper list                                    prints every top-level window (class, visible, caption)
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+
+#include <cstring>
 
 #include <chrono>
 #include <cstdio>
@@ -35,12 +45,12 @@ std::string ToUtf8(const std::wstring& text) {
     return out;
 }
 
+// The window's text as the system keeps it, without sending the window a message: a window whose
+// thread is busy must not hang the search.
 std::wstring WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
+    wchar_t text[1024] = {};
+    const int length = InternalGetWindowText(hwnd, text, 1024);
+    return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
 std::wstring ClassName(HWND hwnd) {
@@ -89,13 +99,15 @@ bool WaitFor(Condition condition, int timeoutMs) {
 }
 
 int Usage() {
-    Print("usage: e2e_helper wait|gone|post|box|press|count|list ...\n");
+    Print("usage: e2e_helper wait|gone|post|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
     return 2;
 }
 
 } // namespace
 
 int main() {
+    // Lines end in LF alone, as the scripts that read them expect.
+    _setmode(_fileno(stdout), _O_BINARY);
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr || argc < 2) {
@@ -118,6 +130,72 @@ int main() {
         return Usage();
     }
     const std::wstring caption = argv[2];
+    if (command == L"classcount") {
+        struct Count {
+            std::wstring className;
+            int found = 0;
+        } count{caption, 0};
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto* c = reinterpret_cast<Count*>(param);
+                if (ClassName(hwnd) == c->className) {
+                    ++c->found;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        Print(std::to_string(count.found) + "\n");
+        return 0;
+    }
+    if (command == L"tray" && argc >= 4) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        if (found.empty()) {
+            return 2;
+        }
+        NOTIFYICONDATAW icon;
+        std::memset(&icon, 0, sizeof icon);
+        icon.cbSize = NOTIFYICONDATAW_V1_SIZE;
+        icon.hWnd = found.front();
+        icon.uID = 0;
+        // Modifying nothing succeeds exactly when the icon exists.
+        const DWORD action = std::wstring(argv[3]) == L"delete" ? NIM_DELETE : NIM_MODIFY;
+        return Shell_NotifyIconW(action, &icon) ? 0 : 1;
+    }
+    if (command == L"taskbarcreated") {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+        return !found.empty() && message != 0 && PostMessageW(found.front(), message, 0, 0) ? 0 : 1;
+    }
+    if (command == L"rect" || command == L"classrect") {
+        HWND window = nullptr;
+        if (command == L"rect") {
+            const std::vector<HWND> found = FindDialogs(caption, false);
+            window = found.empty() ? nullptr : found.front();
+        } else {
+            struct Search {
+                std::wstring className;
+                HWND found = nullptr;
+            } search{caption, nullptr};
+            EnumWindows(
+                [](HWND hwnd, LPARAM param) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(param);
+                    if (ClassName(hwnd) == s->className && IsWindowVisible(hwnd)) {
+                        s->found = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            window = search.found;
+        }
+        RECT r{};
+        if (window == nullptr || !GetWindowRect(window, &r)) {
+            return 1;
+        }
+        Print(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+              std::to_string(r.bottom - r.top) + "\n");
+        return 0;
+    }
     if (command == L"count") {
         Print(std::to_string(FindDialogs(caption, false).size()) + "\n");
         return 0;

@@ -158,9 +158,13 @@ class Environment:
             self.xvfb.wait(timeout=10)
 
     def startup_folder(self):
-        found = glob.glob(os.path.join(self.env["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Roaming",
-                                       "Microsoft", "Windows", "Start Menu", "Programs", "Startup"))
-        return found[0] if found else None
+        # The folder's spelling differs between prefixes ("Startup", "StartUp").
+        for programs in glob.glob(os.path.join(self.env["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Roaming",
+                                               "Microsoft", "Windows", "Start Menu", "Programs")):
+            for name in os.listdir(programs):
+                if name.lower() == "startup":
+                    return os.path.join(programs, name)
+        return None
 
 
 class Program:
@@ -197,9 +201,13 @@ class Program:
         return process, started
 
     def helper(self, *words, timeout=60):
-        result = subprocess.run(["wine", self.args.helper] + [str(w) for w in words], env=self.run_env,
-                                capture_output=True, timeout=timeout)
-        return result.returncode, result.stdout.decode("utf-8", "replace").strip()
+        # The output goes through a file, not a pipe: a helper that happens to start the Wine server
+        # hands the pipe on to the server's processes, which keep it open long after the helper ended.
+        with tempfile.TemporaryFile() as out:
+            result = subprocess.run(["wine", self.args.helper] + [str(w) for w in words], env=self.run_env,
+                                    stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return result.returncode, out.read().decode("utf-8", "replace").strip()
 
     def wait_window(self, caption, timeout_ms=20000):
         code, _ = self.helper("wait", caption, timeout_ms)
@@ -217,9 +225,10 @@ class Program:
         return int(self.helper("count", caption)[1] or "0")
 
     def close_application(self, process):
-        """Posts "Close Application" and returns how long the process took to end after it."""
-        self.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_APP)
+        """Posts "Close Application" and returns how long the process took to end, counted from before the
+        helper that posts it starts (so the helper's own start-up counts against the program)."""
         posted = time.time()
+        self.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_APP)
         try:
             process.wait(timeout=15)
         except subprocess.TimeoutExpired:
@@ -380,7 +389,52 @@ def case_scripted_log(env, args, texts):
         check(got[1:] == want, "line %d is %r, expected %r" % (number, got[1:], want))
 
 
-CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log]
+def case_help_with_manual(env, args, texts):
+    """With manual.chm beside the program, "Show the help-file" opens the viewer, twice without a complaint,
+    and the program still ends at once."""
+    check(args.manual, "no --manual given")
+    program = Program(env, args, "help", manual=True, ini=KNOWN_INI)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        for attempt in range(2):
+            program.post(MAIN_CAPTION, WM_COMMAND, ID_SHOW_HELP)
+            deadline = time.time() + 15
+            while program.helper("classcount", "HH Parent")[1] != "1" and time.time() < deadline:
+                time.sleep(0.2)
+            check(program.helper("classcount", "HH Parent")[1] == "1", "request %d: no help window" % (attempt + 1))
+            check(program.box(timeout_ms=1500) is None, "request %d: a message box came with the help" % (attempt + 1))
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "with the help window open the program took %.2f s to end" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+
+
+def case_tray_icon_comes_back(env, args, texts):
+    """The icon is in the tray while the program runs, comes back when the shell announces a new taskbar,
+    and is gone as soon as "Close Application" has run."""
+    program = Program(env, args, "tray", ini=KNOWN_INI)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        check(program.helper("tray", MAIN_CAPTION, "exists")[0] == 0, "no tray icon after start")
+        # A restarted shell has lost every icon.
+        check(program.helper("tray", MAIN_CAPTION, "delete")[0] == 0, "could not take the icon away")
+        check(program.helper("tray", MAIN_CAPTION, "exists")[0] == 1, "the icon is still there")
+        check(program.helper("taskbarcreated", MAIN_CAPTION)[0] == 0, "could not announce a new taskbar")
+        deadline = time.time() + 5
+        while program.helper("tray", MAIN_CAPTION, "exists")[0] != 0 and time.time() < deadline:
+            time.sleep(0.2)
+        check(program.helper("tray", MAIN_CAPTION, "exists")[0] == 0, "the icon did not come back")
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "the program took %.2f s to end" % elapsed)
+    finally:
+        program.kill_all()
+
+
+CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
+         case_help_with_manual, case_tray_icon_comes_back]
 
 
 def main():

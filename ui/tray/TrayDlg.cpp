@@ -237,6 +237,9 @@ void CTrayDlg::CloseApplication() {
     }
     // 5. The icon goes at once.
     ReleaseListAndIcon();
+    // A menu still tracked on this thread (the command came from elsewhere) would hold the modal run
+    // open; it goes too.
+    ::EndMenu();
     // 6. This window's close ends the modal run once the messages above have been handled.
     ::PostMessageA(Hwnd(), WM_CLOSE, 0, 0);
 }

@@ -1,0 +1,193 @@
+// The start-up shortcut and Show help on the real shell and help viewer.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "app/StartupShortcut.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
+#include "resource.h"
+#include "ui/tray/Help.h"
+
+namespace glimmerfen {
+namespace {
+
+struct Message {
+    std::string text;
+    std::string caption;
+    platform::MessageIcon icon;
+};
+
+// Collects the messages shown while it lives.
+class MessageCatcher {
+public:
+    MessageCatcher() {
+        previous_ = platform::SetMessageSinkForTesting(
+            [this](const std::string& text, const std::string& caption, platform::MessageIcon icon) {
+                messages.push_back({text, caption, icon});
+            });
+    }
+    ~MessageCatcher() { platform::SetMessageSinkForTesting(previous_); }
+    std::vector<Message> messages;
+
+private:
+    platform::MessageSink previous_;
+};
+
+// What a shortcut file says: its target and its description.
+struct LinkContents {
+    std::string target;
+    std::string description;
+};
+
+LinkContents ReadLink(const std::string& path) {
+    LinkContents contents;
+    const HRESULT init = ::CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                     reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            const std::wstring wide = std::filesystem::path(path).wstring();
+            if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+                char text[MAX_PATH] = {};
+                if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+                    contents.target = text;
+                }
+                char description[MAX_PATH] = {};
+                if (SUCCEEDED(link->GetDescription(description, MAX_PATH))) {
+                    contents.description = description;
+                }
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) {
+        ::CoUninitialize();
+    }
+    return contents;
+}
+
+std::string ModulePath() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string TempFolder() {
+    char path[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
+// Keeps a shortcut that the user already has out of the way for the test and puts it back afterwards.
+class StartupShortcutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = StartupShortcutPath();
+        ASSERT_FALSE(path_.empty()) << "no Startup folder";
+        saved_ = path_ + ".glimmerfen-test";
+        hadOne_ = ::MoveFileExA(path_.c_str(), saved_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    }
+    void TearDown() override {
+        ::DeleteFileA(path_.c_str());
+        if (hadOne_) {
+            ::MoveFileA(saved_.c_str(), path_.c_str());
+        }
+    }
+    bool Exists() const { return ::GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::string path_;
+    std::string saved_;
+    bool hadOne_ = false;
+};
+
+TEST_F(StartupShortcutTest, CreatedForTheExecutableOverwrittenAfterAMoveAndDeleted) {
+    AppSettings settings;
+    MessageCatcher catcher;
+    const std::string exe = ModulePath();
+    settings.ChkStartUp = 1;
+    UpdateStartupShortcut(settings, exe, "GlimmerfenChecker");
+    ASSERT_TRUE(Exists()) << path_;
+    EXPECT_EQ(path_.substr(path_.size() - std::string(kShortcutFileName).size()), kShortcutFileName);
+    LinkContents link = ReadLink(path_);
+    EXPECT_EQ(_stricmp(link.target.c_str(), exe.c_str()), 0) << link.target;
+    EXPECT_EQ(link.description, "GlimmerfenChecker");
+
+    // The program moved: ticking the box again points the shortcut at the new place.
+    const std::string moved = TempFolder() + "GlimmerfenChecker-moved.exe";
+    ASSERT_TRUE(::CopyFileA(exe.c_str(), moved.c_str(), FALSE));
+    UpdateStartupShortcut(settings, moved, "GlimmerfenChecker");
+    link = ReadLink(path_);
+    EXPECT_EQ(_stricmp(link.target.c_str(), moved.c_str()), 0) << link.target;
+    ::DeleteFileA(moved.c_str());
+
+    settings.ChkStartUp = 0;
+    UpdateStartupShortcut(settings, exe, "GlimmerfenChecker");
+    EXPECT_FALSE(Exists());
+    EXPECT_TRUE(catcher.messages.empty());
+}
+
+TEST_F(StartupShortcutTest, DeletingAMissingShortcutSaysSo) {
+    AppSettings settings;
+    MessageCatcher catcher;
+    settings.ChkStartUp = 0;
+    UpdateStartupShortcut(settings, ModulePath(), "Renamed");
+    ASSERT_EQ(catcher.messages.size(), 1u);
+    EXPECT_EQ(catcher.messages[0].text, "Shortcut deletion went wrong.");
+    EXPECT_EQ(catcher.messages[0].caption, "Renamed");
+    EXPECT_EQ(catcher.messages[0].icon, platform::MessageIcon::Warning);
+}
+
+TEST_F(StartupShortcutTest, DoubleByteTargetSurvives) {
+    if (::GetACP() != 932) {
+        GTEST_SKIP() << "needs the Japanese code page";
+    }
+    // 表 is 0x95 0x5C in Shift-JIS: its second byte looks like a backslash.
+    const std::string folder = TempFolder() + "\x95\x5C\x8C\x76\x8E\x5A"; // 表計算
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string exe = folder + "\\GlimmerfenChecker.exe";
+    ASSERT_TRUE(::CopyFileA(ModulePath().c_str(), exe.c_str(), FALSE));
+    AppSettings settings;
+    settings.ChkStartUp = 1;
+    UpdateStartupShortcut(settings, exe, "GlimmerfenChecker");
+    EXPECT_EQ(ReadLink(path_).target, exe);
+    ::DeleteFileA(exe.c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+TEST(ShowHelp, MissingManualSaysSoWithTheApplicationsName) {
+    MessageCatcher catcher;
+    const std::string folder = TempFolder() + "glimmerfen-no-manual\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ui::ShowHelp(folder, "GlimmerfenChecker");
+    ui::ShowHelp(folder, "GlimmerfenChecker");
+    ASSERT_EQ(catcher.messages.size(), 2u);
+    for (const Message& m : catcher.messages) {
+        EXPECT_EQ(m.text, platform::LoadText(IDS_NO_HELP_FILE));
+        EXPECT_EQ(m.caption, "GlimmerfenChecker");
+        EXPECT_EQ(m.icon, platform::MessageIcon::Warning);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+TEST(ShowHelp, ViewerIsBoundOnceForEveryRequest) {
+    ui::HtmlHelpBinding binding;
+    const std::string missing = TempFolder() + "glimmerfen-missing\\manual.chm";
+    EXPECT_EQ(binding.Call(nullptr, missing, 0, 0), nullptr);
+    EXPECT_EQ(binding.Call(nullptr, missing, 0, 0), nullptr);
+    EXPECT_FALSE(binding.Failed());
+    EXPECT_EQ(binding.LoadCount(), 1);
+}
+
+} // namespace
+} // namespace glimmerfen
