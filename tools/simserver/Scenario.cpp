@@ -113,7 +113,7 @@ private:
     std::wstring_view rest_;
 };
 
-bool ParseSession(LineReader& reader, SessionSpec& spec) {
+bool ParseSession(LineReader& reader, SessionLine& line) {
     std::optional<Field> client = reader.NextField();
     std::optional<Field> user = reader.NextField();
     std::optional<DWORD> connected = reader.NextNumber();
@@ -122,16 +122,16 @@ bool ParseSession(LineReader& reader, SessionSpec& spec) {
     if (!client || !user || !connected || !idle || !flags) {
         return false;
     }
-    spec.client = *client;
-    spec.user = *user;
-    spec.connectedSeconds = *connected;
-    spec.idleSeconds = *idle;
-    spec.userFlags = *flags;
-    spec.clientType = reader.Remainder();
+    line.client = *client;
+    line.user = *user;
+    line.connectedSeconds = *connected;
+    line.idleSeconds = *idle;
+    line.userFlags = *flags;
+    line.clientType = reader.Remainder();
     return true;
 }
 
-bool ParseFile(LineReader& reader, FileSpec& spec) {
+bool ParseFile(LineReader& reader, FileLine& line) {
     std::optional<Field> user = reader.NextField();
     std::optional<DWORD> id = reader.NextNumber();
     std::optional<DWORD> permissions = reader.NextNumber();
@@ -139,11 +139,11 @@ bool ParseFile(LineReader& reader, FileSpec& spec) {
     if (!user || !id || !permissions || !locks || reader.AtEnd()) {
         return false;
     }
-    spec.user = *user;
-    spec.id = *id;
-    spec.permissions = *permissions;
-    spec.locks = *locks;
-    spec.path = reader.Remainder();
+    line.user = *user;
+    line.id = *id;
+    line.permissions = *permissions;
+    line.locks = *locks;
+    line.path = reader.Remainder();
     return true;
 }
 

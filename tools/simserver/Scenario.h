@@ -14,7 +14,7 @@ namespace glimmerfen::sim {
 // A text field of a record; nullopt is served as a null string pointer.
 using Field = std::optional<std::wstring>;
 
-struct SessionSpec {
+struct SessionLine {
     Field client;
     Field user;
     DWORD connectedSeconds = 0;
@@ -23,7 +23,7 @@ struct SessionSpec {
     Field clientType;
 };
 
-struct FileSpec {
+struct FileLine {
     Field user;
     DWORD id = 0;
     DWORD permissions = 0;
@@ -36,8 +36,8 @@ enum class StepKind { AddSession, AddFile, EndSession, CloseFile };
 struct Step {
     std::uint64_t atMs = 0;
     StepKind kind = StepKind::AddSession;
-    SessionSpec session; // AddSession; EndSession uses client and user
-    FileSpec file;       // AddFile; CloseFile uses id
+    SessionLine session; // AddSession; EndSession uses client and user
+    FileLine file;       // AddFile; CloseFile uses id
 };
 
 // Makes round `round` (1 for the call with resume handle 0) of every enumeration fail with `code`.

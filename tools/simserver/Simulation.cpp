@@ -245,24 +245,24 @@ void Simulation::RandomTick(std::uint64_t tickMs) {
         const Field userName = std::wstring(client.user);
         const double roll = chance(random_);
         auto session = std::find_if(sessions_.begin(), sessions_.end(),
-                                    [&](const LiveSession& s) { return SameName(s.spec.client, clientName); });
+                                    [&](const LiveSession& s) { return SameName(s.line.client, clientName); });
         if (session == sessions_.end()) {
             if (roll < 0.12) {
-                SessionSpec spec;
-                spec.client = clientName;
-                spec.user = userName;
-                spec.userFlags = client.userFlags;
-                spec.clientType = std::wstring(client.clientType);
-                AddSession(spec, tickMs);
+                SessionLine line;
+                line.client = clientName;
+                line.user = userName;
+                line.userFlags = client.userFlags;
+                line.clientType = std::wstring(client.clientType);
+                AddSession(line, tickMs);
             }
             continue;
         }
         const auto openCount =
-            std::count_if(files_.begin(), files_.end(), [&](const FileSpec& f) { return SameName(f.user, userName); });
+            std::count_if(files_.begin(), files_.end(), [&](const FileLine& f) { return SameName(f.user, userName); });
         if (roll < 0.03 && tickMs - session->sinceMs >= 8000) {
             EndSessions(clientName, userName);
         } else if (roll < 0.28 && openCount < 4) {
-            FileSpec file;
+            FileLine file;
             file.user = userName;
             file.id = nextFileId_++;
             file.permissions = kPermissions[random_() % kPermissions.size()];
@@ -277,7 +277,7 @@ void Simulation::RandomTick(std::uint64_t tickMs) {
             session->idleAtLastAction = 0;
         } else if (roll < 0.48 && openCount > 0) {
             std::vector<DWORD> ids;
-            for (const FileSpec& f : files_) {
+            for (const FileLine& f : files_) {
                 if (SameName(f.user, userName)) {
                     ids.push_back(f.id);
                 }
@@ -287,30 +287,30 @@ void Simulation::RandomTick(std::uint64_t tickMs) {
     }
 }
 
-void Simulation::AddSession(const SessionSpec& spec, std::uint64_t atMs) {
+void Simulation::AddSession(const SessionLine& line, std::uint64_t atMs) {
     // A client and user that connect again start a new session.
     RemoveSessions(
-        [&](const LiveSession& s) { return SameName(s.spec.client, spec.client) && SameName(s.spec.user, spec.user); });
+        [&](const LiveSession& s) { return SameName(s.line.client, line.client) && SameName(s.line.user, line.user); });
     LiveSession session;
-    session.spec = spec;
+    session.line = line;
     session.sinceMs = atMs;
     session.actedMs = atMs;
-    session.connectedAtStart = spec.connectedSeconds;
-    session.idleAtLastAction = spec.idleSeconds;
+    session.connectedAtStart = line.connectedSeconds;
+    session.idleAtLastAction = line.idleSeconds;
     sessions_.push_back(std::move(session));
 }
 
-void Simulation::AddFile(const FileSpec& spec) {
-    files_.push_back(spec);
+void Simulation::AddFile(const FileLine& line) {
+    files_.push_back(line);
 }
 
 void Simulation::EndSessions(const Field& client, const Field& user) {
     RemoveSessions(
-        [&](const LiveSession& s) { return SameName(s.spec.client, client) && SameName(s.spec.user, user); });
+        [&](const LiveSession& s) { return SameName(s.line.client, client) && SameName(s.line.user, user); });
 }
 
 void Simulation::CloseFile(DWORD id) {
-    files_.erase(std::remove_if(files_.begin(), files_.end(), [id](const FileSpec& f) { return f.id == id; }),
+    files_.erase(std::remove_if(files_.begin(), files_.end(), [id](const FileLine& f) { return f.id == id; }),
                  files_.end());
 }
 
@@ -319,17 +319,17 @@ std::size_t Simulation::RemoveSessions(const std::function<bool(const LiveSessio
     const auto firstRemoved =
         std::stable_partition(sessions_.begin(), sessions_.end(), [&](const LiveSession& s) { return !match(s); });
     for (auto it = firstRemoved; it != sessions_.end(); ++it) {
-        endedUsers.push_back(it->spec.user);
+        endedUsers.push_back(it->line.user);
     }
     const auto removed = static_cast<std::size_t>(sessions_.end() - firstRemoved);
     sessions_.erase(firstRemoved, sessions_.end());
     // The files belong to the user; they close with the user's last session.
     for (const Field& user : endedUsers) {
         const bool stillConnected = std::any_of(sessions_.begin(), sessions_.end(),
-                                                [&](const LiveSession& s) { return SameName(s.spec.user, user); });
+                                                [&](const LiveSession& s) { return SameName(s.line.user, user); });
         if (!stillConnected) {
             files_.erase(
-                std::remove_if(files_.begin(), files_.end(), [&](const FileSpec& f) { return SameName(f.user, user); }),
+                std::remove_if(files_.begin(), files_.end(), [&](const FileLine& f) { return SameName(f.user, user); }),
                 files_.end());
         }
     }
@@ -339,28 +339,28 @@ std::size_t Simulation::RemoveSessions(const std::function<bool(const LiveSessio
 std::vector<SessionView> Simulation::Sessions(const wchar_t* clientFilter, const wchar_t* userFilter) const {
     std::vector<SessionView> views;
     for (const LiveSession& session : sessions_) {
-        if (clientFilter != nullptr && !SameName(session.spec.client, WithoutBackslashes(clientFilter).data())) {
+        if (clientFilter != nullptr && !SameName(session.line.client, WithoutBackslashes(clientFilter).data())) {
             continue;
         }
-        if (userFilter != nullptr && !SameName(session.spec.user, userFilter)) {
+        if (userFilter != nullptr && !SameName(session.line.user, userFilter)) {
             continue;
         }
         DWORD opens = 0;
-        if (session.spec.user && !session.spec.user->empty()) {
+        if (session.line.user && !session.line.user->empty()) {
             opens = static_cast<DWORD>(std::count_if(
-                files_.begin(), files_.end(), [&](const FileSpec& f) { return SameName(f.user, session.spec.user); }));
+                files_.begin(), files_.end(), [&](const FileLine& f) { return SameName(f.user, session.line.user); }));
         }
-        views.push_back(SessionView{&session.spec.client, &session.spec.user, opens,
+        views.push_back(SessionView{&session.line.client, &session.line.user, opens,
                                     session.connectedAtStart + SecondsBetween(session.sinceMs, nowMs_),
                                     session.idleAtLastAction + SecondsBetween(session.actedMs, nowMs_),
-                                    session.spec.userFlags, &session.spec.clientType});
+                                    session.line.userFlags, &session.line.clientType});
     }
     return views;
 }
 
-std::vector<const FileSpec*> Simulation::Files(const wchar_t* basePath, const wchar_t* userFilter) const {
-    std::vector<const FileSpec*> found;
-    for (const FileSpec& file : files_) {
+std::vector<const FileLine*> Simulation::Files(const wchar_t* basePath, const wchar_t* userFilter) const {
+    std::vector<const FileLine*> found;
+    for (const FileLine& file : files_) {
         if (basePath != nullptr && !StartsWithText(NameOf(file.path), basePath)) {
             continue;
         }
@@ -381,8 +381,8 @@ DWORD Simulation::DeleteSessions(const wchar_t* uncClient, const wchar_t* user) 
     }
     const std::wstring client = uncClient ? std::wstring(WithoutBackslashes(uncClient)) : std::wstring();
     const std::size_t removed = RemoveSessions([&](const LiveSession& s) {
-        return (uncClient == nullptr || SameName(s.spec.client, client.c_str())) &&
-               (user == nullptr || SameName(s.spec.user, user));
+        return (uncClient == nullptr || SameName(s.line.client, client.c_str())) &&
+               (user == nullptr || SameName(s.line.user, user));
     });
     return removed > 0 ? NERR_Success : NERR_ClientNameNotFound;
 }

@@ -15,7 +15,7 @@
 namespace glimmerfen::sim {
 
 struct LiveSession {
-    SessionSpec spec;
+    SessionLine line;
     std::uint64_t sinceMs = 0;  // simulation time at which the session began
     std::uint64_t actedMs = 0;  // simulation time of the client's last action
     DWORD connectedAtStart = 0; // connectedSeconds when the session began
@@ -43,7 +43,7 @@ public:
     void Update();
 
     std::vector<SessionView> Sessions(const wchar_t* clientFilter, const wchar_t* userFilter) const;
-    std::vector<const FileSpec*> Files(const wchar_t* basePath, const wchar_t* userFilter) const;
+    std::vector<const FileLine*> Files(const wchar_t* basePath, const wchar_t* userFilter) const;
 
     // Closes the matching sessions; the return value is the NetSessionDel result.
     DWORD DeleteSessions(const wchar_t* uncClient, const wchar_t* user);
@@ -73,8 +73,8 @@ private:
     void PlaySteps(std::uint64_t nowMs);
     void PlayRandom(std::uint64_t nowMs);
     void RandomTick(std::uint64_t tickMs);
-    void AddSession(const SessionSpec& spec, std::uint64_t atMs);
-    void AddFile(const FileSpec& spec);
+    void AddSession(const SessionLine& line, std::uint64_t atMs);
+    void AddFile(const FileLine& line);
     void EndSessions(const Field& client, const Field& user);
     void CloseFile(DWORD id);
     // Ends the sessions that match and closes the files of users left without a session.
@@ -92,7 +92,7 @@ private:
     std::size_t nextStep_ = 0;
     int status_ = -2;
     std::vector<LiveSession> sessions_;
-    std::vector<FileSpec> files_;
+    std::vector<FileLine> files_;
 
     // Random mode: one tick a second; the generator's sequence depends only on the seed and the tick.
     std::mt19937 random_;

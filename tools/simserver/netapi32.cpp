@@ -12,7 +12,7 @@
 #include "Simulation.h"
 
 using glimmerfen::sim::Field;
-using glimmerfen::sim::FileSpec;
+using glimmerfen::sim::FileLine;
 using glimmerfen::sim::SessionView;
 using glimmerfen::sim::Simulation;
 
@@ -72,7 +72,7 @@ std::size_t RecordBytes(const SessionView& session) {
            FieldBytes(*session.clientType);
 }
 
-std::size_t RecordBytes(const FileSpec* file) {
+std::size_t RecordBytes(const FileLine* file) {
     return sizeof(FILE_INFO_3) + FieldBytes(file->path) + FieldBytes(file->user);
 }
 
@@ -86,7 +86,7 @@ void Fill(const SessionView& session, SESSION_INFO_2& info, BYTE*& cursor) {
     info.sesi2_cltype_name = PlaceText(*session.clientType, cursor);
 }
 
-void Fill(const FileSpec* file, FILE_INFO_3& info, BYTE*& cursor) {
+void Fill(const FileLine* file, FILE_INFO_3& info, BYTE*& cursor) {
     info.fi3_id = file->id;
     info.fi3_permissions = file->permissions;
     info.fi3_num_locks = file->locks;
@@ -263,7 +263,7 @@ NET_API_STATUS WINAPI NetFileEnum(LMSTR, LMSTR basepath, LMSTR username, DWORD l
     if (const DWORD failure = sim.FileFailure(progress.round)) {
         return failure;
     }
-    const std::vector<const FileSpec*> files = sim.Files(basepath, username);
+    const std::vector<const FileLine*> files = sim.Files(basepath, username);
     const RoundResult result = ServeRound<FILE_INFO_3>(files, progress.position, sim.FilePage(), prefmaxlen, bufptr,
                                                        entriesread, totalentries);
     if (resume_handle != nullptr && (result.status == NERR_Success || result.status == ERROR_MORE_DATA)) {
