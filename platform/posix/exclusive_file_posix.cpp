@@ -21,20 +21,6 @@ int Fd(std::intptr_t handle) {
 
 } // namespace
 
-ExclusiveFile::~ExclusiveFile() {
-    Close();
-}
-
-ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
     Close();
     // Never O_TRUNC here: the file may belong to another opener, and nothing may change before the

@@ -19,20 +19,6 @@ constexpr std::size_t kMaxPiece = 1u << 30;
 
 } // namespace
 
-ExclusiveFile::~ExclusiveFile() {
-    Close();
-}
-
-ExclusiveFile::ExclusiveFile(ExclusiveFile&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
-
-ExclusiveFile& ExclusiveFile::operator=(ExclusiveFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, kInvalid);
-    }
-    return *this;
-}
-
 bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
     Close();
     DWORD access = GENERIC_READ | GENERIC_WRITE;

@@ -1,24 +1,11 @@
 // Messages in a message box with an OK button.
 #include "platform/notify.h"
 
-#include <mutex>
-#include <utility>
-
 #include <windows.h>
 
 namespace glimmerfen::platform {
 
 namespace {
-
-std::mutex& SinkMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-MessageSink& Sink() {
-    static MessageSink sink;
-    return sink;
-}
 
 UINT IconStyle(MessageIcon icon) {
     switch (icon) {
@@ -36,24 +23,9 @@ UINT IconStyle(MessageIcon icon) {
 
 } // namespace
 
-void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
-    MessageSink sink;
-    {
-        std::lock_guard<std::mutex> lock(SinkMutex());
-        sink = Sink();
-    }
-    // The sink runs outside the lock: it may itself take locks or set another sink.
-    if (sink) {
-        sink(text, caption, icon);
-        return;
-    }
+void ShowSystemMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
     // No owner window: the box may come from a timer thread, which owns no window.
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | IconStyle(icon));
-}
-
-MessageSink SetMessageSinkForTesting(MessageSink sink) {
-    std::lock_guard<std::mutex> lock(SinkMutex());
-    return std::exchange(Sink(), std::move(sink));
 }
 
 } // namespace glimmerfen::platform
