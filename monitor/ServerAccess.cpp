@@ -11,12 +11,16 @@ namespace glimmerfen {
 namespace {
 
 // The rounds of one enumeration: repeated while the server reports more data, ended by anything else.
-template <typename Record, typename Round>
-std::vector<Record> Gather(Round&& round) {
+// A round that reports more data but neither gives a record nor moves the resume handle would be asked
+// again unchanged, forever, and the poll would never end: the enumeration ends there instead.
+template <typename Record, typename Handle, typename Round>
+std::vector<Record> Gather(Handle& resume, Round&& round) {
     std::vector<Record> records;
     for (;;) {
+        const std::size_t before = records.size();
+        const Handle handleBefore = resume;
         const std::uint32_t result = round(records);
-        if (result != platform::kErrorMoreData) {
+        if (result != platform::kErrorMoreData || (records.size() == before && resume == handleBefore)) {
             break;
         }
     }
@@ -27,13 +31,14 @@ std::vector<Record> Gather(Round&& round) {
 
 std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server) {
     std::uint32_t resume = 0;
-    return Gather<SessionRecord>([&](std::vector<SessionRecord>& out) { return server.SessionRound(resume, out); });
+    return Gather<SessionRecord>(resume,
+                                 [&](std::vector<SessionRecord>& out) { return server.SessionRound(resume, out); });
 }
 
 std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName) {
     std::uint64_t resume = 0;
     return Gather<OpenFileRecord>(
-        [&](std::vector<OpenFileRecord>& out) { return server.OpenFileRound(userName, resume, out); });
+        resume, [&](std::vector<OpenFileRecord>& out) { return server.OpenFileRound(userName, resume, out); });
 }
 
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,

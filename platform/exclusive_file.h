@@ -35,7 +35,8 @@ public:
     std::int64_t Read(char* buffer, std::size_t size);
     // All size bytes at the current position; false when not all of them could be written.
     bool Write(const char* data, std::size_t size);
-    // Moves to the end of the file, then writes all size bytes there.
+    // Moves to the end of the file, then writes all size bytes there. When not all of them could be
+    // written, the file is cut back to its old end: no part of the data stays behind.
     bool Append(const char* data, std::size_t size);
     // Moves to an absolute position.
     bool Seek(std::uint64_t offset);

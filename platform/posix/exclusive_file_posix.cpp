@@ -86,10 +86,18 @@ bool ExclusiveFile::Write(const char* data, std::size_t size) {
 }
 
 bool ExclusiveFile::Append(const char* data, std::size_t size) {
-    if (!IsOpen() || ::lseek(Fd(handle_), 0, SEEK_END) < 0) {
+    const off_t end = IsOpen() ? ::lseek(Fd(handle_), 0, SEEK_END) : -1;
+    if (end < 0) {
         return false;
     }
-    return Write(data, size);
+    if (Write(data, size)) {
+        return true;
+    }
+    // A short write (a full disk) must not leave the start of the data behind.
+    if (::ftruncate(Fd(handle_), end) == 0) {
+        ::lseek(Fd(handle_), end, SEEK_SET);
+    }
+    return false;
 }
 
 bool ExclusiveFile::Seek(std::uint64_t offset) {

@@ -67,10 +67,18 @@ bool ExclusiveFile::Write(const char* data, std::size_t size) {
 
 bool ExclusiveFile::Append(const char* data, std::size_t size) {
     LARGE_INTEGER zero{};
-    if (!IsOpen() || !SetFilePointerEx(ToHandle(handle_), zero, nullptr, FILE_END)) {
+    LARGE_INTEGER end{};
+    if (!IsOpen() || !SetFilePointerEx(ToHandle(handle_), zero, &end, FILE_END)) {
         return false;
     }
-    return Write(data, size);
+    if (Write(data, size)) {
+        return true;
+    }
+    // A short write (a full disk) must not leave the start of the data behind.
+    if (SetFilePointerEx(ToHandle(handle_), end, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(ToHandle(handle_));
+    }
+    return false;
 }
 
 bool ExclusiveFile::Seek(std::uint64_t offset) {

@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "platform/ansitext.h"
+#include "platform/codepage.h"
 
 namespace glimmerfen::platform {
 
@@ -28,8 +28,19 @@ std::string ProfileGetString(const std::string& path, const char* section, const
     GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer.data(), size, path.c_str());
     const std::size_t length = std::char_traits<char>::length(buffer.c_str());
     buffer.resize(length);
-    // Never hand back half of a double-byte character cut at the end of the buffer.
-    return TruncateAnsi(std::move(buffer), length);
+    // Never hand back half of a double-byte character cut at the end of a full buffer: a lead byte
+    // that is the text's last character has lost its trail byte.
+    if (length + 1 >= size && length > 0) {
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < length;) {
+            last = i;
+            i += platform::IsLeadByte(static_cast<unsigned char>(buffer[i])) && i + 1 < length ? 2 : 1;
+        }
+        if (last == length - 1 && platform::IsLeadByte(static_cast<unsigned char>(buffer[last]))) {
+            buffer.pop_back();
+        }
+    }
+    return buffer;
 }
 
 bool ProfileWriteString(const std::string& path, const char* section, const char* key, const char* value) {

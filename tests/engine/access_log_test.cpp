@@ -3,6 +3,7 @@
 #include "monitor/AccessLog.h"
 
 #include <algorithm>
+#include <csignal>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include "platform/strings.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -228,6 +230,33 @@ TEST(ExclusiveFileTest, AnotherProcessCannotOpenAHeldFile) {
     for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) {
         close(fd);
     }
+}
+
+// Regression: a write cut short by a full disk left the start of the line in the log, and the next
+// line was appended to it, corrupting both. The append is now whole or not at all.
+TEST(ExclusiveFileTest, ShortAppendLeavesNoPartOfTheLine) {
+    TempDir dir;
+    const std::string path = dir.File("log.txt");
+    WriteBytes(path, "first\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // In a child, so that the file size limit stays there: the disk is "full" 10 bytes on.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 7 + 10;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ExclusiveFile file;
+        const bool opened = file.Open(path, FileOpenMode::ReadWriteAlways);
+        const std::string line(100, 'x');
+        const bool appended = file.Append(line.data(), line.size());
+        _exit(opened && !appended ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the append should have failed";
+    EXPECT_EQ(ReadBytes(path), "first\r\n");
 }
 #endif
 

@@ -41,6 +41,36 @@ TEST(Enumeration, AFailingRoundKeepsWhatWasGathered) {
     EXPECT_TRUE(EnumerateSessions(server).empty());
 }
 
+// A server that keeps answering "more data" without a record and without moving the resume handle
+// once made the enumeration ask again forever, and so hung the poll (and the program's close, which
+// waits for the poll). It gives up by itself after many rounds so that the old fault fails, not hangs.
+class StuckServer final : public platform::ServerPlatform {
+public:
+    int sessionRounds = 0;
+    int fileRounds = 0;
+    std::uint32_t SessionRound(std::uint32_t&, std::vector<SessionRecord>& out) override {
+        if (++sessionRounds == 1) {
+            out.push_back(SessionRecord{"PC1", "alice"});
+            return platform::kErrorMoreData; // a record: the next round is asked
+        }
+        return sessionRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;
+    }
+    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, std::vector<OpenFileRecord>&) override {
+        return ++fileRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;
+    }
+    std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }
+};
+
+TEST(Enumeration, MoreDataWithoutProgressEndsTheEnumeration) {
+    StuckServer server;
+    const auto sessions = EnumerateSessions(server);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].clientName, "PC1");
+    EXPECT_EQ(server.sessionRounds, 2);
+    EXPECT_TRUE(EnumerateOpenFiles(server, "alice").empty());
+    EXPECT_EQ(server.fileRounds, 1);
+}
+
 TEST(Enumeration, UserFilter) {
     FakeServer server;
     server.AddFile("alice", "\\a");

@@ -10,12 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "app/CheckerApp.h"
 #include "app/Settings.h"
 #include "app/StartupShortcut.h"
+#include "engine/temp_dir.h"
 #include "platform/notify.h"
+#include "platform/profile.h"
 #include "platform/strings.h"
 #include "resource.h"
 #include "ui/tray/Help.h"
+#include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
 namespace {
@@ -187,6 +191,30 @@ TEST(ShowHelp, ViewerIsBoundOnceForEveryRequest) {
     EXPECT_EQ(binding.Call(nullptr, missing, 0, 0), nullptr);
     EXPECT_FALSE(binding.Failed());
     EXPECT_EQ(binding.LoadCount(), 1);
+}
+
+// Regression: at log-off the system ends the process once the main window has answered WM_ENDSESSION,
+// so neither the close sequence's posted messages nor the exit routine ran, and the first-run answer
+// (asked again at every logon), the sender text and the list window's layout were lost.
+TEST(MainWindow, EndOfTheSessionSavesTheSettingsAndTheListLayout) {
+    test::TempDir dir;
+    CCheckerApp app;
+    app.appName = "GlimmerfenChecker";
+    app.exeDir = dir.Path().string() + "\\";
+    app.iniPath = dir.File(kIniFileName);
+    app.settings.InitFlag = 1; // as after the first-run question
+    app.settings.ChkStartUp = 1;
+    app.settings.StartDlg = 1;
+    app.settings.MsgFrom.Set("alice(PC01)");
+    ui::CTrayDlg mainWindow(app);
+    ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
+    EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "InitFlag", -1), -1);
+    ::SendMessageA(mainWindow.Hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "InitFlag", -1), 1);
+    EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "ChkStartUp", -1), 1);
+    EXPECT_EQ(platform::ProfileGetString(app.iniPath, kSettingSection, "MsgFrom", ""), "alice(PC01)");
+    EXPECT_EQ(platform::ProfileGetInt(app.iniPath, "DialogPos", "column0", -1), 100);
+    mainWindow.DestroyWindow();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "app/CheckerApp.h"
+#include "app/Settings.h"
 #include "app/StartupShortcut.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/strings.h"
@@ -108,9 +109,10 @@ bool CTrayDlg::OnInitDialog() {
 
 void CTrayDlg::TrayTick() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (TakeFirstRunQuestion(app_.settings)) {
+    if (app_.settings.InitFlag.load() == 0 && !startupQuestionPosted_.exchange(true)) {
         // Asked on the window's thread: a box shown here would hold up the poll and the list refresh,
-        // which run on this same timer thread, for as long as it stays unanswered.
+        // which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
+        // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
     const TrayTickResult result = animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); });
@@ -139,6 +141,9 @@ bool CTrayDlg::NotifyIcon(DWORD action) {
 }
 
 void CTrayDlg::AskStartupQuestion() {
+    if (closing_ || !TakeFirstRunQuestion(app_.settings)) {
+        return;
+    }
     const std::string question = platform::LoadText(IDS_ASK_STARTUP);
     const int answer = ::MessageBoxA(nullptr, question.c_str(), app_.appName.c_str(), MB_OKCANCEL | MB_ICONWARNING);
     if (AcceptStartupAnswer(app_.settings, answer == IDOK)) {
@@ -252,6 +257,25 @@ void CTrayDlg::ReleaseListAndIcon() {
     }
 }
 
+void CTrayDlg::EndSession() {
+    // The system ends the process once this message is answered: the messages that the close sequence
+    // posts would never be handled and the exit routine would never run, so the list window's layout
+    // and the settings (the first-run answer above all) are saved here.
+    closing_ = true;
+    if (trayTick_) {
+        trayTick_->Stop();
+    }
+    if (!engineStopped_) {
+        listView_.StopEngine();
+        engineStopped_ = true;
+    }
+    if (listView_.Exists()) {
+        listView_.HideAndSave();
+    }
+    ReleaseListAndIcon();
+    SaveSettings(app_.settings, app_.iniPath);
+}
+
 void CTrayDlg::OnClose() {
     // Only the close sequence ends the program: a close request from elsewhere (the system menu,
     // another program) would leave the engine and the tray tick running without a window.
@@ -330,6 +354,12 @@ bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return false;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(mainIcon_);
+        return true;
+    case WM_ENDSESSION:
+        if (wParam != FALSE) {
+            EndSession();
+        }
+        result = 0;
         return true;
     default:
         return false;

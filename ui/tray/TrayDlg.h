@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -55,6 +56,8 @@ private:
     bool NotifyIcon(DWORD action);
     void SetIcon(int iconId, const std::string& tip);
     void ReleaseListAndIcon();
+    // WM_ENDSESSION: the close sequence and the saving of the settings, done at once.
+    void EndSession();
     HICON TrayIcon(int iconId) const;
 
     CCheckerApp& app_;
@@ -71,6 +74,9 @@ private:
     bool iconAdded_ = false;
     bool closing_ = false;
     bool engineStopped_ = false;
+    // Set by the tick that posts the first-run question, so that later ticks do not post it again
+    // while it waits on the window's thread.
+    std::atomic<bool> startupQuestionPosted_{false};
 };
 
 } // namespace glimmerfen::ui
