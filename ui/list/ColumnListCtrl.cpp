@@ -110,7 +110,8 @@ bool CColumnListCtrl::SetItemText(int row, int column, const std::string& text) 
 }
 
 std::string CColumnListCtrl::ItemText(int row, int column) const {
-    // LVM_GETITEMTEXT gives no length: grow the buffer until the text no longer fills it.
+    // LVM_GETITEMTEXT gives no length: grow the buffer until the text no longer fills it. A cut that
+    // falls inside a double-byte character may leave one byte more unused, hence the margin of two.
     std::vector<char> buffer(256);
     for (;;) {
         LVITEMA item{};
@@ -119,7 +120,7 @@ std::string CColumnListCtrl::ItemText(int row, int column) const {
         item.cchTextMax = static_cast<int>(buffer.size());
         const auto length = static_cast<size_t>(
             ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < buffer.size() || buffer.size() >= (1u << 20)) {
+        if (length + 2 < buffer.size() || buffer.size() >= (1u << 20)) {
             return std::string(buffer.data(), length < buffer.size() ? length : buffer.size() - 1);
         }
         buffer.resize(buffer.size() * 4);

@@ -62,6 +62,13 @@ HtmlHelpBinding& ProcessHtmlHelp() {
     return binding;
 }
 
+void CloseAllHelp() {
+    constexpr UINT kCloseAll = 0x12; // HH_CLOSE_ALL
+    if (ProcessHtmlHelp().Bound()) {
+        ProcessHtmlHelp().Call(nullptr, std::string(), kCloseAll, 0);
+    }
+}
+
 void ShowHelp(const std::string& exeDir, const std::string& appName) {
     const std::string path = exeDir + kManualFileName;
     if (ProcessHtmlHelp().Call(nullptr, path, kDisplayTopic, 0) == nullptr) {

@@ -26,6 +26,7 @@ public:
 
     // How many times a viewer library was loaded by this binding (at most once in its life).
     int LoadCount() const { return loadCount_; }
+    bool Bound() const { return proc_ != nullptr; }
     bool Failed() const { return failed_; }
 
 private:
@@ -39,5 +40,9 @@ private:
 
 // The binding used by ShowHelp.
 HtmlHelpBinding& ProcessHtmlHelp();
+
+// Closes every help window this process opened, when the viewer was ever bound; a help window left
+// open while the process ends takes the viewer down with it at an unsafe moment.
+void CloseAllHelp();
 
 } // namespace glimmerfen::ui

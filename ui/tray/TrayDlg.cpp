@@ -240,8 +240,9 @@ void CTrayDlg::CloseApplication() {
     if (listView_.Exists()) {
         ::PostMessageA(listView_.Hwnd(), WM_CLOSE, 0, 0);
     }
-    // 5. The icon goes at once.
+    // 5. The icon goes at once, and so does a help window.
     ReleaseListAndIcon();
+    CloseAllHelp();
     // A menu still tracked on this thread (the command came from elsewhere) would hold the modal run
     // open; it goes too.
     ::EndMenu();
@@ -273,6 +274,7 @@ void CTrayDlg::EndSession() {
         listView_.HideAndSave();
     }
     ReleaseListAndIcon();
+    CloseAllHelp();
     SaveSettings(app_.settings, app_.iniPath);
 }
 
