@@ -26,6 +26,7 @@
 #include "platform/exclusive_file.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
+#include "engine/time_zone_fixture.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -303,40 +304,8 @@ TEST(AccessLogComposeTest, AccessLinesHaveTheFieldsInTheirPlaces) {
     EXPECT_EQ(AccessLog::ComposeAccessLine(negative), "-5\t\t\t\t\t\t-2147483648\t\t\t\t\r\n");
 }
 
-// The disconnect line's time text is local time: the zone is Tokyo (natively switched here; Wine
-// takes the system's zone from TZ, which the test run sets).
-class TokyoZone : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-#ifdef _WIN32
-        if (zone == nullptr || std::string(zone) != "Asia/Tokyo") {
-            GTEST_SKIP() << "needs TZ=Asia/Tokyo";
-        }
-#else
-        if (zone != nullptr) {
-            previous_ = zone;
-        }
-        setenv("TZ", "Asia/Tokyo", 1);
-        tzset();
-#endif
-    }
-    void TearDown() override {
-#ifndef _WIN32
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-#endif
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
-using AccessLogDisconnectTest = TokyoZone;
+// The disconnect line's time text is local time.
+using AccessLogDisconnectTest = test::TokyoZoneTest;
 
 TEST_F(AccessLogDisconnectTest, DisconnectLineHasTimeTwiceAndMessageInField9) {
     EXPECT_EQ(AccessLog::ComposeDisconnectLine(1700000000, "PC1", "alice", "Disconnect manually"),

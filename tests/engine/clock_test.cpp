@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "engine/time_zone_fixture.h"
 
 namespace glimmerfen {
 namespace {
@@ -17,38 +18,7 @@ namespace {
 using platform::LocalTimeParts;
 using platform::ToLocalTime;
 
-// Natively the zone is switched for the test; on Windows the system's zone is used (Wine takes it
-// from TZ), so the test needs TZ=Asia/Tokyo, which the test script sets.
-class TokyoTimeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-#ifdef _WIN32
-        if (zone == nullptr || std::string(zone) != "Asia/Tokyo") {
-            GTEST_SKIP() << "needs TZ=Asia/Tokyo";
-        }
-#else
-        if (zone != nullptr) {
-            previous_ = zone;
-        }
-        setenv("TZ", "Asia/Tokyo", 1);
-        tzset();
-#endif
-    }
-    void TearDown() override {
-#ifndef _WIN32
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-#endif
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
+using TokyoTimeTest = test::TokyoZoneTest;
 
 struct LocalCase {
     std::int32_t seconds;
