@@ -109,9 +109,11 @@ public:
     std::uint64_t Position() const { return flushed_ + used_; }
 
     void Put(const char* data, std::size_t size) {
-        if (used_ + size > capacity_) {
+        // A large piece (a run of kept lines, straight from the read buffer) goes to the file as it
+        // is: copying it into the buffer first would only cost time.
+        if (size >= capacity_ / 8 || used_ + size > capacity_) {
             Flush();
-            if (size >= capacity_) {
+            if (size >= capacity_ / 8) {
                 ok_ = ok_ && file_.Write(data, size);
                 flushed_ += size;
                 return;
@@ -159,7 +161,9 @@ private:
     bool ok_ = true;
 };
 
-// Splits the stream into lines and keeps those younger than the cut-off.
+// Splits the stream into lines and keeps those younger than the cut-off. Lines that lie wholly in
+// one piece are decided at once; consecutive kept lines that already end in CR LF are passed on as
+// one run, straight from the piece. A line that crosses pieces streams through Feed.
 class LineFilter {
 public:
     LineFilter(KeptLines& out, std::int64_t cutoff) : out_(out), cutoff_(cutoff) {}
@@ -185,7 +189,7 @@ public:
                     --end;
                 }
                 Feed(data + pos, end - pos);
-                return;
+                break;
             }
             const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(found) - data);
             std::size_t end = lf;
@@ -200,6 +204,8 @@ public:
             }
             pos = lf + 1;
         }
+        // The piece's memory is reused for the next read.
+        FlushRun();
     }
 
     // At the end of the file: a last line without a line end still counts.
@@ -212,29 +218,51 @@ public:
         if (lineOpen_) {
             EndLine();
         }
+        FlushRun();
     }
 
 private:
-    // The common case, a line that lies wholly in the piece just read: decided at once, and copied
-    // with its line end when that already is CR LF. withEnd counts the line end's bytes too.
+    // The common case, a line that lies wholly in the piece just read. withEnd counts the line end's
+    // bytes too.
     void WholeLine(const char* line, std::size_t size, std::size_t withEnd) {
         // A TAB is neither blank, sign nor digit, so the number stops at the end of field 0.
-        if (cutoff_ < LeadingNumber(line, line + size)) {
-            if (withEnd == size + 2) {
-                out_.Put(line, withEnd);
-            } else {
-                out_.Put(line, size);
-                out_.Put("\r\n", 2);
-            }
+        if (!(cutoff_ < LeadingNumber(line, line + size))) {
+            return;
         }
-        lineStart_ = out_.Position();
+        if (withEnd == size + 2) {
+            if (line != runEnd_) {
+                FlushRun();
+                runBegin_ = line;
+            }
+            runEnd_ = line + withEnd;
+            return;
+        }
+        FlushRun();
+        out_.Put(line, size);
+        out_.Put("\r\n", 2);
+    }
+
+    void FlushRun() {
+        if (runBegin_ != runEnd_) {
+            out_.Put(runBegin_, static_cast<std::size_t>(runEnd_ - runBegin_));
+        }
+        runBegin_ = runEnd_ = nullptr;
+    }
+
+    // Marks the start of a line that crosses pieces, whose bytes may have to be taken back.
+    void OpenLine() {
+        if (!lineOpen_) {
+            FlushRun();
+            lineOpen_ = true;
+            lineStart_ = out_.Position();
+        }
     }
 
     void Feed(const char* data, std::size_t size) {
         if (size == 0) {
             return;
         }
-        lineOpen_ = true;
+        OpenLine();
         if (!decided_) {
             for (std::size_t i = 0; i < size && !time_.Done(); ++i) {
                 time_.Step(data[i]);
@@ -262,6 +290,7 @@ private:
     }
 
     void EndLine() {
+        OpenLine();
         if (!decided_) {
             Decide();
         }
@@ -272,7 +301,6 @@ private:
         decided_ = false;
         keep_ = false;
         lineOpen_ = false;
-        lineStart_ = out_.Position();
     }
 
     KeptLines& out_;
@@ -283,6 +311,9 @@ private:
     bool lineOpen_ = false;
     bool pendingCr_ = false;
     std::uint64_t lineStart_ = 0;
+    // Kept whole lines not yet passed on: [runBegin_, runEnd_) of the current piece.
+    const char* runBegin_ = nullptr;
+    const char* runEnd_ = nullptr;
 };
 
 // Copies the kept lines; false when a read or a write failed.
@@ -328,15 +359,12 @@ void TrimLog(const std::string& exeDir, int logSetDays, std::int32_t now, std::s
         return;
     }
     bool complete = CopyKeptLines(in, out, cutoff, chunkSize);
-    in.Close();
     complete = out.Close() && complete;
-    if (!complete) {
-        // A short copy must never take the log's place.
+    // A short copy must never take the log's place; neither stays behind when the move fails.
+    if (!complete || !in.ReplaceByMove(tempPath, logPath)) {
+        in.Close();
         std::remove(tempPath.c_str());
-        return;
     }
-    // Both files are closed first: Windows cannot move a file over one that is still open.
-    platform::ReplaceFileByMove(tempPath, logPath);
 }
 
 } // namespace glimmerfen

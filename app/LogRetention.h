@@ -18,7 +18,8 @@ inline constexpr std::size_t kTrimChunkSize = 1u << 20;
 //   number of seconds does not fit in 32 bits: such values only come from an edited INI file, and
 //   the whole log is kept rather than trimmed by an overflowed cut-off.
 // - "log.txt" missing or held by another opening: nothing happens, "log_tmp.txt" is not touched.
-// - "log_tmp.txt" cannot be created, or a read or write fails: "log.txt" stays as it was.
+// - "log_tmp.txt" cannot be created, or a read or write fails: "log.txt" stays as it was. So it does
+//   when the move fails (another program opened the log just then), and "log_tmp.txt" is removed.
 // - Lines end in LF or CR LF; a last line without a line end is kept (when it is young enough) with
 //   one added. Lines of any length pass in pieces of chunkSize bytes: memory does not grow with the
 //   file or its lines.

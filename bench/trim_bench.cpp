@@ -8,11 +8,13 @@
 // the file.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,10 +64,11 @@ void Generate(Workspace& space) {
                                            "CAD-WS3"};
     static const char* const kUsers[] = {"tanaka", "suzuki", "administrator", "j.smith", "guest"};
     static const char* const kOperations[] = {"FILE READ", "FILE WRITE", "FILE READ", "FILE CREATE"};
-    static const char* const kPaths[] = {"C:\\Share\\Projects\\2023\\Customer estimates\\estimate_final_v3.xlsx",
-                                         "C:\\Share\\Common\\General affairs\\minutes\\meeting-notes-1114.docx",
-                                         "D:\\Public\\Photos\\2023 company event\\IMG_2041.JPG",
-                                         "C:\\Share\\Projects\\2023"};
+    static const char* const kPaths[] = {
+        "C:\\Share\\Projects\\2023\\Customer estimates\\Northern region\\estimate_final_v3.xlsx",
+        "C:\\Share\\Common\\General affairs\\minutes\\2023-11\\meeting-notes-1114-board.docx",
+        "D:\\Public\\Photos\\2023 company event\\selected for the newsletter\\IMG_2041.JPG",
+        "C:\\Share\\Projects\\2023\\Customer estimates"};
     std::mt19937 random(12345);
     std::ofstream out(space.source, std::ios::binary | std::ios::trunc);
     std::vector<char> buffer(1 << 20);
@@ -82,7 +85,7 @@ void Generate(Workspace& space) {
         if (kind < 3) { // session
             length = std::snprintf(line, sizeof line,
                                    "%d\t%s\t%s\t2023-11-%02d %02d:%02d:%02d\tNOENCRYPTION\tWindows 10 "
-                                   "Pro 19045\t0\t\t\t\t\r\n",
+                                   "Enterprise 19045\t0\t\t\t\t\r\n",
                                    time, client, user, 9 + i * 6 / kLines, i % 24, i % 60, (i * 7) % 60);
         } else if (kind < 9) { // open file
             length = std::snprintf(line, sizeof line, "%d\t\t%s\t2023-11-%02d %02d:%02d:%02d\t\t\t%u\t%s\t%s\t\t\r\n",
@@ -104,16 +107,35 @@ void Generate(Workspace& space) {
     space.bytes = fs::file_size(space.source);
 }
 
-void Restore(const Workspace& space) {
-    fs::copy_file(space.source, space.log, fs::copy_options::overwrite_existing);
+// Waits until the file's data is on the disk. A log met at start-up has been at rest for a while;
+// a file still being written back would slow down whatever runs beside the writeback.
+void Settle(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void Restore(const Workspace& space, const fs::path& to) {
+    fs::copy_file(space.source, to, fs::copy_options::overwrite_existing);
+    Settle(to);
 }
 
 std::vector<double> trimSeconds;
 std::vector<double> copySeconds;
 std::vector<double> overwriteSeconds;
+std::vector<double> removeSeconds;
+std::vector<double> removeCpuSeconds;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 double TimeCommand(const std::string& command) {
@@ -124,34 +146,51 @@ double TimeCommand(const std::string& command) {
 }
 
 // Each iteration copies the log with cp twice, to a new file and then over that copy, and trims it,
-// one right after the other, so that all three meet the same load on this shared machine. The
-// second cp, like the trimming, has to discard a file of the log's size (the trimming discards the
-// old log when the kept lines take its place). The iteration's time is that of the trimming.
+// one right after the other, so that all three meet the same load on this shared machine. Every one
+// starts from files at rest and a disk with nothing left to write. The second cp, like the trimming,
+// has to discard a file of the log's size (the trimming discards the old log when the kept lines
+// take its place). Last, a copy of the log at rest is removed: the trimming leaves that part, the
+// release of the old log's storage, to a thread of its own. The iteration's time is that of the
+// trimming.
 void BM_TrimLogBesideCp(benchmark::State& state) {
     const Workspace& space = Space();
     const std::string command = "cp '" + space.log.string() + "' '" + space.copy.string() + "'";
     for (auto _ : state) {
-        Restore(space);
+        Restore(space, space.log);
         std::error_code ignored;
         fs::remove(space.copy, ignored);
+        ::sync();
         const double copy = TimeCommand(command);
+        Settle(space.copy);
         const double overwrite = TimeCommand(command);
+        Settle(space.copy);
         if (copy < 0 || overwrite < 0) {
             state.SkipWithError("cp failed");
             return;
         }
 
-        Restore(space);
+        Restore(space, space.log);
+        ::sync();
         const auto start = std::chrono::steady_clock::now();
         TrimLog(space.exeDir, kDays, kNow);
         const double trim = SecondsSince(start);
+        Settle(space.log);
+
+        ::sync();
+        const auto removeStart = std::chrono::steady_clock::now();
+        const double removeCpuStart = ThreadCpuSeconds();
+        fs::remove(space.copy, ignored);
+        const double remove = SecondsSince(removeStart);
+        removeCpuSeconds.push_back(ThreadCpuSeconds() - removeCpuStart);
 
         state.SetIterationTime(trim);
         copySeconds.push_back(copy);
         overwriteSeconds.push_back(overwrite);
         trimSeconds.push_back(trim);
+        removeSeconds.push_back(remove);
         state.counters["cp_new_ms"] = copy * 1e3;
         state.counters["cp_over_ms"] = overwrite * 1e3;
+        state.counters["rm_ms"] = remove * 1e3;
         state.counters["trim_per_cp_new"] = trim / copy;
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * space.bytes));
@@ -200,8 +239,12 @@ int main(int argc, char** argv) {
     const double trim = Median(trimSeconds);
     const double copy = Median(copySeconds);
     const double overwrite = Median(overwriteSeconds);
+    const double remove = Median(removeSeconds);
     std::printf("medians: TrimLog %.1f ms, cp to a new file %.1f ms, cp over an existing copy %.1f ms\n", trim * 1e3,
                 copy * 1e3, overwrite * 1e3);
+    std::printf("removing a copy of the log at rest (left to a background thread by the trimming): %.1f ms, "
+                "of it %.1f ms CPU\n",
+                remove * 1e3, Median(removeCpuSeconds) * 1e3);
     std::printf("trimming takes %.2f times as long as cp to a new file, %.2f times as long as cp over a copy\n",
                 copy > 0 ? trim / copy : 0.0, overwrite > 0 ? trim / overwrite : 0.0);
     std::printf("peak RSS of this process: %ld KiB before the runs, %ld KiB after (file %.1f MB)\n", rssBefore,

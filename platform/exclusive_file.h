@@ -42,6 +42,11 @@ public:
     bool Seek(std::uint64_t offset);
     // Cuts the file off at the current position.
     bool TruncateHere();
+    // Puts the file at from in the place of the file at to, which this object holds open, in one
+    // step as ReplaceFileByMove does, and closes this object either way. Where the system allows it
+    // (not on Windows), the move happens while the old file is still held, so that no other opening
+    // can come in between; the replaced file's storage is then released without waiting for it.
+    bool ReplaceByMove(const std::string& from, const std::string& to);
     // False when the system reports an error on closing (the written data may be incomplete).
     // Closing a closed file succeeds.
     bool Close();

@@ -1,14 +1,18 @@
 // Exclusive files through open(2) and an advisory flock(2) lock. A flock lock belongs to the open
 // file description, so a second open() of the same file, in this process or another, cannot take it:
-// that opening is closed again and fails, as a second opening with no sharing fails on Windows.
+// that opening is closed again and fails, as a second opening with no sharing fails on Windows. An
+// opening whose lock lands on a file that has meanwhile been replaced under its name starts again.
 #include "platform/exclusive_file.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimmerfen::platform {
@@ -19,19 +23,28 @@ int Fd(std::intptr_t handle) {
     return static_cast<int>(handle);
 }
 
-} // namespace
+// Closes a descriptor on a thread of its own. When it is the last reference to a file that has been
+// replaced, the close frees that file's storage, which can take tens of milliseconds of waiting for
+// the device (discards) on a large file; nobody needs to wait for that.
+void CloseInBackground(int fd) {
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd);
+    }
+}
 
-bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
-    Close();
-    // Never O_TRUNC here: the file may belong to another opener, and nothing may change before the
-    // lock is ours.
-    const int flags = mode == FileOpenMode::ReadExisting ? O_RDONLY : (O_RDWR | O_CREAT);
+// Opens the path and takes the lock: the descriptor, -1 when the file is missing (for reading),
+// held, or cannot be opened, or kRetry when the name no longer led to the locked file.
+constexpr int kRetry = -2;
+
+int OpenLocked(const std::string& path, int flags) {
     int fd = -1;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return false;
+        return -1;
     }
     int locked = -1;
     do {
@@ -39,6 +52,32 @@ bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
         ::close(fd);
+        return -1;
+    }
+    // The holder may have moved another file over this one and let it go between our open and our
+    // lock: the lock is then on a file without a name, and what we wrote there would be lost.
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino) {
+        ::close(fd);
+        return kRetry;
+    }
+    return fd;
+}
+
+} // namespace
+
+bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
+    Close();
+    // Never O_TRUNC here: the file may belong to another opener, and nothing may change before the
+    // lock is ours.
+    const int flags = mode == FileOpenMode::ReadExisting ? O_RDONLY : (O_RDWR | O_CREAT);
+    int fd = kRetry;
+    for (int attempt = 0; attempt < 16 && fd == kRetry; ++attempt) {
+        fd = OpenLocked(path, flags);
+    }
+    if (fd < 0) {
         return false;
     }
     if (mode == FileOpenMode::CreateTruncate && ::ftruncate(fd, 0) != 0) {
@@ -120,6 +159,20 @@ bool ExclusiveFile::Close() {
     // descriptor is gone either way.
     const int result = ::close(Fd(std::exchange(handle_, kInvalid)));
     return result == 0;
+}
+
+bool ExclusiveFile::ReplaceByMove(const std::string& from, const std::string& to) {
+    if (!IsOpen()) {
+        return ReplaceFileByMove(from, to);
+    }
+    // The move happens while this opening still holds the old file, so no other opening can come
+    // in between.
+    if (!ReplaceFileByMove(from, to)) {
+        Close();
+        return false;
+    }
+    CloseInBackground(Fd(std::exchange(handle_, kInvalid)));
+    return true;
 }
 
 bool ReplaceFileByMove(const std::string& from, const std::string& to) {

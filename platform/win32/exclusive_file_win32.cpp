@@ -98,6 +98,12 @@ bool ExclusiveFile::Close() {
     return CloseHandle(ToHandle(std::exchange(handle_, kInvalid))) != FALSE;
 }
 
+bool ExclusiveFile::ReplaceByMove(const std::string& from, const std::string& to) {
+    // Windows cannot move a file over one that is open.
+    Close();
+    return ReplaceFileByMove(from, to);
+}
+
 bool ReplaceFileByMove(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }

@@ -197,6 +197,31 @@ TEST(ExclusiveFileTest, ReplaceTakesThePlaceOfAnExistingFile) {
     EXPECT_EQ(ReadBytes(to), "new") << "a failed replace leaves the target alone";
 }
 
+// The opening that holds the old file does the move and is closed by it, whether the move worked or
+// not; the file now in the old one's place is free for the next opening at once.
+TEST(ExclusiveFileTest, HeldFileIsReplacedAndLetGo) {
+    TempDir dir;
+    const std::string from = dir.File("new.txt");
+    const std::string to = dir.File("old.txt");
+    WriteBytes(from, "new");
+    WriteBytes(to, "old");
+    ExclusiveFile held;
+    ASSERT_TRUE(held.Open(to, FileOpenMode::ReadExisting));
+    EXPECT_TRUE(held.ReplaceByMove(from, to));
+    EXPECT_FALSE(held.IsOpen());
+    EXPECT_EQ(ReadBytes(to), "new");
+    EXPECT_FALSE(Exists(from));
+    ExclusiveFile next;
+    EXPECT_TRUE(next.Open(to, FileOpenMode::ReadWriteAlways));
+    next.Close();
+
+    ASSERT_TRUE(held.Open(to, FileOpenMode::ReadExisting));
+    EXPECT_FALSE(held.ReplaceByMove(dir.File("absent.txt"), to));
+    EXPECT_FALSE(held.IsOpen());
+    EXPECT_EQ(ReadBytes(to), "new") << "a failed replace leaves the target alone";
+    EXPECT_TRUE(next.Open(to, FileOpenMode::ReadWriteAlways)) << "and lets it go";
+}
+
 #ifndef _WIN32
 // The lock must hold against other processes too, as a share mode of 0 does on Windows.
 TEST(ExclusiveFileTest, AnotherProcessCannotOpenAHeldFile) {

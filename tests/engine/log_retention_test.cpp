@@ -318,5 +318,51 @@ TEST_F(LogRetentionTest, LineAppendedDuringTrimmingLandsInTheResult) {
     EXPECT_TRUE(overlapped) << "the append never met the trimming; the test proved nothing";
 }
 
+#ifndef _WIN32
+// Another program appends to the log while it is trimmed, again and again, through its own
+// exclusive openings (the in-process guard does not stop it): an append may be refused, but one that
+// succeeded is never lost, neither into the old file that the trimmed one replaces nor by the
+// replacing itself. (Windows cannot move a file over one that is still open, so there the old log is
+// let go just before the move; see ExclusiveFile::ReplaceByMove.)
+TEST_F(LogRetentionTest, LineAppendedByAnotherOpeningIsNeverLost) {
+    std::string log;
+    for (int i = 0; i < 2000; ++i) {
+        log += N(i % 2 == 0 ? kNow : kCutoff3) + "\tPC" + std::to_string(i) + "\talice\t\t\t\t0\t\t\t\t\r\n";
+    }
+    WriteBytes(LogPath(), log);
+    std::atomic<bool> done{false};
+    std::vector<std::string> appended;
+    std::thread appender([&] {
+        ExclusiveFile file;
+        for (int i = 0; !done.load(); ++i) {
+            const std::string line = N(kNow) + "\tOTHER" + std::to_string(i) + "\tbob\t\t\t\t\t\t\tm\t\r\n";
+            if (file.Open(LogPath(), FileOpenMode::ReadWriteAlways)) {
+                if (file.Append(line.data(), line.size())) {
+                    appended.push_back(line);
+                }
+                file.Close();
+            }
+        }
+    });
+    for (int round = 0; round < 50; ++round) {
+        TrimLog(ExeDir(), 3, kNow, 512);
+    }
+    done = true;
+    appender.join();
+    const std::string result = ReadBytes(LogPath());
+    EXPECT_FALSE(appended.empty()) << "the appender never got in; the test proved nothing";
+    std::size_t lost = 0;
+    std::string expected = ReferenceTrim(log, kCutoff3);
+    for (const std::string& line : appended) {
+        lost += result.find(line) == std::string::npos ? 1 : 0;
+        expected += line;
+    }
+    EXPECT_EQ(lost, 0u) << "of " << appended.size() << " appended lines";
+    // The appended lines are young, so every trimming after the first keeps them all, in order.
+    EXPECT_TRUE(SameBytes(result, expected));
+    EXPECT_FALSE(TempExists());
+}
+#endif
+
 } // namespace
 } // namespace glimmerfen
