@@ -335,6 +335,10 @@ TEST_F(LogRetentionTest, LineAppendedByAnotherOpeningIsNeverLost) {
     std::thread appender([&] {
         ExclusiveFile file;
         for (int i = 0; !done.load(); ++i) {
+            // Press without pause while a trimming is under way, so that openings meet the moment the
+            // old log is replaced; otherwise leave room between appends, since a trimming that finds
+            // the log held is skipped, as designed.
+            const bool trimming = TempExists();
             const std::string line = N(kNow) + "\tOTHER" + std::to_string(i) + "\tbob\t\t\t\t\t\t\tm\t\r\n";
             if (file.Open(LogPath(), FileOpenMode::ReadWriteAlways)) {
                 if (file.Append(line.data(), line.size())) {
@@ -342,13 +346,35 @@ TEST_F(LogRetentionTest, LineAppendedByAnotherOpeningIsNeverLost) {
                 }
                 file.Close();
             }
+            if (!trimming) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
         }
     });
-    for (int round = 0; round < 50; ++round) {
+    // Before every round an old line goes to the end of the log; a round trimmed the log exactly when
+    // that line is gone afterwards. The loop ends on a trimmed round, so no old line is left.
+    int trimmed = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int round = 0; trimmed < 50 && std::chrono::steady_clock::now() < deadline; ++round) {
+        const std::string old = N(kCutoff3 - 1) + "\tOLD" + std::to_string(round) + "\tcarol\t\t\t\t0\t\t\t\t\r\n";
+        ExclusiveFile file;
+        bool opened = false;
+        while (!(opened = file.Open(LogPath(), FileOpenMode::ReadWriteAlways)) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        const bool put = opened && file.Append(old.data(), old.size());
+        file.Close();
+        if (!put) {
+            ADD_FAILURE() << "could not append the old line";
+            break;
+        }
         TrimLog(ExeDir(), 3, kNow, 512);
+        trimmed += ReadBytes(LogPath()).find(old) == std::string::npos ? 1 : 0;
     }
     done = true;
     appender.join();
+    ASSERT_EQ(trimmed, 50) << "the log was trimmed too rarely to prove anything";
     const std::string result = ReadBytes(LogPath());
     EXPECT_FALSE(appended.empty()) << "the appender never got in; the test proved nothing";
     std::size_t lost = 0;
@@ -358,7 +384,7 @@ TEST_F(LogRetentionTest, LineAppendedByAnotherOpeningIsNeverLost) {
         expected += line;
     }
     EXPECT_EQ(lost, 0u) << "of " << appended.size() << " appended lines";
-    // The appended lines are young, so every trimming after the first keeps them all, in order.
+    // The appended lines are young, so every trimming keeps them all, in order.
     EXPECT_TRUE(SameBytes(result, expected));
     EXPECT_FALSE(TempExists());
 }
