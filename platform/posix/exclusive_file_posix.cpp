@@ -4,6 +4,8 @@
 // opening whose lock lands on a file that has meanwhile been replaced under its name starts again.
 #include "platform/exclusive_file.h"
 
+#include <atomic>
+
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -14,6 +16,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/posix/testing.h"
 
 namespace glimmerfen::platform {
 
@@ -34,6 +38,9 @@ void CloseInBackground(int fd) {
     }
 }
 
+std::atomic<void (*)(void*)> betweenOpenAndLockHook{nullptr};
+std::atomic<void*> betweenOpenAndLockContext{nullptr};
+
 // Opens the path and takes the lock: the descriptor, -1 when the file is missing (for reading),
 // held, or cannot be opened, or kRetry when the name no longer led to the locked file.
 constexpr int kRetry = -2;
@@ -45,6 +52,9 @@ int OpenLocked(const std::string& path, int flags) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return -1;
+    }
+    if (auto hook = betweenOpenAndLockHook.load()) {
+        hook(betweenOpenAndLockContext.load());
     }
     int locked = -1;
     do {
@@ -67,6 +77,11 @@ int OpenLocked(const std::string& path, int flags) {
 }
 
 } // namespace
+
+void SetBetweenOpenAndLockHookForTesting(void (*hook)(void*), void* context) {
+    betweenOpenAndLockContext = context;
+    betweenOpenAndLockHook = hook;
+}
 
 bool ExclusiveFile::Open(const std::string& path, FileOpenMode mode) {
     Close();

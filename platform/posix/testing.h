@@ -1,5 +1,5 @@
 // Test hooks of the portable platform layer. Only the posix build has them: on Windows the language
-// and the code page are the system's.
+// and the code page are the system's, and the moments inside an opening cannot be reached.
 #pragma once
 
 namespace glimmerfen::platform {
@@ -11,5 +11,10 @@ void SetLanguageAndCodePageForTesting(bool japanese, unsigned codePage);
 
 // The language in force: true for Japanese.
 bool JapaneseTextsForTesting();
+
+// Calls hook(context) inside every ExclusiveFile::Open, after the file is opened and before it is
+// locked, so a test can replace the file at that moment; nullptr removes the hook. Set it only while
+// no opening runs.
+void SetBetweenOpenAndLockHookForTesting(void (*hook)(void*), void* context);
 
 } // namespace glimmerfen::platform

@@ -29,6 +29,8 @@
 #include "engine/time_zone_fixture.h"
 
 #ifndef _WIN32
+#include "platform/posix/testing.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -223,6 +225,39 @@ TEST(ExclusiveFileTest, HeldFileIsReplacedAndLetGo) {
 }
 
 #ifndef _WIN32
+// The holder moves another file over the one being opened and lets the old one go between the
+// opening and its lock: the lock then lands on a file without a name. The opening must start again
+// on the file that now has the name, or what it appends is lost.
+TEST(ExclusiveFileTest, OpeningWhoseFileIsReplacedBeforeItsLockStartsAgain) {
+    TempDir dir;
+    struct Moment {
+        std::string from;
+        std::string to;
+        ExclusiveFile holder;
+        int calls = 0;
+    } moment{dir.File("new.txt"), dir.File("log.txt"), ExclusiveFile(), 0};
+    WriteBytes(moment.from, "new\n");
+    WriteBytes(moment.to, "old\n");
+    ASSERT_TRUE(moment.holder.Open(moment.to, FileOpenMode::ReadExisting));
+    platform::SetBetweenOpenAndLockHookForTesting(
+        [](void* context) {
+            auto* m = static_cast<Moment*>(context);
+            if (m->calls++ == 0) {
+                m->holder.Close();
+                EXPECT_TRUE(platform::ReplaceFileByMove(m->from, m->to));
+            }
+        },
+        &moment);
+    ExclusiveFile opener;
+    const bool opened = opener.Open(moment.to, FileOpenMode::ReadWriteAlways);
+    platform::SetBetweenOpenAndLockHookForTesting(nullptr, nullptr);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(moment.calls, 2) << "one opening of the replaced file, one of the new one";
+    EXPECT_TRUE(opener.Append("line\n", 5));
+    opener.Close();
+    EXPECT_EQ(ReadBytes(moment.to), "new\nline\n");
+}
+
 // The lock must hold against other processes too, as a share mode of 0 does on Windows.
 TEST(ExclusiveFileTest, AnotherProcessCannotOpenAHeldFile) {
     TempDir dir;

@@ -20,9 +20,6 @@ struct Line {
 std::ostream& operator<<(std::ostream& out, const Line& l) {
     return out << '{' << l.client << '|' << l.user << '|' << l.message << '}';
 }
-std::ostream& operator<<(std::ostream& out, const Deletion& d) {
-    return out << '{' << d.clientArg << '|' << d.userName << '}';
-}
 
 class RulesMonitor : public AccessMonitor {
 public:

@@ -225,7 +225,7 @@ TEST_F(PollTest, OpenFilesReplaceTheSessionEntry) {
 TEST_F(PollTest, FilesClosedQuicklyGiveTheOldSessionEntryBack) {
     server.AddSession("PC1", "alice");
     monitor.Poll();
-    server.AddFile("alice", "\docs\a.txt");
+    server.AddFile("alice", "\\docs\\a.txt");
     monitor.Poll();
     server.CloseFiles("alice");
     monitor.Poll();

@@ -50,7 +50,10 @@ public:
     int fileRounds = 0;
     std::uint32_t SessionRound(std::uint32_t&, std::vector<SessionRecord>& out) override {
         if (++sessionRounds == 1) {
-            out.push_back(SessionRecord{"PC1", "alice"});
+            SessionRecord record;
+            record.clientName = "PC1";
+            record.userName = "alice";
+            out.push_back(record);
             return platform::kErrorMoreData; // a record: the next round is asked
         }
         return sessionRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -19,6 +20,9 @@ public:
         std::string clientArg;
         std::string userName;
         bool operator==(const Deletion&) const = default;
+        friend std::ostream& operator<<(std::ostream& out, const Deletion& d) {
+            return out << '{' << d.clientArg << '|' << d.userName << '}';
+        }
     };
 
     std::vector<SessionRecord> sessions;
