@@ -5,7 +5,6 @@
 #include "platform/exclusive_file.h"
 
 #include <atomic>
-
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
