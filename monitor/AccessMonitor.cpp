@@ -72,10 +72,16 @@ TableSnapshot AccessMonitor::Snapshot() const {
 }
 
 void AccessMonitor::Poll() {
+    if (PollQuietly()) {
+        ReportLostLines();
+    }
+}
+
+bool AccessMonitor::PollQuietly() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!table_) {
-            return;
+            return false;
         }
     }
     // The server is asked before the table is locked: the enumerations touch only their own lists,
@@ -91,7 +97,7 @@ void AccessMonitor::Poll() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!table_) {
-            return;
+            return false;
         }
         const std::uint64_t poll = ++pollNumber_;
         linesLost_ = false;
@@ -109,11 +115,7 @@ void AccessMonitor::Poll() {
         ApplyDisconnectRules();
         lost = linesLost_;
     }
-    // The user is told after the table is free again: readers on other threads must not wait for the
-    // message box. The next poll is armed only after this returns, as with a box inside the poll.
-    if (lost) {
-        ReportLostLines();
-    }
+    return lost;
 }
 
 void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, std::uint64_t poll) {

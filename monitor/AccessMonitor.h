@@ -46,8 +46,13 @@ public:
     void ReleaseTable();
 
     // One poll: enumerate, merge into the table, log new accesses, age out the unseen, apply the
-    // disconnection rules.
+    // disconnection rules. Lines that could not be written are reported (ReportLostLines) at the end.
     void Poll();
+    // The same poll without the report: true when a line of this poll could not be written and the
+    // caller has yet to call ReportLostLines, with no lock held.
+    bool PollQuietly();
+    // Tells the user that log lines were lost and waits for the answer.
+    virtual void ReportLostLines();
 
     TableSnapshot Snapshot() const;
 
@@ -64,8 +69,6 @@ public:
 protected:
     // Called under the table lock for every new entry, right after it was added.
     virtual void WriteAccessLine(std::int32_t key);
-    // Called after every poll with no lock held when a line of that poll could not be written.
-    virtual void ReportLostLines();
     // Called under the table lock at the end of every poll: the four automatic disconnection rules.
     virtual void ApplyDisconnectRules();
     // Appends a disconnect line (under the table lock, from the rules).
