@@ -51,7 +51,12 @@ AccessLog::AccessLog(std::string logPath, std::string caption)
 
 std::string AccessLog::ComposeAccessLine(const AccessEntry& entry) {
     std::string line;
-    line.reserve(64 + entry.clientName.size() + entry.userName.size() + entry.startTimeText.size() +
+    AppendAccessLine(line, entry);
+    return line;
+}
+
+void AccessLog::AppendAccessLine(std::string& line, const AccessEntry& entry) {
+    line.reserve(line.size() + 64 + entry.clientName.size() + entry.userName.size() + entry.startTimeText.size() +
                  entry.userIdent.size() + entry.clientType.size() + entry.operation.size() + entry.pathName.size());
     AppendNumber(line, entry.startTime);
     line += '\t';
@@ -72,13 +77,18 @@ std::string AccessLog::ComposeAccessLine(const AccessEntry& entry) {
     AppendValue(line, entry.pathName);
     line += "\t\t";
     line += kLineEnd;
-    return line;
 }
 
 std::string AccessLog::ComposeDisconnectLine(std::int32_t now, const std::string& clientName,
                                              const std::string& userName, const std::string& message) {
     std::string line;
-    line.reserve(64 + clientName.size() + userName.size() + message.size());
+    AppendDisconnectLine(line, now, clientName, userName, message);
+    return line;
+}
+
+void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const std::string& clientName,
+                                     const std::string& userName, const std::string& message) {
+    line.reserve(line.size() + 64 + clientName.size() + userName.size() + message.size());
     AppendNumber(line, now);
     line += '\t';
     AppendValue(line, clientName);
@@ -90,7 +100,15 @@ std::string AccessLog::ComposeDisconnectLine(std::int32_t now, const std::string
     AppendValue(line, message);
     line += '\t';
     line += kLineEnd;
-    return line;
+}
+
+bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry) {
+    return settings.LogOut.load() != 0 &&
+           !(settings.LogChkOkPc.load() == 1 && IsAcceptablePc(settings, entry.clientName));
+}
+
+bool AccessLog::LogsDisconnections(const AppSettings& settings) {
+    return settings.LogOut.load() != 0 && settings.LogChkDisMsg.load() != 1;
 }
 
 bool AccessLog::AppendLine(const std::string& line) {
@@ -113,10 +131,7 @@ void AccessLog::ReportFailure() const {
 }
 
 LogWrite AccessLog::TryWriteAccessLine(const AppSettings& settings, const AccessEntry& entry) {
-    if (settings.LogOut.load() == 0) {
-        return LogWrite::Skipped;
-    }
-    if (settings.LogChkOkPc.load() == 1 && IsAcceptablePc(settings, entry.clientName)) {
+    if (!LogsAccess(settings, entry)) {
         return LogWrite::Skipped;
     }
     return AppendLine(ComposeAccessLine(entry)) ? LogWrite::Written : LogWrite::Lost;
@@ -124,7 +139,7 @@ LogWrite AccessLog::TryWriteAccessLine(const AppSettings& settings, const Access
 
 LogWrite AccessLog::TryWriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
                                            const std::string& userName, const std::string& message) {
-    if (settings.LogOut.load() == 0 || settings.LogChkDisMsg.load() == 1) {
+    if (!LogsDisconnections(settings)) {
         return LogWrite::Skipped;
     }
     const std::int32_t now = platform::NowSeconds();

@@ -43,8 +43,20 @@ public:
     static std::string ComposeDisconnectLine(std::int32_t now, const std::string& clientName,
                                              const std::string& userName, const std::string& message);
 
-    // One exclusive opening for the line: open (creating the file), write at the end, close. False
-    // when the file could not be opened or written: the line is lost. Nothing is reported.
+    // The same lines appended to text, which may hold other lines before them.
+    static void AppendAccessLine(std::string& text, const AccessEntry& entry);
+    static void AppendDisconnectLine(std::string& text, std::int32_t now, const std::string& clientName,
+                                     const std::string& userName, const std::string& message);
+
+    // Whether the settings let the entry's access line into the log: LogOut is not 0, and unless
+    // LogChkOkPc is 1 and its client is an acceptable PC.
+    static bool LogsAccess(const AppSettings& settings, const AccessEntry& entry);
+    // Whether disconnect lines are logged: LogOut is not 0 and LogChkDisMsg is not 1.
+    static bool LogsDisconnections(const AppSettings& settings);
+
+    // One exclusive opening for the line (or several whole lines): open (creating the file), write at
+    // the end, close. False when the file could not be opened or written: then none of it is in the
+    // file. Nothing is reported.
     bool AppendLine(const std::string& line);
 
     // "Preservation of a log went wrong." (string 57679, in the user-interface language), a line

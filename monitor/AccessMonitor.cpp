@@ -1,36 +1,84 @@
 #include "monitor/AccessMonitor.h"
 
 #include <cmath>
+#include <limits>
 
 #include "app/Settings.h"
 #include "monitor/AccessLog.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/NameList.h"
 #include "platform/ansitext.h"
+#include "platform/clock.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 
 namespace glimmerfen {
 
-struct AccessMonitor::SessionTexts {
-    bool made = false;
-    std::string startTimeText;
-    std::int32_t startTime = 0;
-    std::string connectedText;
-    std::string idleText;
+// The texts of a session are made only when an entry needs them: an entry that is already in the
+// table keeps its start-time text while the start instant stays the same, and its durations while the
+// seconds do, so a steady poll formats and converts to local time only what changed.
+class AccessMonitor::SessionTexts {
+public:
+    explicit SessionTexts(const SessionRecord& s) : s_(s) {}
 
-    void MakeFrom(const SessionRecord& s) {
-        if (made) {
-            return;
+    // The session's start: now minus the connected time, with the clock read once per session.
+    std::int32_t StartTime() {
+        if (!haveStart_) {
+            start_ = StartInstant(s_.connectedSeconds, platform::NowSeconds());
+            haveStart_ = true;
         }
-        auto start = FormatStartTime(s.connectedSeconds);
-        startTimeText = std::move(start.first);
-        startTime = start.second;
-        connectedText = FormatDuration(s.connectedSeconds);
-        idleText = FormatDuration(s.idleSeconds);
-        made = true;
+        return start_;
     }
+    const std::string& StartTimeText() {
+        if (!haveStartText_) {
+            startText_ = FormatLocalTime(StartTime());
+            haveStartText_ = true;
+        }
+        return startText_;
+    }
+    const std::string& ConnectedText() {
+        if (!haveConnected_) {
+            connectedText_ = FormatDuration(s_.connectedSeconds);
+            haveConnected_ = true;
+        }
+        return connectedText_;
+    }
+    const std::string& IdleText() {
+        if (!haveIdle_) {
+            idleText_ = FormatDuration(s_.idleSeconds);
+            haveIdle_ = true;
+        }
+        return idleText_;
+    }
+
+    // Brings the session's times of an entry up to date, formatting only what changed.
+    void UpdateTimes(AccessEntry& e) {
+        const std::int32_t start = StartTime();
+        if (e.startTime != start || e.startTimeText.empty()) {
+            e.startTimeText = StartTimeText();
+            e.startTime = start;
+        }
+        if (e.connectedSeconds != s_.connectedSeconds || e.connectedText.empty()) {
+            e.connectedText = ConnectedText();
+            e.connectedSeconds = s_.connectedSeconds;
+        }
+        if (e.idleSeconds != s_.idleSeconds || e.idleText.empty()) {
+            e.idleText = IdleText();
+            e.idleSeconds = s_.idleSeconds;
+        }
+    }
+
+private:
+    const SessionRecord& s_;
+    std::int32_t start_ = 0;
+    std::string startText_;
+    std::string connectedText_;
+    std::string idleText_;
+    bool haveStart_ = false;
+    bool haveStartText_ = false;
+    bool haveConnected_ = false;
+    bool haveIdle_ = false;
 };
 
 AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log)
@@ -78,6 +126,7 @@ void AccessMonitor::Poll() {
 }
 
 bool AccessMonitor::PollQuietly() {
+    std::lock_guard<std::mutex> pollLock(pollMutex_);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!table_) {
@@ -93,16 +142,19 @@ bool AccessMonitor::PollQuietly() {
         files.push_back(EnumerateOpenFiles(server_, s.userName));
     }
 
-    bool lost = false;
+    // Under the table's lock the poll only decides: the access lines of new entries and the sessions
+    // to close are queued, and carried out in the same order once the table is free again, so that
+    // neither a slow disk nor a slow server keeps the readers waiting.
+    accessLines_.clear();
+    disconnections_.clear();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!table_) {
             return false;
         }
         const std::uint64_t poll = ++pollNumber_;
-        linesLost_ = false;
         for (std::size_t i = 0; i < sessions.size(); ++i) {
-            SessionTexts texts;
+            SessionTexts texts(sessions[i]);
             if (files[i].empty()) {
                 MergeSession(sessions[i], texts, poll);
             } else {
@@ -113,8 +165,10 @@ bool AccessMonitor::PollQuietly() {
         }
         Age(poll);
         ApplyDisconnectRules();
-        lost = linesLost_;
     }
+    // The access lines come first: a session that a rule closes was logged as an access before.
+    bool lost = FlushLines(accessLines_);
+    lost = CarryOutDisconnections() || lost;
     return lost;
 }
 
@@ -123,7 +177,6 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
         return;
     }
     AccessEntry* match = table_->TouchByClientUser(s.clientName, s.userName, poll);
-    texts.MakeFrom(s);
     // A match already carries the client and user; unless it is an open-file entry that this session
     // takes over (possible only for a session without a client name), its values change in place.
     const bool inPlace = match != nullptr && match->pathName.empty();
@@ -132,20 +185,22 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
         v.clientName = s.clientName;
         v.userName = s.userName;
         v.pathName.clear();
+        v.startTimeText.clear(); // made anew below
     }
     v.openCount = s.openCount;
-    v.startTimeText = texts.startTimeText;
-    v.startTime = texts.startTime;
-    v.connectedText = texts.connectedText;
-    v.connectedSeconds = s.connectedSeconds;
-    v.idleText = texts.idleText;
+    texts.UpdateTimes(v);
     v.userIdent = UserIdentWord(s.userFlags);
     v.clientType = s.clientType;
     v.fileId = 0;
     v.operation.clear();
     v.lockCount = 0;
-    if (!inPlace) {
-        Merge(match, poll);
+    if (inPlace) {
+        return;
+    }
+    if (match != nullptr) {
+        table_->UpdateEntry(match->key, values_);
+    } else {
+        Insert(poll);
     }
 }
 
@@ -155,7 +210,6 @@ void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& 
         return;
     }
     AccessEntry* match = table_->TouchByUserPath(f.userName, f.pathName, poll);
-    texts.MakeFrom(s);
     // A match with this user and path has an empty client name unless it was made otherwise.
     const bool inPlace = match != nullptr && match->clientName.empty();
     AccessEntry& v = inPlace ? *match : values_;
@@ -163,35 +217,38 @@ void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& 
         v.clientName.clear();
         v.userName = f.userName;
         v.pathName = f.pathName;
+        v.startTimeText.clear(); // made anew below
     }
     v.openCount = 0;
-    v.startTimeText = texts.startTimeText;
-    v.startTime = texts.startTime;
-    v.connectedText = texts.connectedText;
-    v.connectedSeconds = s.connectedSeconds;
-    v.idleText = texts.idleText;
+    texts.UpdateTimes(v);
     v.userIdent.clear();
     v.clientType.clear();
     v.fileId = static_cast<std::int32_t>(f.fileId);
     v.operation = PermissionWord(f.permissions);
     v.lockCount = static_cast<std::int32_t>(f.lockCount);
-    if (!inPlace) {
-        Merge(match, poll);
+    if (inPlace) {
+        return;
+    }
+    if (match != nullptr) {
+        table_->UpdateEntry(match->key, values_);
+    } else {
+        Insert(poll);
     }
 }
 
-void AccessMonitor::Merge(AccessEntry* match, std::uint64_t poll) {
-    if (match != nullptr) {
-        table_->UpdateEntry(match->key, values_);
-        return;
+void AccessMonitor::Insert(std::uint64_t poll) {
+    // After 2^31 new accesses the keys start again at 0; an entry that has stayed in the table all
+    // that time keeps its key, and the new one takes the next free number.
+    std::int32_t key = nextKey_;
+    while (table_->FindEntry(key) != nullptr) {
+        key = key == std::numeric_limits<std::int32_t>::max() ? 0 : key + 1;
     }
-    const std::int32_t key = nextKey_;
     values_.staleSeconds = 0.0f;
     values_.disconnected = 0;
     table_->InsertFront(key, values_);
     table_->MarkSeen(key, poll);
     ++entryCount_;
-    ++nextKey_;
+    nextKey_ = key == std::numeric_limits<std::int32_t>::max() ? 0 : key + 1;
     WriteAccessLine(key);
 }
 
@@ -213,16 +270,25 @@ void AccessMonitor::Age(std::uint64_t poll) {
 
 void AccessMonitor::WriteAccessLine(std::int32_t key) {
     const AccessEntry* entry = table_->FindEntry(key);
-    if (log_ != nullptr && entry != nullptr && log_->TryWriteAccessLine(settings_, *entry) == LogWrite::Lost) {
-        linesLost_ = true;
+    if (log_ != nullptr && entry != nullptr && AccessLog::LogsAccess(settings_, *entry)) {
+        AccessLog::AppendAccessLine(accessLines_, *entry);
     }
 }
 
 void AccessMonitor::WriteDisconnectLine(const std::string& clientName, const std::string& userName,
                                         const std::string& message) {
-    if (log_ != nullptr && log_->TryWriteDisconnectLine(settings_, clientName, userName, message) == LogWrite::Lost) {
-        linesLost_ = true;
+    if (log_ != nullptr && AccessLog::LogsDisconnections(settings_)) {
+        AccessLog::AppendDisconnectLine(disconnectLines_, platform::NowSeconds(), clientName, userName, message);
     }
+}
+
+bool AccessMonitor::FlushLines(std::string& lines) {
+    if (lines.empty() || log_ == nullptr) {
+        return false;
+    }
+    const bool written = log_->AppendLine(lines);
+    lines.clear();
+    return !written;
 }
 
 void AccessMonitor::ReportLostLines() {
@@ -232,13 +298,28 @@ void AccessMonitor::ReportLostLines() {
 }
 
 void AccessMonitor::DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition) {
-    // The session is closed every time a rule selects the entry, marked or not.
-    const std::string result = DisconnectSession(server_, "\\\\" + entry.clientName, entry.userName);
-    if (!logCondition || entry.disconnected != 0) {
-        return;
+    // The session is closed every time a rule selects the entry, marked or not; the entry is marked
+    // whether the closing succeeds or not, so it can be marked now.
+    const bool log = logCondition && entry.disconnected == 0;
+    disconnections_.push_back({entry.clientName, entry.userName, log ? ruleMessage : std::string(), log});
+    if (log) {
+        entry.disconnected = 1;
     }
-    WriteDisconnectLine(entry.clientName, entry.userName, result.empty() ? ruleMessage : result);
-    entry.disconnected = 1;
+}
+
+bool AccessMonitor::CarryOutDisconnections() {
+    if (disconnections_.empty()) {
+        return false;
+    }
+    disconnectLines_.clear();
+    for (const Disconnection& d : disconnections_) {
+        const std::string result = DisconnectSession(server_, "\\\\" + d.clientName, d.userName);
+        if (d.log) {
+            WriteDisconnectLine(d.clientName, d.userName, result.empty() ? d.message : result);
+        }
+    }
+    disconnections_.clear();
+    return FlushLines(disconnectLines_);
 }
 
 std::string ExtensionText(std::string_view pathName) {

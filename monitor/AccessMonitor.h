@@ -67,11 +67,14 @@ public:
     std::int32_t EntryCount() const;
 
 protected:
-    // Called under the table lock for every new entry, right after it was added.
+    // Called under the table lock for every new entry, right after it was added: queues the entry's
+    // access line. The poll writes its queued lines after it has released the table.
     virtual void WriteAccessLine(std::int32_t key);
     // Called under the table lock at the end of every poll: the four automatic disconnection rules.
+    // They decide under the lock; the sessions are closed after it is released (DisconnectEntry).
     virtual void ApplyDisconnectRules();
-    // Appends a disconnect line (under the table lock, from the rules).
+    // Called with no lock held, after the session's disconnection, for every disconnection the rules
+    // log: queues the disconnect line, written with the clock read now.
     virtual void WriteDisconnectLine(const std::string& clientName, const std::string& userName,
                                      const std::string& message);
 
@@ -81,23 +84,42 @@ protected:
     mutable std::mutex mutex_;
     std::unique_ptr<AccessTable> table_;
     std::int32_t entryCount_ = 0;
+    // Wraps from the largest 32-bit key to 0 instead of overflowing; a key still in use is skipped.
     std::int32_t nextKey_ = 0;
 
 private:
-    // Texts of a session shared by its session entry and its open-file entries, made once per poll.
-    struct SessionTexts;
+    // Texts of a session shared by its session entry and its open-file entries, made when first needed.
+    class SessionTexts;
+    // A disconnection the rules decided on under the table lock, carried out after it is released.
+    struct Disconnection {
+        std::string clientName;
+        std::string userName;
+        std::string message; // the rule's message, logged when the session could be closed
+        bool log = false;    // the rule's log condition held and the entry was not marked yet
+    };
+
     void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
     void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
                        std::uint64_t poll);
-    // Updates the match (already marked seen) or inserts a new entry, from values_.
-    void Merge(AccessEntry* match, std::uint64_t poll);
+    // Inserts values_ as a new entry.
+    void Insert(std::uint64_t poll);
     void Age(std::uint64_t poll);
-    // Disconnects the entry's session; logs it once per entry when the rule's log condition holds.
+    // Queues the disconnection of the entry's session; marks the entry when the rule logs it.
     void DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition);
+    // Closes the queued sessions in order, each followed by its line; then writes the lines. True when
+    // a line was lost.
+    bool CarryOutDisconnections();
+    // Writes the queued lines through one opening of the log and empties the queue. True when lost.
+    bool FlushLines(std::string& lines);
 
+    // Held through a whole poll, so that polls never overlap (the queues below belong to one poll).
+    std::mutex pollMutex_;
     std::uint64_t pollNumber_ = 0;
-    bool linesLost_ = false; // a log line of the current poll could not be written
-    AccessEntry values_;     // scratch for the values of one record, reused to keep its buffers
+    AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
+    // What the current poll queued, under pollMutex_.
+    std::string accessLines_;
+    std::string disconnectLines_;
+    std::vector<Disconnection> disconnections_;
 };
 
 } // namespace glimmerfen

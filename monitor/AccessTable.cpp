@@ -172,6 +172,7 @@ bool AccessTable::UpdateEntry(std::int32_t key, const AccessEntry& values) {
     e.connectedText = values.connectedText;
     e.connectedSeconds = values.connectedSeconds;
     e.idleText = values.idleText;
+    e.idleSeconds = values.idleSeconds;
     e.userIdent = values.userIdent;
     e.clientType = values.clientType;
     e.fileId = values.fileId;

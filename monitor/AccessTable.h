@@ -24,6 +24,7 @@ struct AccessEntry {
     std::string connectedText;
     std::uint32_t connectedSeconds = 0;
     std::string idleText;
+    std::uint32_t idleSeconds = 0; // the number idleText was made from
     std::string userIdent;
     std::string clientType;
     std::int32_t fileId = 0;

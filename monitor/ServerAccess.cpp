@@ -140,9 +140,13 @@ std::string FormatLocalTime(std::int32_t instant) {
     return std::string(text, p);
 }
 
-std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds, std::int32_t now) {
+std::int32_t StartInstant(std::uint32_t connectedSeconds, std::int32_t now) {
     // 32-bit wrap-around arithmetic, as the instants are 32-bit words.
-    const auto start = static_cast<std::int32_t>(static_cast<std::uint32_t>(now) - connectedSeconds);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now) - connectedSeconds);
+}
+
+std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds, std::int32_t now) {
+    const std::int32_t start = StartInstant(connectedSeconds, now);
     return {FormatLocalTime(start), start};
 }
 

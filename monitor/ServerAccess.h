@@ -33,6 +33,9 @@ std::string FormatDuration(std::uint32_t seconds);
 // Local-time text "%d-%02d-%02d %02d:%02d:%02d" of an instant.
 std::string FormatLocalTime(std::int32_t instant);
 
+// The instant connectedSeconds before now, in 32-bit wrap-around arithmetic.
+std::int32_t StartInstant(std::uint32_t connectedSeconds, std::int32_t now);
+
 // The session's start: (text, instant) for now minus connectedSeconds.
 std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds);
 std::pair<std::string, std::int32_t> FormatStartTime(std::uint32_t connectedSeconds, std::int32_t now);

@@ -2,6 +2,13 @@
 // what happens when the log cannot be opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <memory>
+#include <thread>
+
 #include "FakeServer.h"
 #include "app/Settings.h"
 #include "codepage_fixture.h"
@@ -11,6 +18,9 @@
 #include "platform/clock.h"
 #include "platform/exclusive_file.h"
 #include "platform/notify.h"
+#ifndef _WIN32
+#include "platform/posix/testing.h"
+#endif
 #include "temp_dir.h"
 
 namespace glimmerfen {
@@ -132,6 +142,88 @@ TEST_F(PollLogTest, UnopenableLogIsReportedOncePerPollAfterTheTableIsFree) {
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_NE(Log().find("\tPC3\tcarol\t"), std::string::npos);
 }
+
+// Whether another thread gets the table's lock within 10 s: what the list window's next click or
+// refresh would meet at that moment. The readers are joined at the end, once the poll has let go.
+class TableProbe {
+public:
+    explicit TableProbe(const AccessMonitor& monitor) : monitor_(monitor) {}
+    ~TableProbe() {
+        for (std::thread& t : readers_) {
+            t.join();
+        }
+    }
+    bool TableIsFree() {
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> got = done->get_future();
+        readers_.emplace_back([this, done] {
+            (void)monitor_.EntryCount();
+            done->set_value();
+        });
+        return got.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    }
+
+private:
+    const AccessMonitor& monitor_;
+    std::vector<std::thread> readers_;
+};
+
+// The poll used to keep the table locked while the rules closed sessions on the server and while the
+// lines were appended to the log: a slow server or disk froze every reader, the window among them.
+TEST_F(PollLogTest, ServerCallsAndLogWritesHappenWithTheTableFree) {
+    settings.DisJuncPcFlag = 1;
+    settings.DisJuncNgPcStr.Set("PC3");
+    server.AddSession("PC3", "carol");
+    std::vector<bool> freeDuringDelete;
+    TableProbe table(monitor);
+    server.onDelete = [&] { freeDuringDelete.push_back(table.TableIsFree()); };
+    monitor.Poll();
+    EXPECT_EQ(freeDuringDelete, std::vector<bool>{true});
+    EXPECT_NE(Log().find("Denied PC"), std::string::npos);
+}
+
+#ifndef _WIN32
+// Counts the openings of the log and looks at the table's lock inside each.
+struct OpeningProbe {
+    TableProbe* table = nullptr;
+    int openings = 0;
+    bool tableFree = false;
+    static void Hook(void* context) {
+        auto* probe = static_cast<OpeningProbe*>(context);
+        // The first opening tells: a poll that still held the table would keep it for every line.
+        if (++probe->openings == 1) {
+            probe->tableFree = probe->table->TableIsFree();
+        }
+    }
+};
+
+// A poll that met many new accesses opened, wrote and closed the log once per line (about a
+// millisecond each under Wine, seconds for thousands of accesses), with the table locked throughout.
+TEST_F(PollLogTest, APollWritesItsLinesThroughOneOpeningPerKind) {
+    settings.DisJuncPcFlag = 1;
+    settings.DisJuncNgPcStr.Set("PC007;PC042");
+    for (int i = 0; i < 100; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "PC%03d", i);
+        server.AddSession(name, "user" + std::to_string(i));
+    }
+    TableProbe table(monitor);
+    OpeningProbe probe;
+    probe.table = &table;
+    platform::SetBetweenOpenAndLockHookForTesting(&OpeningProbe::Hook, &probe);
+    monitor.Poll();
+    platform::SetBetweenOpenAndLockHookForTesting(nullptr, nullptr);
+
+    EXPECT_EQ(probe.openings, 2) << "one for the access lines, one for the disconnect lines";
+    EXPECT_TRUE(probe.tableFree);
+    const std::string text = Log();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 102);
+    // The newest access first in the table is the last line written: lines follow the server's order.
+    EXPECT_LT(text.find("\tPC000\t"), text.find("\tPC099\t"));
+    EXPECT_LT(text.find("\tPC099\t"), text.find("Denied PC"));
+    EXPECT_TRUE(messages.empty());
+}
+#endif
 
 } // namespace
 } // namespace glimmerfen

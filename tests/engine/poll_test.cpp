@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -21,6 +22,7 @@ public:
     using AccessMonitor::AccessMonitor;
     std::vector<std::int32_t> newKeys;
     std::vector<std::string> newClients;
+    void SetNextKey(std::int32_t key) { nextKey_ = key; }
 
 protected:
     void WriteAccessLine(std::int32_t key) override {
@@ -389,6 +391,21 @@ TEST(PollEquivalence, MatchesTheLinearWalkOnRandomTraffic) {
             ASSERT_EQ(monitor.newKeys, reference.newKeys);
         }
     }
+}
+
+// The key counter overflowed a signed 32-bit integer after 2^31 new accesses; it now wraps to 0 and
+// passes over a key that an entry still holds.
+TEST_F(PollTest, KeysWrapAfterTheLargestAndSkipKeysInUse) {
+    server.AddSession("PC1", "alice");
+    monitor.Poll(); // alice keeps key 0
+    monitor.SetNextKey(std::numeric_limits<std::int32_t>::max());
+    server.AddSession("PC2", "bob");
+    monitor.Poll();
+    server.AddSession("PC3", "carol");
+    monitor.Poll();
+    EXPECT_EQ(monitor.newKeys, (std::vector<std::int32_t>{0, std::numeric_limits<std::int32_t>::max(), 1}));
+    EXPECT_EQ(Table().nextKey, 2);
+    EXPECT_EQ(Table().entryCount, 3);
 }
 
 } // namespace

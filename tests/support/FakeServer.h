@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -34,6 +35,7 @@ public:
     std::uint32_t deleteResult = 0;       // what DeleteSession answers
     std::vector<Deletion> deletions;      // every DeleteSession call, in order
     std::vector<std::string> fileQueries; // user filter of every open-file enumeration, in order
+    std::function<void()> onDelete;       // called inside every DeleteSession, before it answers
 
     SessionRecord& AddSession(std::string client, std::string user, std::uint32_t connected = 60,
                               std::uint32_t idle = 5, std::uint32_t flags = 0, std::string type = "Windows") {
@@ -99,6 +101,9 @@ public:
 
     std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) override {
         deletions.push_back({clientArg, userName});
+        if (onDelete) {
+            onDelete();
+        }
         return deleteResult;
     }
 

@@ -53,6 +53,7 @@ public:
                 v.connectedText = FormatDuration(s.connectedSeconds);
                 v.connectedSeconds = s.connectedSeconds;
                 v.idleText = FormatDuration(s.idleSeconds);
+                v.idleSeconds = s.idleSeconds;
                 v.userIdent = UserIdentWord(s.userFlags);
                 v.clientType = s.clientType;
                 Merge(match, v);
@@ -76,6 +77,7 @@ public:
                     v.connectedText = FormatDuration(s.connectedSeconds);
                     v.connectedSeconds = s.connectedSeconds;
                     v.idleText = FormatDuration(s.idleSeconds);
+                    v.idleSeconds = s.idleSeconds;
                     v.fileId = static_cast<std::int32_t>(f.fileId);
                     v.operation = PermissionWord(f.permissions);
                     v.lockCount = static_cast<std::int32_t>(f.lockCount);
