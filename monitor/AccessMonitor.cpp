@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessLog.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/NameList.h"

@@ -1,6 +1,6 @@
 // The start-up trimming of "log.txt": which lines stay, the bytes of the result, the paths on which
 // nothing may change, and lines far longer than a read piece.
-#include "app/LogRetention.h"
+#include "monitor/LogRetention.h"
 
 #include <algorithm>
 #include <atomic>

@@ -10,9 +10,9 @@
 
 #include "resource.h"
 #include "ui/dialogs/AboutDlg.h"
-#include "ui/framework/Checks.h"
+#include "platform/win32/checks.h"
 #include "ui/framework/Dialog.h"
-#include "ui/framework/Handles.h"
+#include "platform/win32/handles.h"
 #include "ui_support.h"
 
 namespace glimmerfen {
@@ -211,7 +211,7 @@ struct CountingTraits {
         lastClosed = value;
     }
 };
-using Counted = ui::UniqueResource<CountingTraits>;
+using Counted = win32::UniqueResource<CountingTraits>;
 
 TEST(Handles, EachOwnedValueIsClosedExactlyOnce) {
     CountingTraits::closes = 0;
@@ -238,7 +238,7 @@ TEST(Handles, EachOwnedValueIsClosedExactlyOnce) {
 }
 
 TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
-    ui::UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     ASSERT_TRUE(event);
     const HANDLE raw = event.get();
     DWORD flags = 0;
@@ -246,7 +246,7 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     event.reset();
     EXPECT_FALSE(::GetHandleInformation(raw, &flags)) << "the event was not closed";
 
-    ui::UniqueFile none;
+    win32::UniqueFile none;
     EXPECT_FALSE(none);
     EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
 
@@ -254,9 +254,9 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     ASSERT_NE(dc, nullptr);
     const HGDIOBJ original = ::GetCurrentObject(dc, OBJ_BRUSH);
     {
-        ui::UniqueGdiObject brush(::CreateSolidBrush(RGB(1, 2, 3)));
+        win32::UniqueGdiObject brush(::CreateSolidBrush(RGB(1, 2, 3)));
         {
-            ui::SelectedObject selected(dc, brush.get());
+            win32::SelectedObject selected(dc, brush.get());
             EXPECT_TRUE(selected);
             EXPECT_EQ(::GetCurrentObject(dc, OBJ_BRUSH), brush.get());
         }
@@ -264,10 +264,10 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     }
     ::DeleteDC(dc);
 
-    ui::UniqueIcon icon(static_cast<HICON>(
+    win32::UniqueIcon icon(static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_IDLE), IMAGE_ICON, 16, 16, 0)));
     EXPECT_TRUE(icon) << "icon 130 missing from the resources";
-    ui::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY)));
+    win32::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY)));
     ASSERT_TRUE(menu);
     EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(menu.get(), 0)), 8);
 }
@@ -276,7 +276,7 @@ TEST(Checks, FailedCallRecordsItsErrorCode) {
     ::SetLastError(0);
     const bool closed = GF_CHECK_BOOL(::CloseHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7ff0))));
     EXPECT_FALSE(closed);
-    const ui::Win32Failure& failure = ui::LastWin32Failure();
+    const win32::Win32Failure& failure = win32::LastWin32Failure();
     EXPECT_EQ(failure.error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
     ASSERT_NE(failure.call, nullptr);
     EXPECT_NE(std::string(failure.call).find("CloseHandle"), std::string::npos);
@@ -284,7 +284,7 @@ TEST(Checks, FailedCallRecordsItsErrorCode) {
 
     HWND none = GF_CHECK_HANDLE(::FindWindowA("NoSuchClassGlimmerfen", nullptr));
     EXPECT_EQ(none, nullptr);
-    EXPECT_NE(std::string(ui::LastWin32Failure().call).find("FindWindowA"), std::string::npos);
+    EXPECT_NE(std::string(win32::LastWin32Failure().call).find("FindWindowA"), std::string::npos);
 }
 
 } // namespace

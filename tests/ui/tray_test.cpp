@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "app/CheckerApp.h"
-#include "app/Settings.h"
-#include "app/StartupShortcut.h"
+#include "app/CheckerApp_win32.h"
+#include "settings/Settings.h"
+#include "settings/StartupShortcut.h"
 #include "engine/temp_dir.h"
 #include "platform/notify.h"
 #include "platform/profile.h"
@@ -206,7 +207,8 @@ TEST(MainWindow, EndOfTheSessionSavesTheSettingsAndTheListLayout) {
     app.settings.ChkStartUp = 1;
     app.settings.StartDlg = 1;
     app.settings.MsgFrom.Set("alice(PC01)");
-    ui::CTrayDlg mainWindow(app);
+    Win32StartupHost host;
+    ui::CTrayDlg mainWindow(MainWindowContext(app, host));
     ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
     EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "InitFlag", -1), -1);
     ::SendMessageA(mainWindow.Hwnd(), WM_ENDSESSION, TRUE, 0);

@@ -1,4 +1,4 @@
-#include "app/LogRetention.h"
+#include "monitor/LogRetention.h"
 
 #include <cstdio>
 #include <cstring>
