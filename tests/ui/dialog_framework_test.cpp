@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "resource.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "platform/win32/checks.h"
 #include "ui/framework/Dialog.h"
+#include "ui/framework/Menus.h"
 #include "platform/win32/handles.h"
 #include "ui_support.h"
 
@@ -285,6 +288,53 @@ TEST(Checks, FailedCallRecordsItsErrorCode) {
     HWND none = GF_CHECK_HANDLE(::FindWindowA("NoSuchClassGlimmerfen", nullptr));
     EXPECT_EQ(none, nullptr);
     EXPECT_NE(std::string(win32::LastWin32Failure().call).find("FindWindowA"), std::string::npos);
+}
+
+// What the windows of the menu test received, in order: the window and the message.
+std::vector<std::pair<HWND, UINT>> g_menuEvents;
+
+LRESULT CALLBACK MenuTestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NULL || (message == WM_COMMAND && LOWORD(wParam) == 4242)) {
+        g_menuEvents.emplace_back(hwnd, message);
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The list window's menu is shown for the list, but its commands belong to the main window that owns
+// it: the choice must reach that owner, with a WM_NULL after it, and the list must stay the
+// foreground window (it would lose the activation to the hidden main window).
+TEST(ShortcutMenu, TheChoiceReachesTheOwnerAndTheMenusWindowStaysInFront) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = MenuTestProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "GlimmerfenMenuTest";
+    ::RegisterClassA(&windowClass);
+    HWND owner = ::CreateWindowExA(0, "GlimmerfenMenuTest", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr);
+    HWND shownFor = ::CreateWindowExA(0, "GlimmerfenMenuTest", "list", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
+                                      200, owner, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(owner, nullptr);
+    ASSERT_NE(shownFor, nullptr);
+    win32::UniqueMenu menu(::CreatePopupMenu());
+    ::AppendMenuA(menu.get(), MF_STRING, 4242, "Choose me");
+    g_menuEvents.clear();
+
+    // The menu runs a loop of its own: the keys that choose its item are posted from inside it.
+    RunSoon(
+        [] {
+            HWND menuWindow = ::FindWindowA("#32768", nullptr);
+            ::PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+            ::PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+        },
+        100);
+    ui::TrackShortcutMenu(menu.get(), POINT{100, 100}, TPM_LEFTALIGN | TPM_LEFTBUTTON, owner, shownFor);
+    EXPECT_EQ(::GetForegroundWindow(), shownFor);
+    EXPECT_TRUE(test::PumpUntil([] { return g_menuEvents.size() >= 2; }, 3000));
+    const std::vector<std::pair<HWND, UINT>> expected = {{owner, WM_COMMAND}, {owner, WM_NULL}};
+    EXPECT_EQ(g_menuEvents, expected);
+
+    ::DestroyWindow(shownFor);
+    ::DestroyWindow(owner);
 }
 
 } // namespace

@@ -2,11 +2,11 @@
 
 namespace glimmerfen::ui {
 
-void TrackShortcutMenu(HWND owner, HMENU popup, POINT at, UINT flags) {
-    if (owner == nullptr || popup == nullptr) {
+void TrackShortcutMenu(HMENU popup, POINT at, UINT flags, HWND owner, HWND shownFor) {
+    if (popup == nullptr || owner == nullptr) {
         return;
     }
-    ::SetForegroundWindow(owner);
+    ::SetForegroundWindow(shownFor != nullptr ? shownFor : owner);
     ::TrackPopupMenu(popup, flags, at.x, at.y, 0, owner, nullptr);
     ::PostMessageA(owner, WM_NULL, 0, 0);
 }

@@ -6,10 +6,11 @@
 namespace glimmerfen::ui {
 
 // Shows `popup` at the screen point `at` until the user chooses or dismisses it; the chosen command
-// goes to `owner` as WM_COMMAND. The owner becomes the foreground window first, or the menu would not
-// close when the user clicks elsewhere (the main window is hidden and a tray menu has no other
-// window), and a WM_NULL is posted to it after, so that the next menu opened from the tray does not
-// close at once.
-void TrackShortcutMenu(HWND owner, HMENU popup, POINT at, UINT flags);
+// goes to `owner` (the main window, which receives every menu command of the program) as WM_COMMAND.
+// `shownFor` (the window the menu belongs to: the hidden main window itself for the tray menu, the
+// list window for its own menu) becomes the foreground window first, or the menu would not close
+// when the user clicks elsewhere; a WM_NULL posted to the owner after makes the next menu opened
+// from the tray stay open.
+void TrackShortcutMenu(HMENU popup, POINT at, UINT flags, HWND owner, HWND shownFor);
 
 } // namespace glimmerfen::ui

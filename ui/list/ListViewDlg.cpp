@@ -433,7 +433,7 @@ void CListViewDlg::ShowContextMenu() {
     }
     // The chosen command goes to the main window, which owns this one.
     HWND owner = ::GetWindow(Hwnd(), GW_OWNER);
-    TrackShortcutMenu(owner != nullptr ? owner : Hwnd(), popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON);
+    TrackShortcutMenu(popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON, owner != nullptr ? owner : Hwnd(), Hwnd());
 }
 
 void CListViewDlg::OnSize(UINT, int, int) {

@@ -179,7 +179,7 @@ void CTrayDlg::TrackTrayMenu() {
         return;
     }
     HMENU popup = ::GetSubMenu(menu.get(), 0);
-    TrackShortcutMenu(Hwnd(), popup, cursor, TPM_RIGHTBUTTON);
+    TrackShortcutMenu(popup, cursor, TPM_RIGHTBUTTON, Hwnd(), Hwnd());
 }
 
 void CTrayDlg::ShowAboutFromSystemMenu() {
