@@ -147,10 +147,50 @@ void CTrayDlg::AskStartupQuestion() {
         return;
     }
     const std::string question = platform::LoadText(IDS_ASK_STARTUP);
+    askingStartup_ = true;
     const int answer =
         ::MessageBoxA(nullptr, question.c_str(), context_.paths.appName.c_str(), MB_OKCANCEL | MB_ICONWARNING);
+    askingStartup_ = false;
+    if (closing_) {
+        // The program was closed while the box was up (the tray menu works meanwhile): the box was
+        // dismissed, not answered, so the question comes again at the next start.
+        context_.settings.InitFlag.store(0);
+        return;
+    }
     if (AcceptStartupAnswer(context_.settings, answer == IDOK)) {
         UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
+    }
+}
+
+void CTrayDlg::DismissStartupQuestion() {
+    if (!askingStartup_) {
+        return;
+    }
+    // The box is a top-level dialog of this thread, without owner, captioned with the program's name,
+    // and not this window.
+    struct Search {
+        const std::string* caption;
+        HWND self;
+        HWND box = nullptr;
+    } search{&context_.paths.appName, Hwnd()};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            char className[16] = {};
+            char caption[256] = {};
+            ::GetClassNameA(hwnd, className, sizeof className);
+            ::GetWindowTextA(hwnd, caption, sizeof caption);
+            if (hwnd == s.self || std::strcmp(className, "#32770") != 0 || ::GetWindow(hwnd, GW_OWNER) != nullptr ||
+                *s.caption != caption) {
+                return TRUE;
+            }
+            s.box = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.box != nullptr) {
+        ::PostMessageA(search.box, WM_COMMAND, IDCANCEL, 0);
     }
 }
 
@@ -238,9 +278,11 @@ void CTrayDlg::CloseApplication() {
     if (listView_.Exists()) {
         ::PostMessageA(listView_.Hwnd(), WM_CLOSE, 0, 0);
     }
-    // 5. The icon goes at once, and so does a help window.
+    // 5. The icon goes at once, and so does a help window. The first-run question's box, if the
+    // command came while it was up, would hold the modal run open: it goes too.
     ReleaseListAndIcon();
     CloseAllHelp();
+    DismissStartupQuestion();
     // A menu still tracked on this thread (the command came from elsewhere) would hold the modal run
     // open; it goes too.
     ::EndMenu();

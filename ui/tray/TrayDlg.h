@@ -61,6 +61,8 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     void TrackTrayMenu();
     void AskStartupQuestion();
+    // Dismisses the first-run question's box, so that its loop returns and the modal run can end.
+    void DismissStartupQuestion();
     void ShowAboutFromSystemMenu();
     bool Paint();
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
@@ -84,6 +86,8 @@ private:
     UINT taskbarCreated_ = 0;
     bool iconAdded_ = false;
     bool closing_ = false;
+    // True while the first-run question's box is up (its own modal loop runs on this thread).
+    bool askingStartup_ = false;
     bool engineStopped_ = false;
     // Set by the tick that posts the first-run question, so that later ticks do not post it again
     // while it waits on the window's thread.
