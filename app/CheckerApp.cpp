@@ -2,10 +2,9 @@
 
 #include <new>
 
-#include "app/LogRetention.h"
-#include "app/Paths.h"
+#include "monitor/LogRetention.h"
+#include "settings/Paths.h"
 #include "platform/clock.h"
-#include "platform/codepage.h"
 #include "platform/strings.h"
 #include "platform/timer.h"
 #include "res/resource.h"
@@ -54,23 +53,6 @@ int PlatformIdFrom(std::optional<unsigned long> systemPlatform) {
     default:
         return kPlatformOther;
     }
-}
-
-std::string ApplicationNameFrom(const std::string& exePath) {
-    // The file name starts after the last separator (or a drive's colon). Walk by characters: the
-    // trail byte of a double-byte character may be 0x5C without being a separator.
-    std::size_t nameStart = 0;
-    for (std::size_t i = 0; i < exePath.size(); ++i) {
-        const char c = exePath[i];
-        if (platform::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < exePath.size()) {
-            ++i;
-        } else if (c == '\\' || c == '/' || (c == ':' && i == 1)) {
-            nameStart = i + 1;
-        }
-    }
-    const std::string fileName = exePath.substr(nameStart);
-    const std::size_t dot = fileName.rfind('.');
-    return dot == std::string::npos ? fileName : fileName.substr(0, dot);
 }
 
 bool CCheckerApp::Start(StartupHost& host) {

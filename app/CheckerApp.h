@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/Settings.h"
+#include "settings/Paths.h"
+#include "settings/Settings.h"
 #include "platform/notify.h"
 
 namespace glimmerfen {
@@ -57,10 +58,6 @@ inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient err
 // The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
 // (an unknown platform, or a system that could not be asked).
 int PlatformIdFrom(std::optional<unsigned long> systemPlatform);
-
-// The executable's file name without extension, the caption of the program's message boxes and the
-// name of its single-instance mutex. Never fails: a path without a file name gives the empty text.
-std::string ApplicationNameFrom(const std::string& exePath);
 
 class CCheckerApp {
 public:

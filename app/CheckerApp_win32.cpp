@@ -3,9 +3,12 @@
 #include "app/CheckerApp_win32.h"
 
 #include <string>
+#include <utility>
 
 #include <windows.h>
 
+#include "monitor/AccessLog.h"
+#include "platform/netserver.h"
 #include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
@@ -51,8 +54,16 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
 }
 
 void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
-    ui::CTrayDlg mainWindow(app);
+    ui::CTrayDlg mainWindow(MainWindowContext(app, *this));
     mainWindow.RunModal(nullptr);
+}
+
+ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
+    const ProgramPaths paths{app.exePath, app.exeDir, app.iniPath, app.appName};
+    ui::ListViewContext list{app.settings, app.iniPath,        platform::LocalServer(), app.exeDir + kLogFileName,
+                             app.appName,  app.timerResolution};
+    return ui::TrayContext{app.settings, paths, app.timerResolution, std::move(list),
+                           [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
 }
 
 } // namespace glimmerfen

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/CheckerApp.h"
+#include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
 
@@ -18,5 +19,9 @@ public:
 private:
     void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends
 };
+
+// The windows' view of the running program: the application's settings and paths, the local server,
+// the log "log.txt" beside the executable, and the host's saving of the settings when the session ends.
+ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host);
 
 } // namespace glimmerfen

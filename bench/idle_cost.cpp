@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
 #include "platform/netserver.h"

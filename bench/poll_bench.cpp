@@ -11,7 +11,7 @@
 
 #include "FakeServer.h"
 #include "LinearPoll.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 
 namespace glimmerfen {

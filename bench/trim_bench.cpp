@@ -24,7 +24,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/LogRetention.h"
+#include "monitor/LogRetention.h"
 
 namespace glimmerfen {
 namespace {

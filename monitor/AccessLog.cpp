@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
 #include "platform/clock.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessLog.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/NameList.h"

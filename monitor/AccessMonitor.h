@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "monitor/AccessTable.h"
-#include "monitor/Records.h"
+#include "platform/records.h"
 
 namespace glimmerfen {
 

@@ -3,7 +3,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 
 namespace glimmerfen {

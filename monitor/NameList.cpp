@@ -1,6 +1,8 @@
 #include "monitor/NameList.h"
 
-#include "app/Settings.h"
+#include <algorithm>
+
+#include "settings/Settings.h"
 #include "platform/ansitext.h"
 
 namespace glimmerfen {
@@ -21,21 +23,12 @@ std::vector<std::string_view> SplitList(std::string_view text) {
     return items;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && AnsiUpper(a) == AnsiUpper(b);
-}
-
 bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName) {
     // A copy of the list as it is at this call; the user may replace it meanwhile.
     const auto list = settings.DisJuncOkPcStr.Snapshot();
-    const std::string name = AnsiUpper(computerName);
-    bool acceptable = false;
-    for (std::string_view item : SplitList(*list)) {
-        if (item.size() == name.size() && AnsiUpper(item) == name) {
-            acceptable = true;
-        }
-    }
-    return acceptable;
+    const std::vector<std::string_view> items = SplitList(*list);
+    return std::any_of(items.begin(), items.end(),
+                       [&](std::string_view item) { return AnsiEqualNoCase(item, computerName); });
 }
 
 CaseFreeNameSet::CaseFreeNameSet(std::string_view listText) {

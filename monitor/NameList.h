@@ -14,9 +14,6 @@ struct AppSettings;
 // views point into text.
 std::vector<std::string_view> SplitList(std::string_view text);
 
-// Equal after upper-casing both in the ANSI code page (double-byte characters compared as they are).
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-
 // True when the name equals an item of DisJuncOkPcStr, ignoring case. An empty name never does.
 bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName);
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "monitor/Records.h"
+#include "platform/records.h"
 #include "platform/netserver.h"
 
 namespace glimmerfen {

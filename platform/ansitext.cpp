@@ -6,32 +6,69 @@
 namespace glimmerfen {
 namespace {
 
-// Maps every single-byte character; both bytes of a double-byte character are copied unchanged
-// (their trail byte may look like an ASCII letter). A lead byte that ends the text is left alone.
-template <class MapByte>
-std::string MapSingleBytes(std::string_view text, MapByte map) {
+constexpr unsigned kJapaneseCodePage = 932;
+
+// Maps every single-byte character with mapByte and every double-byte character with mapPair, which
+// changes both bytes or none (a trail byte may look like an ASCII letter). A lead byte that ends the
+// text is left alone.
+template <class MapByte, class MapPair>
+std::string MapCharacters(std::string_view text, MapByte mapByte, MapPair mapPair) {
     std::string out(text);
     std::size_t i = 0;
     while (i < out.size()) {
         const auto byte = static_cast<unsigned char>(out[i]);
         if (platform::IsLeadByte(byte)) {
+            if (i + 1 < out.size()) {
+                mapPair(out[i], out[i + 1]);
+            }
             i += 2;
             continue;
         }
-        out[i] = static_cast<char>(map(byte));
+        out[i] = static_cast<char>(mapByte(byte));
         ++i;
     }
     return out;
 }
 
+// Code page 932's full-width Latin letters have case: the system's multibyte upper-casing folds
+// ａ..ｚ (0x82 0x81..0x9A) to Ａ..Ｚ (0x82 0x60..0x79) as it folds the ASCII letters, so a computer name
+// typed in full-width letters matches whatever their case. Both platform layers share this rule;
+// every other double-byte character is left as it is.
+void UpperFullWidthLatin(char& lead, char& trail) {
+    const auto first = static_cast<unsigned char>(lead);
+    const auto second = static_cast<unsigned char>(trail);
+    if (first == 0x82 && second >= 0x81 && second <= 0x9A && platform::AnsiCodePage() == kJapaneseCodePage) {
+        trail = static_cast<char>(second - 0x21);
+    }
+}
+
+void KeepPair(char&, char&) {}
+
 } // namespace
 
 std::string AnsiUpper(std::string_view text) {
-    return MapSingleBytes(text, platform::UpperSingleByte);
+    return MapCharacters(text, platform::UpperSingleByte, UpperFullWidthLatin);
 }
 
 std::string AnsiLower(std::string_view text) {
-    return MapSingleBytes(text, platform::LowerSingleByte);
+    return MapCharacters(text, platform::LowerSingleByte, KeepPair);
+}
+
+std::size_t AnsiFileNameStart(std::string_view path) {
+    std::size_t nameStart = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(path[i]);
+        if (platform::IsLeadByte(byte)) {
+            ++i; // its trail byte is part of the character, whatever it looks like
+        } else if (byte == '\\' || byte == '/') {
+            nameStart = i + 1;
+        }
+    }
+    return nameStart;
+}
+
+bool AnsiEqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && AnsiUpper(a) == AnsiUpper(b);
 }
 
 std::string TruncateAnsi(std::string text, std::size_t maxBytes) {

@@ -7,9 +7,20 @@
 
 namespace glimmerfen {
 
-// Upper-/lower-cases a copy; the bytes of a double-byte character are left as they are.
+// Upper-/lower-cases a copy. Of the double-byte characters only code page 932's full-width Latin
+// letters are upper-cased (as the system's multibyte upper-casing does); the others, and every one
+// when lower-casing, are left as they are.
 std::string AnsiUpper(std::string_view text);
 std::string AnsiLower(std::string_view text);
+
+// Where the file name of a path starts: after its last separator ("\\" or "/"), or after a leading
+// drive "X:" when there is none. The walk goes by characters: the trail byte of a double-byte
+// character may be 0x5C, a backslash, without being a separator.
+std::size_t AnsiFileNameStart(std::string_view path);
+
+// Case-free comparison of two texts as the computer lists compare names: both upper-cased by
+// AnsiUpper, so double-byte letters that the code page folds match too.
+bool AnsiEqualNoCase(std::string_view a, std::string_view b);
 
 // Cuts the text to at most maxBytes bytes without splitting a double-byte character.
 std::string TruncateAnsi(std::string text, std::size_t maxBytes);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/Records.h"
+#include "platform/records.h"
 
 namespace glimmerfen::platform {
 

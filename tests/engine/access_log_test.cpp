@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "engine/codepage_fixture.h"
 #include "engine/temp_dir.h"
 #include "platform/codepage.h"

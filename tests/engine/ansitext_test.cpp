@@ -46,8 +46,12 @@ TEST_F(CodePage932Test, CaseMappingLeavesDoubleByteCharactersWhole) {
         {kHyo + "x", kHyo + "X", kHyo + "x"},
         // Half-width katakana are single bytes without case.
         {kHalfWidthA + "a", kHalfWidthA + "A", kHalfWidthA + "a"},
-        // Full-width latin letters (double-byte) keep their case.
-        {"\x82\x81", "\x82\x81", "\x82\x81"},
+        // Regression: full-width ａ..ｚ kept their case, unlike the system's multibyte upper-casing,
+        // so "ｐｃ" and "ＰＣ" were different computers. Only upper-casing folds them.
+        {"\x82\x81", "\x82\x60", "\x82\x81"},
+        {"\x82\x9a" + kEi + "\x82\x79", "\x82\x79" + kEi + "\x82\x79", "\x82\x9a" + kEi + "\x82\x79"},
+        // Just outside the range: ０ (0x82 0x4F) before Ａ, and 0x82 0x80 (no character) before ａ.
+        {"\x82\x4f\x82\x80\x82\x9b", "\x82\x4f\x82\x80\x82\x9b", "\x82\x4f\x82\x80\x82\x9b"},
         // Code page 1252's letters are not letters here: 0xE9 is a lead byte in 932.
         {"\xe9\x61", "\xe9\x61", "\xe9\x61"},
         {"", "", ""},

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeServer.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "codepage_fixture.h"
 #include "monitor/AccessMonitor.h"
 

@@ -1,6 +1,6 @@
 // The start-up trimming of "log.txt": which lines stay, the bytes of the result, the paths on which
 // nothing may change, and lines far longer than a read piece.
-#include "app/LogRetention.h"
+#include "monitor/LogRetention.h"
 
 #include <algorithm>
 #include <atomic>
@@ -97,7 +97,9 @@ TEST_F(LogRetentionTest, FieldZeroIsReadLikeAtoi) {
         {"sign alone", "+\tPC1", false},
         {"digits then letters", young + "xyz\tPC1", true},
         {"digits then blank", young + " 1\tPC1", true},
-        {"number without TAB", young, true},
+        // Regression: a line of digits alone was kept by its number, but without a TAB field 0 is empty.
+        {"number without TAB", young, false},
+        {"number and text without TAB", young + " PC1 alice", false},
         {"overflow saturates high", "99999999999999999999\tPC1", true},
         {"overflow saturates low", "-99999999999999999999\tPC1", false},
         {"TAB inside later field", young + "\ta\tb\t\t", true},
@@ -231,7 +233,8 @@ std::string ReferenceTrim(const std::string& log, std::int64_t cutoff) {
         if (ended && !line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        const std::string field0 = line.substr(0, line.find('\t'));
+        const std::size_t tab = line.find('\t');
+        const std::string field0 = tab == std::string::npos ? std::string() : line.substr(0, tab);
         long long value = std::strtoll(field0.c_str(), nullptr, 10);
         value = std::max<long long>(std::min<long long>(value, INT32_MAX), INT32_MIN);
         if (cutoff < value) {

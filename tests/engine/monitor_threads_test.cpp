@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
 #include "platform/netserver.h"

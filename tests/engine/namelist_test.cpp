@@ -1,9 +1,10 @@
 // Splitting name lists and the acceptable-PC test.
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "codepage_fixture.h"
 #include "monitor/NameList.h"
+#include "platform/ansitext.h"
 
 namespace glimmerfen {
 namespace {
@@ -83,8 +84,8 @@ TEST(IsAcceptablePc, DoubleByteNamesUnder932) {
     EXPECT_FALSE(IsAcceptablePc(s, "PC-" + a)) << "trail byte was upper-cased";
     s.DisJuncOkPcStr.Set("PC-" + a);
     EXPECT_FALSE(IsAcceptablePc(s, "pc-" + dji));
-    EXPECT_TRUE(EqualIgnoringCase("x" + dji + "y", "X" + dji + "Y"));
-    EXPECT_FALSE(EqualIgnoringCase(dji, a));
+    EXPECT_TRUE(AnsiEqualNoCase("x" + dji + "y", "X" + dji + "Y"));
+    EXPECT_FALSE(AnsiEqualNoCase(dji, a));
 }
 
 } // namespace

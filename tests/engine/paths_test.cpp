@@ -1,11 +1,13 @@
 // Where the program's files lie, from the executable's own path.
-#include "app/Paths.h"
+#include "settings/Paths.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "engine/codepage_fixture.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 
 namespace glimmerfen {
 namespace {
@@ -105,7 +107,9 @@ TEST(ProgramPaths, RefusesAnIniPathThatDoesNotFitIn260Characters) {
             EXPECT_EQ(paths->iniPath.size(), c.iniLength);
             EXPECT_TRUE(error.empty());
         } else {
-            EXPECT_NE(error.find("too long"), std::string::npos) << error;
+            // The string table's text in the user's language, and the folder that is too long.
+            EXPECT_EQ(error, platform::LoadText(IDS_FOLDER_TOO_LONG) + "\n" +
+                                 exeInDirectoryFor(c.iniLength).substr(0, c.iniLength - 14));
         }
     }
     // Without a place for the reason, the refusal is still a refusal.

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "FakeServer.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "codepage_fixture.h"
 #include "monitor/AccessLog.h"
 #include "monitor/AccessMonitor.h"

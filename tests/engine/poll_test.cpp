@@ -8,7 +8,7 @@
 
 #include "FakeServer.h"
 #include "LinearPoll.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/clock.h"
 

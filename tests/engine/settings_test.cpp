@@ -1,5 +1,5 @@
 // The settings record and section "Setting" of the INI file.
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <atomic>
 #include <string>

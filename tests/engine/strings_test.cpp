@@ -61,6 +61,10 @@ const std::vector<Text>& AllTexts() {
         {IDS_COL_PATH_NAME, "Path name", u"パス名"},
         {IDS_COL_DISCONNECT_MESSAGE, "Message for disconnect", u"切断メッセージ"},
         {IDS_ALREADY_RUNNING, "Glimmerfen Checker has started", u"Glimmerfen Checkerは起動してます"},
+        {IDS_FOLDER_TOO_LONG,
+         "The path of the program's folder is too long for its settings file. Move the program to a folder with a "
+         "shorter path.",
+         u"プログラムのフォルダのパスが長すぎるため、設定ファイルを置けません。パスの短いフォルダに移してください。"},
     };
     return texts;
 }
@@ -99,7 +103,7 @@ TEST_F(CodePage932Test, JapaneseTextsHaveTheExpectedBytes) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
     // Ids inside the table's range that have no text, and ids far outside it.
-    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57696u, 65535u}) {
+    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57697u, 65535u}) {
         EXPECT_EQ(LoadText(id), "") << id;
     }
 }

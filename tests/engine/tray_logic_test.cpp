@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "engine/threading.h"
 #include "res/resource.h"
 

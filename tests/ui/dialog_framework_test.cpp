@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "resource.h"
 #include "ui/dialogs/AboutDlg.h"
-#include "ui/framework/Checks.h"
+#include "platform/win32/checks.h"
 #include "ui/framework/Dialog.h"
-#include "ui/framework/Handles.h"
+#include "ui/framework/Menus.h"
+#include "platform/win32/handles.h"
 #include "ui_support.h"
 
 namespace glimmerfen {
@@ -211,7 +214,7 @@ struct CountingTraits {
         lastClosed = value;
     }
 };
-using Counted = ui::UniqueResource<CountingTraits>;
+using Counted = win32::UniqueResource<CountingTraits>;
 
 TEST(Handles, EachOwnedValueIsClosedExactlyOnce) {
     CountingTraits::closes = 0;
@@ -238,7 +241,7 @@ TEST(Handles, EachOwnedValueIsClosedExactlyOnce) {
 }
 
 TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
-    ui::UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     ASSERT_TRUE(event);
     const HANDLE raw = event.get();
     DWORD flags = 0;
@@ -246,7 +249,7 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     event.reset();
     EXPECT_FALSE(::GetHandleInformation(raw, &flags)) << "the event was not closed";
 
-    ui::UniqueFile none;
+    win32::UniqueFile none;
     EXPECT_FALSE(none);
     EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
 
@@ -254,9 +257,9 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     ASSERT_NE(dc, nullptr);
     const HGDIOBJ original = ::GetCurrentObject(dc, OBJ_BRUSH);
     {
-        ui::UniqueGdiObject brush(::CreateSolidBrush(RGB(1, 2, 3)));
+        win32::UniqueGdiObject brush(::CreateSolidBrush(RGB(1, 2, 3)));
         {
-            ui::SelectedObject selected(dc, brush.get());
+            win32::SelectedObject selected(dc, brush.get());
             EXPECT_TRUE(selected);
             EXPECT_EQ(::GetCurrentObject(dc, OBJ_BRUSH), brush.get());
         }
@@ -264,10 +267,10 @@ TEST(Handles, RealHandlesAndGdiSelectionsAreGivenBack) {
     }
     ::DeleteDC(dc);
 
-    ui::UniqueIcon icon(static_cast<HICON>(
+    win32::UniqueIcon icon(static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_IDLE), IMAGE_ICON, 16, 16, 0)));
     EXPECT_TRUE(icon) << "icon 130 missing from the resources";
-    ui::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY)));
+    win32::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY)));
     ASSERT_TRUE(menu);
     EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(menu.get(), 0)), 8);
 }
@@ -276,7 +279,7 @@ TEST(Checks, FailedCallRecordsItsErrorCode) {
     ::SetLastError(0);
     const bool closed = GF_CHECK_BOOL(::CloseHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7ff0))));
     EXPECT_FALSE(closed);
-    const ui::Win32Failure& failure = ui::LastWin32Failure();
+    const win32::Win32Failure& failure = win32::LastWin32Failure();
     EXPECT_EQ(failure.error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
     ASSERT_NE(failure.call, nullptr);
     EXPECT_NE(std::string(failure.call).find("CloseHandle"), std::string::npos);
@@ -284,7 +287,54 @@ TEST(Checks, FailedCallRecordsItsErrorCode) {
 
     HWND none = GF_CHECK_HANDLE(::FindWindowA("NoSuchClassGlimmerfen", nullptr));
     EXPECT_EQ(none, nullptr);
-    EXPECT_NE(std::string(ui::LastWin32Failure().call).find("FindWindowA"), std::string::npos);
+    EXPECT_NE(std::string(win32::LastWin32Failure().call).find("FindWindowA"), std::string::npos);
+}
+
+// What the windows of the menu test received, in order: the window and the message.
+std::vector<std::pair<HWND, UINT>> g_menuEvents;
+
+LRESULT CALLBACK MenuTestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NULL || (message == WM_COMMAND && LOWORD(wParam) == 4242)) {
+        g_menuEvents.emplace_back(hwnd, message);
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// The list window's menu is shown for the list, but its commands belong to the main window that owns
+// it: the choice must reach that owner, with a WM_NULL after it, and the list must stay the
+// foreground window (it would lose the activation to the hidden main window).
+TEST(ShortcutMenu, TheChoiceReachesTheOwnerAndTheMenusWindowStaysInFront) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = MenuTestProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "GlimmerfenMenuTest";
+    ::RegisterClassA(&windowClass);
+    HWND owner = ::CreateWindowExA(0, "GlimmerfenMenuTest", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr);
+    HWND shownFor = ::CreateWindowExA(0, "GlimmerfenMenuTest", "list", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
+                                      200, owner, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(owner, nullptr);
+    ASSERT_NE(shownFor, nullptr);
+    win32::UniqueMenu menu(::CreatePopupMenu());
+    ::AppendMenuA(menu.get(), MF_STRING, 4242, "Choose me");
+    g_menuEvents.clear();
+
+    // The menu runs a loop of its own: the keys that choose its item are posted from inside it.
+    RunSoon(
+        [] {
+            HWND menuWindow = ::FindWindowA("#32768", nullptr);
+            ::PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+            ::PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+        },
+        100);
+    ui::TrackShortcutMenu(menu.get(), POINT{100, 100}, TPM_LEFTALIGN | TPM_LEFTBUTTON, owner, shownFor);
+    EXPECT_EQ(::GetForegroundWindow(), shownFor);
+    EXPECT_TRUE(test::PumpUntil([] { return g_menuEvents.size() >= 2; }, 3000));
+    const std::vector<std::pair<HWND, UINT>> expected = {{owner, WM_COMMAND}, {owner, WM_NULL}};
+    EXPECT_EQ(g_menuEvents, expected);
+
+    ::DestroyWindow(shownFor);
+    ::DestroyWindow(owner);
 }
 
 } // namespace

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "engine/temp_dir.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/clock.h"

@@ -9,7 +9,7 @@
 
 #include "resource.h"
 #include "ui/framework/Dialog.h"
-#include "ui/framework/Handles.h"
+#include "platform/win32/handles.h"
 #include "ui_support.h"
 
 namespace glimmerfen {
@@ -30,7 +30,7 @@ std::string MenuTextUtf8(HMENU menu, UINT position) {
 }
 
 void ExpectMenu(UINT menuId, const char* popupName, const MenuItem* items, int count) {
-    ui::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId)));
+    win32::UniqueMenu menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId)));
     ASSERT_TRUE(menu) << menuId;
     EXPECT_EQ(MenuTextUtf8(menu.get(), 0), popupName);
     HMENU popup = ::GetSubMenu(menu.get(), 0);
@@ -94,20 +94,20 @@ TEST(Resources, IconsInBothSizesAndListImagesOf16By13) {
     const int icons[] = {128, 130, 139, 140, 141};
     for (int id : icons) {
         for (int size : {16, 32}) {
-            ui::UniqueIcon icon(static_cast<HICON>(
+            win32::UniqueIcon icon(static_cast<HICON>(
                 ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)));
             ASSERT_TRUE(icon) << "icon " << id;
             ICONINFO info{};
             ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
-            ui::UniqueBitmap colour(info.hbmColor);
-            ui::UniqueBitmap mask(info.hbmMask);
+            win32::UniqueBitmap colour(info.hbmColor);
+            win32::UniqueBitmap mask(info.hbmMask);
             BITMAP bitmap{};
             ::GetObjectA(colour.get(), sizeof bitmap, &bitmap);
             EXPECT_EQ(bitmap.bmWidth, size) << "icon " << id << " has no image of " << size << " pixels";
         }
     }
     for (int id = IDB_FOLDER; id <= IDB_FOLDER_GONE; ++id) {
-        ui::UniqueBitmap bitmap(static_cast<HBITMAP>(
+        win32::UniqueBitmap bitmap(static_cast<HBITMAP>(
             ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
         ASSERT_TRUE(bitmap) << "bitmap " << id;
         BITMAP info{};

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/CheckerApp.h"
-#include "app/Settings.h"
-#include "app/StartupShortcut.h"
+#include "app/CheckerApp_win32.h"
+#include "settings/Settings.h"
+#include "settings/StartupShortcut.h"
 #include "engine/temp_dir.h"
 #include "platform/notify.h"
 #include "platform/profile.h"
@@ -20,6 +22,7 @@
 #include "resource.h"
 #include "ui/tray/Help.h"
 #include "ui/tray/TrayDlg.h"
+#include "ui_support.h"
 
 namespace glimmerfen {
 namespace {
@@ -206,7 +209,8 @@ TEST(MainWindow, EndOfTheSessionSavesTheSettingsAndTheListLayout) {
     app.settings.ChkStartUp = 1;
     app.settings.StartDlg = 1;
     app.settings.MsgFrom.Set("alice(PC01)");
-    ui::CTrayDlg mainWindow(app);
+    Win32StartupHost host;
+    ui::CTrayDlg mainWindow(MainWindowContext(app, host));
     ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
     EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "InitFlag", -1), -1);
     ::SendMessageA(mainWindow.Hwnd(), WM_ENDSESSION, TRUE, 0);
@@ -215,6 +219,54 @@ TEST(MainWindow, EndOfTheSessionSavesTheSettingsAndTheListLayout) {
     EXPECT_EQ(platform::ProfileGetString(app.iniPath, kSettingSection, "MsgFrom", ""), "alice(PC01)");
     EXPECT_EQ(platform::ProfileGetInt(app.iniPath, "DialogPos", "column0", -1), 100);
     mainWindow.DestroyWindow();
+}
+
+// Regression: "Close Application" chosen from the tray while the first-run question was up (its box
+// runs a loop of its own, in which the tray menu still works) left the box on the screen and the
+// process alive until it was answered. The box now goes with the program, unanswered, and the
+// question comes again at the next start.
+TEST(MainWindow, ClosingWhileTheFirstRunQuestionIsUpTakesTheBoxAlong) {
+    test::TempDir dir;
+    CCheckerApp app;
+    app.appName = "GlimmerfenQuestionTest"; // the box's caption
+    app.exeDir = dir.Path().string() + "\\";
+    app.iniPath = dir.File(kIniFileName);
+    app.settings.InitFlag = 0;
+    app.settings.CycleTime3 = 50;
+    app.settings.StartDlg = 1;
+    Win32StartupHost host;
+    ui::CTrayDlg mainWindow(MainWindowContext(app, host));
+
+    bool boxSeen = false;
+    bool boxOutlivedTheClose = false;
+    bool checked = false;
+    auto findBox = [] { return ::FindWindowA("#32770", "GlimmerfenQuestionTest"); };
+    int attempts = 0;
+    std::function<void()> closeWhenAsked = [&] {
+        // The first tray tick asks; without a box within five seconds the window is closed all the same.
+        if (findBox() == nullptr && ++attempts < 250) {
+            test::RunSoon(closeWhenAsked, 20);
+            return;
+        }
+        boxSeen = findBox() != nullptr;
+        mainWindow.CloseApplication();
+        // A box still up a second later is answered from here, so that the test ends either way.
+        test::RunSoon(
+            [&] {
+                if (HWND box = findBox()) {
+                    boxOutlivedTheClose = true;
+                    ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+                }
+                checked = true;
+            },
+            1000);
+    };
+    test::RunSoon(closeWhenAsked, 20);
+    mainWindow.RunModal(nullptr);
+    EXPECT_TRUE(test::PumpUntil([&] { return checked; }, 5000));
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(boxOutlivedTheClose);
+    EXPECT_EQ(app.settings.InitFlag.load(), 0) << "an unanswered question must come again";
 }
 
 } // namespace

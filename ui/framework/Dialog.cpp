@@ -1,6 +1,6 @@
 #include "ui/framework/Dialog.h"
 
-#include "ui/framework/Checks.h"
+#include "platform/win32/checks.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "ui/list/ColumnListCtrl.h"
 
-#include "ui/framework/Checks.h"
+#include "platform/win32/checks.h"
 
 #include <vector>
 

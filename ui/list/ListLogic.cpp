@@ -6,7 +6,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
+#include "platform/ansitext.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "res/resource.h"
@@ -25,29 +26,16 @@ const std::array<unsigned, kDetailRowCount> kDetailLabelIds = {
 
 PathParts SplitPath(std::string_view path) {
     PathParts parts;
-    if (path.size() >= 2 && path[1] == ':') {
-        parts.drive = path.substr(0, 2);
-        path.remove_prefix(2);
-    }
-    std::size_t afterSeparator = 0; // start of the file name
-    std::size_t dot = std::string_view::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (platform::IsLeadByte(c)) {
-            ++i; // the trail byte may look like "\" in code page 932; it is part of the character
-            continue;
-        }
-        if (c == '\\' || c == '/') {
-            afterSeparator = i + 1;
-        } else if (c == '.') {
-            dot = i;
-        }
-    }
-    parts.directory = path.substr(0, afterSeparator);
-    const std::string_view name = path.substr(afterSeparator);
-    if (dot != std::string_view::npos && dot >= afterSeparator) {
-        parts.fileName = name.substr(0, dot - afterSeparator);
-        parts.extension = name.substr(dot - afterSeparator);
+    const std::size_t nameStart = AnsiFileNameStart(path);
+    const std::size_t driveLength = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    parts.drive = path.substr(0, driveLength);
+    parts.directory = path.substr(driveLength, nameStart - driveLength);
+    const std::string_view name = path.substr(nameStart);
+    // No trail byte is a dot, so the last dot of the name is a character of its own.
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) {
+        parts.fileName = name.substr(0, dot);
+        parts.extension = name.substr(dot);
     } else {
         parts.fileName = name;
     }

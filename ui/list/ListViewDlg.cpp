@@ -6,15 +6,15 @@
 #include <initializer_list>
 #include <utility>
 
-#include "app/CheckerApp.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "monitor/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
-#include "ui/framework/Checks.h"
+#include "ui/framework/Menus.h"
+#include "platform/win32/checks.h"
 
 namespace glimmerfen::ui {
 
@@ -36,11 +36,6 @@ constexpr std::size_t kQuietBatch = 64;
 std::atomic<CListViewDlg*> g_instance{nullptr};
 
 } // namespace
-
-ListViewContext ListViewContextFrom(CCheckerApp& app) {
-    return ListViewContext{app.settings, app.iniPath,        platform::LocalServer(), app.exeDir + kLogFileName,
-                           app.appName,  app.timerResolution};
-}
 
 CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
     if (!context_.logPath.empty()) {
@@ -109,7 +104,7 @@ void CListViewDlg::CreateImageList() {
     }
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
     for (const UINT id : kRowBitmaps) {
-        UniqueBitmap bitmap(GF_CHECK_HANDLE(::LoadBitmapA(instance, MAKEINTRESOURCEA(id))));
+        win32::UniqueBitmap bitmap(GF_CHECK_HANDLE(::LoadBitmapA(instance, MAKEINTRESOURCEA(id))));
         ::ImageList_AddMasked(images_.get(), bitmap.get(), RGB(0, 0, 0));
     }
     // The window owns the image list and destroys it once; the control must not destroy it again
@@ -414,7 +409,7 @@ void CListViewDlg::ShowContextMenu() {
     const int mark = SelectionMark();
     const bool rowSelected =
         mark != -1 && (ListView_GetItemState(accessList_.Hwnd(), mark, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-    UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LIST))));
+    win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LIST))));
     if (!menu) {
         return;
     }
@@ -438,7 +433,7 @@ void CListViewDlg::ShowContextMenu() {
     }
     // The chosen command goes to the main window, which owns this one.
     HWND owner = ::GetWindow(Hwnd(), GW_OWNER);
-    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON, at.x, at.y, 0, owner != nullptr ? owner : Hwnd(), nullptr);
+    TrackShortcutMenu(popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON, owner != nullptr ? owner : Hwnd(), Hwnd());
 }
 
 void CListViewDlg::OnSize(UINT, int, int) {

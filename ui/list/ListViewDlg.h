@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ui/framework/Dialog.h"
-#include "ui/framework/Handles.h"
+#include "platform/win32/handles.h"
 #include "ui/list/ColumnListCtrl.h"
 #include "ui/list/ListLogic.h"
 
@@ -20,7 +20,6 @@ namespace glimmerfen {
 struct AppSettings;
 class AccessLog;
 class AccessMonitor;
-class CCheckerApp;
 class MonitorThreads;
 namespace platform {
 class ServerPlatform;
@@ -40,10 +39,6 @@ struct ListViewContext {
     std::string appName; // caption of the log's failure message
     unsigned timerResolution = 1;
 };
-
-// The context of the running program: the application's settings and paths, the local server and
-// the log "log.txt" beside the executable.
-ListViewContext ListViewContextFrom(CCheckerApp& app);
 
 class CListViewDlg : public Dialog {
 public:
@@ -123,7 +118,7 @@ private:
 
     CColumnListCtrl accessList_;
     CColumnListCtrl detailsList_;
-    UniqueImageList images_;
+    win32::UniqueImageList images_;
 
     ListWindowState state_;
     std::vector<ListRow> shownRows_; // what the access list shows, row by row

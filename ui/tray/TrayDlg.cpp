@@ -3,15 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
-#include "app/CheckerApp.h"
-#include "app/Settings.h"
-#include "app/StartupShortcut.h"
+#include "settings/Settings.h"
+#include "settings/StartupShortcut.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/strings.h"
 #include "resource.h"
-#include "ui/framework/Checks.h"
-#include "ui/framework/Handles.h"
+#include "platform/win32/checks.h"
+#include "platform/win32/handles.h"
+#include "ui/framework/Menus.h"
 #include "ui/tray/Help.h"
 
 namespace glimmerfen::ui {
@@ -36,8 +37,8 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 
 } // namespace
 
-CTrayDlg::CTrayDlg(CCheckerApp& app)
-    : Dialog(IDD_MAIN), app_(app), listView_(ListViewContextFrom(app)),
+CTrayDlg::CTrayDlg(TrayContext context)
+    : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -88,7 +89,7 @@ bool CTrayDlg::OnInitDialog() {
 
     // Creating the list window starts the engine.
     listView_.CreateModeless(Hwnd());
-    if (app_.settings.StartDlg.load() != 0) {
+    if (context_.settings.StartDlg.load() != 0) {
         ::ShowWindow(listView_.Hwnd(), SW_HIDE);
         listView_.SetOpenedByUser(0);
         ChangeExStyle(listView_.Hwnd(), 0, WS_EX_APPWINDOW);
@@ -102,14 +103,15 @@ bool CTrayDlg::OnInitDialog() {
     ::SetWindowPos(Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
     ChangeExStyle(Hwnd(), 0, WS_EX_APPWINDOW);
 
-    trayTick_ = std::make_unique<TickChain>([this] { TrayTick(); }, app_.settings.CycleTime3, app_.timerResolution);
+    trayTick_ =
+        std::make_unique<TickChain>([this] { TrayTick(); }, context_.settings.CycleTime3, context_.timerResolution);
     trayTick_->Start();
     return false;
 }
 
 void CTrayDlg::TrayTick() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (app_.settings.InitFlag.load() == 0 && !startupQuestionPosted_.exchange(true)) {
+    if (context_.settings.InitFlag.load() == 0 && !startupQuestionPosted_.exchange(true)) {
         // Asked on the window's thread: a box shown here would hold up the poll and the list refresh,
         // which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
         // there, when the question is really asked, so a close before that keeps it for the next run.
@@ -141,13 +143,54 @@ bool CTrayDlg::NotifyIcon(DWORD action) {
 }
 
 void CTrayDlg::AskStartupQuestion() {
-    if (closing_ || !TakeFirstRunQuestion(app_.settings)) {
+    if (closing_ || !TakeFirstRunQuestion(context_.settings)) {
         return;
     }
     const std::string question = platform::LoadText(IDS_ASK_STARTUP);
-    const int answer = ::MessageBoxA(nullptr, question.c_str(), app_.appName.c_str(), MB_OKCANCEL | MB_ICONWARNING);
-    if (AcceptStartupAnswer(app_.settings, answer == IDOK)) {
-        UpdateStartupShortcut(app_.settings, app_.exePath, app_.appName);
+    askingStartup_ = true;
+    const int answer =
+        ::MessageBoxA(nullptr, question.c_str(), context_.paths.appName.c_str(), MB_OKCANCEL | MB_ICONWARNING);
+    askingStartup_ = false;
+    if (closing_) {
+        // The program was closed while the box was up (the tray menu works meanwhile): the box was
+        // dismissed, not answered, so the question comes again at the next start.
+        context_.settings.InitFlag.store(0);
+        return;
+    }
+    if (AcceptStartupAnswer(context_.settings, answer == IDOK)) {
+        UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
+    }
+}
+
+void CTrayDlg::DismissStartupQuestion() {
+    if (!askingStartup_) {
+        return;
+    }
+    // The box is a top-level dialog of this thread, without owner, captioned with the program's name,
+    // and not this window.
+    struct Search {
+        const std::string* caption;
+        HWND self;
+        HWND box = nullptr;
+    } search{&context_.paths.appName, Hwnd()};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            char className[16] = {};
+            char caption[256] = {};
+            ::GetClassNameA(hwnd, className, sizeof className);
+            ::GetWindowTextA(hwnd, caption, sizeof caption);
+            if (hwnd == s.self || std::strcmp(className, "#32770") != 0 || ::GetWindow(hwnd, GW_OWNER) != nullptr ||
+                *s.caption != caption) {
+                return TRUE;
+            }
+            s.box = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.box != nullptr) {
+        ::PostMessageA(search.box, WM_COMMAND, IDCANCEL, 0);
     }
 }
 
@@ -171,17 +214,12 @@ void CTrayDlg::OnTrayNotify(UINT mouseMessage) {
 void CTrayDlg::TrackTrayMenu() {
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    // Without the foreground the menu would not close when the user clicks elsewhere.
-    ::SetForegroundWindow(Hwnd());
-    UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY))));
+    win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY))));
     if (!menu) {
         return;
     }
     HMENU popup = ::GetSubMenu(menu.get(), 0);
-    if (popup != nullptr) {
-        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Hwnd(), nullptr);
-        ::PostMessageA(Hwnd(), WM_NULL, 0, 0);
-    }
+    TrackShortcutMenu(popup, cursor, TPM_RIGHTBUTTON, Hwnd(), Hwnd());
 }
 
 void CTrayDlg::ShowAboutFromSystemMenu() {
@@ -202,7 +240,7 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
         }
         return true;
     case ID_SHOW_HELP:
-        ShowHelp(app_.exeDir, app_.appName);
+        ShowHelp(context_.paths.exeDir, context_.paths.appName);
         return true;
     case ID_CLOSE_APP:
         CloseApplication();
@@ -240,9 +278,11 @@ void CTrayDlg::CloseApplication() {
     if (listView_.Exists()) {
         ::PostMessageA(listView_.Hwnd(), WM_CLOSE, 0, 0);
     }
-    // 5. The icon goes at once, and so does a help window.
+    // 5. The icon goes at once, and so does a help window. The first-run question's box, if the
+    // command came while it was up, would hold the modal run open: it goes too.
     ReleaseListAndIcon();
     CloseAllHelp();
+    DismissStartupQuestion();
     // A menu still tracked on this thread (the command came from elsewhere) would hold the modal run
     // open; it goes too.
     ::EndMenu();
@@ -275,7 +315,9 @@ void CTrayDlg::EndSession() {
     }
     ReleaseListAndIcon();
     CloseAllHelp();
-    SaveSettings(app_.settings, app_.iniPath);
+    if (context_.saveAtSessionEnd) {
+        context_.saveAtSessionEnd();
+    }
 }
 
 void CTrayDlg::OnClose() {

@@ -6,23 +6,34 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
+#include "settings/Paths.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
 #include "ui/tray/TrayLogic.h"
 
-namespace glimmerfen {
-class CCheckerApp;
-}
-
 namespace glimmerfen::ui {
+
+// What the main window uses: the settings (the tray tick's period, the first-run answer), where the
+// program's files lie, the resolution of the timers, the list window's own context (which holds the
+// engine) and what to run when the session ends.
+struct TrayContext {
+    AppSettings& settings;
+    ProgramPaths paths;
+    unsigned timerResolution = 1;
+    ListViewContext list;
+    // The exit routine's saving, run at once at the end of the session: the system ends the process
+    // as soon as the main window has answered, so the exit routine never runs then.
+    std::function<void()> saveAtSessionEnd;
+};
 
 class CTrayDlg : public Dialog {
 public:
-    explicit CTrayDlg(CCheckerApp& app);
+    explicit CTrayDlg(TrayContext context);
     ~CTrayDlg() override;
 
     // Shows the access list window with a taskbar button, as opened by the user.
@@ -50,6 +61,8 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     void TrackTrayMenu();
     void AskStartupQuestion();
+    // Dismisses the first-run question's box, so that its loop returns and the modal run can end.
+    void DismissStartupQuestion();
     void ShowAboutFromSystemMenu();
     bool Paint();
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
@@ -60,7 +73,7 @@ private:
     void EndSession();
     HICON TrayIcon(int iconId) const;
 
-    CCheckerApp& app_;
+    TrayContext context_;
     NOTIFYICONDATAA trayIcon_{}; // under iconMutex_ once the tick runs
     std::mutex iconMutex_;
     CListViewDlg listView_;
@@ -73,6 +86,8 @@ private:
     UINT taskbarCreated_ = 0;
     bool iconAdded_ = false;
     bool closing_ = false;
+    // True while the first-run question's box is up (its own modal loop runs on this thread).
+    bool askingStartup_ = false;
     bool engineStopped_ = false;
     // Set by the tick that posts the first-run question, so that later ticks do not post it again
     // while it waits on the window's thread.

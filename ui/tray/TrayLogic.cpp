@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "res/resource.h"
 
 namespace glimmerfen::ui {

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace glimmerfen::ui {
+namespace glimmerfen::win32 {
 
 // Traits: `using Type = ...;`, `static Type Invalid() noexcept;`, `static void Close(Type) noexcept;`.
 template <typename Traits>
@@ -138,4 +138,4 @@ private:
     HGDIOBJ previous_;
 };
 
-} // namespace glimmerfen::ui
+} // namespace glimmerfen::win32

@@ -15,6 +15,10 @@ struct ProgramPaths {
     std::string appName; // executable's file name without extension
 };
 
+// The executable's file name without extension, the caption of the program's message boxes and the
+// name of its single-instance mutex. Never fails: a path without a file name gives the empty text.
+std::string ApplicationNameFrom(const std::string& exePath);
+
 // Splits the executable's path. Fails (nullopt, with a reason in error) when the INI path would not
 // fit in kMaxPath characters with its terminator.
 std::optional<ProgramPaths> ComputeProgramPaths(const std::string& exeFullPath, std::string* error = nullptr);

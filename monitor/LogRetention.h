@@ -11,8 +11,9 @@ namespace glimmerfen {
 inline constexpr std::size_t kTrimChunkSize = 1u << 20;
 
 // Copies the lines of exeDir + "log.txt" whose time (field 0, the number before the first TAB, read
-// like atoi) is later than now minus logSetDays days into exeDir + "log_tmp.txt", each ending with CR
-// LF, then puts that file in the place of "log.txt" in one step. Nothing is ever reported.
+// like atoi; 0 for a line without a TAB, whose field 0 is empty) is later than now minus logSetDays days into exeDir +
+// "log_tmp.txt", each ending with CR LF, then puts that file in the place of "log.txt" in one step. Nothing is ever
+// reported.
 //
 // - logSetDays 0 switches the trimming off: nothing is opened. So do a negative count and one whose
 //   number of seconds does not fit in 32 bits: such values only come from an edited INI file, and

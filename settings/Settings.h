@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "app/SharedText.h"
+#include "settings/SharedText.h"
 
 namespace glimmerfen {
 

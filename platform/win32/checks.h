@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-namespace glimmerfen::ui {
+namespace glimmerfen::win32 {
 
 struct Win32Failure {
     const char* call = nullptr; // source text of the call
@@ -51,7 +51,7 @@ T CheckWin32Handle(T value, const char* call, const char* file, int line) noexce
     return value;
 }
 
-} // namespace glimmerfen::ui
+} // namespace glimmerfen::win32
 
-#define GF_CHECK_BOOL(call) ::glimmerfen::ui::CheckWin32Bool(static_cast<long long>(call), #call, __FILE__, __LINE__)
-#define GF_CHECK_HANDLE(call) ::glimmerfen::ui::CheckWin32Handle((call), #call, __FILE__, __LINE__)
+#define GF_CHECK_BOOL(call) ::glimmerfen::win32::CheckWin32Bool(static_cast<long long>(call), #call, __FILE__, __LINE__)
+#define GF_CHECK_HANDLE(call) ::glimmerfen::win32::CheckWin32Handle((call), #call, __FILE__, __LINE__)

@@ -1,4 +1,4 @@
-#include "app/LogRetention.h"
+#include "monitor/LogRetention.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,15 +19,23 @@ constexpr int kMaxDays = static_cast<int>(std::numeric_limits<std::int32_t>::max
 
 // atoi of the text before the first TAB, fed one byte at a time as the line streams past: leading
 // white space, an optional sign, decimal digits up to the first other byte. Without digits the
-// number is 0. A number beyond the 32-bit range saturates at its limit (as the Windows C runtime's
-// atoi does), so a line with an absurdly large time is always kept and one with an absurdly small
-// time always removed.
+// number is 0, and so it is for a line without any TAB, whose field 0 is empty. A number beyond the
+// 32-bit range saturates at its limit (as the Windows C runtime's atoi does), so a line with an
+// absurdly large time is always kept and one with an absurdly small time always removed.
 class LineTime {
 public:
-    // True once the number is complete: the byte that ended it (a TAB, a letter, ...) is not needed.
+    // True once the time is known: the number is complete and a TAB has been seen after it.
     bool Done() const { return phase_ == Phase::Done; }
+    // True once the number is complete and only a TAB is still looked for.
+    bool SeekingTab() const { return phase_ == Phase::SeekTab; }
 
     void Step(char c) {
+        if (phase_ == Phase::SeekTab) {
+            if (c == '\t') {
+                phase_ = Phase::Done;
+            }
+            return;
+        }
         if (phase_ == Phase::Blank) {
             // isspace in the C locale; a TAB ends the field instead, and LF never reaches here.
             if (c == ' ' || c == '\r' || c == '\v' || c == '\f') {
@@ -47,10 +55,14 @@ public:
             }
             return;
         }
-        phase_ = Phase::Done;
+        phase_ = c == '\t' ? Phase::Done : Phase::SeekTab;
     }
 
+    // The time of the line; 0 until a TAB has been seen.
     std::int64_t Value() const {
+        if (phase_ != Phase::Done) {
+            return 0;
+        }
         const std::int64_t value = negative_ ? -magnitude_ : magnitude_;
         constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
         return value > kMax ? kMax : value;
@@ -59,7 +71,7 @@ public:
     void Reset() { *this = LineTime(); }
 
 private:
-    enum class Phase { Blank, Digits, Done };
+    enum class Phase { Blank, Digits, SeekTab, Done };
     // |INT32_MIN|: enough to saturate either way without overflowing the 64-bit accumulator.
     static constexpr std::int64_t kMagnitudeLimit = std::int64_t{1} << 31;
     Phase phase_ = Phase::Blank;
@@ -67,10 +79,10 @@ private:
     std::int64_t magnitude_ = 0;
 };
 
-// The same reading of a field 0 that lies wholly in memory (the common case), in one tight pass.
+// The same reading of a line that lies wholly in memory (the common case), in one tight pass.
 // Digits are added without a range check until the number is far beyond 32 bits; from then on it
 // only saturates, so neither leading zeros nor long digit runs can overflow.
-std::int64_t LeadingNumber(const char* p, const char* end) {
+std::int64_t LineTimeOf(const char* p, const char* end) {
     while (p < end && (*p == ' ' || *p == '\r' || *p == '\v' || *p == '\f')) {
         ++p;
     }
@@ -90,6 +102,10 @@ std::int64_t LeadingNumber(const char* p, const char* end) {
             continue;
         }
         magnitude = magnitude * 10 + digit;
+    }
+    // Without a TAB the whole line is field 1 onwards of nothing: field 0 is empty.
+    if (p == end || (*p != '\t' && std::memchr(p, '\t', static_cast<std::size_t>(end - p)) == nullptr)) {
+        return 0;
     }
     const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
     constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
@@ -226,7 +242,7 @@ private:
     // bytes too.
     void WholeLine(const char* line, std::size_t size, std::size_t withEnd) {
         // A TAB is neither blank, sign nor digit, so the number stops at the end of field 0.
-        if (!(cutoff_ < LeadingNumber(line, line + size))) {
+        if (!(cutoff_ < LineTimeOf(line, line + size))) {
             return;
         }
         if (withEnd == size + 2) {
@@ -265,6 +281,13 @@ private:
         OpenLine();
         if (!decided_) {
             for (std::size_t i = 0; i < size && !time_.Done(); ++i) {
+                if (time_.SeekingTab()) {
+                    // The rest of field 0 does not count; only whether it ends in this piece.
+                    if (std::memchr(data + i, '\t', size - i) != nullptr) {
+                        time_.Step('\t');
+                    }
+                    break;
+                }
                 time_.Step(data[i]);
             }
             if (time_.Done()) {

@@ -13,11 +13,11 @@ inline constexpr const char* kShortcutDeletionFailed = "Shortcut deletion went w
 
 // Brings the Startup folder in line with ChkStartUp: 1 creates (or overwrites) the shortcut to exePath,
 // anything else deletes it. A failed creation is not reported; a failed deletion (a missing shortcut
-// included) shows "Shortcut deletion went wrong." with appName as caption. Initialises and uninitialises
-// the component library on the calling thread, so it may run on any thread.
+// included) shows "Shortcut deletion went wrong." with appName as caption. May run on any thread.
 void UpdateStartupShortcut(const AppSettings& settings, const std::string& exePath, const std::string& appName);
 
-// The shortcut's full path in the current user's Startup folder; empty when the folder is unknown.
+// The shortcut's full path in the current user's Startup folder; empty when the folder is unknown
+// (always on the portable layer, which has none).
 std::string StartupShortcutPath();
 
 } // namespace glimmerfen

@@ -1,4 +1,5 @@
-#include "app/StartupShortcut.h"
+// Shortcuts on Win32: the shell's link object saved as a file, the Startup folder from the shell.
+#include "platform/shortcut.h"
 
 #include <string>
 
@@ -8,10 +9,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "app/Settings.h"
-#include "platform/notify.h"
-
-namespace glimmerfen {
+namespace glimmerfen::platform {
 
 namespace {
 
@@ -51,34 +49,34 @@ private:
     Interface* p_ = nullptr;
 };
 
-void CreateShortcut(const std::string& shortcutPath, const std::string& target) {
+} // namespace
+
+bool CreateShortcut(const std::string& shortcutPath, const std::string& target, const std::string& description) {
     ComScope com;
     ComPtr<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put()))) {
-        return;
+        return false;
     }
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.put()))) {
-        return;
+        return false;
     }
-    if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetDescription(kShortcutDescription))) {
-        return;
+    if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetDescription(description.c_str()))) {
+        return false;
     }
     // The file name in UTF-16 from the ANSI code page, as long as it needs to be.
     const int length = MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, nullptr, 0);
     if (length <= 0) {
-        return;
+        return false;
     }
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     if (MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, wide.data(), length) <= 0) {
-        return;
+        return false;
     }
-    file->Save(wide.c_str(), TRUE);
+    return SUCCEEDED(file->Save(wide.c_str(), TRUE));
 }
 
-} // namespace
-
-std::string StartupShortcutPath() {
+std::string StartupShortcutPath(const std::string& fileName) {
     PIDLIST_ABSOLUTE folder = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_STARTUP, &folder)) || folder == nullptr) {
         return {};
@@ -89,20 +87,11 @@ std::string StartupShortcutPath() {
     if (!found || path[0] == '\0') {
         return {};
     }
-    return std::string(path) + "\\" + kShortcutFileName;
+    return std::string(path) + "\\" + fileName;
 }
 
-void UpdateStartupShortcut(const AppSettings& settings, const std::string& exePath, const std::string& appName) {
-    const std::string shortcutPath = StartupShortcutPath();
-    if (settings.ChkStartUp.load() == 1) {
-        if (!shortcutPath.empty()) {
-            CreateShortcut(shortcutPath, exePath);
-        }
-        return;
-    }
-    if (shortcutPath.empty() || !DeleteFileA(shortcutPath.c_str())) {
-        platform::ShowMessage(kShortcutDeletionFailed, appName, platform::MessageIcon::Warning);
-    }
+bool DeleteShortcut(const std::string& shortcutPath) {
+    return DeleteFileA(shortcutPath.c_str()) != FALSE;
 }
 
-} // namespace glimmerfen
+} // namespace glimmerfen::platform
