@@ -81,6 +81,22 @@ private:
     bool haveIdle_ = false;
 };
 
+// The files of a session mostly belong to one user: the user's half of their index hash is made once.
+struct AccessMonitor::UserHash {
+    std::string_view user;
+    std::uint64_t hash = 0;
+    bool made = false;
+
+    std::uint64_t Of(std::string_view name) {
+        if (!made || name != user) {
+            user = name;
+            hash = AccessTable::NameHash(name);
+            made = true;
+        }
+        return hash;
+    }
+};
+
 AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log)
     : settings_(settings), server_(server), log_(log) {}
 
@@ -135,12 +151,17 @@ bool AccessMonitor::PollQuietly() {
     }
     // The server is asked before the table is locked: the enumerations touch only their own lists,
     // and readers need not wait for the network.
-    const std::vector<SessionRecord> sessions = EnumerateSessions(server_);
-    std::vector<std::vector<OpenFileRecord>> files;
-    files.reserve(sessions.size());
-    for (const SessionRecord& s : sessions) {
-        files.push_back(EnumerateOpenFiles(server_, s.userName));
+    // The record lists are kept from poll to poll: a steady population is enumerated into the storage
+    // of the previous poll's records.
+    RecordList<SessionRecord>& sessions = sessions_;
+    EnumerateSessions(server_, sessions);
+    if (files_.size() < sessions.size()) {
+        files_.resize(sessions.size());
     }
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        EnumerateOpenFiles(server_, sessions[i].userName, files_[i]);
+    }
+    std::vector<RecordList<OpenFileRecord>>& files = files_;
 
     // Under the table's lock the poll only decides: the access lines of new entries and the sessions
     // to close are queued, and carried out in the same order once the table is free again, so that
@@ -158,8 +179,9 @@ bool AccessMonitor::PollQuietly() {
             if (files[i].empty()) {
                 MergeSession(sessions[i], texts, poll);
             } else {
+                UserHash userHash;
                 for (const OpenFileRecord& f : files[i]) {
-                    MergeOpenFile(sessions[i], f, texts, poll);
+                    MergeOpenFile(sessions[i], f, texts, userHash, poll);
                 }
             }
         }
@@ -205,11 +227,11 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
 }
 
 void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& f, SessionTexts& texts,
-                                  std::uint64_t poll) {
+                                  UserHash& userHash, std::uint64_t poll) {
     if (s.clientName.empty() || f.userName.empty() || f.pathName.empty()) {
         return;
     }
-    AccessEntry* match = table_->TouchByUserPath(f.userName, f.pathName, poll);
+    AccessEntry* match = table_->TouchByUserPath(f.userName, userHash.Of(f.userName), f.pathName, poll);
     // A match with this user and path has an empty client name unless it was made otherwise.
     const bool inPlace = match != nullptr && match->clientName.empty();
     AccessEntry& v = inPlace ? *match : values_;
@@ -255,11 +277,7 @@ void AccessMonitor::Insert(std::uint64_t poll) {
 void AccessMonitor::Age(std::uint64_t poll) {
     const int cycle = settings_.CycleTime1.load();
     const int viewTime = settings_.ViewTime.load();
-    const std::size_t removed = table_->RemoveIf([&](AccessEntry& e, std::uint64_t seenPoll) {
-        if (seenPoll == poll) {
-            e.staleSeconds = 0.0f;
-            return false;
-        }
+    const std::size_t removed = table_->AgeUnseen(poll, [&](AccessEntry& e) {
         // Counted in polls: every unseen poll adds one period, however long it really took. The sum
         // is kept as a 32-bit float.
         e.staleSeconds = static_cast<float>(static_cast<double>(e.staleSeconds) + cycle * 0.001);

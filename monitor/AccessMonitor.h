@@ -99,8 +99,9 @@ private:
     };
 
     void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
+    struct UserHash;
     void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
-                       std::uint64_t poll);
+                       UserHash& userHash, std::uint64_t poll);
     // Inserts values_ as a new entry.
     void Insert(std::uint64_t poll);
     void Age(std::uint64_t poll);
@@ -115,7 +116,9 @@ private:
     // Held through a whole poll, so that polls never overlap (the queues below belong to one poll).
     std::mutex pollMutex_;
     std::uint64_t pollNumber_ = 0;
-    AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
+    RecordList<SessionRecord> sessions_;
+    std::vector<RecordList<OpenFileRecord>> files_; // one list per session, by its place in sessions_
+    AccessEntry values_;                            // scratch for the values of one record, reused to keep its buffers
     // What the current poll queued, under pollMutex_.
     std::string accessLines_;
     std::string disconnectLines_;

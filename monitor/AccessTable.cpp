@@ -4,10 +4,16 @@
 
 namespace glimmerfen {
 
-std::uint64_t AccessTable::HashPair(std::string_view first, std::string_view second) {
-    const std::uint64_t a = std::hash<std::string_view>{}(first);
-    const std::uint64_t b = std::hash<std::string_view>{}(second);
+std::uint64_t AccessTable::NameHash(std::string_view name) {
+    return std::hash<std::string_view>{}(name);
+}
+
+std::uint64_t AccessTable::CombineHashes(std::uint64_t a, std::uint64_t b) {
     return a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2));
+}
+
+std::uint64_t AccessTable::HashPair(std::string_view first, std::string_view second) {
+    return CombineHashes(NameHash(first), NameHash(second));
 }
 
 AccessTable::Node** AccessTable::PairIndex::Find(std::uint64_t hash) {
@@ -114,7 +120,12 @@ void AccessTable::IndexRemove(IndexId id, Node* node) {
 }
 
 AccessTable::Node* AccessTable::IndexFind(IndexId id, std::string_view first, std::string_view second) const {
-    Node* const* head = const_cast<PairIndex&>(index_[id]).Find(HashPair(first, second));
+    return IndexFind(id, first, second, HashPair(first, second));
+}
+
+AccessTable::Node* AccessTable::IndexFind(IndexId id, std::string_view first, std::string_view second,
+                                          std::uint64_t hash) const {
+    Node* const* head = const_cast<PairIndex&>(index_[id]).Find(hash);
     if (head == nullptr) {
         return nullptr;
     }
@@ -143,7 +154,7 @@ bool AccessTable::InsertFront(std::int32_t key, const AccessEntry& values) {
     if (byKey_.count(key) != 0) {
         return false;
     }
-    entries_.push_front(Node{values, nextOrder_++, 0, {}, {0, 0}, {nullptr, nullptr}});
+    entries_.push_front(Node{0, true, values, nextOrder_++, {}, {0, 0}, {nullptr, nullptr}});
     Node* node = &entries_.front();
     node->self = entries_.begin();
     node->entry.key = key;
@@ -241,7 +252,12 @@ AccessEntry* AccessTable::TouchByClientUser(std::string_view clientName, std::st
 }
 
 AccessEntry* AccessTable::TouchByUserPath(std::string_view userName, std::string_view pathName, std::uint64_t poll) {
-    Node* node = IndexFind(kUserPath, userName, pathName);
+    return TouchByUserPath(userName, NameHash(userName), pathName, poll);
+}
+
+AccessEntry* AccessTable::TouchByUserPath(std::string_view userName, std::uint64_t userHash, std::string_view pathName,
+                                          std::uint64_t poll) {
+    Node* node = IndexFind(kUserPath, userName, pathName, CombineHashes(userHash, NameHash(pathName)));
     if (node == nullptr) {
         return nullptr;
     }

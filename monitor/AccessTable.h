@@ -86,6 +86,35 @@ public:
             if (decide(current->entry, current->seenPoll)) {
                 Erase(current);
                 ++removed;
+            } else {
+                current->stale = true; // the visitor may have changed staleSeconds
+            }
+        }
+        return removed;
+    }
+
+    // The aging pass of a poll, newest first: an entry seen in poll gets staleSeconds 0; decide(entry)
+    // is asked for every other entry, which is removed when it returns true. Returns the number
+    // removed. The entries seen in poll whose staleSeconds is already 0 are passed over without
+    // being read, so a steady table is aged at the cost of a walk over its links.
+    template <typename Decide>
+    std::size_t AgeUnseen(std::uint64_t poll, Decide&& decide) {
+        std::size_t removed = 0;
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            const auto current = it++;
+            Node& node = *current;
+            if (node.seenPoll == poll) {
+                if (node.stale) {
+                    node.entry.staleSeconds = 0.0f;
+                    node.stale = false;
+                }
+                continue;
+            }
+            if (decide(node.entry)) {
+                Erase(current);
+                ++removed;
+            } else {
+                node.stale = node.entry.staleSeconds != 0.0f;
             }
         }
         return removed;
@@ -101,6 +130,12 @@ public:
     // but its clientName, userName and pathName only through UpdateEntry.
     AccessEntry* TouchByClientUser(std::string_view clientName, std::string_view userName, std::uint64_t poll);
     AccessEntry* TouchByUserPath(std::string_view userName, std::string_view pathName, std::uint64_t poll);
+    // The same with the user name's NameHash made beforehand, for a run of records of one user.
+    AccessEntry* TouchByUserPath(std::string_view userName, std::uint64_t userHash, std::string_view pathName,
+                                 std::uint64_t poll);
+
+    // The hash of one name of a pair, as the indexes use it.
+    static std::uint64_t NameHash(std::string_view name);
 
 private:
     struct Node;
@@ -128,16 +163,19 @@ private:
     };
     enum IndexId { kClientUser = 0, kUserPath = 1 };
 
+    // What the aging pass reads of every entry comes first, beside the list's own links.
     struct Node {
-        AccessEntry entry;
-        std::uint64_t order = 0;    // insertion order: larger is newer
         std::uint64_t seenPoll = 0; // last poll that enumerated the entry
+        bool stale = true;          // entry.staleSeconds may not be 0
+        AccessEntry entry;
+        std::uint64_t order = 0; // insertion order: larger is newer
         NodeList::iterator self;
         std::uint64_t hash[2] = {0, 0};
         Node* next[2] = {nullptr, nullptr}; // chain of the same hash, per index
     };
 
     static std::uint64_t HashPair(std::string_view first, std::string_view second);
+    static std::uint64_t CombineHashes(std::uint64_t first, std::uint64_t second);
     static std::string_view First(const AccessEntry& e, IndexId id) {
         return id == kClientUser ? e.clientName : e.userName;
     }
@@ -147,6 +185,7 @@ private:
     void IndexAdd(IndexId id, Node* node);
     void IndexRemove(IndexId id, Node* node);
     Node* IndexFind(IndexId id, std::string_view first, std::string_view second) const;
+    Node* IndexFind(IndexId id, std::string_view first, std::string_view second, std::uint64_t hash) const;
     void Index(Node* node);
     void Unindex(Node* node);
     void Erase(NodeList::iterator it);

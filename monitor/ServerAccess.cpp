@@ -14,8 +14,8 @@ namespace {
 // A round that reports more data but neither gives a record nor moves the resume handle would be asked
 // again unchanged, forever, and the poll would never end: the enumeration ends there instead.
 template <typename Record, typename Handle, typename Round>
-std::vector<Record> Gather(Handle& resume, Round&& round) {
-    std::vector<Record> records;
+void Gather(Handle& resume, RecordList<Record>& records, Round&& round) {
+    records.clear();
     for (;;) {
         const std::size_t before = records.size();
         const Handle handleBefore = resume;
@@ -24,21 +24,33 @@ std::vector<Record> Gather(Handle& resume, Round&& round) {
             break;
         }
     }
-    return records;
 }
 
 } // namespace
 
-std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server) {
+void EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions) {
     std::uint32_t resume = 0;
-    return Gather<SessionRecord>(resume,
-                                 [&](std::vector<SessionRecord>& out) { return server.SessionRound(resume, out); });
+    Gather<SessionRecord>(resume, sessions,
+                          [&](RecordList<SessionRecord>& out) { return server.SessionRound(resume, out); });
+}
+
+void EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
+                        RecordList<OpenFileRecord>& files) {
+    std::uint64_t resume = 0;
+    Gather<OpenFileRecord>(
+        resume, files, [&](RecordList<OpenFileRecord>& out) { return server.OpenFileRound(userName, resume, out); });
+}
+
+std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server) {
+    RecordList<SessionRecord> sessions;
+    EnumerateSessions(server, sessions);
+    return sessions.ToVector();
 }
 
 std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName) {
-    std::uint64_t resume = 0;
-    return Gather<OpenFileRecord>(
-        resume, [&](std::vector<OpenFileRecord>& out) { return server.OpenFileRound(userName, resume, out); });
+    RecordList<OpenFileRecord> files;
+    EnumerateOpenFiles(server, userName, files);
+    return files.ToVector();
 }
 
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,

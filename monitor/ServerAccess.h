@@ -18,6 +18,12 @@ std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server);
 // The resources opened by userName (all of them when userName is empty), with the same round rules.
 std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName);
 
+// The same into lists kept from one enumeration to the next (emptied first), so that their records'
+// storage is used again.
+void EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions);
+void EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
+                        RecordList<OpenFileRecord>& files);
+
 // Empty on success, otherwise string 57670 followed by "(Error:%d)" with the server's code.
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
                               const std::string& userName);

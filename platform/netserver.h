@@ -14,14 +14,14 @@ inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
 
 // One round of an enumeration: the platform's result code (0 done, 234 more follow, anything else a
-// failure) and the records of the round, already converted to narrow text, appended to out.
+// failure) and the records of the round, already converted to narrow text, added to the end of out.
 class ServerPlatform {
 public:
     virtual ~ServerPlatform() = default;
-    virtual std::uint32_t SessionRound(std::uint32_t& resumeHandle, std::vector<SessionRecord>& out) = 0;
+    virtual std::uint32_t SessionRound(std::uint32_t& resumeHandle, RecordList<SessionRecord>& out) = 0;
     // An empty userName means no user filter.
     virtual std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resumeHandle,
-                                        std::vector<OpenFileRecord>& out) = 0;
+                                        RecordList<OpenFileRecord>& out) = 0;
     // Closes the sessions of clientArg ("\\\\" followed by the computer name) and userName.
     virtual std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) = 0;
 };

@@ -60,7 +60,7 @@ class NetApiServer final : public ServerPlatform {
 public:
     NetApiServer() : wineBuiltin_(IsWineBuiltinModule(GetModuleHandleW(L"netapi32.dll"))) {}
 
-    std::uint32_t SessionRound(std::uint32_t& resumeHandle, std::vector<SessionRecord>& out) override {
+    std::uint32_t SessionRound(std::uint32_t& resumeHandle, RecordList<SessionRecord>& out) override {
         NetBuffer buffer;
         DWORD entriesRead = 0;
         DWORD totalEntries = 0;
@@ -70,10 +70,9 @@ public:
         resumeHandle = resume;
         const auto* entries = buffer.As<SESSION_INFO_2>();
         if ((status == NERR_Success || status == ERROR_MORE_DATA) && entries != nullptr) {
-            out.reserve(out.size() + entriesRead);
             for (DWORD i = 0; i < entriesRead; ++i) {
                 const SESSION_INFO_2& info = entries[i];
-                SessionRecord record;
+                SessionRecord& record = out.Add();
                 record.clientName = FieldText(info.sesi2_cname);
                 record.userName = FieldText(info.sesi2_username);
                 record.openCount = static_cast<std::int32_t>(info.sesi2_num_opens);
@@ -81,14 +80,13 @@ public:
                 record.idleSeconds = info.sesi2_idle_time;
                 record.userFlags = info.sesi2_user_flags;
                 record.clientType = FieldText(info.sesi2_cltype_name);
-                out.push_back(std::move(record));
             }
         }
         return status;
     }
 
     std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resumeHandle,
-                                std::vector<OpenFileRecord>& out) override {
+                                RecordList<OpenFileRecord>& out) override {
         std::u16string wideUser = AnsiToWide(userName);
         LPWSTR userFilter = userName.empty() ? nullptr : reinterpret_cast<LPWSTR>(wideUser.data());
         NetBuffer buffer;
@@ -100,16 +98,14 @@ public:
         resumeHandle = resume;
         const auto* entries = buffer.As<FILE_INFO_3>();
         if ((status == NERR_Success || status == ERROR_MORE_DATA) && entries != nullptr) {
-            out.reserve(out.size() + entriesRead);
             for (DWORD i = 0; i < entriesRead; ++i) {
                 const FILE_INFO_3& info = entries[i];
-                OpenFileRecord record;
+                OpenFileRecord& record = out.Add();
                 record.fileId = info.fi3_id;
                 record.permissions = info.fi3_permissions;
                 record.lockCount = info.fi3_num_locks;
                 record.pathName = FieldText(info.fi3_pathname);
                 record.userName = FieldText(info.fi3_username);
-                out.push_back(std::move(record));
             }
         }
         return status;

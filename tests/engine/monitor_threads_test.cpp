@@ -59,7 +59,7 @@ public:
         changed_.notify_all();
     }
 
-    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+    std::uint32_t SessionRound(std::uint32_t& resume, RecordList<SessionRecord>& out) override {
         if (resume == 0) {
             probe_.Enter();
             const int poll = ++enumerations;
@@ -77,7 +77,7 @@ public:
         }
         return platform::kNetSuccess;
     }
-    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, std::vector<OpenFileRecord>&) override {
+    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, RecordList<OpenFileRecord>&) override {
         return platform::kNetSuccess;
     }
     std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }

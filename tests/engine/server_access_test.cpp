@@ -48,7 +48,7 @@ class StuckServer final : public platform::ServerPlatform {
 public:
     int sessionRounds = 0;
     int fileRounds = 0;
-    std::uint32_t SessionRound(std::uint32_t&, std::vector<SessionRecord>& out) override {
+    std::uint32_t SessionRound(std::uint32_t&, RecordList<SessionRecord>& out) override {
         if (++sessionRounds == 1) {
             SessionRecord record;
             record.clientName = "PC1";
@@ -58,7 +58,7 @@ public:
         }
         return sessionRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;
     }
-    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, std::vector<OpenFileRecord>&) override {
+    std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, RecordList<OpenFileRecord>&) override {
         return ++fileRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;
     }
     std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }

@@ -76,12 +76,12 @@ public:
         return files_;
     }
 
-    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+    std::uint32_t SessionRound(std::uint32_t& resume, RecordList<SessionRecord>& out) override {
         return Round(sessions, resume, out, failSessionRound, sessionRounds_);
     }
 
     std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resume,
-                                std::vector<OpenFileRecord>& out) override {
+                                RecordList<OpenFileRecord>& out) override {
         if (resume == 0) {
             fileQueries.push_back(userName);
         }
@@ -109,7 +109,7 @@ public:
 
 private:
     template <typename Record, typename Resume>
-    std::uint32_t Round(const std::vector<Record>& all, Resume& resume, std::vector<Record>& out, int failRound,
+    std::uint32_t Round(const std::vector<Record>& all, Resume& resume, RecordList<Record>& out, int failRound,
                         int& roundCounter) {
         if (resume == 0) {
             roundCounter = 0;
@@ -121,8 +121,9 @@ private:
         const std::size_t begin = static_cast<std::size_t>(resume);
         const std::size_t count = pageSize == 0 ? all.size() : pageSize;
         const std::size_t end = std::min(all.size(), begin + count);
-        out.insert(out.end(), all.begin() + static_cast<std::ptrdiff_t>(std::min(begin, all.size())),
-                   all.begin() + static_cast<std::ptrdiff_t>(end));
+        for (std::size_t i = std::min(begin, all.size()); i < end; ++i) {
+            out.Add() = all[i];
+        }
         resume = static_cast<Resume>(end);
         return end < all.size() ? platform::kErrorMoreData : platform::kNetSuccess;
     }

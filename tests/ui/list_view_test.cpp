@@ -50,7 +50,7 @@ public:
         change(server_);
     }
 
-    std::uint32_t SessionRound(std::uint32_t& resume, std::vector<SessionRecord>& out) override {
+    std::uint32_t SessionRound(std::uint32_t& resume, RecordList<SessionRecord>& out) override {
         std::lock_guard<std::mutex> lock(mutex_);
         const std::size_t first = out.size();
         const std::uint32_t result = server_.SessionRound(resume, out);
@@ -61,7 +61,7 @@ public:
         return result;
     }
     std::uint32_t OpenFileRound(const std::string& user, std::uint64_t& resume,
-                                std::vector<OpenFileRecord>& out) override {
+                                RecordList<OpenFileRecord>& out) override {
         std::lock_guard<std::mutex> lock(mutex_);
         return server_.OpenFileRound(user, resume, out);
     }

@@ -161,7 +161,7 @@ TEST_F(NetApiTest, SessionsArriveCompleteAndInOrderAcrossPagedRounds) {
                 L"file alice 12 3 2 C:\\Share\\b.txt\n");
 
     // The rounds themselves: two partial rounds with ERROR_MORE_DATA, then the rest.
-    std::vector<SessionRecord> rounds;
+    RecordList<SessionRecord> rounds;
     std::uint32_t resume = 0;
     EXPECT_EQ(LocalServer().SessionRound(resume, rounds), platform::kErrorMoreData);
     EXPECT_EQ(rounds.size(), 3u);
@@ -242,7 +242,7 @@ TEST_F(NetApiTest, AFailingRoundKeepsTheEarlierRounds) {
     EXPECT_EQ(ClientNames(EnumerateSessions(LocalServer())), (std::vector<std::string>{"PC01", "PC02"}));
     EXPECT_EQ(FileIds(EnumerateOpenFiles(LocalServer(), "")), (std::vector<std::uint32_t>{1, 2}));
 
-    std::vector<OpenFileRecord> files;
+    RecordList<OpenFileRecord> files;
     std::uint64_t resume = 0;
     EXPECT_EQ(LocalServer().OpenFileRound("u1", resume, files), platform::kErrorMoreData);
     EXPECT_EQ(LocalServer().OpenFileRound("u1", resume, files), 1231u);
