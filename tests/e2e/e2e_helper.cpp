@@ -15,6 +15,9 @@
 //   e2e_helper rect <caption>                          prints the dialog's screen rectangle: x y width height
 //   e2e_helper classrect <class>                       the same for the first visible window of the class
 //   e2e_helper list                                    prints every top-level window (class, visible, caption)
+//   e2e_helper ping <caption> <duration-ms>            sends the dialog WM_NULL every 50 ms for that long and
+//                                                     prints how long its thread took to answer: count,
+//                                                     median, 90th percentile and longest, in ms
 #include <windows.h>
 
 #include <fcntl.h>
@@ -23,6 +26,7 @@
 
 #include <cstring>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -205,6 +209,30 @@ int main() {
     }
     if (command == L"gone" && argc >= 4) {
         return WaitFor([&] { return FindDialogs(caption, false).empty(); }, static_cast<int>(number(3))) ? 0 : 1;
+    }
+    if (command == L"ping" && argc >= 4) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        if (found.empty()) {
+            return 1;
+        }
+        using Clock = std::chrono::steady_clock;
+        std::vector<double> answers;
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(number(3));
+        while (Clock::now() < end) {
+            const Clock::time_point sent = Clock::now();
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(found.front(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) {
+                return 1;
+            }
+            answers.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::sort(answers.begin(), answers.end());
+        char line[160];
+        std::snprintf(line, sizeof line, "%zu %.1f %.1f %.1f\n", answers.size(), answers[answers.size() / 2],
+                      answers[answers.size() * 9 / 10], answers.back());
+        Print(line);
+        return 0;
     }
     if (command == L"post" && argc >= 6) {
         const std::vector<HWND> found = FindDialogs(caption, false);

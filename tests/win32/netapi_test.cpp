@@ -173,7 +173,7 @@ TEST_F(NetApiTest, SessionsArriveCompleteAndInOrderAcrossPagedRounds) {
     const std::vector<SessionRecord> sessions = EnumerateSessions(LocalServer());
     EXPECT_EQ(ClientNames(sessions),
               (std::vector<std::string>{"PC01", "PC02", "PC03", "PC04", "PC05", "PC06", "PC07"}));
-    EXPECT_EQ(ClientNames(rounds), ClientNames(sessions));
+    EXPECT_EQ(ClientNames(rounds.ToVector()), ClientNames(sessions));
     ASSERT_EQ(sessions.size(), 7u);
     EXPECT_EQ(sessions[0].userName, "alice");
     EXPECT_EQ(sessions[0].openCount, 2);

@@ -237,6 +237,11 @@ bool ParseLine(std::wstring_view line, std::uint64_t& atMs, Scenario& scenario) 
     } else if (*command == L"end") {
         step.kind = StepKind::EndSession;
         const std::optional<std::wstring> what = reader.NextWord();
+        if (what == L"all" && reader.AtEnd()) {
+            step.kind = StepKind::EndAll;
+            scenario.steps.push_back(std::move(step));
+            return true;
+        }
         std::optional<Field> client = reader.NextField();
         std::optional<Field> user = reader.NextField();
         if (what != L"session" || !client || !user || !reader.AtEnd()) {

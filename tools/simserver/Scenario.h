@@ -31,7 +31,7 @@ struct FileLine {
     Field path;
 };
 
-enum class StepKind { AddSession, AddFile, EndSession, CloseFile };
+enum class StepKind { AddSession, AddFile, EndSession, EndAll, CloseFile };
 
 struct Step {
     std::uint64_t atMs = 0;

@@ -219,6 +219,10 @@ void Simulation::PlaySteps(std::uint64_t nowMs) {
         case StepKind::EndSession:
             EndSessions(step.session.client, step.session.user);
             break;
+        case StepKind::EndAll:
+            sessions_.clear();
+            files_.clear();
+            break;
         case StepKind::CloseFile:
             CloseFile(step.file.id);
             break;

@@ -1,0 +1,96 @@
+// What a poll costs when every one of many entries is new and logged: the whole population is
+// replaced before each poll, so each poll appends one access line per entry to a real "log.txt".
+// Beside it, in the same process, the same number of lines appended one exclusive opening per line,
+// which is how the poll used to write them.
+//
+//   churn_log [entries] [rounds]     (defaults 10000 and 5)
+//
+// Builds on both layers; under Wine it measures the Win32 file layer:
+//   scripts/wine-run build/win/bench/churn_log.exe
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "FakeServer.h"
+#include "monitor/AccessLog.h"
+#include "monitor/AccessMonitor.h"
+#include "settings/Settings.h"
+
+namespace {
+
+using namespace glimmerfen;
+using Clock = std::chrono::steady_clock;
+
+void Populate(testing::FakeServer& server, int entries, int generation) {
+    server.sessions.clear();
+    char client[32];
+    char user[32];
+    for (int i = 0; i < entries; ++i) {
+        std::snprintf(client, sizeof client, "PC%05d-%d", i, generation);
+        std::snprintf(user, sizeof user, "user%05d-%d", i, generation);
+        server.AddSession(client, user, 300, 20, 0, "Windows 10 Pro");
+    }
+}
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int entries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("glimmerfen-churn-" + std::to_string(std::rand()));
+    std::filesystem::create_directories(dir);
+    const std::string logPath = (dir / "log.txt").string();
+
+    AppSettings settings;
+    settings.LogOut = 1;
+    settings.CycleTime1 = 1000;
+    settings.ViewTime = 0; // the previous population goes in the first poll that misses it
+    testing::FakeServer server;
+    AccessLog log(logPath, "churn_log");
+    AccessMonitor monitor(settings, server, &log);
+    monitor.CreateTable();
+
+    std::vector<double> polls;
+    std::vector<double> perLine;
+    bool lost = false;
+    for (int r = 0; r < rounds; ++r) {
+        Populate(server, entries, r);
+        const Clock::time_point start = Clock::now();
+        lost = monitor.PollQuietly() || lost;
+        polls.push_back(Milliseconds(Clock::now() - start));
+
+        // The reference: the same lines, one opening each.
+        const TableSnapshot table = monitor.Snapshot();
+        std::vector<std::string> lines;
+        for (const AccessEntry& e : table.entries) {
+            lines.push_back(AccessLog::ComposeAccessLine(e));
+        }
+        const Clock::time_point refStart = Clock::now();
+        for (const std::string& line : lines) {
+            lost = !log.AppendLine(line) || lost;
+        }
+        perLine.push_back(Milliseconds(Clock::now() - refStart));
+    }
+    const auto size = std::filesystem::file_size(logPath);
+    std::filesystem::remove_all(dir);
+
+    std::printf("%d new entries per poll, %d rounds, log %llu bytes at the end%s\n", entries, rounds,
+                static_cast<unsigned long long>(size), lost ? ", LINES LOST" : "");
+    std::printf("poll with its lines through one opening: median %.1f ms\n", Median(polls));
+    std::printf("the same lines one opening each:        median %.1f ms\n", Median(perLine));
+    return lost ? 1 : 0;
+}
