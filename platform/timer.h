@@ -9,7 +9,9 @@
 
 namespace glimmerfen::platform {
 
-using TimerId = std::uint32_t;
+// Names an armed timer. Every timer gets a number never given before in this process, so an
+// identifier kept after its timer expired or was killed names nothing, whatever the system reuses.
+using TimerId = std::uint64_t;
 
 // Called once, on the timer service's thread, with the expiring timer's identifier and the context
 // given when it was armed.

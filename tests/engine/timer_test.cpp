@@ -116,6 +116,37 @@ TEST(OneShotTimer, KilledTimerNeverFires) {
     EXPECT_EQ(log.Count(), 0u);
 }
 
+TEST(OneShotTimer, AKeptIdentifierOfASpentTimerNeverKillsANewerOne) {
+    // Regression: timers were found by the system's identifier, which the system hands out again as
+    // soon as a timer has expired; a kill through an identifier kept from a spent timer cancelled
+    // whichever new timer had been given the same number, and that chain stopped for good.
+    Expiries log;
+    std::vector<Tagged> tags;
+    for (int tag = 0; tag < 20; ++tag) {
+        tags.push_back({&log, tag});
+    }
+    std::vector<TimerId> spent;
+    std::size_t fired = 0;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const TimerId old = platform::SetOneShotTimer(1, Resolution(), &Record, &tags[2 * round]);
+        ASSERT_NE(old, 0u);
+        ASSERT_TRUE(Eventually([&] { return log.Count() == fired + 1; }));
+        ++fired;
+        spent.push_back(old);
+        const TimerId fresh = platform::SetOneShotTimer(200, Resolution(), &Record, &tags[2 * round + 1]);
+        ASSERT_NE(fresh, 0u);
+        for (const TimerId kept : spent) {
+            EXPECT_NE(kept, fresh) << "an identifier was given twice";
+            EXPECT_FALSE(platform::KillTimer(kept)) << "a spent timer counted as killed";
+        }
+        ASSERT_TRUE(Eventually([&] { return log.Count() == fired + 1; })) << "the new timer was killed";
+        ++fired;
+        spent.push_back(fresh);
+    }
+    EXPECT_EQ(platform::PendingTimerCount(), 0u);
+}
+
 // The callback holds the service until the test lets it go.
 struct Held {
     std::mutex mutex;
