@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "monitor/TimerChain.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
@@ -68,7 +69,7 @@ private:
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown
-    std::unique_ptr<TickChain> trayTick_;
+    std::unique_ptr<TimerChain> trayTick_;
     HICON mainIcon_ = nullptr;
     UINT taskbarCreated_ = 0;
     bool iconAdded_ = false;
