@@ -3,6 +3,7 @@
 
 #include "platform/fault.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <unordered_map>
@@ -10,6 +11,8 @@
 #include <windows.h>
 
 #include <mmsystem.h>
+
+#include "platform/win32/timer_testing.h"
 
 namespace glimmerfen::platform {
 
@@ -33,6 +36,10 @@ struct Registry {
     std::unordered_map<TimerId, Armed> armed;
     TimerId lastId = 0;
 };
+
+// The timer device: the multimedia timer, or a test's stand-in.
+std::atomic<TimerDeviceSet> deviceSet{&timeSetEvent};
+std::atomic<TimerDeviceKill> deviceKill{&timeKillEvent};
 
 // Never destroyed: the timer thread may still call in while the process exits.
 Registry& Timers() {
@@ -139,7 +146,7 @@ bool KillTimer(TimerId id) {
     // its due time is left to expire; Expire then finds no record and calls nobody.
     constexpr auto kMargin = std::chrono::milliseconds(50);
     if (killed.systemId != 0 && std::chrono::steady_clock::now() + kMargin < killed.due) {
-        timeKillEvent(killed.systemId);
+        deviceKill.load()(killed.systemId);
     }
     return true;
 }
@@ -177,6 +184,11 @@ std::optional<int> ThreadPriority(ThreadKey thread) {
 
 void SleepMilliseconds(unsigned ms) {
     Sleep(ms);
+}
+
+void SetTimerDeviceForTesting(TimerDeviceSet set, TimerDeviceKill kill) {
+    deviceSet = set != nullptr ? set : &timeSetEvent;
+    deviceKill = kill != nullptr ? kill : &timeKillEvent;
 }
 
 void WaitServingSentMessages(const std::function<bool()>& done) {

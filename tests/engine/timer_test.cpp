@@ -14,6 +14,11 @@
 
 #include "platform/timer.h"
 #include "threading.h"
+#ifdef _WIN32
+#include <map>
+
+#include "platform/win32/timer_testing.h"
+#endif
 
 namespace glimmerfen {
 namespace {
@@ -116,10 +121,86 @@ TEST(OneShotTimer, KilledTimerNeverFires) {
     EXPECT_EQ(log.Count(), 0u);
 }
 
+#ifdef _WIN32
+// A timer device that numbers its timers as Windows does, and Wine does not: the smallest number not
+// in use, free again as soon as the timer has expired. Built on the real device.
+class ReusingTimerDevice {
+public:
+    ReusingTimerDevice() { platform::SetTimerDeviceForTesting(&Set, &Kill); }
+    ~ReusingTimerDevice() { platform::SetTimerDeviceForTesting(nullptr, nullptr); }
+    ReusingTimerDevice(const ReusingTimerDevice&) = delete;
+    ReusingTimerDevice& operator=(const ReusingTimerDevice&) = delete;
+
+private:
+    struct Timer {
+        UINT real = 0;
+        LPTIMECALLBACK callback = nullptr;
+        DWORD_PTR user = 0;
+    };
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<UINT, Timer>& Timers() {
+        static std::map<UINT, Timer> timers;
+        return timers;
+    }
+    static void CALLBACK Expire(UINT, UINT, DWORD_PTR number, DWORD_PTR, DWORD_PTR) {
+        Timer timer;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            const auto found = Timers().find(static_cast<UINT>(number));
+            if (found == Timers().end()) {
+                return;
+            }
+            timer = found->second;
+            Timers().erase(found);
+        }
+        timer.callback(static_cast<UINT>(number), 0, timer.user, 0, 0);
+    }
+    static MMRESULT WINAPI Set(UINT delayMs, UINT resolutionMs, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
+        UINT number = 1;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            while (Timers().count(number) != 0) {
+                ++number;
+            }
+            Timers()[number] = Timer{0, callback, user};
+        }
+        const UINT real = timeSetEvent(delayMs, resolutionMs, &Expire, number, flags);
+        std::lock_guard<std::mutex> lock(Mutex());
+        const auto found = Timers().find(number);
+        if (real == 0) {
+            if (found != Timers().end()) {
+                Timers().erase(found);
+            }
+            return 0;
+        }
+        if (found != Timers().end()) {
+            found->second.real = real;
+        }
+        return number;
+    }
+    static MMRESULT WINAPI Kill(UINT number) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        const auto found = Timers().find(number);
+        if (found == Timers().end()) {
+            return MMSYSERR_INVALPARAM;
+        }
+        timeKillEvent(found->second.real);
+        Timers().erase(found);
+        return TIMERR_NOERROR;
+    }
+};
+#endif
+
 TEST(OneShotTimer, AKeptIdentifierOfASpentTimerNeverKillsANewerOne) {
-    // Regression: timers were found by the system's identifier, which the system hands out again as
-    // soon as a timer has expired; a kill through an identifier kept from a spent timer cancelled
-    // whichever new timer had been given the same number, and that chain stopped for good.
+    // Regression: timers were found by the system's identifier, which Windows hands out again as soon
+    // as a timer has expired; a kill through an identifier kept from a spent timer cancelled whichever
+    // new timer had been given the same number, and that chain stopped for good.
+#ifdef _WIN32
+    ReusingTimerDevice reusing;
+#endif
     Expiries log;
     std::vector<Tagged> tags;
     for (int tag = 0; tag < 20; ++tag) {
