@@ -60,10 +60,12 @@ void MonitorThreads::Stop() {
 
 void MonitorThreads::Worker(Monitor& m) {
     platform::ContainFault("a monitor thread", [&] {
+        // The thread begins with its monitor's priority, as if it had been created with it. What it
+        // applied is published before its key, so that a watcher on the other thread starts from it.
+        const int initial = m.level.load();
+        platform::SetCurrentThreadPriority(initial);
+        m.applied = initial;
         m.workerKey = platform::CurrentThreadKey();
-        // The thread begins with its monitor's priority, as if it had been created with it.
-        int applied = m.level.load();
-        platform::SetCurrentThreadPriority(applied);
         {
             std::lock_guard<std::mutex> lock(wakeMutex_);
             if (stopping_) {
@@ -77,20 +79,37 @@ void MonitorThreads::Worker(Monitor& m) {
             return;
         }
         std::unique_lock<std::mutex> lock(wakeMutex_);
+        if (watching_) {
+            // The other worker watches both priority settings; this one only waits for Stop.
+            wake_.wait(lock, [&] { return stopping_; });
+            return;
+        }
+        watching_ = true;
         for (;;) {
-            // About every 10 ms, as the priority setting promises; at once when Stop wakes it.
+            // About every 10 ms, as the priority settings promise; at once when Stop wakes it.
             wake_.wait_for(lock, std::chrono::milliseconds(10), [&] { return stopping_; });
-            const int level = m.level.load();
-            if (level != applied) {
-                // Remembered even when refused, so that a value that is no priority is not retried.
-                platform::SetCurrentThreadPriority(level);
-                applied = level;
-            }
+            ApplyPriority(poll_, m);
+            ApplyPriority(list_, m);
             if (m.running.load() == 0) {
                 return;
             }
         }
     });
+}
+
+void MonitorThreads::ApplyPriority(Monitor& target, Monitor& self) {
+    const platform::ThreadKey key = target.workerKey.load();
+    const int level = target.level.load();
+    if (key == 0 || level == target.applied.load()) {
+        return;
+    }
+    if (&target == &self) {
+        platform::SetCurrentThreadPriority(level);
+    } else {
+        platform::SetThreadPriorityOf(key, level); // fails harmlessly for a worker that has ended
+    }
+    // Remembered even when refused, so that a value that is no priority is not retried.
+    target.applied = level;
 }
 
 void MonitorThreads::Poll() {

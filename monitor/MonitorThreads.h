@@ -1,8 +1,10 @@
 // The two monitors that keep the engine going: the "Access Monitor Thread" polls the server every
 // CycleTime1 milliseconds, the "List Indication Thread" refreshes the list window every CycleTime2
 // milliseconds. Each is a worker thread that starts its chain of one-shot timers (TimerChain) and then
-// only applies its priority setting and watches its run flag; each expiry does the work and arms the
-// next timer, so runs never overlap and the period counts from the end of a run.
+// only keeps its priority setting applied and watches its run flag; each expiry does the work and arms
+// the next timer, so runs never overlap and the period counts from the end of a run. One worker looks
+// at both priority settings every 10 ms and applies a change to either thread; the other only waits
+// for Stop. Each looking on its own would wake both threads a hundred times a second for nothing.
 //
 // No lock is held around the work. The poll changes the access table and the refresh reads a
 // snapshot of it, each under the table's own lock, so neither can see the other half done; and both
@@ -67,9 +69,12 @@ private:
         std::thread thread;
         std::atomic<int> running{0}; // monitorRunning, listRunning
         std::atomic<platform::ThreadKey> workerKey{0};
+        std::atomic<int> applied{0}; // the priority last applied to the worker, set before workerKey
     };
 
     void Worker(Monitor& monitor);
+    // On the watching worker (self): gives target's worker its priority setting if it changed.
+    void ApplyPriority(Monitor& target, Monitor& self);
     void Poll();
     void RefreshList();
 
@@ -85,6 +90,7 @@ private:
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     bool stopping_ = false; // under wakeMutex_; the run flags are cleared under it too
+    bool watching_ = false; // under wakeMutex_: a worker watches the priority settings
     bool started_ = false;
     bool stopped_ = false;
 };

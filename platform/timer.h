@@ -51,6 +51,10 @@ bool SetCurrentThreadPriority(int level);
 using ThreadKey = std::uint64_t;
 ThreadKey CurrentThreadKey();
 
+// Gives another running thread of this process a priority, with the same rules. False also when the
+// key names no running thread.
+bool SetThreadPriorityOf(ThreadKey thread, int level);
+
 // The priority of a running thread, nothing when the key names no thread (or the thread has ended).
 std::optional<int> ThreadPriority(ThreadKey thread);
 

@@ -210,6 +210,20 @@ bool SetCurrentThreadPriority(int level) {
     return true;
 }
 
+bool SetThreadPriorityOf(ThreadKey thread, int level) {
+    if (!IsPriorityLevel(level)) {
+        return false;
+    }
+    ThreadTable& table = Threads();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    const auto found = table.levels.find(thread);
+    if (found == table.levels.end()) {
+        return false;
+    }
+    found->second = level;
+    return true;
+}
+
 ThreadKey CurrentThreadKey() {
     return thisThread.Key();
 }

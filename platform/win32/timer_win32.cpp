@@ -161,6 +161,21 @@ bool SetCurrentThreadPriority(int level) {
     return IsPriorityLevel(level) && SetThreadPriority(GetCurrentThread(), level) != FALSE;
 }
 
+bool SetThreadPriorityOf(ThreadKey thread, int level) {
+    if (!IsPriorityLevel(level)) {
+        return false;
+    }
+    HANDLE handle = OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(thread));
+    if (handle == nullptr) {
+        return false;
+    }
+    DWORD exitCode = 0;
+    const bool running = GetExitCodeThread(handle, &exitCode) != FALSE && exitCode == STILL_ACTIVE;
+    const bool set = running && SetThreadPriority(handle, level) != FALSE;
+    CloseHandle(handle);
+    return set;
+}
+
 ThreadKey CurrentThreadKey() {
     return GetCurrentThreadId();
 }

@@ -391,6 +391,35 @@ TEST(ThreadPriority, ValuesThatAreNoPriorityAreRefused) {
     }
 }
 
+TEST(ThreadPriority, AnotherRunningThreadCanBeGivenALevel) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    platform::ThreadKey key = 0;
+    bool finish = false;
+    std::thread other([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        key = platform::CurrentThreadKey();
+        platform::SetCurrentThreadPriority(0);
+        changed.notify_all();
+        changed.wait(lock, [&] { return finish; });
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return key != 0; });
+    }
+    EXPECT_TRUE(platform::SetThreadPriorityOf(key, -2));
+    EXPECT_EQ(platform::ThreadPriority(key), -2);
+    EXPECT_FALSE(platform::SetThreadPriorityOf(key, 3)) << "3 is no priority";
+    EXPECT_EQ(platform::ThreadPriority(key), -2);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finish = true;
+        changed.notify_all();
+    }
+    other.join();
+    EXPECT_FALSE(platform::SetThreadPriorityOf(key, 1)) << "the thread has ended";
+}
+
 TEST(SentMessageWait, AnswersSentRequestsUntilDone) {
     test::UiThreadLink ui;
     ASSERT_TRUE(ui.Ready());
