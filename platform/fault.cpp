@@ -17,6 +17,7 @@ struct FaultState {
     std::string caption = "GlimmerfenChecker";
     FaultHandler handler;
     std::atomic<bool> reported{false};
+    std::atomic<ThreadKey> reporter{0}; // the thread whose box tells of the first fault
 };
 
 // Never destroyed: a fault may come while the process exits.
@@ -47,11 +48,17 @@ void ReportFault(const char* where, const std::string& what) {
         return;
     }
     if (state.reported.exchange(true)) {
+        // A fault inside the first one's box (its message loop runs the thread's windows) would wait
+        // for that box below itself for ever: the process ends at once.
+        if (state.reporter.load() == CurrentThreadKey()) {
+            std::_Exit(kFaultExitCode);
+        }
         // The first fault is being reported and the process ends with it; this thread goes no further.
         for (;;) {
             SleepMilliseconds(1000);
         }
     }
+    state.reporter = CurrentThreadKey();
     ShowMessage(std::string("The program met an unexpected fault in ") + where + " and has to end.\n" + what, caption,
                 MessageIcon::Error);
     // No static destructors: other threads are still running and may use what they would destroy. The

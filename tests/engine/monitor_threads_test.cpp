@@ -508,6 +508,15 @@ private:
     std::vector<std::pair<std::string, std::string>> seen_;
 };
 
+#ifndef _WIN32
+// Natively the box's text goes to the standard error stream, where the death test can read it; under
+// Wine a real box would wait for an answer.
+TEST(FaultDeathTest, AnExceptionAtABoundaryIsToldAndEndsTheProcessWithTheFaultCode) {
+    EXPECT_EXIT(platform::ContainFault("a timer chain", [] { throw std::runtime_error("table gone"); }),
+                ::testing::ExitedWithCode(platform::kFaultExitCode), "fault in a timer chain.*\n.*table gone");
+}
+#endif
+
 TEST_F(MonitorThreadsTest, AWorkThatThrowsIsReportedAndLeavesStopNothingToWaitFor) {
     // Regression: an exception that left the expiry handler skipped the lowering of its running count;
     // the system swallowed it, and Stop waited for that handler for ever.
