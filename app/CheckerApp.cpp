@@ -5,6 +5,7 @@
 #include "monitor/LogRetention.h"
 #include "settings/Paths.h"
 #include "platform/clock.h"
+#include "platform/fault.h"
 #include "platform/strings.h"
 #include "platform/timer.h"
 #include "res/resource.h"
@@ -59,6 +60,7 @@ bool CCheckerApp::Start(StartupHost& host) {
     // The executable's name captions every message of start-up, the first one included.
     const std::string modulePath = host.ModulePath();
     appName = ApplicationNameFrom(modulePath);
+    platform::SetFaultCaption(appName);
 
     platformId = PlatformIdFrom(host.SystemPlatform());
     if (platformId != kPlatformNt) {

@@ -1,50 +1,18 @@
 #include "monitor/MonitorThreads.h"
 
-#include <unordered_map>
+#include <chrono>
 #include <utility>
 
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
+#include "platform/fault.h"
 
 namespace glimmerfen {
 
-namespace {
-
-// A timer's context names its chain by a number that is never used twice, not by its address. The
-// timer service takes an expiry off its queue before it calls the handler, so a kill can come too late
-// for an expiry that has not reached the handler yet; and by the time it does, Stop may have returned
-// and the monitors may be gone. The handler looks the number up here: a chain that Stop has struck
-// off is not found, and one that is found counts its handler as running before the lookup's lock is
-// released, which Stop waits for.
-struct LiveChains {
-    std::mutex mutex;
-    std::unordered_map<std::uintptr_t, void*> chains; // token -> MonitorThreads::Chain
-    std::uintptr_t lastToken = 0;
-};
-
-// Never destroyed: a late expiry may look here while the process exits.
-LiveChains& Live() {
-    static LiveChains* live = new LiveChains;
-    return *live;
-}
-
-} // namespace
-
 MonitorThreads::MonitorThreads(AppSettings& settings, AccessMonitor& monitor, unsigned timerResolution)
-    : settings_(settings), monitor_(monitor), timerResolution(timerResolution), monitorChain_{this,
-                                                                                              monitorThread,
-                                                                                              monitorRunning,
-                                                                                              monitorTimerId,
-                                                                                              settings.CycleTime1,
-                                                                                              settings.ThreadLevel1,
-                                                                                              &MonitorThreads::Poll},
-      listChain_{this,
-                 listThread,
-                 listRunning,
-                 listTimerId,
-                 settings.CycleTime2,
-                 settings.ThreadLevel2,
-                 &MonitorThreads::RefreshList} {}
+    : settings_(settings), monitor_(monitor), timerResolution_(timerResolution),
+      poll_([this] { Poll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution),
+      list_([this] { RefreshList(); }, settings.CycleTime2, settings.ThreadLevel2, timerResolution) {}
 
 MonitorThreads::~MonitorThreads() {
     Stop();
@@ -59,16 +27,8 @@ void MonitorThreads::Start() {
         return;
     }
     started_ = true;
-    {
-        LiveChains& live = Live();
-        std::lock_guard<std::mutex> lock(live.mutex);
-        for (Chain* chain : {&monitorChain_, &listChain_}) {
-            chain->token = ++live.lastToken;
-            live.chains.emplace(chain->token, chain);
-        }
-    }
-    monitorThread = std::thread([this] { Worker(monitorChain_); });
-    listThread = std::thread([this] { Worker(listChain_); });
+    poll_.thread = std::thread([this] { Worker(poll_); });
+    list_.thread = std::thread([this] { Worker(list_); });
 }
 
 void MonitorThreads::Stop() {
@@ -77,113 +37,87 @@ void MonitorThreads::Stop() {
     }
     stopped_ = true;
     {
-        std::lock_guard<std::mutex> lock(armMutex_);
+        std::lock_guard<std::mutex> lock(wakeMutex_);
         stopping_ = true;
-        monitorRunning = 0;
-        listRunning = 0;
-        for (Chain* chain : {&monitorChain_, &listChain_}) {
-            const platform::TimerId pending = chain->timerId.exchange(0);
-            if (pending != 0) {
-                platform::KillTimer(pending);
-            }
-        }
+        poll_.running = 0;
+        list_.running = 0;
     }
-    // The workers never wait for this thread, so a plain join cannot hang; each ends within about 10 ms.
-    for (std::thread* worker : {&monitorThread, &listThread}) {
-        if (worker->joinable()) {
-            worker->join();
+    wake_.notify_all();
+    poll_.chain.Halt();
+    list_.chain.Halt();
+    // The workers never wait for this thread, so a plain join cannot hang; woken, they end at once.
+    for (Monitor* m : {&poll_, &list_}) {
+        if (m->thread.joinable()) {
+            m->thread.join();
         }
-    }
-    {
-        LiveChains& live = Live();
-        std::lock_guard<std::mutex> lock(live.mutex);
-        live.chains.erase(monitorChain_.token);
-        live.chains.erase(listChain_.token);
     }
     // A handler that is still running may be a list refresh that sends messages to this thread and
-    // waits for the answer: keep answering them, or both threads would wait for each other forever.
-    platform::WaitServingSentMessages([this] { return handlersRunning_.load() == 0; });
+    // waits for the answer, or a poll whose lost-line box is up: both are answered meanwhile.
+    poll_.chain.WaitUntilIdle();
+    list_.chain.WaitUntilIdle();
     monitor_.ReleaseTable();
 }
 
-void MonitorThreads::Worker(Chain& chain) {
-    chain.workerKey = platform::CurrentThreadKey();
-    // The thread begins with its monitor's priority, as if it had been created with it.
-    int applied = chain.level.load();
-    platform::SetCurrentThreadPriority(applied);
-    {
-        std::lock_guard<std::mutex> lock(armMutex_);
-        if (stopping_) {
+void MonitorThreads::Worker(Monitor& m) {
+    platform::ContainFault("a monitor thread", [&] {
+        // The thread begins with its monitor's priority, as if it had been created with it. What it
+        // applied is published before its key, so that a watcher on the other thread starts from it.
+        const int initial = m.level.load();
+        platform::SetCurrentThreadPriority(initial);
+        m.applied = initial;
+        m.workerKey = platform::CurrentThreadKey();
+        {
+            std::lock_guard<std::mutex> lock(wakeMutex_);
+            if (stopping_) {
+                return;
+            }
+            m.running = 1;
+        }
+        // A timer that cannot be armed ends this monitor for good, without a report. After Stop has
+        // begun nothing is armed.
+        if (!m.chain.Start()) {
             return;
         }
-        chain.running = 1;
-        // A timer that cannot be armed ends this monitor for good, without a report.
-        if (!Arm(chain)) {
+        std::unique_lock<std::mutex> lock(wakeMutex_);
+        if (watching_) {
+            // The other worker watches both priority settings; this one only waits for Stop.
+            wake_.wait(lock, [&] { return stopping_; });
             return;
         }
-    }
-    for (;;) {
-        platform::SleepMilliseconds(10);
-        const int level = chain.level.load();
-        if (level != applied) {
-            // Remembered even when refused, so that a value that is no priority is not retried forever.
-            platform::SetCurrentThreadPriority(level);
-            applied = level;
+        watching_ = true;
+        for (;;) {
+            // About every 10 ms, as the priority settings promise; at once when Stop wakes it.
+            wake_.wait_for(lock, std::chrono::milliseconds(10), [&] { return stopping_; });
+            ApplyPriority(poll_, m);
+            ApplyPriority(list_, m);
+            if (m.running.load() == 0) {
+                return;
+            }
         }
-        if (chain.running.load() == 0) {
-            return;
-        }
-    }
+    });
 }
 
-bool MonitorThreads::Arm(Chain& chain) {
-    // A period that is not positive cannot be armed (as 0 or as a huge unsigned delay), which ends the
-    // chain like any other failed arming.
-    const platform::TimerId id =
-        platform::SetOneShotTimer(static_cast<unsigned>(chain.period.load()), timerResolution,
-                                  &MonitorThreads::OnExpiry, reinterpret_cast<void*>(chain.token));
-    chain.timerId = id;
-    return id != 0;
-}
-
-void MonitorThreads::OnExpiry(platform::TimerId id, void* context) {
-    Chain* chain = nullptr;
-    MonitorThreads* self = nullptr;
-    {
-        LiveChains& live = Live();
-        std::lock_guard<std::mutex> lock(live.mutex);
-        const auto found = live.chains.find(reinterpret_cast<std::uintptr_t>(context));
-        if (found == live.chains.end()) {
-            return;
-        }
-        chain = static_cast<Chain*>(found->second);
-        self = chain->owner;
-        self->handlersRunning_.fetch_add(1);
+void MonitorThreads::ApplyPriority(Monitor& target, Monitor& self) {
+    const platform::ThreadKey key = target.workerKey.load();
+    const int level = target.level.load();
+    if (key == 0 || level == target.applied.load()) {
+        return;
     }
-    self->Expire(*chain, id);
-    // The last touch of the object: once the count is 0, Stop may return and the object may go.
-    self->handlersRunning_.fetch_sub(1);
-}
-
-void MonitorThreads::Expire(Chain& chain, platform::TimerId id) {
-    {
-        std::lock_guard<std::mutex> lock(armMutex_);
-        if (id != chain.timerId.load()) {
-            return;
-        }
+    if (&target == &self) {
+        platform::SetCurrentThreadPriority(level);
+    } else {
+        platform::SetThreadPriorityOf(key, level); // fails harmlessly for a worker that has ended
     }
-    {
-        std::lock_guard<std::mutex> lock(workMutex_);
-        (this->*chain.work)();
-    }
-    std::lock_guard<std::mutex> lock(armMutex_);
-    if (chain.running.load() == 1) {
-        Arm(chain);
-    }
+    // Remembered even when refused, so that a value that is no priority is not retried.
+    target.applied = level;
 }
 
 void MonitorThreads::Poll() {
-    monitor_.Poll();
+    // The report waits for the user's answer with no lock held; the next poll is armed only after it.
+    // A monitor that is being stopped does not raise a box that Stop would only end at once.
+    if (monitor_.PollQuietly() && poll_.running.load() == 1) {
+        monitor_.ReportLostLines();
+    }
 }
 
 void MonitorThreads::RefreshList() {

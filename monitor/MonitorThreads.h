@@ -1,16 +1,24 @@
 // The two monitors that keep the engine going: the "Access Monitor Thread" polls the server every
 // CycleTime1 milliseconds, the "List Indication Thread" refreshes the list window every CycleTime2
-// milliseconds. Each is a worker thread that arms the first one-shot timer of its chain and then only
-// applies its priority setting and watches its run flag; each expiry does the work and arms the next
-// timer, so runs never overlap and the period counts from the end of a run.
+// milliseconds. Each is a worker thread that starts its chain of one-shot timers (TimerChain) and then
+// only keeps its priority setting applied and watches its run flag; each expiry does the work and arms
+// the next timer, so runs never overlap and the period counts from the end of a run. One worker looks
+// at both priority settings every 10 ms and applies a change to either thread; the other only waits
+// for Stop. Each looking on its own would wake both threads a hundred times a second for nothing.
+//
+// No lock is held around the work. The poll changes the access table and the refresh reads a
+// snapshot of it, each under the table's own lock, so neither can see the other half done; and both
+// run on the timer service's one thread, one after the other. A lock around the refresh would be held
+// while it sends messages to the list window, and one around the poll while its lost-line box is up.
 #pragma once
 
 #include <atomic>
-#include <cstdint>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "monitor/TimerChain.h"
 #include "platform/timer.h"
 
 namespace glimmerfen {
@@ -35,67 +43,54 @@ public:
     void Start();
 
     // Ends both monitors and releases the access table: run flags 0, pending timers killed, worker
-    // threads waited for, then every expiry handler that is still running waited for, then the table
-    // released. Meant for the user-interface thread, never for an expiry handler: while it waits it
-    // keeps answering the messages that a running list refresh sends to it. After Stop no poll and no
-    // refresh starts any more. The AccessMonitor must outlive this object.
+    // threads woken and waited for, then every expiry handler that is still running waited for, then
+    // the table released. Meant for the user-interface thread, never for an expiry handler: while it
+    // waits it keeps answering the messages that a running list refresh sends to it, and it ends the
+    // lost-line box of a running poll as if it had been answered. After Stop no poll and no refresh
+    // starts any more. The AccessMonitor must outlive this object.
     void Stop();
 
-    int MonitorRunning() const { return monitorRunning.load(); }
-    int ListRunning() const { return listRunning.load(); }
-    platform::TimerId MonitorTimerId() const { return monitorTimerId.load(); }
-    platform::TimerId ListTimerId() const { return listTimerId.load(); }
-    unsigned TimerResolution() const { return timerResolution; }
+    int MonitorRunning() const { return poll_.running.load(); }
+    int ListRunning() const { return list_.running.load(); }
+    platform::TimerId MonitorTimerId() const { return poll_.chain.TimerId(); }
+    platform::TimerId ListTimerId() const { return list_.chain.TimerId(); }
+    unsigned TimerResolution() const { return timerResolution_; }
     // The worker threads, once they have begun (0 before).
-    platform::ThreadKey MonitorThreadKey() const { return monitorChain_.workerKey.load(); }
-    platform::ThreadKey ListThreadKey() const { return listChain_.workerKey.load(); }
+    platform::ThreadKey MonitorThreadKey() const { return poll_.workerKey.load(); }
+    platform::ThreadKey ListThreadKey() const { return list_.workerKey.load(); }
 
 private:
-    // What differs between the two monitors.
-    struct Chain {
-        MonitorThreads* owner;
-        std::thread& thread;
-        std::atomic<int>& running;
-        std::atomic<platform::TimerId>& timerId;
-        std::atomic<int>& period;
+    // One monitor: its priority setting, its chain, its worker thread and run flag.
+    struct Monitor {
+        Monitor(std::function<void()> work, std::atomic<int>& period, std::atomic<int>& level, unsigned resolution)
+            : level(level), chain(std::move(work), period, resolution) {}
         std::atomic<int>& level;
-        void (MonitorThreads::*work)();
-        std::uintptr_t token = 0; // the timers' context; see OnExpiry
+        TimerChain chain;
+        std::thread thread;
+        std::atomic<int> running{0}; // monitorRunning, listRunning
         std::atomic<platform::ThreadKey> workerKey{0};
+        std::atomic<int> applied{0}; // the priority last applied to the worker, set before workerKey
     };
 
-    static void OnExpiry(platform::TimerId id, void* context);
-    void Worker(Chain& chain);
-    void Expire(Chain& chain, platform::TimerId id);
-    // Arms the chain's next timer and records its identifier. Under armMutex_.
-    bool Arm(Chain& chain);
+    void Worker(Monitor& monitor);
+    // On the watching worker (self): gives target's worker its priority setting if it changed.
+    void ApplyPriority(Monitor& target, Monitor& self);
     void Poll();
     void RefreshList();
 
     AppSettings& settings_;
     AccessMonitor& monitor_;
     std::function<void()> listRefresh_;
-    const unsigned timerResolution;
+    const unsigned timerResolution_;
 
-    std::thread monitorThread;
-    std::atomic<int> monitorRunning{0};
-    std::atomic<platform::TimerId> monitorTimerId{0};
-    std::thread listThread;
-    std::atomic<int> listRunning{0};
-    std::atomic<platform::TimerId> listTimerId{0};
+    Monitor poll_;
+    Monitor list_;
 
-    Chain monitorChain_;
-    Chain listChain_;
-
-    // Arming a timer and recording its identifier happen under this lock, and an expiry compares its
-    // identifier under it too, so even a timer that expires at once finds its identifier recorded.
-    // Stop clears the run flags and kills the timers under it, so no chain is re-armed behind it.
-    std::mutex armMutex_;
-    bool stopping_ = false; // under armMutex_: workers that begin after Stop arm nothing
-    // Taken by both expiry handlers around their work: a poll and a list refresh never overlap.
-    std::mutex workMutex_;
-    // Expiry handlers between their entry and their last step.
-    std::atomic<int> handlersRunning_{0};
+    // The workers wait on wake_ between their looks at the settings, so that Stop ends them at once.
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false; // under wakeMutex_; the run flags are cleared under it too
+    bool watching_ = false; // under wakeMutex_: a worker watches the priority settings
     bool started_ = false;
     bool stopped_ = false;
 };

@@ -1,13 +1,15 @@
-// The part of ShowMessage that both layers share: the test sink. Each layer shows the message its own
-// way in ShowSystemMessage.
+// The part of ShowMessage that both layers share: the test sink and the register of the boxes on
+// screen. Each layer shows the message its own way in ShowSystemMessage.
 #include "platform/notify.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
+#include <vector>
+
+#include "platform/notify_shown.h"
 
 namespace glimmerfen::platform {
-
-void ShowSystemMessage(const std::string& text, const std::string& caption, MessageIcon icon);
 
 namespace {
 
@@ -21,7 +23,18 @@ MessageSink& Sink() {
     return sink;
 }
 
+// Never destroyed: a box may still be answered while the process exits.
+std::vector<ShownMessage*>& Shown() {
+    static auto* shown = new std::vector<ShownMessage*>;
+    return *shown;
+}
+
 } // namespace
+
+std::mutex& ShownMessagesMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
 
 void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
     MessageSink sink;
@@ -34,7 +47,29 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageIco
         sink(text, caption, icon);
         return;
     }
-    ShowSystemMessage(text, caption, icon);
+    ShownMessage shown;
+    shown.thread = CurrentThreadKey();
+    {
+        std::lock_guard<std::mutex> lock(ShownMessagesMutex());
+        Shown().push_back(&shown);
+    }
+    ShowSystemMessage(text, caption, icon, shown);
+    std::lock_guard<std::mutex> lock(ShownMessagesMutex());
+    auto& all = Shown();
+    all.erase(std::remove(all.begin(), all.end(), &shown), all.end());
+}
+
+std::size_t DismissMessagesOf(ThreadKey thread) {
+    std::lock_guard<std::mutex> lock(ShownMessagesMutex());
+    std::size_t ended = 0;
+    for (ShownMessage* shown : Shown()) {
+        if (shown->thread == thread && !shown->dismissed) {
+            shown->dismissed = true;
+            DismissSystemMessage(*shown);
+            ++ended;
+        }
+    }
+    return ended;
 }
 
 MessageSink SetMessageSinkForTesting(MessageSink sink) {

@@ -1,8 +1,11 @@
 // Telling the user something: a message box with an OK button.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
+
+#include "platform/timer.h"
 
 namespace glimmerfen::platform {
 
@@ -12,6 +15,12 @@ enum class MessageIcon { None, Information, Warning, Error };
 // The caller must hold no lock that another thread may be waiting for. Without a window system the
 // message goes to the standard error stream.
 void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon);
+
+// Ends the boxes that ShowMessage shows on the given thread (a CurrentThreadKey), as if the user had
+// pressed OK, a box that is still being opened included; their ShowMessage returns. For a thread that
+// cannot be left waiting behind a box that may be hidden behind other windows, at the program's close.
+// Returns how many boxes it ended. Safe from any thread.
+std::size_t DismissMessagesOf(ThreadKey thread);
 
 // Test hook: while a sink is set, ShowMessage hands every message to it instead of showing it. An
 // empty sink restores the normal behaviour. Returns the sink that was set before.

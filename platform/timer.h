@@ -9,7 +9,9 @@
 
 namespace glimmerfen::platform {
 
-using TimerId = std::uint32_t;
+// Names an armed timer. Every timer gets a number never given before in this process, so an
+// identifier kept after its timer expired or was killed names nothing, whatever the system reuses.
+using TimerId = std::uint64_t;
 
 // Called once, on the timer service's thread, with the expiring timer's identifier and the context
 // given when it was armed.
@@ -48,6 +50,10 @@ bool SetCurrentThreadPriority(int level);
 // A number naming a running thread of this process, never 0.
 using ThreadKey = std::uint64_t;
 ThreadKey CurrentThreadKey();
+
+// Gives another running thread of this process a priority, with the same rules. False also when the
+// key names no running thread.
+bool SetThreadPriorityOf(ThreadKey thread, int level);
 
 // The priority of a running thread, nothing when the key names no thread (or the thread has ended).
 std::optional<int> ThreadPriority(ThreadKey thread);

@@ -17,4 +17,8 @@ bool JapaneseTextsForTesting();
 // no opening runs.
 void SetBetweenOpenAndLockHookForTesting(void (*hook)(void*), void* context);
 
+// With true, ShowMessage (without a sink) waits after printing its text like a box that nobody
+// answers, until DismissMessagesOf ends it.
+void SetMessagesWaitForAnswerForTesting(bool wait);
+
 } // namespace glimmerfen::platform

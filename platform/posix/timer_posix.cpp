@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/fault.h"
 #include "platform/posix/timer_testing.h"
 
 namespace glimmerfen::platform {
@@ -32,10 +33,8 @@ public:
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Run(); });
         }
-        TimerId id = ++lastId_;
-        if (id == 0) { // after four billion timers the count wraps; 0 means "no timer"
-            id = ++lastId_;
-        }
+        // Never reused: an identifier kept after its timer expired or was killed names nothing.
+        const TimerId id = ++lastId_;
         const Clock::time_point due = Clock::now() + std::chrono::milliseconds(delayMs);
         // Equal instants keep the order in which they were armed.
         const auto entry = queue_.emplace(std::make_pair(due, ++armSequence_), Armed{id, callback, context});
@@ -99,7 +98,7 @@ private:
             running_ = true;
             wake_.notify_all();
             lock.unlock();
-            expiring.callback(expiring.id, expiring.context);
+            ContainFault("a timer", [&] { expiring.callback(expiring.id, expiring.context); });
             lock.lock();
             running_ = false;
         }
@@ -208,6 +207,20 @@ bool SetCurrentThreadPriority(int level) {
     ThreadTable& table = Threads();
     std::lock_guard<std::mutex> lock(table.mutex);
     table.levels[key] = level;
+    return true;
+}
+
+bool SetThreadPriorityOf(ThreadKey thread, int level) {
+    if (!IsPriorityLevel(level)) {
+        return false;
+    }
+    ThreadTable& table = Threads();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    const auto found = table.levels.find(thread);
+    if (found == table.levels.end()) {
+        return false;
+    }
+    found->second = level;
     return true;
 }
 

@@ -1,6 +1,10 @@
 // One-shot timers on the multimedia timer, thread priorities, and the message-serving wait.
 #include "platform/timer.h"
 
+#include "platform/fault.h"
+
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <unordered_map>
 
@@ -8,26 +12,34 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/timer_testing.h"
+
 namespace glimmerfen::platform {
 
 namespace {
 
-// The multimedia timer passes one pointer-sized value to its callback. Ours carries the number of an
-// armed timer's record, which holds the caller's callback and context. Records are never reused, so
-// an expiry that arrives after its timer was killed finds nothing and calls nobody; and a kill that
-// removes the record before the expiry takes it makes sure the callback never starts, whatever the
-// timer device reports.
+// The multimedia timer passes one pointer-sized value to its callback. Ours carries our own number
+// for the timer, which is also the identifier the caller gets: the system reuses its identifiers as
+// soon as a timer has expired, so a caller that kills a spent one would cancel whichever new timer
+// was given the same number. Our numbers are never reused, so an expiry that arrives after its timer
+// was killed finds nothing and calls nobody; and a kill that removes the record before the expiry
+// takes it makes sure the callback never starts, whatever the timer device reports.
 struct Armed {
     TimerCallback callback;
     void* context;
-    TimerId id; // 0 until timeSetEvent has returned
+    UINT systemId; // 0 until timeSetEvent has returned
+    std::chrono::steady_clock::time_point due;
 };
 
 struct Registry {
     std::mutex mutex;
-    std::unordered_map<ULONG_PTR, Armed> armed;
-    ULONG_PTR lastRecord = 0;
+    std::unordered_map<TimerId, Armed> armed;
+    TimerId lastId = 0;
 };
+
+// The timer device: the multimedia timer, or a test's stand-in.
+std::atomic<TimerDeviceSet> deviceSet{&timeSetEvent};
+std::atomic<TimerDeviceKill> deviceKill{&timeKillEvent};
 
 // Never destroyed: the timer thread may still call in while the process exits.
 Registry& Timers() {
@@ -35,19 +47,20 @@ Registry& Timers() {
     return *registry;
 }
 
-void CALLBACK Expire(UINT id, UINT, DWORD_PTR record, DWORD_PTR, DWORD_PTR) {
+void CALLBACK Expire(UINT, UINT, DWORD_PTR number, DWORD_PTR, DWORD_PTR) {
+    const TimerId id = static_cast<TimerId>(number);
     Armed taken{};
     {
         Registry& r = Timers();
         std::lock_guard<std::mutex> lock(r.mutex);
-        const auto found = r.armed.find(record);
+        const auto found = r.armed.find(id);
         if (found == r.armed.end()) {
             return;
         }
         taken = found->second;
         r.armed.erase(found);
     }
-    taken.callback(static_cast<TimerId>(id), taken.context);
+    ContainFault("a timer", [&] { taken.callback(id, taken.context); });
 }
 
 bool IsPriorityLevel(int level) {
@@ -87,49 +100,55 @@ TimerId SetOneShotTimer(unsigned delayMs, unsigned resolutionMs, TimerCallback c
     if (delayMs == 0 || callback == nullptr) {
         return 0;
     }
+    static_assert(sizeof(DWORD_PTR) >= sizeof(TimerId), "the timer's number travels as the callback's value");
     Registry& r = Timers();
-    ULONG_PTR record = 0;
+    TimerId id = 0;
     {
         std::lock_guard<std::mutex> lock(r.mutex);
-        record = ++r.lastRecord;
-        r.armed.emplace(record, Armed{callback, context, 0});
+        id = ++r.lastId;
+        // Counted from before the arming, so it is never later than the system's own due time.
+        r.armed.emplace(
+            id, Armed{callback, context, 0, std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs)});
     }
     // Not under the lock: the timer thread takes it in Expire, and a short delay may expire at once.
-    const MMRESULT id = timeSetEvent(delayMs, resolutionMs, Expire, record, TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
+    const MMRESULT systemId =
+        timeSetEvent(delayMs, resolutionMs, Expire, static_cast<DWORD_PTR>(id), TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
     std::lock_guard<std::mutex> lock(r.mutex);
-    const auto found = r.armed.find(record);
-    if (id == 0) {
+    const auto found = r.armed.find(id);
+    if (systemId == 0) {
         if (found != r.armed.end()) {
             r.armed.erase(found);
         }
         return 0;
     }
     if (found != r.armed.end()) {
-        found->second.id = static_cast<TimerId>(id);
+        found->second.systemId = systemId;
     }
-    return static_cast<TimerId>(id);
+    return id;
 }
 
 bool KillTimer(TimerId id) {
     if (id == 0) {
         return false;
     }
-    bool pending = false;
-    {
-        Registry& r = Timers();
-        std::lock_guard<std::mutex> lock(r.mutex);
-        for (auto it = r.armed.begin(); it != r.armed.end(); ++it) {
-            if (it->second.id == id) {
-                r.armed.erase(it);
-                pending = true;
-                break;
-            }
-        }
+    Registry& r = Timers();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const auto found = r.armed.find(id);
+    if (found == r.armed.end()) {
+        return false;
     }
-    if (pending) {
-        timeKillEvent(static_cast<UINT>(id));
+    const Armed killed = found->second;
+    r.armed.erase(found);
+    // Removing the record is what keeps the callback from starting. The system's timer is killed too,
+    // so that it does not wake its thread for nothing, but only while it is surely still pending: once
+    // it has expired the system may give its number to a new timer at once, even before that one's
+    // arming has recorded it here, and killing the number would cancel that timer. A timer close to
+    // its due time is left to expire; Expire then finds no record and calls nobody.
+    constexpr auto kMargin = std::chrono::milliseconds(50);
+    if (killed.systemId != 0 && std::chrono::steady_clock::now() + kMargin < killed.due) {
+        deviceKill.load()(killed.systemId);
     }
-    return pending;
+    return true;
 }
 
 std::size_t PendingTimerCount() {
@@ -140,6 +159,21 @@ std::size_t PendingTimerCount() {
 
 bool SetCurrentThreadPriority(int level) {
     return IsPriorityLevel(level) && SetThreadPriority(GetCurrentThread(), level) != FALSE;
+}
+
+bool SetThreadPriorityOf(ThreadKey thread, int level) {
+    if (!IsPriorityLevel(level)) {
+        return false;
+    }
+    HANDLE handle = OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(thread));
+    if (handle == nullptr) {
+        return false;
+    }
+    DWORD exitCode = 0;
+    const bool running = GetExitCodeThread(handle, &exitCode) != FALSE && exitCode == STILL_ACTIVE;
+    const bool set = running && SetThreadPriority(handle, level) != FALSE;
+    CloseHandle(handle);
+    return set;
 }
 
 ThreadKey CurrentThreadKey() {
@@ -165,6 +199,11 @@ std::optional<int> ThreadPriority(ThreadKey thread) {
 
 void SleepMilliseconds(unsigned ms) {
     Sleep(ms);
+}
+
+void SetTimerDeviceForTesting(TimerDeviceSet set, TimerDeviceKill kill) {
+    deviceSet = set != nullptr ? set : &timeSetEvent;
+    deviceKill = kill != nullptr ? kill : &timeKillEvent;
 }
 
 void WaitServingSentMessages(const std::function<bool()>& done) {

@@ -34,6 +34,7 @@ TEXTS = {
         "has_started": "Glimmerfen Checker has started",
         "no_help": "There is no help file.",
         "about_caption": "Glimmerfen Checker - information",
+        "log_failed": "Preservation of a log went wrong.",
     },
     "ja": {
         "codepage": "cp932",
@@ -41,6 +42,7 @@ TEXTS = {
         "has_started": "Glimmerfen Checkerは起動してます",
         "no_help": "ヘルプファイルがありません",
         "about_caption": "Glimmerfen Checker - ﾊﾞｰｼﾞｮﾝ情報",
+        "log_failed": "ログの保存に失敗しました",
     },
 }
 
@@ -433,8 +435,24 @@ def case_tray_icon_comes_back(env, args, texts):
         program.kill_all()
 
 
+def case_close_behind_log_failure_box(env, args, texts):
+    """log.txt cannot be written (a folder stands in its place): the poll's failure box comes up and stays
+    unanswered, and "Close Application" still ends the program at once instead of waiting for the box."""
+    program = Program(env, args, "log_box", ini=KNOWN_INI, scenario=SCENARIOS[env.lang]["script"])
+    os.makedirs(program.path("log.txt"))
+    try:
+        process, _ = program.start()
+        text = program.box()
+        check(text is not None and text.startswith(texts["log_failed"]), "no box about the log, but %r" % text)
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "with the log's failure box up the program took %.2f s to end" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
-         case_help_with_manual, case_tray_icon_comes_back]
+         case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box]
 
 
 def main():

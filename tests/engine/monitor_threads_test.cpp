@@ -1,21 +1,36 @@
-// The monitor threads: polls and list refreshes chained on one-shot timers, and what Stop guarantees.
-// Periods of 1 ms make the races of the real program happen thousands of times a test. No assertion
-// is about speed: waits have limits of seconds and only order and eventual effects are checked.
+// The chains of one-shot timers and their users: the monitor threads (polls and list refreshes) and
+// the tray tick, which runs on a TimerChain of its own; and what Stop guarantees. Periods of 1 ms make
+// the races of the real program happen thousands of times a test. No assertion is about speed: waits
+// have limits of seconds and only order and eventual effects are checked.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "monitor/AccessLog.h"
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
+#include "monitor/TimerChain.h"
+#include "platform/fault.h"
 #include "platform/netserver.h"
+#include "platform/notify.h"
 #include "platform/timer.h"
+#include "temp_dir.h"
 #include "threading.h"
+#ifndef _WIN32
+#include "platform/posix/testing.h"
+#endif
 
 namespace glimmerfen {
 namespace {
@@ -93,10 +108,18 @@ private:
 // Counts the polls that reached the end of their table work, which only a poll with a table does.
 class ProbeMonitor final : public AccessMonitor {
 public:
-    ProbeMonitor(AppSettings& settings, ProbeServer& server, WorkProbe& probe)
-        : AccessMonitor(settings, server), probe_(probe) {}
+    ProbeMonitor(AppSettings& settings, ProbeServer& server, WorkProbe& probe, AccessLog* log = nullptr)
+        : AccessMonitor(settings, server, log), probe_(probe) {}
 
     std::atomic<int> completed{0};
+    std::atomic<int> reports{0};
+    std::atomic<platform::ThreadKey> reportedOn{0};
+
+    void ReportLostLines() override {
+        reportedOn = platform::CurrentThreadKey();
+        ++reports;
+        AccessMonitor::ReportLostLines();
+    }
 
 protected:
     void ApplyDisconnectRules() override {
@@ -137,6 +160,63 @@ protected:
     ProbeMonitor monitor{settings, server, probe};
     std::atomic<int> refreshes{0};
 };
+
+using Clock = std::chrono::steady_clock;
+
+// When each run of a chain began and ended, and whether two ever ran at once.
+struct RunLog {
+    std::mutex mutex;
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> runs;
+    std::atomic<int> running{0};
+    std::atomic<bool> overlapped{false};
+
+    std::size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return runs.size();
+    }
+    void Run(std::chrono::milliseconds work) {
+        if (running.fetch_add(1) != 0) {
+            overlapped = true;
+        }
+        const Clock::time_point begin = Clock::now();
+        std::this_thread::sleep_for(work);
+        const Clock::time_point end = Clock::now();
+        running.fetch_sub(1);
+        std::lock_guard<std::mutex> lock(mutex);
+        runs.emplace_back(begin, end);
+    }
+};
+
+TEST(TimerChain, RunsNeverOverlapAndThePeriodCountsFromTheEndOfARun) {
+    // A tick longer than its period, as the tray tick's can be.
+    RunLog log;
+    std::atomic<int> period{20};
+    TimerChain chain([&] { log.Run(30ms); }, period, 1);
+    ASSERT_TRUE(chain.Start());
+    ASSERT_TRUE(Eventually([&] { return log.Count() >= 4; }));
+    chain.Stop();
+    EXPECT_FALSE(log.overlapped.load());
+    std::lock_guard<std::mutex> lock(log.mutex);
+    for (std::size_t i = 1; i < log.runs.size(); ++i) {
+        // A period counted from the start of the previous run would start the next one at once.
+        const auto gap =
+            std::chrono::duration_cast<std::chrono::milliseconds>(log.runs[i].first - log.runs[i - 1].second);
+        EXPECT_GE(gap.count(), 10) << "run " << i;
+    }
+}
+
+TEST(TimerChain, APeriodThatIsNotPositiveArmsNothing) {
+    for (const int value : {0, -1, -20}) {
+        SCOPED_TRACE(value);
+        std::atomic<int> period{value};
+        std::atomic<int> runs{0};
+        TimerChain chain([&] { ++runs; }, period, 1);
+        EXPECT_FALSE(chain.Start());
+        EXPECT_EQ(chain.TimerId(), 0u);
+        chain.Stop();
+        EXPECT_EQ(runs.load(), 0);
+    }
+}
 
 TEST_F(MonitorThreadsTest, PollsAndRefreshesNeverOverlapEachOtherNorAReadersPass) {
     MonitorThreads threads(settings, monitor, Resolution());
@@ -405,6 +485,118 @@ TEST_F(MonitorThreadsTest, FiveHundredStartsAndStopsLeaveNothingBehind) {
     EXPECT_EQ(probe.overlaps.load(), 0);
     EXPECT_TRUE(Eventually([&] { return test::ThreadCount() <= threadsBefore; }))
         << test::ThreadCount() << " threads, " << threadsBefore << " before";
+}
+
+// While set, a fault at a boundary is counted instead of ending the process.
+class CountedFaults {
+public:
+    CountedFaults() {
+        previous_ = platform::SetFaultHandlerForTesting([this](const std::string& where, const std::string& what) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.emplace_back(where, what);
+        });
+    }
+    ~CountedFaults() { platform::SetFaultHandlerForTesting(previous_); }
+    std::vector<std::pair<std::string, std::string>> Seen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
+
+private:
+    platform::FaultHandler previous_;
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> seen_;
+};
+
+#ifndef _WIN32
+// Natively the box's text goes to the standard error stream, where the death test can read it; under
+// Wine a real box would wait for an answer.
+TEST(FaultDeathTest, AnExceptionAtABoundaryIsToldAndEndsTheProcessWithTheFaultCode) {
+    EXPECT_EXIT(platform::ContainFault("a timer chain", [] { throw std::runtime_error("table gone"); }),
+                ::testing::ExitedWithCode(platform::kFaultExitCode), "fault in a timer chain.*\n.*table gone");
+}
+#endif
+
+TEST_F(MonitorThreadsTest, AWorkThatThrowsIsReportedAndLeavesStopNothingToWaitFor) {
+    // Regression: an exception that left the expiry handler skipped the lowering of its running count;
+    // the system swallowed it, and Stop waited for that handler for ever.
+    CountedFaults faults;
+    std::atomic<int> thrown{0};
+    MonitorThreads threads(settings, monitor, Resolution());
+    threads.SetListRefresh([&] {
+        ++thrown;
+        throw std::runtime_error("refresh failed");
+    });
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return !faults.Seen().empty() && monitor.completed >= 3; }));
+    // The chain whose work threw is not armed again; the poll goes on.
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(thrown.load(), 1);
+    EXPECT_EQ(threads.ListTimerId(), 0u);
+
+    std::atomic<bool> stopped{false};
+    std::thread ui([&] {
+        threads.Stop();
+        stopped = true;
+    });
+    if (!Eventually([&] { return stopped.load(); })) {
+        // Stop spins for ever: nothing can end it, and the test cannot go on without it.
+        std::fprintf(stderr, "Stop still waits for the handler that threw\n");
+        std::abort();
+    }
+    ui.join();
+    const auto seen = faults.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].second, "refresh failed");
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+// On the portable layer a shown message waits, like a box that nobody answers, until it is dismissed.
+class UnansweredBoxes {
+public:
+    UnansweredBoxes() {
+#ifndef _WIN32
+        platform::SetMessagesWaitForAnswerForTesting(true);
+#endif
+    }
+    ~UnansweredBoxes() {
+#ifndef _WIN32
+        platform::SetMessagesWaitForAnswerForTesting(false);
+#endif
+    }
+};
+
+TEST_F(MonitorThreadsTest, StopEndsTheLostLineBoxOfARunningPollInsteadOfWaitingForIt) {
+    // Regression: at "Close Application" Stop waited for the poll that showed the box about a log that
+    // could not be written; hidden behind other windows, the box made the program seem to hang.
+    test::TempDir dir;
+    const std::string logPath = dir.File("log.txt");
+    std::filesystem::create_directory(logPath); // no line can be written to it
+    settings.LogOut = 1;
+    AccessLog log(logPath, "GlimmerfenChecker");
+    ProbeMonitor logging(settings, server, probe, &log);
+    logging.CreateTable();
+    UnansweredBoxes unanswered;
+    MonitorThreads threads(settings, logging, Resolution());
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return logging.reports.load() == 1; }));
+    // The box holds the chain: no next poll while it is up, and no second report.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(logging.completed.load(), 1);
+
+    std::atomic<bool> stopped{false};
+    std::thread ui([&] {
+        threads.Stop();
+        stopped = true;
+    });
+    const bool ended = Eventually([&] { return stopped.load(); });
+    if (!ended) {
+        platform::DismissMessagesOf(logging.reportedOn.load()); // answer it, so that the test can end
+    }
+    ui.join();
+    EXPECT_TRUE(ended) << "Stop waited for the box to be answered";
+    EXPECT_EQ(logging.reports.load(), 1);
+    EXPECT_FALSE(logging.Snapshot().hasTable);
 }
 
 } // namespace

@@ -14,6 +14,11 @@
 
 #include "platform/timer.h"
 #include "threading.h"
+#ifdef _WIN32
+#include <map>
+
+#include "platform/win32/timer_testing.h"
+#endif
 
 namespace glimmerfen {
 namespace {
@@ -114,6 +119,113 @@ TEST(OneShotTimer, KilledTimerNeverFires) {
     EXPECT_FALSE(platform::KillTimer(0));
     std::this_thread::sleep_for(400ms);
     EXPECT_EQ(log.Count(), 0u);
+}
+
+#ifdef _WIN32
+// A timer device that numbers its timers as Windows does, and Wine does not: the smallest number not
+// in use, free again as soon as the timer has expired. Built on the real device.
+class ReusingTimerDevice {
+public:
+    ReusingTimerDevice() { platform::SetTimerDeviceForTesting(&Set, &Kill); }
+    ~ReusingTimerDevice() { platform::SetTimerDeviceForTesting(nullptr, nullptr); }
+    ReusingTimerDevice(const ReusingTimerDevice&) = delete;
+    ReusingTimerDevice& operator=(const ReusingTimerDevice&) = delete;
+
+private:
+    struct Timer {
+        UINT real = 0;
+        LPTIMECALLBACK callback = nullptr;
+        DWORD_PTR user = 0;
+    };
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<UINT, Timer>& Timers() {
+        static std::map<UINT, Timer> timers;
+        return timers;
+    }
+    static void CALLBACK Expire(UINT, UINT, DWORD_PTR number, DWORD_PTR, DWORD_PTR) {
+        Timer timer;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            const auto found = Timers().find(static_cast<UINT>(number));
+            if (found == Timers().end()) {
+                return;
+            }
+            timer = found->second;
+            Timers().erase(found);
+        }
+        timer.callback(static_cast<UINT>(number), 0, timer.user, 0, 0);
+    }
+    static MMRESULT WINAPI Set(UINT delayMs, UINT resolutionMs, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
+        UINT number = 1;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            while (Timers().count(number) != 0) {
+                ++number;
+            }
+            Timers()[number] = Timer{0, callback, user};
+        }
+        const UINT real = timeSetEvent(delayMs, resolutionMs, &Expire, number, flags);
+        std::lock_guard<std::mutex> lock(Mutex());
+        const auto found = Timers().find(number);
+        if (real == 0) {
+            if (found != Timers().end()) {
+                Timers().erase(found);
+            }
+            return 0;
+        }
+        if (found != Timers().end()) {
+            found->second.real = real;
+        }
+        return number;
+    }
+    static MMRESULT WINAPI Kill(UINT number) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        const auto found = Timers().find(number);
+        if (found == Timers().end()) {
+            return MMSYSERR_INVALPARAM;
+        }
+        timeKillEvent(found->second.real);
+        Timers().erase(found);
+        return TIMERR_NOERROR;
+    }
+};
+#endif
+
+TEST(OneShotTimer, AKeptIdentifierOfASpentTimerNeverKillsANewerOne) {
+    // Regression: timers were found by the system's identifier, which Windows hands out again as soon
+    // as a timer has expired; a kill through an identifier kept from a spent timer cancelled whichever
+    // new timer had been given the same number, and that chain stopped for good.
+#ifdef _WIN32
+    ReusingTimerDevice reusing;
+#endif
+    Expiries log;
+    std::vector<Tagged> tags;
+    for (int tag = 0; tag < 20; ++tag) {
+        tags.push_back({&log, tag});
+    }
+    std::vector<TimerId> spent;
+    std::size_t fired = 0;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const TimerId old = platform::SetOneShotTimer(1, Resolution(), &Record, &tags[2 * round]);
+        ASSERT_NE(old, 0u);
+        ASSERT_TRUE(Eventually([&] { return log.Count() == fired + 1; }));
+        ++fired;
+        spent.push_back(old);
+        const TimerId fresh = platform::SetOneShotTimer(200, Resolution(), &Record, &tags[2 * round + 1]);
+        ASSERT_NE(fresh, 0u);
+        for (const TimerId kept : spent) {
+            EXPECT_NE(kept, fresh) << "an identifier was given twice";
+            EXPECT_FALSE(platform::KillTimer(kept)) << "a spent timer counted as killed";
+        }
+        ASSERT_TRUE(Eventually([&] { return log.Count() == fired + 1; })) << "the new timer was killed";
+        ++fired;
+        spent.push_back(fresh);
+    }
+    EXPECT_EQ(platform::PendingTimerCount(), 0u);
 }
 
 // The callback holds the service until the test lets it go.
@@ -277,6 +389,35 @@ TEST(ThreadPriority, ValuesThatAreNoPriorityAreRefused) {
         EXPECT_FALSE(probe.accepted);
         EXPECT_EQ(probe.seenInside, -1) << "a refused value changed the thread";
     }
+}
+
+TEST(ThreadPriority, AnotherRunningThreadCanBeGivenALevel) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    platform::ThreadKey key = 0;
+    bool finish = false;
+    std::thread other([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        key = platform::CurrentThreadKey();
+        platform::SetCurrentThreadPriority(0);
+        changed.notify_all();
+        changed.wait(lock, [&] { return finish; });
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return key != 0; });
+    }
+    EXPECT_TRUE(platform::SetThreadPriorityOf(key, -2));
+    EXPECT_EQ(platform::ThreadPriority(key), -2);
+    EXPECT_FALSE(platform::SetThreadPriorityOf(key, 3)) << "3 is no priority";
+    EXPECT_EQ(platform::ThreadPriority(key), -2);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finish = true;
+        changed.notify_all();
+    }
+    other.join();
+    EXPECT_FALSE(platform::SetThreadPriorityOf(key, 1)) << "the thread has ended";
 }
 
 TEST(SentMessageWait, AnswersSentRequestsUntilDone) {

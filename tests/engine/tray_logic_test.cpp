@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/codepage_fixture.h"
 #include "settings/Settings.h"
-#include "engine/threading.h"
 #include "res/resource.h"
 
 namespace glimmerfen::ui {
@@ -42,6 +42,27 @@ TEST(TrayTip, HitCountFillsThePattern) {
     EXPECT_EQ(HitTip(1), "Glimmerfen Checker - 1hit");
     EXPECT_EQ(HitTip(INT_MAX), "Glimmerfen Checker - 2147483647hit");
     EXPECT_LT(HitTip(INT_MIN).size(), kTipCapacity);
+}
+
+TEST(TrayTip, ALongTipIsCutBeforeADoubleByteCharacterThatWouldNotFitWhole) {
+    // Regression: the tip was cut at byte 63 whatever stood there, leaving the lead byte of a Shift-JIS
+    // character alone at the end, which the shell shows as garbage or joins with the terminator.
+    GF_USE_CODE_PAGE_OR_SKIP(932);
+    const std::string kanji = "\x8a\xc4"; // one double-byte character
+    struct Case {
+        std::string text;
+        std::string fitted;
+    };
+    const Case cases[] = {
+        {std::string(62, 'a') + kanji, std::string(62, 'a')},               // would end at byte 64
+        {std::string(61, 'a') + kanji + "b", std::string(61, 'a') + kanji}, // ends exactly at byte 63
+        {std::string(31, 'a') + std::string(kanji) + kanji + kanji + std::string(40, 'c'),
+         std::string(31, 'a') + kanji + kanji + kanji + std::string(26, 'c')},
+        {"Glimmerfen", "Glimmerfen"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitTip(c.text), c.fitted) << c.text.size() << " bytes";
+    }
 }
 
 // Hands out the numbers of a script and counts how many were taken.
@@ -175,165 +196,6 @@ TEST(FirstRunQuestion, ConcurrentTicksAskOnlyOnce) {
     }
     EXPECT_EQ(asked.load(), 1);
 }
-
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-using test::Eventually;
-
-// When each tick began and ended, and whether two ever ran at once.
-struct TickLog {
-    std::mutex mutex;
-    std::vector<std::pair<Clock::time_point, Clock::time_point>> ticks;
-    std::atomic<int> running{0};
-    std::atomic<bool> overlapped{false};
-
-    std::size_t Count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return ticks.size();
-    }
-    void Run(milliseconds work) {
-        if (running.fetch_add(1) != 0) {
-            overlapped = true;
-        }
-        const Clock::time_point begin = Clock::now();
-        std::this_thread::sleep_for(work);
-        const Clock::time_point end = Clock::now();
-        running.fetch_sub(1);
-        std::lock_guard<std::mutex> lock(mutex);
-        ticks.emplace_back(begin, end);
-    }
-};
-
-TEST(TrayTickChain, TicksNeverOverlapAndThePeriodCountsFromTheEndOfATick) {
-    TickLog log;
-    std::atomic<int> period{20};
-    TickChain chain([&] { log.Run(milliseconds(30)); }, period, 1);
-    ASSERT_TRUE(chain.Start());
-    ASSERT_TRUE(Eventually([&] { return log.Count() >= 4; }));
-    chain.Stop();
-    EXPECT_FALSE(log.overlapped.load());
-    std::lock_guard<std::mutex> lock(log.mutex);
-    for (std::size_t i = 1; i < log.ticks.size(); ++i) {
-        // A period counted from the start of the previous tick would start the next one at once.
-        const auto gap = std::chrono::duration_cast<milliseconds>(log.ticks[i].first - log.ticks[i - 1].second);
-        EXPECT_GE(gap.count(), 10) << "tick " << i;
-    }
-}
-
-TEST(TrayTickChain, StopDuringATickWaitsForItAndNothingRunsAfterwards) {
-    std::atomic<int> ticks{0};
-    std::atomic<bool> inTick{false};
-    std::atomic<bool> release{false};
-    std::atomic<int> period{1};
-    TickChain chain(
-        [&] {
-            ++ticks;
-            inTick = true;
-            while (!release.load()) {
-                std::this_thread::sleep_for(milliseconds(1));
-            }
-            inTick = false;
-        },
-        period, 1);
-    ASSERT_TRUE(chain.Start());
-    ASSERT_TRUE(Eventually([&] { return inTick.load(); }));
-
-    std::atomic<bool> stopped{false};
-    std::thread stopper([&] {
-        chain.Stop();
-        stopped = true;
-    });
-    std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_FALSE(stopped.load()) << "Stop returned while the tick was still running";
-    release = true;
-    stopper.join();
-    EXPECT_FALSE(inTick.load());
-    const int after = ticks.load();
-    std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_EQ(ticks.load(), after);
-    EXPECT_EQ(chain.TimerId(), 0u);
-    EXPECT_EQ(platform::PendingTimerCount(), 0u);
-}
-
-TEST(TrayTickChain, StopServesWhatARunningTickSendsToTheUserInterfaceThread) {
-    // The tick sends work to the stopping thread and waits for it, like a tick that sends a window
-    // message: Stop must answer it, or both threads wait for each other for ever.
-    test::UiThreadLink ui;
-    ASSERT_TRUE(ui.Ready());
-    std::atomic<bool> inTick{false};
-    std::atomic<bool> served{false};
-    std::atomic<int> period{1};
-    TickChain chain(
-        [&] {
-            inTick = true;
-            served = ui.Send([] {}, std::chrono::seconds(10));
-        },
-        period, 1);
-    ASSERT_TRUE(chain.Start());
-    ASSERT_TRUE(Eventually([&] { return inTick.load(); }));
-    chain.Stop();
-    EXPECT_TRUE(served.load());
-}
-
-TEST(TrayTickChain, PeriodIsReadAtEveryArmingAndANonPositiveOneEndsTheChain) {
-    std::atomic<int> period{5};
-    std::atomic<int> ticks{0};
-    TickChain chain(
-        [&] {
-            if (++ticks == 3) {
-                period = 0;
-            }
-        },
-        period, 1);
-    ASSERT_TRUE(chain.Start());
-    ASSERT_TRUE(Eventually([&] { return ticks.load() >= 3; }));
-    std::this_thread::sleep_for(milliseconds(60));
-    EXPECT_EQ(ticks.load(), 3);
-    EXPECT_EQ(chain.TimerId(), 0u);
-    chain.Stop();
-
-    std::atomic<int> negative{-1};
-    TickChain never([&] { ++ticks; }, negative, 1);
-    EXPECT_FALSE(never.Start());
-    EXPECT_EQ(never.TimerId(), 0u);
-}
-
-TEST(TrayTickChain, ChainsStartedAndDestroyedAtOnceLeaveNothingBehind) {
-    // Each chain is destroyed right after Stop, while expiries of 1 ms may be on their way to the
-    // handler: none may reach a chain that is gone (the sanitizers watch), and none may tick.
-    std::atomic<int> period{1};
-    auto ticks = std::make_shared<std::atomic<int>>(0);
-    for (int i = 0; i < 200; ++i) {
-        auto chain = std::make_unique<TickChain>([ticks] { ++*ticks; }, period, 1);
-        chain->Start();
-        if (i % 2 == 0) {
-            std::this_thread::sleep_for(milliseconds(1));
-        }
-        chain->Stop();
-        const int after = ticks->load();
-        chain.reset();
-        EXPECT_EQ(ticks->load(), after);
-    }
-    std::this_thread::sleep_for(milliseconds(20));
-    EXPECT_EQ(platform::PendingTimerCount(), 0u);
-}
-
-#ifndef _WIN32
-TEST(TrayTickChain, FirstExpiryBeforeTheIdentifierIsRecordedStillTicks) {
-    // Regression: a 1 ms timer may expire before SetOneShotTimer has returned its identifier; an expiry
-    // compared with an identifier not yet recorded would be dropped and the chain would end silently.
-    platform::SetArmWaitsForExpiryForTesting(true);
-    std::atomic<int> period{1};
-    std::atomic<int> ticks{0};
-    {
-        TickChain chain([&] { ++ticks; }, period, 1);
-        ASSERT_TRUE(chain.Start());
-        EXPECT_TRUE(Eventually([&] { return ticks.load() >= 2; }, std::chrono::seconds(10)));
-        chain.Stop();
-    }
-    platform::SetArmWaitsForExpiryForTesting(false);
-}
-#endif
 
 } // namespace
 } // namespace glimmerfen::ui

@@ -267,6 +267,43 @@ TEST_F(ListViewTest, ClickShowsTheDetailsAndTheSelectionKeepsItsRowPosition) {
     EXPECT_TRUE(WaitFor([&] { return DetailValue(0) == "PC2"; }));
 }
 
+TEST_F(ListViewTest, TheKeyboardsContextMenuOpensAtTheWindowWhereverTheCursorIs) {
+    // Regression: the keyboard's menu was told by a cursor position of (-1, -1), which is a real point
+    // on a monitor left of and above the primary one, and the keyboard's own message, WM_CONTEXTMENU
+    // with -1 for its position, was not handled at all: Shift+F10 opened nothing.
+    Open();
+    ::ShowWindow(Dlg().Hwnd(), SW_SHOW);
+    POINT anchor{5, 5};
+    ::ClientToScreen(Dlg().Hwnd(), &anchor);
+    // -1 as the whole parameter, and as the 32 bits of two -1 coordinates packed together.
+    for (const LPARAM keyboard : {static_cast<LPARAM>(-1), static_cast<LPARAM>(0xFFFFFFFF)}) {
+        SCOPED_TRACE(keyboard);
+        ::SetCursorPos(anchor.x + 300, anchor.y + 200);
+        struct Seen {
+            bool ran = false;
+            bool menu = false;
+            RECT rect{};
+        };
+        auto seen = std::make_shared<Seen>();
+        RunSoon(
+            [seen] {
+                seen->ran = true;
+                HWND popup = ::FindWindowA("#32768", nullptr);
+                if (popup != nullptr && ::IsWindowVisible(popup)) {
+                    seen->menu = true;
+                    ::GetWindowRect(popup, &seen->rect);
+                }
+                ::EndMenu();
+            },
+            300);
+        ::SendMessageA(Dlg().Hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()), keyboard);
+        ASSERT_TRUE(WaitFor([&] { return seen->ran; }));
+        ASSERT_TRUE(seen->menu) << "no menu opened";
+        EXPECT_LE(std::abs(seen->rect.left - anchor.x), 2) << "menu at x " << seen->rect.left;
+        EXPECT_LE(std::abs(seen->rect.top - anchor.y), 2) << "menu at y " << seen->rect.top;
+    }
+}
+
 TEST_F(ListViewTest, CloseMode0PopsUpAndHidesWhenTheTableEmpties) {
     settings.DlgPopFlag = 1;
     settings.DlgPopCloseFlag = 0;

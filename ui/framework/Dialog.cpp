@@ -1,5 +1,6 @@
 #include "ui/framework/Dialog.h"
 
+#include "platform/fault.h"
 #include "platform/win32/checks.h"
 
 #include <algorithm>
@@ -258,7 +259,10 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     if (self == nullptr) {
         return FALSE;
     }
-    return self->HandleMessage(message, wParam, lParam);
+    // Nothing may leave a dialog procedure: the system could swallow it half-way through the message.
+    INT_PTR handled = FALSE;
+    platform::ContainFault("a window", [&] { handled = self->HandleMessage(message, wParam, lParam); });
+    return handled;
 }
 
 INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

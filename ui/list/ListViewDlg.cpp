@@ -258,6 +258,19 @@ void CListViewDlg::RefreshList() {
 }
 
 bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message == WM_CONTEXTMENU) {
+        // The mouse's menu comes with NM_RCLICK, which also keeps the list from sending this message
+        // for a click; what comes here is the keyboard's (Shift+F10, the menu key), which carries -1 in
+        // place of a position. A point's coordinates cannot tell it: (-1, -1) lies on a monitor left of
+        // and above the primary one.
+        if (static_cast<DWORD>(lParam) == 0xFFFFFFFF) {
+            POINT at{5, 5};
+            ::ClientToScreen(Hwnd(), &at);
+            ShowContextMenu(at);
+        }
+        result = 0;
+        return true;
+    }
     if (message != kApplyRefreshMessage) {
         return false;
     }
@@ -390,22 +403,20 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
         ToggleDetails();
         result = 0;
         return true;
-    case NM_RCLICK:
-        ShowContextMenu();
-        result = 0;
+    case NM_RCLICK: {
+        POINT at{};
+        ::GetCursorPos(&at);
+        ShowContextMenu(at);
+        // Handled: the list sends no WM_CONTEXTMENU of its own for the click.
+        result = 1;
         return true;
+    }
     default:
         return false;
     }
 }
 
-void CListViewDlg::ShowContextMenu() {
-    POINT at{};
-    ::GetCursorPos(&at);
-    if (at.x == -1 && at.y == -1) {
-        at = POINT{5, 5};
-        ::ClientToScreen(Hwnd(), &at);
-    }
+void CListViewDlg::ShowContextMenu(POINT at) {
     const int mark = SelectionMark();
     const bool rowSelected =
         mark != -1 && (ListView_GetItemState(accessList_.Hwnd(), mark, LVIS_SELECTED) & LVIS_SELECTED) != 0;

@@ -107,7 +107,8 @@ private:
     void FillRows(RefreshData& data);
     void UpdatePopup(int entryCount);
     void Layout();
-    void ShowContextMenu();
+    // The list's context menu at a point of the screen.
+    void ShowContextMenu(POINT at);
     void CreateImageList();
     void SetAppWindowStyle(bool on);
 

@@ -22,12 +22,14 @@ namespace {
 // Posted by the tray tick: ask the first-run question on this window's thread.
 constexpr UINT kAskStartupMessage = WM_APP + 1;
 
-// The record of the first version holds a tooltip of kTipCapacity characters, terminator included.
+// The record of the first version holds a tooltip of kTipCapacity bytes, terminator included; a
+// longer text is cut before the first character that does not fit whole.
 template <std::size_t N>
 void CopyTip(char (&tip)[N], const std::string& text) {
     static_assert(N >= kTipCapacity);
+    const std::string fitted = FitTip(text);
     std::memset(tip, 0, N);
-    std::strncpy(tip, text.c_str(), kTipCapacity - 1);
+    std::memcpy(tip, fitted.data(), fitted.size());
 }
 
 void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
@@ -104,7 +106,7 @@ bool CTrayDlg::OnInitDialog() {
     ChangeExStyle(Hwnd(), 0, WS_EX_APPWINDOW);
 
     trayTick_ =
-        std::make_unique<TickChain>([this] { TrayTick(); }, context_.settings.CycleTime3, context_.timerResolution);
+        std::make_unique<TimerChain>([this] { TrayTick(); }, context_.settings.CycleTime3, context_.timerResolution);
     trayTick_->Start();
     return false;
 }

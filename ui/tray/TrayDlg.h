@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "monitor/TimerChain.h"
 #include "settings/Paths.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/framework/Dialog.h"
@@ -81,7 +82,7 @@ private:
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown
-    std::unique_ptr<TickChain> trayTick_;
+    std::unique_ptr<TimerChain> trayTick_;
     HICON mainIcon_ = nullptr;
     UINT taskbarCreated_ = 0;
     bool iconAdded_ = false;

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/ansitext.h"
 #include "settings/Settings.h"
 #include "res/resource.h"
 
@@ -13,6 +14,10 @@ std::string HitTip(int entryCount) {
     char tip[kTipCapacity];
     std::snprintf(tip, sizeof tip, "Glimmerfen Checker - %dhit", entryCount);
     return tip;
+}
+
+std::string FitTip(const std::string& text) {
+    return TruncateAnsi(text, kTipCapacity - 1);
 }
 
 AnimationFrame FrameForNumber(int drawn) {
@@ -63,112 +68,6 @@ bool AcceptStartupAnswer(AppSettings& settings, bool ok) {
     }
     settings.ChkStartUp.store(1);
     return true;
-}
-
-namespace {
-
-// A timer's context names its chain by a number that is never used twice, not by its address: an
-// expiry may reach the handler after Stop has returned and the chain is gone. The handler looks the
-// number up here and, while still under this lock, counts its tick as running, which Stop waits for.
-// The same lock guards each chain's timer identifier and stop flag, so arming a timer and recording
-// its identifier look like one step to the handler, however soon the timer expires.
-struct LiveChains {
-    std::mutex mutex;
-    std::unordered_map<std::uintptr_t, TickChain*> chains;
-    std::uintptr_t lastToken = 0;
-};
-
-// Never destroyed: a late expiry may look here while the process exits.
-LiveChains& Live() {
-    static LiveChains* live = new LiveChains;
-    return *live;
-}
-
-} // namespace
-
-TickChain::TickChain(std::function<void()> tick, const std::atomic<int>& periodMs, unsigned resolutionMs)
-    : tick_(std::move(tick)), periodMs_(periodMs), resolutionMs_(resolutionMs) {}
-
-TickChain::~TickChain() {
-    Stop();
-}
-
-bool TickChain::Start() {
-    LiveChains& live = Live();
-    std::lock_guard<std::mutex> lock(live.mutex);
-    if (started_ || stopping_) {
-        return false;
-    }
-    started_ = true;
-    token_ = ++live.lastToken;
-    live.chains.emplace(token_, this);
-    ArmLocked();
-    return timerId_ != 0;
-}
-
-void TickChain::ArmLocked() {
-    const int period = periodMs_.load();
-    timerId_ = period > 0 ? platform::SetOneShotTimer(static_cast<unsigned>(period), resolutionMs_,
-                                                      &TickChain::OnExpiry, reinterpret_cast<void*>(token_))
-                          : 0;
-}
-
-void TickChain::Stop() {
-    platform::TimerId pending = 0;
-    {
-        LiveChains& live = Live();
-        std::lock_guard<std::mutex> lock(live.mutex);
-        if (stopping_) {
-            return;
-        }
-        stopping_ = true;
-        live.chains.erase(token_);
-        pending = std::exchange(timerId_, 0);
-    }
-    if (pending != 0) {
-        platform::KillTimer(pending);
-    }
-    platform::WaitServingSentMessages([this] { return ticksRunning_.load() == 0; });
-}
-
-platform::TimerId TickChain::TimerId() const {
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    return timerId_;
-}
-
-bool TickChain::Stopped() const {
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    return stopping_;
-}
-
-void TickChain::OnExpiry(platform::TimerId id, void* context) {
-    TickChain* self = nullptr;
-    {
-        LiveChains& live = Live();
-        std::lock_guard<std::mutex> lock(live.mutex);
-        const auto found = live.chains.find(reinterpret_cast<std::uintptr_t>(context));
-        if (found == live.chains.end()) {
-            return;
-        }
-        self = found->second;
-        // A call for any other timer than the pending one does nothing and arms nothing.
-        if (self->stopping_ || id != self->timerId_) {
-            return;
-        }
-        self->timerId_ = 0;
-        self->ticksRunning_.fetch_add(1);
-    }
-    self->Expire(id);
-    // The last touch of the object: once the count is 0, Stop may return and the object may go.
-    self->ticksRunning_.fetch_sub(1);
-}
-
-void TickChain::Expire(platform::TimerId) {
-    tick_();
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    if (!stopping_) {
-        ArmLocked();
-    }
 }
 
 } // namespace glimmerfen::ui

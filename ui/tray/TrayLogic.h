@@ -27,6 +27,10 @@ inline constexpr const char* kIdleTip = "Glimmerfen Checker";
 // "Glimmerfen Checker - %dhit" with the hit count, cut to what the tooltip buffer holds.
 std::string HitTip(int entryCount);
 
+// A tooltip text as the notify-icon record can hold it: at most kTipCapacity - 1 bytes, cut before a
+// double-byte character of the ANSI code page that would not fit whole.
+std::string FitTip(const std::string& text);
+
 // One picture of the animation and the ticks it stays after the one that chose it.
 struct AnimationFrame {
     int iconId = 0;
@@ -66,46 +70,5 @@ bool TakeFirstRunQuestion(AppSettings& settings);
 
 // The answer to it: OK sets ChkStartUp to 1 and asks for the shortcut (true); Cancel changes nothing.
 bool AcceptStartupAnswer(AppSettings& settings, bool ok);
-
-// The tray tick's timer: a chain of one-shot timers, each armed with the current period once the tick
-// before it has returned, so ticks never overlap and the period counts from the end of a tick. Stop
-// makes sure that no tick runs or is armed any more once it returns, even when it comes while a tick is
-// running (it waits for that tick) or while an expiry is on its way to the handler.
-class TickChain {
-public:
-    // periodMs is read at every arming; a period that is not positive cannot be armed and ends the chain.
-    TickChain(std::function<void()> tick, const std::atomic<int>& periodMs, unsigned resolutionMs);
-    ~TickChain();
-    TickChain(const TickChain&) = delete;
-    TickChain& operator=(const TickChain&) = delete;
-
-    // Arms the first tick. False when it could not be armed: no tick will ever run. Once only.
-    bool Start();
-
-    // Ends the chain: the pending timer is killed and a running tick is waited for. Meant for the
-    // user-interface thread, never for the tick itself; while it waits it answers the messages that
-    // other threads send to this thread, so a tick that sends one cannot hold it up for ever.
-    void Stop();
-
-    // The pending timer, 0 when none (before Start, after Stop, or after a failed arming).
-    platform::TimerId TimerId() const;
-    bool Stopped() const;
-
-private:
-    static void OnExpiry(platform::TimerId id, void* context);
-    void Expire(platform::TimerId id);
-    // Under the registry's lock.
-    void ArmLocked();
-
-    std::function<void()> tick_;
-    const std::atomic<int>& periodMs_;
-    const unsigned resolutionMs_;
-    std::uintptr_t token_ = 0;
-    // Guarded by the registry's lock (see TrayLogic.cpp).
-    platform::TimerId timerId_ = 0;
-    bool started_ = false;
-    bool stopping_ = false;
-    std::atomic<int> ticksRunning_{0};
-};
 
 } // namespace glimmerfen::ui
