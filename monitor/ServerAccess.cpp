@@ -44,13 +44,13 @@ void EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& use
 std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server) {
     RecordList<SessionRecord> sessions;
     EnumerateSessions(server, sessions);
-    return sessions.ToVector();
+    return sessions.TakeVector();
 }
 
 std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName) {
     RecordList<OpenFileRecord> files;
     EnumerateOpenFiles(server, userName, files);
-    return files.ToVector();
+    return files.TakeVector();
 }
 
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,12 @@ public:
     Record* end() { return items_.data() + size_; }
 
     std::vector<Record> ToVector() const { return std::vector<Record>(begin(), end()); }
+    // The records moved out into a vector; the list is empty afterwards.
+    std::vector<Record> TakeVector() {
+        std::vector<Record> records(std::make_move_iterator(begin()), std::make_move_iterator(end()));
+        clear();
+        return records;
+    }
 
 private:
     std::vector<Record> items_;
