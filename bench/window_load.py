@@ -36,6 +36,7 @@ def main():
     parser.add_argument("--entries", type=int, default=10000)
     parser.add_argument("--seconds", type=int, default=30)
     parser.add_argument("--lang", default="en")
+    parser.add_argument("--view-time", type=int, default=None, help="ViewTime in seconds (default: the program's)")
     args = parser.parse_args()
     build = os.path.join(ROOT, "build", "win")
     paths = argparse.Namespace(exe=os.path.join(build, "app", "GlimmerfenChecker.exe"),
@@ -48,6 +49,8 @@ def main():
         try:
             # Pop-ups and the list's own closing are off: the window stays as it is throughout.
             ini = "[Setting]\r\nInitFlag=1\r\nDlgPopFlag=0\r\n"
+            if args.view_time is not None:
+                ini += "ViewTime=%d\r\n" % args.view_time
             program = run_e2e.Program(env, paths, "load", ini=ini,
                                       scenario=scenario(args.entries, args.seconds + 4))
             process, _ = program.start()

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "platform/notify.h"
+#include "platform/strings.h"
 #include "platform/timer.h"
+#include "res/resource.h"
 
 namespace glimmerfen::platform {
 
@@ -59,8 +61,7 @@ void ReportFault(const char* where, const std::string& what) {
         }
     }
     state.reporter = CurrentThreadKey();
-    ShowMessage(std::string("The program met an unexpected fault in ") + where + " and has to end.\n" + what, caption,
-                MessageIcon::Error);
+    ShowMessage(LoadText(IDS_UNEXPECTED_FAULT) + "\n" + where + ": " + what, caption, MessageIcon::Error);
     // No static destructors: other threads are still running and may use what they would destroy. The
     // operating system closes files and releases everything the process holds.
     std::_Exit(kFaultExitCode);

@@ -1,6 +1,6 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101 and 57665..57696; dialogs, menus, icons and their controls
+// Ranges: string table texts use 101 and 57665..57697; dialogs, menus, icons and their controls
 // take their own ranges below, one block per window.
 #pragma once
 
@@ -35,6 +35,7 @@
 #define IDS_COL_DISCONNECT_MESSAGE 57693
 #define IDS_ALREADY_RUNNING 57695
 #define IDS_FOLDER_TOO_LONG 57696
+#define IDS_UNEXPECTED_FAULT 57697
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

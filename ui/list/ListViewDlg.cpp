@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "monitor/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
+#include "platform/ansitext.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
@@ -31,7 +33,6 @@ constexpr int kDetailsLabelWidth = 100;
 constexpr int kDetailsValueWidth = 550;
 
 // Above this many changes the list stops drawing until all are made.
-constexpr std::size_t kQuietBatch = 64;
 
 std::atomic<CListViewDlg*> g_instance{nullptr};
 
@@ -203,7 +204,11 @@ int CListViewDlg::SelectionMark() const {
 }
 
 std::string CListViewDlg::RowText(int row, int column) const {
-    return accessList_.Hwnd() != nullptr ? accessList_.ItemText(row, column) : std::string();
+    // The list holds no texts of its own: it shows these rows.
+    if (row < 0 || static_cast<std::size_t>(row) >= shownRows_.size() || column < 0 || column >= kAccessColumnCount) {
+        return std::string();
+    }
+    return shownRows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)];
 }
 
 void CListViewDlg::ShowDetails() {
@@ -294,69 +299,73 @@ void CListViewDlg::FillRows(RefreshData& data) {
         return;
     }
     const std::vector<RowChange> changes = DiffRows(shownRows_, data.rows);
+    shownRows_ = std::move(data.rows);
     if (changes.empty()) {
-        shownRows_ = std::move(data.rows);
         return;
     }
+    // The list is virtual: it asks for the texts of the rows it draws (LVN_GETDISPINFO), so a refresh
+    // costs the rows on screen, not the rows in the table, however many thousands change.
     HWND list = accessList_.Hwnd();
     const bool moves =
         std::any_of(changes.begin(), changes.end(), [](const RowChange& c) { return c.kind != RowChange::Kind::Set; });
+    if (!moves) {
+        // Only rows on screen are drawn: a change further down shows when it is scrolled to. (Every
+        // row changes each second, as the connected times tick.)
+        const int top = ListView_GetTopIndex(list);
+        const int bottom = top + ListView_GetCountPerPage(list);
+        for (const RowChange& change : changes) {
+            if (change.row >= top && change.row <= bottom) {
+                ListView_RedrawItems(list, change.row, change.row);
+            }
+        }
+        return;
+    }
+    // Rows were inserted or deleted. A virtual list keeps its selection and focus at their row
+    // positions when its row count changes, which is what the user sees here: the selection stays at
+    // its place, which now shows another entry; a place beyond the new end goes with the rows.
     const int mark = accessList_.SelectionMark();
-    const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-    const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-    const bool quiet = changes.size() > kQuietBatch;
-    if (quiet) {
-        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    }
+    const int count = static_cast<int>(shownRows_.size());
+    ListView_SetItemCountEx(list, count, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    ListView_SetSelectionMark(list, mark < 0 ? -1 : std::min(mark, count - 1));
+    ::InvalidateRect(list, nullptr, FALSE);
+}
 
-    for (const RowChange& change : changes) {
-        switch (change.kind) {
-        case RowChange::Kind::Delete:
-            ListView_DeleteItem(list, change.row);
-            break;
-        case RowChange::Kind::Insert: {
-            const ListRow& row = data.rows[static_cast<std::size_t>(change.source)];
-            accessList_.InsertItem(change.row, row.texts[0], static_cast<int>(row.image));
-            for (int column = 1; column < kAccessColumnCount; ++column) {
-                if (!row.texts[static_cast<std::size_t>(column)].empty()) {
-                    accessList_.SetItemText(change.row, column, row.texts[static_cast<std::size_t>(column)]);
-                }
-            }
-            break;
-        }
-        case RowChange::Kind::Set: {
-            const ListRow& row = data.rows[static_cast<std::size_t>(change.source)];
-            for (int column = 0; column < kAccessColumnCount; ++column) {
-                if (change.cellMask & (1u << column)) {
-                    accessList_.SetItemText(change.row, column, row.texts[static_cast<std::size_t>(column)]);
-                }
-            }
-            if (change.cellMask & RowChange::kImageBit) {
-                accessList_.SetItemImage(change.row, static_cast<int>(row.image));
-            }
-            break;
-        }
-        }
+bool CListViewDlg::GiveRowText(NMLVDISPINFOA& info) const {
+    LVITEMA& item = info.item;
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_.size()) {
+        return false;
     }
+    const ListRow& row = shownRows_[static_cast<std::size_t>(item.iItem)];
+    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
+        item.iImage = static_cast<int>(row.image);
+    }
+    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
+        item.iSubItem < kAccessColumnCount) {
+        // Cut to the caller's buffer at a whole character: never half of a double-byte one.
+        const std::string text = TruncateAnsi(row.texts[static_cast<std::size_t>(item.iSubItem)],
+                                              static_cast<std::size_t>(item.cchTextMax - 1));
+        std::memcpy(item.pszText, text.c_str(), text.size() + 1);
+    }
+    return true;
+}
 
-    // Rows were inserted or deleted, and the list moved its selection with them: the selection stays
-    // at its row position, which now shows another entry.
-    if (moves) {
-        const int count = accessList_.ItemCount();
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        if (selected >= 0 && selected < count) {
-            ListView_SetItemState(list, selected, LVIS_SELECTED, LVIS_SELECTED);
-        }
-        if (focused >= 0 && focused < count) {
-            ListView_SetItemState(list, focused, LVIS_FOCUSED, LVIS_FOCUSED);
-        }
-        ListView_SetSelectionMark(list, mark < 0 ? -1 : std::min(mark, count - 1));
+bool CListViewDlg::GiveRowText(NMLVDISPINFOW& info) const {
+    LVITEMW& item = info.item;
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_.size()) {
+        return false;
     }
-    if (quiet) {
-        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(list, nullptr, TRUE);
+    const ListRow& row = shownRows_[static_cast<std::size_t>(item.iItem)];
+    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
+        item.iImage = static_cast<int>(row.image);
     }
-    shownRows_ = std::move(data.rows);
+    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
+        item.iSubItem < kAccessColumnCount) {
+        const std::string& text = row.texts[static_cast<std::size_t>(item.iSubItem)];
+        const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText,
+                                                  item.cchTextMax - 1);
+        item.pszText[written > 0 ? written : 0] = L'\0';
+    }
+    return true;
 }
 
 void CListViewDlg::UpdatePopup(int entryCount) {
@@ -395,6 +404,14 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
         return false;
     }
     switch (header.code) {
+    case LVN_GETDISPINFOA:
+        GiveRowText(reinterpret_cast<NMLVDISPINFOA&>(header));
+        result = 0;
+        return true;
+    case LVN_GETDISPINFOW:
+        GiveRowText(reinterpret_cast<NMLVDISPINFOW&>(header));
+        result = 0;
+        return true;
     case NM_CLICK:
         ShowDetails();
         result = 0;
