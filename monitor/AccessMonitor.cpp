@@ -216,13 +216,8 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
     v.fileId = 0;
     v.operation.clear();
     v.lockCount = 0;
-    if (inPlace) {
-        return;
-    }
-    if (match != nullptr) {
-        table_->UpdateEntry(match->key, values_);
-    } else {
-        Insert(poll);
+    if (!inPlace) {
+        Store(match, poll);
     }
 }
 
@@ -248,9 +243,12 @@ void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& 
     v.fileId = static_cast<std::int32_t>(f.fileId);
     v.operation = PermissionWord(f.permissions);
     v.lockCount = static_cast<std::int32_t>(f.lockCount);
-    if (inPlace) {
-        return;
+    if (!inPlace) {
+        Store(match, poll);
     }
+}
+
+void AccessMonitor::Store(AccessEntry* match, std::uint64_t poll) {
     if (match != nullptr) {
         table_->UpdateEntry(match->key, values_);
     } else {
@@ -371,9 +369,8 @@ void AccessMonitor::ApplyDisconnectRules() {
         if (!list->empty()) {
             const std::string message = platform::LoadText(IDS_DISCONNECT_DENIED);
             for (std::string_view item : SplitList(*list)) {
-                const std::string upperItem = AnsiUpper(item);
                 table_->ForEach([&](AccessEntry& e) {
-                    if (e.clientName.size() == upperItem.size() && AnsiUpper(e.clientName) == upperItem) {
+                    if (AnsiEqualNoCase(e.clientName, item)) {
                         DisconnectEntry(e, message, true);
                     }
                 });

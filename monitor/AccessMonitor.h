@@ -102,6 +102,8 @@ private:
     struct UserHash;
     void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
                        UserHash& userHash, std::uint64_t poll);
+    // values_ into the match, or as a new entry when there is none.
+    void Store(AccessEntry* match, std::uint64_t poll);
     // Inserts values_ as a new entry.
     void Insert(std::uint64_t poll);
     void Age(std::uint64_t poll);

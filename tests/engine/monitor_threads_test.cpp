@@ -513,7 +513,7 @@ private:
 // Wine a real box would wait for an answer.
 TEST(FaultDeathTest, AnExceptionAtABoundaryIsToldAndEndsTheProcessWithTheFaultCode) {
     EXPECT_EXIT(platform::ContainFault("a timer chain", [] { throw std::runtime_error("table gone"); }),
-                ::testing::ExitedWithCode(platform::kFaultExitCode), "fault in a timer chain.*\n.*table gone");
+                ::testing::ExitedWithCode(platform::kFaultExitCode), "a timer chain: table gone");
 }
 #endif
 

@@ -65,6 +65,8 @@ const std::vector<Text>& AllTexts() {
          "The path of the program's folder is too long for its settings file. Move the program to a folder with a "
          "shorter path.",
          u"プログラムのフォルダのパスが長すぎるため、設定ファイルを置けません。パスの短いフォルダに移してください。"},
+        {IDS_UNEXPECTED_FAULT, "The program met an unexpected fault and has to end.",
+         u"予期しない障害が発生したため、プログラムを終了します。"},
     };
     return texts;
 }
@@ -103,7 +105,7 @@ TEST_F(CodePage932Test, JapaneseTextsHaveTheExpectedBytes) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
     // Ids inside the table's range that have no text, and ids far outside it.
-    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57697u, 65535u}) {
+    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57698u, 65535u}) {
         EXPECT_EQ(LoadText(id), "") << id;
     }
 }

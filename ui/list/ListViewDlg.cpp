@@ -25,6 +25,34 @@ namespace {
 // Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
 constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
 
+// A text for the list's buffer, cut at a whole character: never half of a double-byte one.
+void PutText(LVITEMA& item, const std::string& text) {
+    const std::string cut = TruncateAnsi(text, static_cast<std::size_t>(item.cchTextMax - 1));
+    std::memcpy(item.pszText, cut.c_str(), cut.size() + 1);
+}
+
+void PutText(LVITEMW& item, const std::string& text) {
+    const int written =
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText, item.cchTextMax - 1);
+    item.pszText[written > 0 ? written : 0] = L'\0';
+}
+
+// The texts and picture of a row that the virtual access list asks for.
+template <typename Item>
+void GiveRow(const std::vector<ListRow>& rows, Item& item) {
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows.size()) {
+        return;
+    }
+    const ListRow& row = rows[static_cast<std::size_t>(item.iItem)];
+    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
+        item.iImage = static_cast<int>(row.image);
+    }
+    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
+        item.iSubItem < kAccessColumnCount) {
+        PutText(item, row.texts[static_cast<std::size_t>(item.iSubItem)]);
+    }
+}
+
 // The bitmaps of the row images, in the order of RowImage.
 constexpr UINT kRowBitmaps[kRowImageCount] = {IDB_COMPUTER,      IDB_FOLDER,      IDB_FILE,
                                               IDB_COMPUTER_GONE, IDB_FOLDER_GONE, IDB_FILE_GONE};
@@ -330,44 +358,6 @@ void CListViewDlg::FillRows(RefreshData& data) {
     ::InvalidateRect(list, nullptr, FALSE);
 }
 
-bool CListViewDlg::GiveRowText(NMLVDISPINFOA& info) const {
-    LVITEMA& item = info.item;
-    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_.size()) {
-        return false;
-    }
-    const ListRow& row = shownRows_[static_cast<std::size_t>(item.iItem)];
-    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
-        item.iImage = static_cast<int>(row.image);
-    }
-    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
-        item.iSubItem < kAccessColumnCount) {
-        // Cut to the caller's buffer at a whole character: never half of a double-byte one.
-        const std::string text = TruncateAnsi(row.texts[static_cast<std::size_t>(item.iSubItem)],
-                                              static_cast<std::size_t>(item.cchTextMax - 1));
-        std::memcpy(item.pszText, text.c_str(), text.size() + 1);
-    }
-    return true;
-}
-
-bool CListViewDlg::GiveRowText(NMLVDISPINFOW& info) const {
-    LVITEMW& item = info.item;
-    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_.size()) {
-        return false;
-    }
-    const ListRow& row = shownRows_[static_cast<std::size_t>(item.iItem)];
-    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
-        item.iImage = static_cast<int>(row.image);
-    }
-    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
-        item.iSubItem < kAccessColumnCount) {
-        const std::string& text = row.texts[static_cast<std::size_t>(item.iSubItem)];
-        const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText,
-                                                  item.cchTextMax - 1);
-        item.pszText[written > 0 ? written : 0] = L'\0';
-    }
-    return true;
-}
-
 void CListViewDlg::UpdatePopup(int entryCount) {
     const PopupActions actions = state_.UpdatePopup(entryCount, PopupSettingsFrom(context_.settings));
     if (actions.popUp) {
@@ -405,11 +395,11 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
     }
     switch (header.code) {
     case LVN_GETDISPINFOA:
-        GiveRowText(reinterpret_cast<NMLVDISPINFOA&>(header));
+        GiveRow(shownRows_, reinterpret_cast<NMLVDISPINFOA&>(header).item);
         result = 0;
         return true;
     case LVN_GETDISPINFOW:
-        GiveRowText(reinterpret_cast<NMLVDISPINFOW&>(header));
+        GiveRow(shownRows_, reinterpret_cast<NMLVDISPINFOW&>(header).item);
         result = 0;
         return true;
     case NM_CLICK:

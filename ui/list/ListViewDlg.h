@@ -87,9 +87,6 @@ protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
-    // The texts and picture of a row the list asks for; false for a row it does not have.
-    bool GiveRowText(NMLVDISPINFOA& info) const;
-    bool GiveRowText(NMLVDISPINFOW& info) const;
     void OnSize(UINT type, int width, int height) override;
     void OnClose() override;
     void OnDestroy() override;
