@@ -88,5 +88,81 @@ TEST(IsAcceptablePc, DoubleByteNamesUnder932) {
     EXPECT_FALSE(AnsiEqualNoCase(dji, a));
 }
 
+// The list window's "Add to" commands: the list text they leave behind. The comparison respects
+// letter case and whole items; the text is appended as it is, "A;" included.
+TEST(AddNameToList, PresenceAndAppend) {
+    const std::string longList(5000, 'X'); // far beyond the 2000 bytes of a working copy
+    const struct {
+        std::string list;
+        std::string name;
+        std::string expected;
+    } cases[] = {
+        {"pc1;PC2", "PC1", "pc1;PC2;PC1"},
+        {"", "PC1", "PC1"},
+        {"A;", "PC1", "A;;PC1"},
+        {"A;PC1", "PC1", "A;PC1"},
+        {";;PC1;", "PC1", ";;PC1;"},
+        {"PC10;XPC1", "PC1", "PC10;XPC1;PC1"}, // neither a prefix nor a suffix counts
+        {"PC1 ;B", "PC1", "PC1 ;B;PC1"},       // a space belongs to its item
+        {"A", "", "A"},                        // an empty name is never added
+        {"", "", ""},
+        {longList, "PC1", longList + ";PC1"},
+        {"\x83\x61", "\x83\x41", "\x83\x61;\x83\x41"}, // double-byte names compared whole
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AddNameToList(c.list, c.name), c.expected) << '"' << c.list << "\" + \"" << c.name << '"';
+    }
+}
+
+// Which selectors AddToPcList leaves, whether it asked, and the list it published.
+TEST(AddToPcList, QuestionAndSelectors) {
+    const struct {
+        PcList which;
+        int okFlag, ngFlag;
+        std::string name;
+        bool answer;
+        bool asked;
+        int okAfter, ngAfter;
+        std::string okList, ngList;
+    } cases[] = {
+        // The acceptable list is the target already: nothing is asked.
+        {PcList::Acceptable, 1, 0, "PC1", true, false, 1, 0, "A;PC1", "B"},
+        {PcList::Denied, 1, 0, "PC1", true, true, 0, 1, "A", "B;PC1"},
+        // Cancel keeps the added name and the selectors.
+        {PcList::Denied, 1, 0, "PC1", false, true, 1, 0, "A", "B;PC1"},
+        {PcList::Acceptable, 0, 1, "PC1", true, true, 1, 0, "A;PC1", "B"},
+        {PcList::Acceptable, 0, 0, "PC1", false, true, 0, 0, "A;PC1", "B"},
+        // Asked also when the name is there already.
+        {PcList::Acceptable, 0, 1, "A", true, true, 1, 0, "A", "B"},
+        {PcList::Denied, 0, 1, "B", true, false, 0, 1, "A", "B"},
+        // A selector that is neither 0 nor 1 counts as chosen.
+        {PcList::Denied, 0, 2, "PC1", true, false, 0, 2, "A", "B;PC1"},
+        // A row without a computer name changes nothing.
+        {PcList::Denied, 1, 0, "", true, false, 1, 0, "A", "B"},
+    };
+    for (const auto& c : cases) {
+        AppSettings s;
+        s.DisJuncOkPcStr.Set("A");
+        s.DisJuncNgPcStr.Set("B");
+        s.DisJuncOkPcFlag = c.okFlag;
+        s.DisJuncNgPcFlag = c.ngFlag;
+        s.DisJuncPcFlag = 0;
+        bool asked = false;
+        AddToPcList(s, c.which, c.name, [&] {
+            asked = true;
+            return c.answer;
+        });
+        const std::string label = std::string(c.which == PcList::Acceptable ? "acceptable" : "denied") + " " +
+                                  std::to_string(c.okFlag) + "/" + std::to_string(c.ngFlag) + " \"" + c.name + "\" " +
+                                  (c.answer ? "OK" : "Cancel");
+        EXPECT_EQ(asked, c.asked) << label;
+        EXPECT_EQ(s.DisJuncOkPcFlag.load(), c.okAfter) << label;
+        EXPECT_EQ(s.DisJuncNgPcFlag.load(), c.ngAfter) << label;
+        EXPECT_EQ(s.DisJuncOkPcStr.Get(), c.okList) << label;
+        EXPECT_EQ(s.DisJuncNgPcStr.Get(), c.ngList) << label;
+        EXPECT_EQ(s.DisJuncPcFlag.load(), 0) << label << ": the rules' own switch is not the command's";
+    }
+}
+
 } // namespace
 } // namespace glimmerfen
