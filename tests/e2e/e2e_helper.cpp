@@ -103,7 +103,7 @@ bool WaitFor(Condition condition, int timeoutMs) {
 }
 
 int Usage() {
-    Print("usage: e2e_helper wait|gone|post|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
+    Print("usage: e2e_helper wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
     return 2;
 }
 
@@ -241,6 +241,18 @@ int main() {
         }
         return PostMessageW(found.front(), static_cast<UINT>(number(3)), static_cast<WPARAM>(number(4)),
                             static_cast<LPARAM>(number(5)))
+                   ? 0
+                   : 1;
+    }
+    // A control of a dialog, by its id: messages that carry no pointer (a selection mark, say).
+    if (command == L"postchild" && argc >= 7) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        HWND control = found.empty() ? nullptr : GetDlgItem(found.front(), static_cast<int>(number(3)));
+        if (control == nullptr) {
+            return 1;
+        }
+        return PostMessageW(control, static_cast<UINT>(number(4)), static_cast<WPARAM>(number(5)),
+                            static_cast<LPARAM>(number(6)))
                    ? 0
                    : 1;
     }

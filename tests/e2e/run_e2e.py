@@ -26,6 +26,9 @@ WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND = 0x0010, 0x0111, 0x0112
 SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
+ID_DISCONNECT = 32771
+IDC_LIST = 1004
+LVM_SETSELECTIONMARK = 0x1043
 
 TEXTS = {
     "en": {
@@ -35,6 +38,7 @@ TEXTS = {
         "no_help": "There is no help file.",
         "about_caption": "Glimmerfen Checker - information",
         "log_failed": "Preservation of a log went wrong.",
+        "disconnect_manual": "Disconnect manually",
     },
     "ja": {
         "codepage": "cp932",
@@ -43,6 +47,7 @@ TEXTS = {
         "no_help": "ヘルプファイルがありません",
         "about_caption": "Glimmerfen Checker - ﾊﾞｰｼﾞｮﾝ情報",
         "log_failed": "ログの保存に失敗しました",
+        "disconnect_manual": "手動切断",
     },
 }
 
@@ -451,8 +456,61 @@ def case_close_behind_log_failure_box(env, args, texts):
         program.kill_all()
 
 
+# The session that "Disconnect" ends from the list's context menu: a user name longer than the 256 bytes
+# the command once had room for, and double-byte names in Japanese.
+DISCONNECT_SESSION = {
+    "en": ("PC-ALPHA", "alice" + "x" * 295),
+    "ja": ("ＰＣ２", "佐藤" * 150),
+}
+
+
+def case_manual_disconnect(env, args, texts):
+    """"Disconnect" on a session row ends the row's session on the server (client with two backslashes, the
+    whole user name) and logs a "Disconnect manually" line with the row's names; no box comes."""
+    client, user = DISCONNECT_SESSION[env.lang]
+    program = Program(env, args, "manual_disconnect", ini=KNOWN_INI,
+                      scenario=["session %s %s 30 0 0 Windows" % (client, user)])
+    deletions = program.path("deletions.txt")
+    program.run_env["GLIMMERFEN_SIM_DELETIONS"] = windows_path(deletions)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        # The session's row is in the list after the first refresh.
+        time.sleep(2.5)
+        code, _ = program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)
+        check(code == 0, "could not select the row")
+        # The context menu's command arrives at the main window, which owns the menu.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_DISCONNECT)
+        deadline = time.time() + 10
+        while not os.path.exists(deletions) and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.5)
+        check(program.box(timeout_ms=1000) is None, "a message box came with the disconnection")
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+
+    check(os.path.exists(deletions), "NetSessionDel was not called")
+    with open(deletions, "rb") as f:
+        calls = f.read().decode("utf-8").splitlines()
+    check(calls == ["\\\\%s\t%s" % (client, user)], "NetSessionDel calls: %r" % calls)
+    with open(program.path("log.txt"), "rb") as f:
+        lines = f.read().decode(texts["codepage"]).split("\r\n")
+    check(lines[-1] == "", "log.txt does not end with CR LF")
+    disconnects = [line.split("\t") for line in lines[:-1] if line.split("\t")[9:10] != [""]]
+    check(len(disconnects) == 1, "expected one disconnect line in log.txt, got %r" % lines)
+    got = disconnects[0]
+    check(len(got) == 11, "the disconnect line has %d fields" % len(got))
+    check(got[1:3] == [client, user], "the disconnect line names %r" % got[1:3])
+    check(got[4:9] == [""] * 5 and got[9] == texts["disconnect_manual"] and got[10] == "",
+          "the disconnect line is %r" % got)
+    check(got[3] == time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(int(got[0]))),
+          "time text %r does not match %s" % (got[3], got[0]))
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
-         case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box]
+         case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect]
 
 
 def main():

@@ -1,6 +1,7 @@
 #include "ui/list/ListViewDlg.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include "monitor/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
+#include "monitor/NameList.h"
+#include "monitor/ServerAccess.h"
 #include "platform/ansitext.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
@@ -373,6 +376,71 @@ void CListViewDlg::UpdatePopup(int entryCount) {
     }
 }
 
+void CListViewDlg::DisconnectSelected() {
+    const int mark = SelectionMark();
+    if (mark == -1) {
+        return;
+    }
+    // An open-file row has no client: the server is asked with the two backslashes alone.
+    const std::string client = RowText(mark, 0);
+    const std::string user = RowText(mark, 1);
+    const std::string error = DisconnectSession(context_.server, "\\\\" + client, user);
+    const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
+    if (log_) {
+        // No lock is held here: a line that cannot be written is reported in a box.
+        log_->WriteDisconnectLine(context_.settings, client, user, message);
+    }
+}
+
+void CListViewDlg::AddToPcList(bool acceptable) {
+    const int mark = SelectionMark();
+    if (mark == -1) {
+        return;
+    }
+    const unsigned questionId = acceptable ? IDS_ASK_TARGET_ACCEPTABLE : IDS_ASK_TARGET_DENIED;
+    glimmerfen::AddToPcList(context_.settings, acceptable ? PcList::Acceptable : PcList::Denied, RowText(mark, 0), [&] {
+        const std::string question = platform::LoadText(questionId);
+        return ::MessageBoxA(Hwnd(), question.c_str(), "Glimmerfen Checker", MB_OKCANCEL) == IDOK;
+    });
+}
+
+void CListViewDlg::OpenSharedFolder() {
+    const int mark = SelectionMark();
+    // The menu greys the command for an open-file row: "\\\\" alone names no computer.
+    if (mark == -1 || RowText(mark, 0).empty()) {
+        return;
+    }
+    const std::string target = "\\\\" + RowText(mark, 0);
+    const auto result =
+        reinterpret_cast<INT_PTR>(::ShellExecuteA(Hwnd(), nullptr, "explorer.exe", target.c_str(), nullptr, SW_SHOW));
+    if (result <= 32) {
+        const std::string text = platform::LoadText(IDS_EXPLORER_FAILED);
+        ::MessageBoxA(Hwnd(), text.c_str(), context_.appName.c_str(), MB_OK | MB_ICONWARNING);
+    }
+}
+
+bool CListViewDlg::RunListCommand(WORD id) {
+    switch (id) {
+    case ID_CHANGE_DETAILS:
+        ToggleDetails();
+        return true;
+    case ID_DISCONNECT:
+        DisconnectSelected();
+        return true;
+    case ID_ADD_ACCEPTABLE:
+        AddToPcList(true);
+        return true;
+    case ID_ADD_DENIED:
+        AddToPcList(false);
+        return true;
+    case ID_OPEN_SHARED_FOLDER:
+        OpenSharedFolder();
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CListViewDlg::OnCommand(WORD id, WORD, HWND) {
     switch (id) {
     case IDOK:
@@ -381,11 +449,8 @@ bool CListViewDlg::OnCommand(WORD id, WORD, HWND) {
     case IDCANCEL:
         HideAndSave();
         return true;
-    case ID_CHANGE_DETAILS:
-        ToggleDetails();
-        return true;
     default:
-        return false;
+        return RunListCommand(id);
     }
 }
 

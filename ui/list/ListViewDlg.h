@@ -60,6 +60,18 @@ public:
     // Fills the details list from the entry of the selected row.
     void ShowDetails();
 
+    // The commands of the context menu on the row at the selection mark; without one they do nothing.
+    // Ends the row's session on the server and logs a disconnect line with "Disconnect manually" or the
+    // server's error text; nothing is shown unless the log cannot be written.
+    void DisconnectSelected();
+    // Adds the row's computer to the acceptable (32786) or denied (32787) list and, when that list is not
+    // the rules' target, asks whether it should become it.
+    void AddToPcList(bool acceptable);
+    // Opens the row's computer ("\\PC") in the file explorer; a failure to start it is shown.
+    void OpenSharedFolder();
+    // Carries out one of the row commands or "Change details" by its menu id; false for other ids.
+    bool RunListCommand(WORD id);
+
     // The main window's "Show the list": taskbar button, shown, opened by the user.
     void ShowByUser();
     int OpenedByUser() const noexcept { return state_.openedByUser; }

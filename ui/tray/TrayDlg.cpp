@@ -248,9 +248,13 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
         CloseApplication();
         return true;
     case ID_CHANGE_DETAILS:
+    case ID_DISCONNECT:
+    case ID_ADD_ACCEPTABLE:
+    case ID_ADD_DENIED:
+    case ID_OPEN_SHARED_FOLDER:
         // From the list window's context menu, which is tracked with this window as its owner.
         if (listView_.Exists()) {
-            listView_.ToggleDetails();
+            listView_.RunListCommand(id);
         }
         return true;
     default:
