@@ -103,7 +103,8 @@ bool WaitFor(Condition condition, int timeoutMs) {
 }
 
 int Usage() {
-    Print("usage: e2e_helper wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
+    Print("usage: e2e_helper "
+          "wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
     return 2;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -132,9 +133,9 @@ protected:
     }
     ~ListViewTest() override { Close(); }
 
-    CListViewDlg& Open() {
+    CListViewDlg& Open(const std::string& logPath = "") {
         Close();
-        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, server, "", "test", 1});
+        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, server, logPath, "test", 1});
         EXPECT_TRUE(dialog_->CreateModeless(nullptr));
         return *dialog_;
     }
@@ -311,6 +312,184 @@ TEST_F(ListViewTest, TheKeyboardsContextMenuOpensAtTheWindowWhereverTheCursorIs)
         EXPECT_LE(std::abs(seen->rect.left - anchor.x), 2) << "menu at x " << seen->rect.left;
         EXPECT_LE(std::abs(seen->rect.top - anchor.y), 2) << "menu at y " << seen->rect.top;
     }
+}
+
+// The states (MF_GRAYED, MF_CHECKED) of the context menu's items as the user sees them when the list is
+// right-clicked, by command id.
+std::map<UINT, UINT> ContextMenuStates(HWND dialog, HWND list,
+                                       const std::function<bool(const std::function<bool()>&)>& wait) {
+    struct Seen {
+        bool ran = false;
+        bool menu = false;
+        std::map<UINT, UINT> states;
+    };
+    auto seen = std::make_shared<Seen>();
+    RunSoon(
+        [seen] {
+            seen->ran = true;
+            HWND popup = ::FindWindowA("#32768", nullptr);
+            auto menu = popup != nullptr ? reinterpret_cast<HMENU>(::SendMessageA(popup, MN_GETHMENU, 0, 0)) : nullptr;
+            if (menu != nullptr) {
+                seen->menu = true;
+                for (const UINT id : {ID_CHANGE_DETAILS, ID_LOG_OPEN, ID_DISCONNECT, ID_ADD_ACCEPTABLE, ID_ADD_DENIED,
+                                      ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
+                    seen->states[id] = ::GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED);
+                }
+            }
+            ::EndMenu();
+        },
+        300);
+    NMHDR click{list, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
+    ::SendMessageA(dialog, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
+    EXPECT_TRUE(wait([&] { return seen->ran; }));
+    EXPECT_TRUE(seen->menu) << "no menu opened";
+    return seen->states;
+}
+
+TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
+    Open();
+    ::ShowWindow(Dlg().Hwnd(), SW_SHOW);
+    server.Change([](testing::FakeServer& s) {
+        s.AddSession("PC1", "alice");
+        s.AddSession("PC2", "bob");
+        s.AddFile("bob", "C:\\share\\report.doc", 11, 1);
+    });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 2; }));
+    const int fileRow = Text(0, 0).empty() ? 0 : 1;
+    const int sessionRow = 1 - fileRow;
+    ASSERT_EQ(Text(sessionRow, 0), "PC1");
+
+    const UINT G = MF_GRAYED;
+    const struct {
+        const char* what;
+        std::function<void()> select;
+        std::map<UINT, UINT> expected;
+    } cases[] = {
+        {"session row",
+         [&] { ClickRow(sessionRow); },
+         {{ID_CHANGE_DETAILS, 0},
+          {ID_LOG_OPEN, 0},
+          {ID_DISCONNECT, 0},
+          {ID_ADD_ACCEPTABLE, 0},
+          {ID_ADD_DENIED, 0},
+          {ID_SEND_MESSAGE, 0},
+          {ID_OPEN_SHARED_FOLDER, 0}}},
+        // An open-file row names no computer, but its session can still be cut.
+        {"open-file row",
+         [&] { ClickRow(fileRow); },
+         {{ID_CHANGE_DETAILS, 0},
+          {ID_LOG_OPEN, 0},
+          {ID_DISCONNECT, 0},
+          {ID_ADD_ACCEPTABLE, G},
+          {ID_ADD_DENIED, G},
+          {ID_SEND_MESSAGE, G},
+          {ID_OPEN_SHARED_FOLDER, G}}},
+        {"no selection",
+         [&] {
+             ListView_SetItemState(List(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+             ListView_SetSelectionMark(List(), -1);
+         },
+         {{ID_CHANGE_DETAILS, 0},
+          {ID_LOG_OPEN, 0},
+          {ID_DISCONNECT, G},
+          {ID_ADD_ACCEPTABLE, G},
+          {ID_ADD_DENIED, G},
+          {ID_SEND_MESSAGE, G},
+          {ID_OPEN_SHARED_FOLDER, G}}},
+        // The mark stays on a row that is no longer selected: nothing is selected for the user.
+        {"mark without selection",
+         [&] {
+             ClickRow(sessionRow);
+             ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+         },
+         {{ID_CHANGE_DETAILS, 0},
+          {ID_LOG_OPEN, 0},
+          {ID_DISCONNECT, G},
+          {ID_ADD_ACCEPTABLE, G},
+          {ID_ADD_DENIED, G},
+          {ID_SEND_MESSAGE, G},
+          {ID_OPEN_SHARED_FOLDER, G}}},
+        // "Change details" carries its check mark while the details are shown.
+        {"details shown",
+         [&] {
+             Dlg().ToggleDetails();
+             ClickRow(sessionRow);
+         },
+         {{ID_CHANGE_DETAILS, MF_CHECKED},
+          {ID_LOG_OPEN, 0},
+          {ID_DISCONNECT, 0},
+          {ID_ADD_ACCEPTABLE, 0},
+          {ID_ADD_DENIED, 0},
+          {ID_SEND_MESSAGE, 0},
+          {ID_OPEN_SHARED_FOLDER, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.select();
+        EXPECT_EQ(
+            ContextMenuStates(Dlg().Hwnd(), List(), [&](const std::function<bool()>& done) { return WaitFor(done); }),
+            c.expected);
+    }
+}
+
+// "Disconnect" through the list window's own command map: the server is asked with the row's texts and
+// the log gets the line, the server's error text when it fails; no box either way.
+TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
+    settings.LogOut = 1;
+    const std::string log = dir_.File("log.txt");
+    Open(log);
+    const std::string longUser(400, 'u'); // longer than any fixed buffer the command once had
+    server.Change([&](testing::FakeServer& s) {
+        s.AddSession("PC1", longUser);
+        s.AddFile(longUser, "C:\\share\\a.txt", 5, 1);
+        s.AddSession("PC2", "bob");
+    });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 2; }));
+    const int fileRow = Text(0, 0).empty() ? 0 : 1;
+    const int sessionRow = 1 - fileRow;
+    ASSERT_EQ(Text(sessionRow, 0), "PC2");
+
+    ClickRow(sessionRow);
+    ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
+    server.Change([](testing::FakeServer& s) { s.deleteResult = 53; });
+    ClickRow(fileRow);
+    ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
+    // Without a selection mark nothing happens.
+    ListView_SetSelectionMark(List(), -1);
+    ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
+
+    std::vector<testing::FakeServer::Deletion> deletions;
+    server.Change([&](testing::FakeServer& s) { deletions = s.deletions; });
+    const std::vector<testing::FakeServer::Deletion> expected = {{"\\\\PC2", "bob"}, {"\\\\", longUser}};
+    EXPECT_EQ(deletions, expected);
+
+    // The two disconnect lines after the access lines: client, user and message in fields 1, 2 and 9.
+    std::vector<std::vector<std::string>> disconnects;
+    std::string text = ReadBytes(log);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::vector<std::string> fields;
+        const std::string line = text.substr(start, end - start);
+        for (std::size_t from = 0;;) {
+            const std::size_t tab = line.find('\t', from);
+            fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+            if (tab == std::string::npos) {
+                break;
+            }
+            from = tab + 1;
+        }
+        ASSERT_EQ(fields.size(), 11u) << line;
+        if (!fields[9].empty()) {
+            disconnects.push_back({fields[1], fields[2], fields[9]});
+        }
+    }
+    EXPECT_EQ(start, text.size()) << "the log does not end with a whole line";
+    const std::vector<std::vector<std::string>> expectedLines = {
+        {"PC2", "bob", platform::LoadText(IDS_DISCONNECT_MANUAL)},
+        {"", longUser, platform::LoadText(IDS_DISCONNECT_ERROR) + "(Error:53)"},
+    };
+    EXPECT_EQ(disconnects, expectedLines);
+    EXPECT_EQ(test::CountThreadWindowsWithCaption("test"), 0) << "a box came up";
 }
 
 TEST_F(ListViewTest, CloseMode0PopsUpAndHidesWhenTheTableEmpties) {
