@@ -456,11 +456,11 @@ def case_close_behind_log_failure_box(env, args, texts):
         program.kill_all()
 
 
-# The session that "Disconnect" ends from the list's context menu: a user name longer than the 256 bytes
-# the command once had room for, and double-byte names in Japanese.
+# The session that "Disconnect" ends from the list's context menu: long user names (the enumeration
+# keeps 254 bytes of a name), double-byte ones in Japanese.
 DISCONNECT_SESSION = {
-    "en": ("PC-ALPHA", "alice" + "x" * 295),
-    "ja": ("ＰＣ２", "佐藤" * 150),
+    "en": ("PC-ALPHA", "alice" + "x" * 115),
+    "ja": ("ＰＣ２", "佐藤" * 40),
 }
 
 
