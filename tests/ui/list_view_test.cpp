@@ -492,6 +492,61 @@ TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
     EXPECT_EQ(test::CountThreadWindowsWithCaption("test"), 0) << "a box came up";
 }
 
+// "Add to Denied PC" on a session row while the acceptable list is the target: the name goes into the
+// denied list, and the question box (owned by the list window, captioned "Glimmerfen Checker") decides
+// whether the target switches.
+TEST_F(ListViewTest, AddToDeniedAsksBeforeSwitchingTheTarget) {
+    settings.DisJuncOkPcFlag = 1;
+    settings.DisJuncNgPcFlag = 0;
+    settings.DisJuncNgPcStr.Set("A;");
+    Open();
+    server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    ClickRow(0);
+
+    for (const int answer : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(answer);
+        struct Seen {
+            std::string text;
+            HWND owner = nullptr;
+        };
+        auto seen = std::make_shared<Seen>();
+        RunSoon(
+            [seen, answer] {
+                HWND box = ::FindWindowA("#32770", "Glimmerfen Checker");
+                if (box != nullptr) {
+                    char text[512] = {};
+                    ::GetWindowTextA(::GetDlgItem(box, 0xFFFF), text, sizeof text);
+                    seen->text = text;
+                    seen->owner = ::GetWindow(box, GW_OWNER);
+                    ::PostMessageA(box, WM_COMMAND, answer, 0);
+                }
+            },
+            300);
+        ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_ADD_DENIED, 0);
+        EXPECT_EQ(seen->text, platform::LoadText(IDS_ASK_TARGET_DENIED));
+        EXPECT_EQ(seen->owner, Dlg().Hwnd());
+        EXPECT_EQ(settings.DisJuncNgPcStr.Get(), "A;;PC1") << "added once, kept on Cancel";
+        EXPECT_EQ(settings.DisJuncOkPcFlag.load(), answer == IDOK ? 0 : 1);
+        EXPECT_EQ(settings.DisJuncNgPcFlag.load(), answer == IDOK ? 1 : 0);
+    }
+    // Now the denied list is the target: nothing is asked, and the acceptable list is left alone.
+    auto asked = std::make_shared<bool>(false);
+    RunSoon(
+        [asked] {
+            if (HWND box = ::FindWindowA("#32770", "Glimmerfen Checker"); box != nullptr) {
+                *asked = true;
+                ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+            }
+        },
+        300);
+    ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_ADD_DENIED, 0);
+    Pump(400);
+    EXPECT_FALSE(*asked);
+    EXPECT_EQ(settings.DisJuncNgPcStr.Get(), "A;;PC1");
+    EXPECT_EQ(settings.DisJuncOkPcStr.Get(), "");
+}
+
 TEST_F(ListViewTest, CloseMode0PopsUpAndHidesWhenTheTableEmpties) {
     settings.DlgPopFlag = 1;
     settings.DlgPopCloseFlag = 0;
