@@ -1,0 +1,579 @@
+#include "monitor/LoadedLog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <unordered_map>
+
+#include "monitor/AccessLog.h"
+#include "platform/clock.h"
+#include "platform/exclusive_file.h"
+
+namespace glimmerfen {
+
+namespace {
+
+constexpr std::uint32_t kMaxLine = std::numeric_limits<std::uint32_t>::max();
+
+// Times of one quarter hour share a bucket. Every time zone's offsets and changes fall on quarter
+// hours, so when both ends of a bucket give the same date, every time inside it does too; only the
+// buckets in which a date changes are converted time by time.
+constexpr std::int32_t kBucketSeconds = 900;
+constexpr std::int64_t kMixedBucket = -1;
+
+// A user group is found by its date and its name's bytes.
+struct UserKey {
+    std::uint32_t date;
+    std::string_view user;
+    bool operator==(const UserKey& other) const { return date == other.date && user == other.user; }
+};
+struct UserKeyHash {
+    std::size_t operator()(const UserKey& key) const {
+        return std::hash<std::string_view>()(key.user) ^ (std::size_t{key.date} * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+// Writes in pieces of a fixed size, so that many short lines cost few system calls.
+class BufferedOut {
+public:
+    BufferedOut(platform::ExclusiveFile& file, std::size_t capacity)
+        : file_(file), buffer_(new char[capacity]), capacity_(capacity) {}
+
+    void Put(const char* data, std::size_t size) {
+        if (used_ + size > capacity_) {
+            Flush();
+            if (size >= capacity_) {
+                ok_ = ok_ && file_.Write(data, size);
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, data, size);
+        used_ += size;
+    }
+    void Put(std::string_view text) { Put(text.data(), text.size()); }
+
+    bool Finish() {
+        Flush();
+        return ok_;
+    }
+
+private:
+    void Flush() {
+        if (used_ > 0) {
+            ok_ = ok_ && file_.Write(buffer_.get(), used_);
+            used_ = 0;
+        }
+    }
+
+    platform::ExclusiveFile& file_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+    bool ok_ = true;
+};
+
+// Lines appended after the load, passed on with CR LF line ends: an LF without a CR before it gets
+// one, and a last line without an end gets CR LF. A blank line appended stays: the viewer never saw it.
+//
+// When the loaded file ended inside a line (without its line end), the appended bytes up to the next
+// LF are the rest of that line. For a kept line they simply continue it (its bytes are already out,
+// without a line end). For a marked line they are kept as a line of their own unless they are empty:
+// they were not there when the line was marked.
+class AppendedLines {
+public:
+    enum class Start { AtLineStart, ContinuesKeptLine, ContinuesMarkedLine };
+
+    AppendedLines(BufferedOut& out, Start start, bool lastByteWasCr)
+        : out_(out), lastCr_(start == Start::ContinuesKeptLine && lastByteWasCr),
+          open_(start == Start::ContinuesKeptLine), dropEmptyFirst_(start == Start::ContinuesMarkedLine) {}
+
+    void Consume(const char* data, std::size_t size) {
+        std::size_t pos = 0;
+        if (dropEmptyFirst_ && size > 0) {
+            if (heldCr_) {
+                heldCr_ = false;
+                dropEmptyFirst_ = false;
+                if (data[0] == '\n') {
+                    pos = 1;
+                } else {
+                    out_.Put("\r", 1);
+                    open_ = true;
+                    lastCr_ = true;
+                }
+            } else if (data[0] == '\n') {
+                dropEmptyFirst_ = false;
+                pos = 1;
+            } else if (data[0] == '\r') {
+                heldCr_ = true;
+                pos = 1;
+                if (size > 1) {
+                    return Consume(data + 1, size - 1);
+                }
+                return;
+            } else {
+                dropEmptyFirst_ = false;
+            }
+        }
+        while (pos < size) {
+            const void* found = std::memchr(data + pos, '\n', size - pos);
+            if (found == nullptr) {
+                out_.Put(data + pos, size - pos);
+                lastCr_ = data[size - 1] == '\r';
+                open_ = true;
+                return;
+            }
+            const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+            const bool crBefore = lf > pos ? data[lf - 1] == '\r' : lastCr_;
+            out_.Put(data + pos, lf - pos);
+            out_.Put(crBefore ? "\n" : "\r\n", crBefore ? 1 : 2);
+            pos = lf + 1;
+            lastCr_ = false;
+            open_ = false;
+        }
+    }
+
+    void Finish() {
+        if (heldCr_) {
+            // A lone CR after a marked line at the very end: a character of a line of its own.
+            out_.Put("\r", 1);
+            open_ = true;
+        }
+        if (open_) {
+            out_.Put("\r\n", 2);
+        }
+    }
+
+private:
+    BufferedOut& out_;
+    bool lastCr_ = false;
+    bool open_ = false;
+    bool dropEmptyFirst_ = false;
+    bool heldCr_ = false;
+};
+
+} // namespace
+
+std::int32_t LogFieldTime(std::string_view field) {
+    std::size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || field[i] == '\t' || field[i] == '\r' || field[i] == '\v' ||
+                                field[i] == '\f' || field[i] == '\n')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    std::int64_t magnitude = 0;
+    for (; i < field.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(field[i]) - static_cast<unsigned>('0');
+        if (digit > 9) {
+            break;
+        }
+        if (magnitude < kFar) {
+            magnitude = magnitude * 10 + digit;
+        }
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value < kMin ? kMin : (value > kMax ? kMax : value));
+}
+
+std::string LogDateText(std::int32_t seconds) {
+    const platform::LocalTimeParts parts = platform::ToLocalTime(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d-%02d-%02d", parts.year, parts.month, parts.day);
+    return text;
+}
+
+void LoadedLog::Clear() {
+    bytes_.clear();
+    bytes_.shrink_to_fit();
+    begins_.clear();
+    begins_.shrink_to_fit();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    dates_.clear();
+    users_.clear();
+}
+
+LogLoad LoadedLog::Load(const std::string& exeDir) {
+    Clear();
+    const std::string logPath = exeDir + kLogFileName;
+    std::string bytes;
+    {
+        std::lock_guard<std::mutex> lock(LogFileGuard());
+        platform::ExclusiveFile in;
+        if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+            return LogLoad::NotOpened;
+        }
+        // The size as a hint only: the file is read to its end whatever it says.
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(logPath), error);
+        std::size_t capacity = error ? std::size_t{1} << 16 : static_cast<std::size_t>(size) + 1;
+        bytes.resize(capacity);
+        std::size_t used = 0;
+        for (;;) {
+            if (used == bytes.size()) {
+                bytes.resize(bytes.size() * 2);
+            }
+            const std::int64_t got = in.Read(bytes.data() + used, bytes.size() - used);
+            if (got < 0) {
+                return LogLoad::Failed;
+            }
+            if (got == 0) {
+                break;
+            }
+            used += static_cast<std::size_t>(got);
+        }
+        bytes.resize(used);
+    }
+    return Assign(std::move(bytes)) ? LogLoad::Loaded : LogLoad::Failed;
+}
+
+bool LoadedLog::Assign(std::string bytes) {
+    Clear();
+    bytes_ = std::move(bytes);
+    const char* data = bytes_.data();
+    const std::size_t size = bytes_.size();
+    // One pass to count the lines, so that the tables are allocated once at their size.
+    std::size_t lines = 0;
+    for (const char* p = data; p < data + size;) {
+        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(data + size - p));
+        ++lines;
+        p = lf == nullptr ? data + size : static_cast<const char*>(lf) + 1;
+    }
+    begins_.reserve(lines);
+    rows_.reserve(lines);
+
+    std::size_t pos = 0;
+    while (pos < size) {
+        const void* found = std::memchr(data + pos, '\n', size - pos);
+        const std::size_t lf =
+            found == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(found) - data);
+        std::size_t end = lf;
+        if (found != nullptr && end > pos && data[end - 1] == '\r') {
+            --end;
+        }
+        if (end - pos > kMaxLine) {
+            Clear();
+            return false;
+        }
+        const std::uint32_t length = static_cast<std::uint32_t>(end - pos);
+        Row row{};
+        int field = 0;
+        const char* line = data + pos;
+        for (std::uint32_t at = 0; field < kLogViewFields - 1;) {
+            const void* tab = std::memchr(line + at, '\t', length - at);
+            if (tab == nullptr) {
+                break;
+            }
+            at = static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
+            row.ends[field++] = at;
+            ++at;
+        }
+        if (field == kLogViewFields - 1) {
+            // Field 9 ends at the tenth TAB; whatever follows it is not a field the viewer shows.
+            const std::uint32_t from = row.ends[field - 1] + 1;
+            const void* tab = std::memchr(line + from, '\t', length - from);
+            row.ends[field++] =
+                tab == nullptr ? length : static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
+        }
+        for (; field < kLogViewFields; ++field) {
+            row.ends[field] = length;
+        }
+        row.group = kNoGroup;
+        begins_.push_back(pos);
+        rows_.push_back(row);
+        pos = lf + 1;
+    }
+    Group();
+    return true;
+}
+
+void LoadedLog::Group() {
+    std::unordered_map<std::string, std::uint32_t> dateIndex;
+    std::unordered_map<std::int32_t, std::int64_t> buckets;
+    std::unordered_map<UserKey, std::uint32_t, UserKeyHash> userIndex;
+    auto dateOf = [&](const std::string& text) {
+        auto [it, added] = dateIndex.try_emplace(text, static_cast<std::uint32_t>(dates_.size()));
+        if (added) {
+            dates_.push_back(DateGroup{text, {}, 0});
+        }
+        return it->second;
+    };
+    std::int32_t lastBucket = 0;
+    std::int64_t lastBucketDate = kMixedBucket;
+    bool haveLast = false;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        if (Line(r).empty()) {
+            continue; // a blank line has no date and drops out at the next rewrite
+        }
+        const std::int32_t time = LogFieldTime(Field(r, 0));
+        // Floor division, so that negative times also fall in whole buckets.
+        const std::int32_t bucket = time / kBucketSeconds - ((time % kBucketSeconds) < 0 ? 1 : 0);
+        std::int64_t date = kMixedBucket;
+        if (haveLast && bucket == lastBucket) {
+            date = lastBucketDate;
+        } else {
+            auto [it, added] = buckets.try_emplace(bucket, kMixedBucket);
+            if (added) {
+                const std::int64_t first = std::int64_t{bucket} * kBucketSeconds;
+                const std::int64_t last = first + kBucketSeconds - 1;
+                if (first >= std::numeric_limits<std::int32_t>::min() &&
+                    last <= std::numeric_limits<std::int32_t>::max()) {
+                    const std::string a = LogDateText(static_cast<std::int32_t>(first));
+                    if (a == LogDateText(static_cast<std::int32_t>(last))) {
+                        it->second = dateOf(a);
+                    }
+                }
+            }
+            date = it->second;
+            haveLast = true;
+            lastBucket = bucket;
+            lastBucketDate = date;
+        }
+        const std::uint32_t d = date == kMixedBucket ? dateOf(LogDateText(time)) : static_cast<std::uint32_t>(date);
+        const UserKey key{d, Field(r, 2)};
+        auto [it, added] = userIndex.try_emplace(key, static_cast<std::uint32_t>(users_.size()));
+        if (added) {
+            users_.push_back(UserGroup{d, key.user, 0});
+            dates_[d].users.push_back(it->second);
+        }
+        rows_[r].group = it->second;
+        ++users_[it->second].rows;
+        ++dates_[d].rows;
+    }
+    for (DateGroup& date : dates_) {
+        std::sort(date.users.begin(), date.users.end(),
+                  [this](std::uint32_t a, std::uint32_t b) { return users_[a].user < users_[b].user; });
+    }
+}
+
+std::string_view LoadedLog::Field(std::size_t row, int field) const {
+    const Row& r = rows_[row];
+    // A field the line does not have ends where the one before it ends, at the line's end.
+    if (field > 0 && r.ends[field - 1] == r.ends[field]) {
+        return {};
+    }
+    const std::uint32_t begin = field == 0 ? 0 : r.ends[field - 1] + 1;
+    const std::uint32_t end = r.ends[field];
+    return std::string_view(bytes_.data() + begins_[row] + begin, end - begin);
+}
+
+std::size_t LoadedLog::LineEnd(std::size_t row) const {
+    std::size_t end = row + 1 < begins_.size() ? static_cast<std::size_t>(begins_[row + 1]) : bytes_.size();
+    if (end > begins_[row] && bytes_[end - 1] == '\n') {
+        --end;
+        if (end > begins_[row] && bytes_[end - 1] == '\r') {
+            --end;
+        }
+    }
+    return end;
+}
+
+std::string_view LoadedLog::Line(std::size_t row) const {
+    const std::size_t begin = static_cast<std::size_t>(begins_[row]);
+    return std::string_view(bytes_.data() + begin, LineEnd(row) - begin);
+}
+
+std::vector<std::uint32_t> LoadedLog::DateOrder() const {
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t d = 0; d < dates_.size(); ++d) {
+        if (dates_[d].rows > 0) {
+            order.push_back(d);
+        }
+    }
+    std::sort(order.begin(), order.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return dates_[a].text < dates_[b].text; });
+    return order;
+}
+
+std::int64_t LoadedLog::LastDate() const {
+    for (std::size_t r = rows_.size(); r-- > 0;) {
+        if (rows_[r].group != kNoGroup) {
+            return users_[rows_[r].group].date;
+        }
+    }
+    return -1;
+}
+
+std::int64_t LoadedLog::FindDate(std::string_view text) const {
+    for (std::uint32_t d = 0; d < dates_.size(); ++d) {
+        if (dates_[d].rows > 0 && dates_[d].text == text) {
+            return d;
+        }
+    }
+    return -1;
+}
+
+bool LoadedLog::SelectedGroups(const LogSelection& selection, std::vector<char>& flags) const {
+    flags.assign(users_.size(), 0);
+    if (selection.kind == LogSelection::Kind::None) {
+        return false;
+    }
+    const std::int64_t date = FindDate(selection.date);
+    if (date < 0) {
+        return false;
+    }
+    bool any = false;
+    for (std::uint32_t u : dates_[static_cast<std::size_t>(date)].users) {
+        if (users_[u].rows > 0 && (selection.kind == LogSelection::Kind::Date || users_[u].user == selection.user)) {
+            flags[u] = 1;
+            any = true;
+        }
+    }
+    return any;
+}
+
+std::vector<std::uint32_t> LoadedLog::ListedRows(const LogSelection& selection) const {
+    std::vector<std::uint32_t> listed;
+    std::vector<char> flags;
+    if (!SelectedGroups(selection, flags)) {
+        return listed;
+    }
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const std::uint32_t g = rows_[r].group;
+        if (g != kNoGroup && flags[g]) {
+            listed.push_back(static_cast<std::uint32_t>(r));
+        }
+    }
+    return listed;
+}
+
+std::size_t LoadedLog::MarkDeleted(const LogSelection& selection) {
+    std::vector<char> flags;
+    if (!SelectedGroups(selection, flags)) {
+        return 0;
+    }
+    std::size_t marked = 0;
+    for (Row& row : rows_) {
+        if (row.group != kNoGroup && flags[row.group]) {
+            row.group = kNoGroup;
+            ++marked;
+        }
+    }
+    for (std::uint32_t u = 0; u < users_.size(); ++u) {
+        if (flags[u]) {
+            dates_[users_[u].date].rows -= users_[u].rows;
+            users_[u].rows = 0;
+        }
+    }
+    for (DateGroup& date : dates_) {
+        date.users.erase(std::remove_if(date.users.begin(), date.users.end(),
+                                        [this](std::uint32_t u) { return users_[u].rows == 0; }),
+                         date.users.end());
+    }
+    return marked;
+}
+
+LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkSize) const {
+    if (chunkSize == 0) {
+        chunkSize = std::size_t{1} << 20;
+    }
+    const std::string logPath = exeDir + kLogFileName;
+    const std::string tempPath = exeDir + kLogTempFileName;
+
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    platform::ExclusiveFile in;
+    if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+        return LogApply::NotOpened;
+    }
+    platform::ExclusiveFile out;
+    if (!out.Open(tempPath, platform::FileOpenMode::CreateTruncate)) {
+        return LogApply::NotOpened;
+    }
+    auto giveUp = [&](LogApply result) {
+        out.Close();
+        in.Close();
+        std::remove(tempPath.c_str());
+        return result;
+    };
+
+    BufferedOut written(out, chunkSize);
+    // The kept lines come from the loaded bytes; runs of kept lines that already end in CR LF go out
+    // as they are.
+    const char* data = bytes_.data();
+    std::size_t runBegin = 0;
+    std::size_t runEnd = 0;
+    auto flushRun = [&] {
+        if (runEnd > runBegin) {
+            written.Put(data + runBegin, runEnd - runBegin);
+        }
+        runBegin = runEnd = 0;
+    };
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        if (rows_[r].group == kNoGroup) {
+            continue;
+        }
+        const std::size_t begin = static_cast<std::size_t>(begins_[r]);
+        const std::size_t end = LineEnd(r);
+        const std::size_t next = r + 1 < begins_.size() ? static_cast<std::size_t>(begins_[r + 1]) : bytes_.size();
+        if (next == end + 2) {
+            if (runEnd != begin) {
+                flushRun();
+                runBegin = begin;
+            }
+            runEnd = next;
+            continue;
+        }
+        flushRun();
+        written.Put(data + begin, end - begin);
+        if (next != end) {
+            written.Put("\r\n", 2);
+        }
+    }
+    flushRun();
+
+    // The file must still start with the loaded bytes; what follows them was appended since the load.
+    std::unique_ptr<char[]> chunk(new char[chunkSize]);
+    // A last line without a line end may be continued by the first appended bytes.
+    AppendedLines::Start start = AppendedLines::Start::AtLineStart;
+    if (!rows_.empty() && bytes_.back() != '\n') {
+        start = rows_.back().group == kNoGroup ? AppendedLines::Start::ContinuesMarkedLine
+                                               : AppendedLines::Start::ContinuesKeptLine;
+    }
+    AppendedLines appended(written, start, !bytes_.empty() && bytes_.back() == '\r');
+    std::size_t offset = 0;
+    for (;;) {
+        const std::int64_t got = in.Read(chunk.get(), chunkSize);
+        if (got < 0) {
+            return giveUp(LogApply::Failed);
+        }
+        if (got == 0) {
+            break;
+        }
+        std::size_t size = static_cast<std::size_t>(got);
+        std::size_t used = 0;
+        if (offset < bytes_.size()) {
+            used = std::min(size, bytes_.size() - offset);
+            if (std::memcmp(chunk.get(), data + offset, used) != 0) {
+                return giveUp(LogApply::LogChanged);
+            }
+        }
+        appended.Consume(chunk.get() + used, size - used);
+        offset += size;
+    }
+    if (offset < bytes_.size()) {
+        return giveUp(LogApply::LogChanged);
+    }
+    appended.Finish();
+    bool complete = written.Finish();
+    complete = out.Close() && complete;
+    if (!complete) {
+        return giveUp(LogApply::Failed);
+    }
+    if (!in.ReplaceByMove(tempPath, logPath)) {
+        return giveUp(LogApply::Failed);
+    }
+    return LogApply::Replaced;
+}
+
+} // namespace glimmerfen
