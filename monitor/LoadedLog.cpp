@@ -200,6 +200,7 @@ void LoadedLog::Clear() {
     begins_.shrink_to_fit();
     rows_.clear();
     rows_.shrink_to_fit();
+    longEnds_.clear();
     dates_.clear();
     users_.clear();
 }
@@ -250,6 +251,10 @@ bool LoadedLog::Assign(std::string bytes) {
         ++lines;
         p = lf == nullptr ? data + size : static_cast<const char*>(lf) + 1;
     }
+    if (lines >= kNoGroup) {
+        Clear();
+        return false; // rows are numbered in 32 bits
+    }
     begins_.reserve(lines);
     rows_.reserve(lines);
 
@@ -267,7 +272,7 @@ bool LoadedLog::Assign(std::string bytes) {
             return false;
         }
         const std::uint32_t length = static_cast<std::uint32_t>(end - pos);
-        Row row{};
+        std::uint32_t ends[kLogViewFields] = {};
         int field = 0;
         const char* line = data + pos;
         for (std::uint32_t at = 0; field < kLogViewFields - 1;) {
@@ -276,20 +281,28 @@ bool LoadedLog::Assign(std::string bytes) {
                 break;
             }
             at = static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
-            row.ends[field++] = at;
+            ends[field++] = at;
             ++at;
         }
         if (field == kLogViewFields - 1) {
             // Field 9 ends at the tenth TAB; whatever follows it is not a field the viewer shows.
-            const std::uint32_t from = row.ends[field - 1] + 1;
+            const std::uint32_t from = ends[field - 1] + 1;
             const void* tab = std::memchr(line + from, '\t', length - from);
-            row.ends[field++] =
-                tab == nullptr ? length : static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
+            ends[field++] = tab == nullptr ? length : static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
         }
         for (; field < kLogViewFields; ++field) {
-            row.ends[field] = length;
+            ends[field] = length;
         }
+        Row row{};
         row.group = kNoGroup;
+        if (ends[kLogViewFields - 1] < kLongLine) {
+            std::copy(ends, ends + kLogViewFields, row.ends);
+        } else {
+            row.ends[0] = kLongLine;
+            LongEnds entry{static_cast<std::uint32_t>(rows_.size()), {}};
+            std::copy(ends, ends + kLogViewFields, entry.ends);
+            longEnds_.push_back(entry);
+        }
         begins_.push_back(pos);
         rows_.push_back(row);
         pos = lf + 1;
@@ -357,14 +370,24 @@ void LoadedLog::Group() {
     }
 }
 
-std::string_view LoadedLog::Field(std::size_t row, int field) const {
+std::uint32_t LoadedLog::End(std::size_t row, int field) const {
     const Row& r = rows_[row];
+    if (r.ends[0] != kLongLine) {
+        return r.ends[field];
+    }
+    const auto it = std::lower_bound(longEnds_.begin(), longEnds_.end(), row,
+                                     [](const LongEnds& entry, std::size_t index) { return entry.row < index; });
+    return it->ends[field];
+}
+
+std::string_view LoadedLog::Field(std::size_t row, int field) const {
+    const std::uint32_t end = End(row, field);
+    const std::uint32_t before = field == 0 ? 0 : End(row, field - 1);
     // A field the line does not have ends where the one before it ends, at the line's end.
-    if (field > 0 && r.ends[field - 1] == r.ends[field]) {
+    if (field > 0 && before == end) {
         return {};
     }
-    const std::uint32_t begin = field == 0 ? 0 : r.ends[field - 1] + 1;
-    const std::uint32_t end = r.ends[field];
+    const std::uint32_t begin = field == 0 ? 0 : before + 1;
     return std::string_view(bytes_.data() + begins_[row] + begin, end - begin);
 }
 

@@ -107,20 +107,29 @@ public:
     LogApply ApplyDeletions(const std::string& exeDir, std::size_t chunkSize = std::size_t{1} << 20) const;
 
 private:
+    // End of field k relative to the line's start: the TAB after it, or the end of the line. Lines
+    // of the usual length keep them in 16 bits; a line whose fields end at 65535 or beyond has
+    // kLongLine in ends[0] and its ends in longEnds_.
+    static constexpr std::uint16_t kLongLine = 0xFFFF;
     struct Row {
-        // End of field k relative to the line's start: the TAB after it, or the end of the line.
-        std::uint32_t ends[kLogViewFields];
+        std::uint16_t ends[kLogViewFields];
         std::uint32_t group;
+    };
+    struct LongEnds {
+        std::uint32_t row;
+        std::uint32_t ends[kLogViewFields];
     };
 
     // The rows a selection covers, as a flag per user group; false when it covers none.
     bool SelectedGroups(const LogSelection& selection, std::vector<char>& flags) const;
-    std::size_t LineEnd(std::size_t row) const; // offset of the line's end, its CR LF excluded
+    std::size_t LineEnd(std::size_t row) const;
+    std::uint32_t End(std::size_t row, int field) const; // offset of the line's end, its CR LF excluded
     void Group();
 
     std::string bytes_;
     std::vector<std::uint64_t> begins_; // offset of each line in bytes_
     std::vector<Row> rows_;
+    std::vector<LongEnds> longEnds_; // by row, ascending
     std::vector<DateGroup> dates_;
     std::vector<UserGroup> users_;
 };

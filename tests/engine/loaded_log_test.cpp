@@ -70,7 +70,15 @@ struct SplitCase {
 
 TEST(LoadedLogSplitTest, FieldsOfEachKindOfLine) {
     const std::string sjis = "\x83\x5C\x83\x74\x83\x67"; // a name whose second byte is a backslash
+    // Field ends beyond 16 bits are kept apart; the first line whose fields end at 65535 is one of them.
+    const std::string nine = "0\t1\t2\t3\t4\t5\t6\t7\t8\t";
+    const std::string fill34(65534 - nine.size(), 'y');
+    const std::string fill35(65535 - nine.size(), 'z');
+    const std::string huge(70000, 'x');
     const std::vector<SplitCase> cases = {
+        {"fields end at 65534", nine + fill34, {"0", "1", "2", "3", "4", "5", "6", "7", "8", fill34}},
+        {"fields end at 65535", nine + fill35, {"0", "1", "2", "3", "4", "5", "6", "7", "8", fill35}},
+        {"huge client name", "9\t" + huge + "\tu\t", {"9", huge, "u", "", "", "", "", "", "", ""}},
         {"access line",
          "1\tPC1\talice\t2024-03-10 09:00:00\tGUEST\tWin\t0\t\t\t\t",
          {"1", "PC1", "alice", "2024-03-10 09:00:00", "GUEST", "Win", "0", "", "", ""}},
@@ -96,7 +104,7 @@ TEST(LoadedLogSplitTest, FieldsOfEachKindOfLine) {
     ASSERT_TRUE(log.Assign(bytes));
     ASSERT_EQ(log.RowCount(), cases.size() + 2);
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(Fields(log, i), cases[i].fields) << cases[i].what;
+        EXPECT_TRUE(Fields(log, i) == cases[i].fields) << cases[i].what;
         EXPECT_EQ(log.Line(i), cases[i].line) << cases[i].what;
     }
     EXPECT_EQ(log.Line(cases.size()), "7\tLF only");
@@ -293,6 +301,36 @@ TEST_F(LoadedLogApplyTest, CopiesKeptAndAppendedLinesInOrder) {
         EXPECT_EQ(log.ApplyDeletions(ExeDir(), chunk), LogApply::Replaced);
         EXPECT_EQ(ReadBytes(LogPath()), b + "\r\n" + d + "\r\n" + late1 + "\r\n" + late2 + "\r\n") << "chunk " << chunk;
         EXPECT_FALSE(TempExists());
+    }
+}
+
+// The loaded log ended inside a line that was then marked, and the writer appended after it: what it
+// wrote is kept as lines of their own, and the marked line's missing line end adds no blank line.
+TEST_F(LoadedLogApplyTest, AppendAfterAMarkedLastLineWithoutEnd) {
+    const std::string b = Line(kMar10 + 1, "PC2", "bob");
+    const std::string c = Line(kMar10 + 2, "PC1", "alice");
+    const std::string late = Line(kMar10 + 3, "PC9", "carol");
+    struct Case {
+        std::string appended;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"\r\n" + late + "\r\n", b + "\r\n" + late + "\r\n"},
+        {"\n" + late + "\n", b + "\r\n" + late + "\r\n"},
+        {late + "\r\n", b + "\r\n" + late + "\r\n"},
+        {"\r", b + "\r\n\r\r\n"}, // a lone CR is a character, as anywhere else
+        {"", b + "\r\n"},
+    };
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+        for (const Case& k : cases) {
+            WriteBytes(LogPath(), b + "\r\n" + c);
+            LoadedLog log;
+            ASSERT_EQ(log.Load(ExeDir()), LogLoad::Loaded);
+            ASSERT_EQ(log.MarkDeleted(LogSelection::User("2024-03-10", "alice")), 1u);
+            WriteBytes(LogPath(), b + "\r\n" + c + k.appended);
+            EXPECT_EQ(log.ApplyDeletions(ExeDir(), chunk), LogApply::Replaced);
+            EXPECT_EQ(ReadBytes(LogPath()), k.expected) << "chunk " << chunk << ", appended " << k.appended.size();
+        }
     }
 }
 

@@ -1,0 +1,219 @@
+// The log viewer's model on a large log, each step beside a reference in the same run:
+// - loading and grouping a log of 1,000,000 lines (about 120 MB, a few hundred dates and users)
+//   beside reading the same file once into memory, and beside `wc -l` of it;
+// - the rows of the largest date (100,000 lines) selected;
+// - Apply deletions (one user of one date marked) beside `cp` of the same file.
+// Prints medians of several rounds and the peak resident set size that the load adds.
+//
+//   TZ=Asia/Tokyo logview_bench [rounds]     (default 5)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "monitor/LoadedLog.h"
+#include "platform/exclusive_file.h"
+
+namespace {
+
+using namespace glimmerfen;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kLines = 1000000;
+constexpr int kDates = 300;
+constexpr int kBusyLines = 100000; // lines of the busiest date
+constexpr std::int32_t kFirstDay = 1700000000 - 1700000000 % 86400;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Settle(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+double TimeCommand(const std::string& command) {
+    const auto start = Clock::now();
+    const int status = std::system(command.c_str());
+    return status == 0 ? SecondsSince(start) : -1.0;
+}
+
+// Lines in time order over kDates days; the middle day gets kBusyLines of them. 250 users, of which
+// every line picks one; a few user names differ only in letter case.
+std::uintmax_t Generate(const fs::path& path) {
+    static const char* const kOperations[] = {"FILE READ", "FILE WRITE", "FILE CREATE"};
+    static const char* const kPaths[] = {
+        "C:\\Share\\Projects\\2023\\Customer estimates\\Northern region\\estimate_final_v3.xlsx",
+        "C:\\Share\\Common\\General affairs\\minutes\\2023-11\\meeting-notes-1114-board.docx",
+        "D:\\Public\\Photos\\2023 company event\\IMG_2041.JPG"};
+    std::mt19937 random(4242);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<char> buffer(1 << 20);
+    out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const int busyDay = kDates / 2;
+    const int perOtherDay = (kLines - kBusyLines) / (kDates - 1);
+    char line[512];
+    int written = 0;
+    for (int day = 0; day < kDates; ++day) {
+        const int count = day == busyDay ? kBusyLines : (day == kDates - 1 ? kLines - written : perOtherDay);
+        for (int i = 0; i < count; ++i, ++written) {
+            // Noon UTC give or take eleven hours: the local date moves with the zone, as it should.
+            const std::int32_t time =
+                kFirstDay + day * 86400 + 3600 + static_cast<std::int32_t>(std::int64_t{79200} * i / count);
+            const unsigned u = random() % 250;
+            char user[32];
+            std::snprintf(user, sizeof user, u % 50 == 0 ? "User%03u" : "user%03u", u % 50 == 0 ? u / 50 : u);
+            const unsigned kind = random() % 10;
+            int length = 0;
+            if (kind < 3) {
+                length = std::snprintf(line, sizeof line,
+                                       "%d\tPC-%03u\t%s\t2023-11-14 09:%02d:%02d\tNOENCRYPTION\tWindows 10 "
+                                       "Enterprise 19045\t0\t\t\t\t\r\n",
+                                       time, u % 120, user, i % 60, (i * 7) % 60);
+            } else {
+                length = std::snprintf(line, sizeof line, "%d\t\t%s\t2023-11-14 09:%02d:%02d\t\t\t%u\t%s\t%s\t\t\r\n",
+                                       time, user, i % 60, (i * 7) % 60, static_cast<unsigned>(random() % 100000),
+                                       kOperations[random() % 3], kPaths[random() % 3]);
+            }
+            out.write(line, length);
+        }
+    }
+    out.close();
+    return fs::file_size(path);
+}
+
+// The reference for the load: the same exclusive opening, the file read once into one buffer.
+std::size_t ReadOnce(const std::string& path, std::uintmax_t size) {
+    platform::ExclusiveFile in;
+    if (!in.Open(path, platform::FileOpenMode::ReadExisting)) {
+        return 0;
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::size_t used = 0;
+    for (std::int64_t got; used < bytes.size() && (got = in.Read(bytes.data() + used, bytes.size() - used)) > 0;) {
+        used += static_cast<std::size_t>(got);
+    }
+    return used;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const fs::path dir = fs::temp_directory_path() / ("glimmerfen-logview-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path source = dir / "source.txt";
+    const fs::path log = dir / "log.txt";
+    const fs::path copy = dir / "copy.txt";
+    const std::string exeDir = (dir / "").string();
+    const std::uintmax_t bytes = Generate(source);
+    fs::copy_file(source, log, fs::copy_options::overwrite_existing);
+    Settle(log);
+    std::printf("log: %d lines, %.1f MB\n", kLines, static_cast<double>(bytes) / 1e6);
+
+    // Memory first, in a process that has held nothing large yet.
+    const long rssBefore = PeakRssKiB();
+    std::size_t dates = 0;
+    std::size_t users = 0;
+    {
+        LoadedLog loaded;
+        if (loaded.Load(exeDir) != LogLoad::Loaded) {
+            std::fprintf(stderr, "load failed\n");
+            return 1;
+        }
+        dates = loaded.DateOrder().size();
+        users = loaded.Users().size();
+    }
+    const long rssLoad = PeakRssKiB() - rssBefore;
+    std::printf("%zu dates, %zu date/user groups; the load added %.1f MB to the peak resident set (%.2f times the "
+                "file)\n",
+                dates, users, rssLoad / 1024.0, rssLoad * 1024.0 / static_cast<double>(bytes));
+
+    std::vector<double> readTimes, wcTimes, loadTimes, listTimes, cpTimes, applyTimes;
+    std::size_t listed = 0;
+    std::size_t kept = 0;
+    const std::string wc = "wc -l '" + log.string() + "' > /dev/null";
+    const std::string cp = "cp '" + log.string() + "' '" + copy.string() + "'";
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        if (ReadOnce(log.string(), bytes) != bytes) {
+            std::fprintf(stderr, "read failed\n");
+            return 1;
+        }
+        readTimes.push_back(SecondsSince(start));
+        wcTimes.push_back(TimeCommand(wc));
+
+        LoadedLog loaded;
+        start = Clock::now();
+        loaded.Load(exeDir);
+        const std::vector<std::uint32_t> order = loaded.DateOrder(); // what the tree is filled from
+        loadTimes.push_back(SecondsSince(start));
+
+        // The busiest date, as the tree would show it.
+        std::uint32_t busiest = order.front();
+        for (std::uint32_t d : order) {
+            if (loaded.Dates()[d].rows > loaded.Dates()[busiest].rows) {
+                busiest = d;
+            }
+        }
+        start = Clock::now();
+        listed = loaded.ListedRows(LogSelection::Date(loaded.Dates()[busiest].text)).size();
+        listTimes.push_back(SecondsSince(start));
+
+        // cp and Apply deletions, each from a log at rest.
+        std::error_code ignored;
+        fs::remove(copy, ignored);
+        ::sync();
+        cpTimes.push_back(TimeCommand(cp));
+        const std::uint32_t user = loaded.Dates()[busiest].users.front();
+        const std::size_t marked = loaded.MarkDeleted(
+            LogSelection::User(loaded.Dates()[busiest].text, std::string(loaded.Users()[user].user)));
+        ::sync();
+        start = Clock::now();
+        const LogApply result = loaded.ApplyDeletions(exeDir);
+        applyTimes.push_back(SecondsSince(start));
+        if (result != LogApply::Replaced) {
+            std::fprintf(stderr, "apply failed\n");
+            return 1;
+        }
+        kept = kLines - marked;
+        fs::copy_file(source, log, fs::copy_options::overwrite_existing);
+        Settle(log);
+    }
+    const double read = Median(readTimes), wcl = Median(wcTimes), load = Median(loadTimes);
+    const double list = Median(listTimes), cpt = Median(cpTimes), apply = Median(applyTimes);
+    std::printf("medians of %d rounds:\n", rounds);
+    std::printf("  load and group %.1f ms; reading the file once %.1f ms (%.2f times); wc -l %.1f ms (%.2f times)\n",
+                load * 1e3, read * 1e3, load / read, wcl * 1e3, load / wcl);
+    std::printf("  rows of the busiest date (%zu) %.1f ms\n", listed, list * 1e3);
+    std::printf("  Apply deletions (%zu lines kept) %.1f ms; cp %.1f ms (%.2f times as long)\n", kept, apply * 1e3,
+                cpt * 1e3, apply / cpt);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    return 0;
+}
