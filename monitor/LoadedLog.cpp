@@ -205,7 +205,7 @@ void LoadedLog::Clear() {
     users_.clear();
 }
 
-LogLoad LoadedLog::Load(const std::string& exeDir) {
+LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
     Clear();
     const std::string logPath = exeDir + kLogFileName;
     std::string bytes;
@@ -236,10 +236,10 @@ LogLoad LoadedLog::Load(const std::string& exeDir) {
         }
         bytes.resize(used);
     }
-    return Assign(std::move(bytes)) ? LogLoad::Loaded : LogLoad::Failed;
+    return Assign(std::move(bytes), progress) ? LogLoad::Loaded : LogLoad::Failed;
 }
 
-bool LoadedLog::Assign(std::string bytes) {
+bool LoadedLog::Assign(std::string bytes, const Progress& progress) {
     Clear();
     bytes_ = std::move(bytes);
     const char* data = bytes_.data();
@@ -306,6 +306,12 @@ bool LoadedLog::Assign(std::string bytes) {
         begins_.push_back(pos);
         rows_.push_back(row);
         pos = lf + 1;
+        if (progress && rows_.size() % 65536 == 0) {
+            progress(rows_.size(), lines);
+        }
+    }
+    if (progress) {
+        progress(rows_.size(), lines);
     }
     Group();
     return true;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,10 +68,13 @@ public:
 
     // Reads exeDir + "log.txt" whole (holding the log-file guard only while reading), then splits and
     // groups it. Any earlier rows and marks are dropped first, whatever the result.
-    LogLoad Load(const std::string& exeDir);
+    // progress(done, total) is called with the number of lines split so far, every 65,536 lines and at
+    // the end, outside the guard.
+    using Progress = std::function<void(std::size_t done, std::size_t total)>;
+    LogLoad Load(const std::string& exeDir, const Progress& progress = {});
     // Splits and groups bytes already in memory, as Load does after reading them. False when a line is
     // too long to index (4 GiB); the rows are then empty.
-    bool Assign(std::string bytes);
+    bool Assign(std::string bytes, const Progress& progress = {});
     void Clear();
 
     // Number of lines of the loaded file, blank ones included (N).

@@ -116,6 +116,21 @@ TEST(LoadedLogSplitTest, FieldsOfEachKindOfLine) {
     EXPECT_EQ(log.LastDate(), -1);
 }
 
+// The progress reports count the lines split, rise, and end at the total.
+TEST(LoadedLogSplitTest, ProgressEndsAtTheLineCount) {
+    std::string bytes;
+    for (int i = 0; i < 140000; ++i) {
+        bytes += "1\tPC\tu\n";
+    }
+    std::vector<std::size_t> reports;
+    LoadedLog log;
+    ASSERT_TRUE(log.Assign(bytes, [&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 140000u);
+        reports.push_back(done);
+    }));
+    EXPECT_EQ(reports, (std::vector<std::size_t>{65536, 131072, 140000}));
+}
+
 using LoadedLogGroupTest = test::TokyoZoneTest;
 
 TEST_F(LoadedLogGroupTest, FieldTimeAndDateText) {
