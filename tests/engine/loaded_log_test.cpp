@@ -25,7 +25,6 @@ namespace glimmerfen {
 namespace {
 
 using test::ReadBytes;
-using test::TempDir;
 using test::WriteBytes;
 
 // 2024-03-10 00:00:00 in Tokyo (UTC+9).
@@ -283,15 +282,7 @@ TEST_F(LoadedLogSelectionTest, DeletingMarksOnlyTheSelectionAndPrunesEmptyDates)
     EXPECT_EQ(log_.LastDate(), -1);
 }
 
-class LoadedLogApplyTest : public test::TokyoZoneTest {
-protected:
-    std::string ExeDir() const { return (dir_.Path() / "").string(); }
-    std::string LogPath() const { return dir_.File("log.txt"); }
-    std::string TempPath() const { return dir_.File("log_tmp.txt"); }
-    bool TempExists() const { return std::filesystem::exists(dir_.Path() / "log_tmp.txt"); }
-
-    TempDir dir_;
-};
+class LoadedLogApplyTest : public test::TokyoZoneTest, protected test::LogFolder {};
 
 // Marked and blank lines go; every other line stays in its order, with CR LF; lines appended since the
 // load follow, in their order; the result does not depend on the piece size.

@@ -26,7 +26,6 @@ namespace {
 using platform::ExclusiveFile;
 using platform::FileOpenMode;
 using test::ReadBytes;
-using test::TempDir;
 using test::WriteBytes;
 
 constexpr std::int32_t kNow = 1700000000;
@@ -50,16 +49,7 @@ std::string N(std::int64_t value) {
                                          << ", first difference at byte " << at;
 }
 
-class LogRetentionTest : public ::testing::Test {
-protected:
-    // exeDir ends with the directory separator, as the program's own does.
-    std::string ExeDir() const { return (dir_.Path() / "").string(); }
-    std::string LogPath() const { return dir_.File("log.txt"); }
-    std::string TempPath() const { return dir_.File("log_tmp.txt"); }
-    bool TempExists() const { return std::filesystem::exists(dir_.Path() / "log_tmp.txt"); }
-
-    TempDir dir_;
-};
+class LogRetentionTest : public ::testing::Test, protected test::LogFolder {};
 
 // The boundary is strict: a line exactly LogSetDays days old goes, one a second younger stays.
 TEST_F(LogRetentionTest, ThreeDayBoundaryIsStrict) {

@@ -60,4 +60,17 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// A program's folder in a temporary directory, with the paths of its log and the log's temporary copy.
+class LogFolder {
+public:
+    // Ends with the directory separator, as the program's own exeDir does.
+    std::string ExeDir() const { return (dir_.Path() / "").string(); }
+    std::string LogPath() const { return dir_.File("log.txt"); }
+    std::string TempPath() const { return dir_.File("log_tmp.txt"); }
+    bool TempExists() const { return std::filesystem::exists(dir_.Path() / "log_tmp.txt"); }
+
+protected:
+    TempDir dir_;
+};
+
 } // namespace glimmerfen::test
