@@ -41,10 +41,13 @@
 #define IDD_ABOUTBOX 100
 #define IDD_MAIN 102
 #define IDD_LIST 132
+#define IDD_LOG_VIEWER 141
 
 // Menus.
 #define IDR_POP_LIST 129
 #define IDR_TRAY 131
+#define IDR_POP_LOG 143
+#define IDR_POP_LOG2 144
 
 // Icons: 128 the application (and first animation picture), 130 idle, 139..141 animation.
 #define IDI_MAIN 128
@@ -60,10 +63,18 @@
 #define IDB_COMPUTER_GONE 136
 #define IDB_FILE_GONE 137
 #define IDB_FOLDER_GONE 138
+// The log viewer's tree: a user name (dates show IDB_FOLDER).
+#define IDB_USER 139
 
 // Controls of the list window (dialog 132).
 #define IDC_LIST 1004
 #define IDC_DETAILS 1005
+
+// Controls of the log viewer (dialog 141).
+#define IDC_LOG_LIST 1026
+#define IDC_LOG_TREE 1027
+#define IDC_LOG_STATUS 1030
+#define IDC_LOG_PROGRESS 1031
 
 // The main window's system-menu item that opens the version box.
 #define IDM_ABOUTBOX 16
@@ -81,3 +92,19 @@
 #define ID_SEND_MESSAGE 32784
 #define ID_ADD_ACCEPTABLE 32786
 #define ID_ADD_DENIED 32787
+// The log viewer's menus: the nine column toggles (column = id - ID_LOG_COLUMN_FIRST), Refresh, Delete.
+#define ID_LOG_COLUMN_FIRST 32788
+#define ID_LOG_COL_CLIENT_NAME 32788
+#define ID_LOG_COL_USER_NAME 32789
+#define ID_LOG_COL_START_TIME 32790
+#define ID_LOG_COL_USER_IDENT 32791
+#define ID_LOG_COL_CLIENT_TYPE 32792
+#define ID_LOG_COL_PROCESS_ID 32793
+#define ID_LOG_COL_OPERATION 32794
+#define ID_LOG_COL_PATH_NAME 32795
+#define ID_LOG_COL_DISCONNECT_MESSAGE 32796
+#define ID_LOG_COLUMN_LAST 32796
+#define ID_LOG_REFRESH 32799
+#define ID_LOG_DELETE 32801
+// Sent by the log viewer's tree to its window when the selection changed.
+#define ID_SELECT_LISTITEM 57667

@@ -15,6 +15,7 @@ Icons (16 and 32 pixels, 32-bit with alpha and an AND mask):
 List images (16 by 13, 24-bit; pure black is the transparent colour, so no picture uses it):
   folder.bmp 133, computer.bmp 134, file.bmp 135, computer_gone.bmp 136, file_gone.bmp 137,
   folder_gone.bmp 138
+Log viewer tree images (the same format): user.bmp 139 (dates use folder.bmp)
 """
 
 import math
@@ -195,6 +196,9 @@ PALETTE = {
     'b': (0x30, 0x60, 0xC0),  # screen
     'c': (0x90, 0xC8, 0xF0),  # screen shine
     'r': (0xE0, 0x20, 0x20),  # red tick
+    's': (0xF2, 0xC8, 0xA0),  # skin
+    'h': (0x6A, 0x44, 0x20),  # hair
+    'u': (0x40, 0x70, 0xB8),  # shirt
 }
 
 FOLDER = [
@@ -243,6 +247,23 @@ FILE = [
     '...kwwwwwwwwwk..',
     '...kkkkkkkkkkk..',
     '................',
+]
+
+# A person's head and shoulders: a user name in the log viewer's tree.
+USER = [
+    '......kkkk......',
+    '.....khhhhk.....',
+    '....khhhhhhk....',
+    '....khssssk.....',
+    '....kssssssk....',
+    '....kskssksk....',
+    '....kssssssk....',
+    '.....ksrrsk.....',
+    '......kssk......',
+    '...kkkuuuukkk...',
+    '..kuuuuuuuuuuk..',
+    '..kuuuuuuuuuuk..',
+    '..kkkkkkkkkkkk..',
 ]
 
 # The red tick drawn across the computer of a session that is gone.
@@ -306,6 +327,7 @@ BITMAPS = {
     'computer_gone.bmp': grid_pixels(overlay(COMPUTER, TICK)),
     'file_gone.bmp': grid_pixels(FILE, faded=True),
     'folder_gone.bmp': grid_pixels(FOLDER, faded=True),
+    'user.bmp': grid_pixels(USER),
 }
 
 

@@ -90,6 +90,36 @@ TEST(Resources, ListContextMenu) {
     EXPECT_EQ(ID_OPEN_SHARED_FOLDER, 32780);
 }
 
+TEST(Resources, LogViewerMenus) {
+    const MenuItem list[] = {
+        {ID_LOG_REFRESH, "Reflesh", "表示更新"},
+        {0, nullptr, nullptr},
+        {ID_LOG_COL_CLIENT_NAME, "Client name", "クライアント名"},
+        {ID_LOG_COL_USER_NAME, "User name", "ユーザー名"},
+        {ID_LOG_COL_START_TIME, "Connection start time", "接続開始時間"},
+        {ID_LOG_COL_USER_IDENT, "User Identification", "ユーザー識別"},
+        {ID_LOG_COL_CLIENT_TYPE, "Client type", "クライアントタイプ"},
+        {ID_LOG_COL_PROCESS_ID, "Process ID", "プロセスID"},
+        {ID_LOG_COL_OPERATION, "Operation", "操作"},
+        {ID_LOG_COL_PATH_NAME, "Path name", "パス名"},
+        {ID_LOG_COL_DISCONNECT_MESSAGE, "Message for disconnect", "切断メッセージ"},
+    };
+    ExpectMenu(IDR_POP_LOG, "POP_LOG", list, 11);
+    const MenuItem tree[] = {
+        {ID_LOG_REFRESH, "Reflesh", "表示更新"},
+        {0, nullptr, nullptr},
+        {ID_LOG_DELETE, "Delete", "ログ削除"},
+    };
+    ExpectMenu(IDR_POP_LOG2, "POP_LOG2", tree, 3);
+    EXPECT_EQ(IDR_POP_LOG, 143);
+    EXPECT_EQ(IDR_POP_LOG2, 144);
+    EXPECT_EQ(ID_LOG_COL_CLIENT_NAME, 32788);
+    EXPECT_EQ(ID_LOG_COL_DISCONNECT_MESSAGE, 32796);
+    EXPECT_EQ(ID_LOG_REFRESH, 32799);
+    EXPECT_EQ(ID_LOG_DELETE, 32801);
+    EXPECT_EQ(ID_SELECT_LISTITEM, 57667);
+}
+
 TEST(Resources, IconsInBothSizesAndListImagesOf16By13) {
     const int icons[] = {128, 130, 139, 140, 141};
     for (int id : icons) {
@@ -106,7 +136,7 @@ TEST(Resources, IconsInBothSizesAndListImagesOf16By13) {
             EXPECT_EQ(bitmap.bmWidth, size) << "icon " << id << " has no image of " << size << " pixels";
         }
     }
-    for (int id = IDB_FOLDER; id <= IDB_FOLDER_GONE; ++id) {
+    for (int id = IDB_FOLDER; id <= IDB_USER; ++id) {
         win32::UniqueBitmap bitmap(static_cast<HBITMAP>(
             ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0)));
         ASSERT_TRUE(bitmap) << "bitmap " << id;
@@ -117,6 +147,7 @@ TEST(Resources, IconsInBothSizesAndListImagesOf16By13) {
     }
     EXPECT_EQ(IDB_FOLDER, 133);
     EXPECT_EQ(IDB_FOLDER_GONE, 138);
+    EXPECT_EQ(IDB_USER, 139);
 }
 
 class Plain : public ui::Dialog {
@@ -124,7 +155,7 @@ public:
     explicit Plain(UINT id) : Dialog(id) {}
 };
 
-TEST(Resources, MainAndListWindowTemplates) {
+TEST(Resources, WindowTemplates) {
     struct Case {
         UINT id;
         const char* caption;
@@ -149,6 +180,13 @@ TEST(Resources, MainAndListWindowTemplates) {
          WS_VISIBLE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
          WS_EX_TOOLWINDOW,
          2},
+        {IDD_LOG_VIEWER,
+         "Glimmerfen Checker - LOG VIEWER",
+         {477, 236},
+         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
+         WS_VISIBLE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+         WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE,
+         4},
     };
     for (const Case& c : cases) {
         Plain dialog(c.id);

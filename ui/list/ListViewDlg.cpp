@@ -18,6 +18,7 @@
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
+#include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
 #include "platform/win32/checks.h"
 
@@ -27,18 +28,6 @@ namespace {
 
 // Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
 constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
-
-// A text for the list's buffer, cut at a whole character: never half of a double-byte one.
-void PutText(LVITEMA& item, const std::string& text) {
-    const std::string cut = TruncateAnsi(text, static_cast<std::size_t>(item.cchTextMax - 1));
-    std::memcpy(item.pszText, cut.c_str(), cut.size() + 1);
-}
-
-void PutText(LVITEMW& item, const std::string& text) {
-    const int written =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), item.pszText, item.cchTextMax - 1);
-    item.pszText[written > 0 ? written : 0] = L'\0';
-}
 
 // The texts and picture of a row that the virtual access list asks for.
 template <typename Item>
@@ -52,7 +41,7 @@ void GiveRow(const std::vector<ListRow>& rows, Item& item) {
     }
     if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
         item.iSubItem < kAccessColumnCount) {
-        PutText(item, row.texts[static_cast<std::size_t>(item.iSubItem)]);
+        PutItemText(item, row.texts[static_cast<std::size_t>(item.iSubItem)]);
     }
 }
 

@@ -1,6 +1,9 @@
 #include "ui/logview/LogViewLogic.h"
 
 #include <cstdint>
+#include <cstdio>
+
+#include "platform/profile.h"
 
 namespace glimmerfen::ui {
 
@@ -14,6 +17,45 @@ int ProgressScale::Position(std::size_t done) const {
     // 128-bit-free: done and total fit in 64 bits, and done * 65535 does too for any file that fits
     // in memory (below 2^48 lines).
     return static_cast<int>(static_cast<std::uint64_t>(done) * kMaxRange / static_cast<std::uint64_t>(total_));
+}
+
+LogDialogPos ReadLogDialogPos(const std::string& iniPath) {
+    LogDialogPos pos;
+    pos.top = platform::ProfileGetInt(iniPath, kLogDialogPosSection, "top", 0);
+    pos.bottom = platform::ProfileGetInt(iniPath, kLogDialogPosSection, "bottom", 0);
+    pos.right = platform::ProfileGetInt(iniPath, kLogDialogPosSection, "right", 0);
+    pos.left = platform::ProfileGetInt(iniPath, kLogDialogPosSection, "left", 0);
+    LoadColumnWidths(pos.columns, iniPath, kLogDialogPosSection, "column%d", kLogColumnCount, 100);
+    LoadShownFlags(pos.columns, iniPath, kLogDialogPosSection, "columnck%d", kLogColumnCount, 1);
+    return pos;
+}
+
+void WriteLogDialogPos(const std::string& iniPath, const LogDialogPos& pos) {
+    const auto write = [&](const char* key, int value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", value);
+        platform::ProfileWriteString(iniPath, kLogDialogPosSection, key, text);
+    };
+    write("top", pos.top);
+    write("bottom", pos.bottom);
+    write("right", pos.right);
+    write("left", pos.left);
+    SaveColumnWidths(pos.columns, iniPath, kLogDialogPosSection, "column%d", kLogColumnCount);
+    SaveShownFlags(pos.columns, iniPath, kLogDialogPosSection, "columnck%d", kLogColumnCount);
+}
+
+LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom) {
+    LogViewLayout layout;
+    layout.tree = {left + 10, top + 25, 125, bottom - 25};
+    layout.list = {left + 140, top + 25, right - 145, bottom - 25};
+    if (right > 150) {
+        layout.status = {left + 10, bottom - 20, right - 150, 13};
+        layout.progress = {right - 145, bottom - 20, 135, 13};
+    } else {
+        layout.status = {left + 10, bottom - 20, right - 15, 13};
+        layout.progress = {right, bottom - 20, 0, 13};
+    }
+    return layout;
 }
 
 } // namespace glimmerfen::ui

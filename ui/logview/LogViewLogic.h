@@ -1,7 +1,11 @@
-// What the log viewer decides without a window: the progress bar's range and positions.
+// What the log viewer decides without a window: the progress bar's range and positions, the
+// window's remembered place and columns, and where the controls go on a resize.
 #pragma once
 
 #include <cstddef>
+#include <string>
+
+#include "ui/list/ColumnLogic.h"
 
 namespace glimmerfen::ui {
 
@@ -21,5 +25,37 @@ public:
 private:
     std::size_t total_;
 };
+
+// The list's columns: fields 1 to 9 of a log line.
+inline constexpr int kLogColumnCount = 9;
+
+// Section "LogDialogPos" of the INI file: the window's outer rectangle at the last close and the list's
+// columns.
+inline constexpr const char* kLogDialogPosSection = "LogDialogPos";
+struct LogDialogPos {
+    int top = 0;
+    int bottom = 0;
+    int right = 0;
+    int left = 0;
+    ColumnTable columns;
+
+    // A rectangle counts as saved when its top or its bottom is not 0.
+    bool HasRect() const { return top != 0 || bottom != 0; }
+};
+// Widths default to 100 pixels, shown flags to 1.
+LogDialogPos ReadLogDialogPos(const std::string& iniPath);
+// "top", "bottom", "right", "left", "column0" to "column8", "columnck0" to "columnck8", in this order.
+void WriteLogDialogPos(const std::string& iniPath, const LogDialogPos& pos);
+
+// Where the controls go for a window whose outer rectangle, in client coordinates, is left, top,
+// right, bottom (left and top are negative by the frame and the caption). x, y, width, height each.
+struct LogViewLayout {
+    struct Box {
+        int x, y, width, height;
+        bool operator==(const Box&) const = default;
+    };
+    Box tree, list, status, progress;
+};
+LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom);
 
 } // namespace glimmerfen::ui

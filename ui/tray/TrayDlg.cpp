@@ -41,6 +41,7 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 
 CTrayDlg::CTrayDlg(TrayContext context)
     : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
+      logViewer_(LogViewContext{context_.paths.exeDir, context_.paths.iniPath}),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -247,6 +248,11 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
     case ID_CLOSE_APP:
         CloseApplication();
         return true;
+    case ID_LOG_OPEN:
+        if (!logViewer_.Exists()) {
+            logViewer_.RunModal(Hwnd());
+        }
+        return true;
     case ID_CHANGE_DETAILS:
     case ID_DISCONNECT:
     case ID_ADD_ACCEPTABLE:
@@ -258,6 +264,13 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
         }
         return true;
     default:
+        // The log viewer's menus, tracked with this window as their owner.
+        if ((id == ID_LOG_REFRESH || id == ID_LOG_DELETE || (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST))) {
+            if (logViewer_.Exists()) {
+                logViewer_.RunCommand(id);
+            }
+            return true;
+        }
         return false;
     }
 }
@@ -272,7 +285,8 @@ void CTrayDlg::CloseApplication() {
         trayTick_->Stop();
     }
     // 2. The member windows that may be open: each ends its own modal run.
-    for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_)}) {
+    for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_),
+                           static_cast<Dialog*>(&logViewer_)}) {
         if (member != nullptr && member->Exists()) {
             ::PostMessageA(member->Hwnd(), WM_CLOSE, 0, 0);
         }

@@ -15,6 +15,7 @@
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
+#include "ui/logview/LogViewerDlg.h"
 #include "ui/tray/TrayLogic.h"
 
 namespace glimmerfen::ui {
@@ -79,6 +80,7 @@ private:
     std::mutex iconMutex_;
     CListViewDlg listView_;
     CAboutDlg aboutBox_;
+    CLogViewerDlg logViewer_;
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown

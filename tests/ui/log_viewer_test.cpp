@@ -1,0 +1,215 @@
+// The log viewer (dialog 141) on a real log file: the tree after the deferred load, what a selection
+// lists, Delete and Refresh (the menu command and F5 from any control) as they reach "log.txt", the
+// columns and "LogDialogPos".
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/temp_dir.h"
+#include "platform/profile.h"
+#include "platform/strings.h"
+#include "resource.h"
+#include "ui/framework/Dialog.h"
+#include "ui/logview/LogViewerDlg.h"
+#include "ui_support.h"
+
+namespace glimmerfen {
+namespace {
+
+using ui::CLogViewerDlg;
+
+// 2024-12-06 10:00 and 2024-12-07 10:00 in Tokyo (the tests run with TZ=Asia/Tokyo).
+constexpr const char* kDay1 = "1733446800";
+constexpr const char* kDay2 = "1733533200";
+
+std::string Line(const char* time, const std::string& client, const std::string& user, const std::string& path) {
+    return std::string(time) + "\t" + client + "\t" + user + "\t2024/12/06 10:00:00\t0\tWin\t1\tOpen\t" + path +
+           "\t\t\r\n";
+}
+
+// Pumps the thread's messages through the program's pre-translate chain (as its modal runs do) until
+// `done` or about five seconds.
+bool PumpThroughChain(const std::function<bool()>& done) {
+    const UINT_PTR tick = ::SetTimer(nullptr, 0, 10, nullptr);
+    const DWORD start = ::GetTickCount();
+    ui::RunMessageLoop([&] { return done() || ::GetTickCount() - start > 5000; });
+    ::KillTimer(nullptr, tick);
+    return done();
+}
+
+std::string ItemText(HWND tree, HTREEITEM item) {
+    char text[256] = {};
+    TVITEMA tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    TreeView_GetItem(tree, &tv);
+    return text;
+}
+
+// The tree as "date[user,user]" per date, "+" after an expanded date.
+std::string TreeShape(HWND tree) {
+    std::string shape;
+    for (HTREEITEM date = TreeView_GetRoot(tree); date != nullptr; date = TreeView_GetNextSibling(tree, date)) {
+        shape += ItemText(tree, date);
+        if (TreeView_GetItemState(tree, date, TVIS_EXPANDED) & TVIS_EXPANDED) {
+            shape += "+";
+        }
+        shape += "[";
+        for (HTREEITEM user = TreeView_GetChild(tree, date); user != nullptr;
+             user = TreeView_GetNextSibling(tree, user)) {
+            shape += ItemText(tree, user) + (TreeView_GetNextSibling(tree, user) ? "," : "");
+        }
+        shape += "]";
+    }
+    return shape;
+}
+
+HTREEITEM FindItem(HWND tree, const std::string& date, const std::string& user = {}) {
+    for (HTREEITEM d = TreeView_GetRoot(tree); d != nullptr; d = TreeView_GetNextSibling(tree, d)) {
+        if (ItemText(tree, d) != date) {
+            continue;
+        }
+        if (user.empty()) {
+            return d;
+        }
+        for (HTREEITEM u = TreeView_GetChild(tree, d); u != nullptr; u = TreeView_GetNextSibling(tree, u)) {
+            if (ItemText(tree, u) == user) {
+                return u;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Column `column` of every listed row, joined by "|".
+std::string ListColumn(HWND list, int column) {
+    std::string joined;
+    const int count = ListView_GetItemCount(list);
+    for (int row = 0; row < count; ++row) {
+        char text[256] = {};
+        ListView_GetItemText(list, row, column, text, sizeof text);
+        joined += (row ? "|" : "") + std::string(text);
+    }
+    return joined;
+}
+
+class LogViewerTest : public ::testing::Test, public test::LogFolder {
+protected:
+    void SetUp() override {
+        iniPath_ = dir_.File("Glimmerfen.ini");
+        log_ = Line(kDay1, "PC1", "alice", "\\a1") + Line(kDay1, "PC2", "Bob", "\\b1") +
+               Line(kDay2, "PC3", "bob", "\\b2") + Line(kDay1, "PC1", "alice", "\\a2") +
+               Line(kDay2, "PC4", "Bob", "\\b3");
+        test::WriteBytes(LogPath(), log_);
+    }
+
+    // Opens the viewer modeless and waits for its deferred load.
+    void Open() {
+        ASSERT_TRUE(viewer_.CreateModeless(nullptr));
+        ASSERT_TRUE(PumpThroughChain([&] { return TreeView_GetCount(Tree()) > 0; }));
+    }
+    HWND Tree() const { return viewer_.Item(IDC_LOG_TREE); }
+    HWND List() const { return viewer_.Item(IDC_LOG_LIST); }
+    std::string Status() const { return test::WindowTextUtf8(viewer_.Item(IDC_LOG_STATUS)); }
+    static std::string Objects(int n) {
+        return std::to_string(n) + (test::JapaneseUi() ? "個のオブジェクト" : "objects");
+    }
+
+    std::string iniPath_;
+    std::string log_;
+    CLogViewerDlg viewer_{ui::LogViewContext{ExeDir(), dir_.File("Glimmerfen.ini")}};
+};
+
+// Dates ascending, the users of a date alphabetically without regard to case but each spelling its own
+// item, the last line's date expanded; a date lists all its lines, a user only its own of that date.
+TEST_F(LogViewerTest, TreeAfterLoadAndWhatASelectionLists) {
+    Open();
+    EXPECT_EQ(TreeShape(Tree()), "2024-12-06[alice,Bob]2024-12-07+[Bob,bob]");
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(::SendMessageA(viewer_.Item(IDC_LOG_PROGRESS), PBM_GETPOS, 0, 0), 0);
+
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06"));
+    EXPECT_EQ(ListColumn(List(), 0), "PC1|PC2|PC1");
+    EXPECT_EQ(ListColumn(List(), 7), "\\a1|\\b1|\\a2");
+    EXPECT_EQ(Status(), Objects(3));
+
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-07", "Bob"));
+    EXPECT_EQ(ListColumn(List(), 0), "PC4");
+    EXPECT_EQ(ListColumn(List(), 1), "Bob");
+    EXPECT_EQ(Status(), Objects(1));
+    viewer_.DestroyWindow();
+}
+
+// Delete marks in memory only; Refresh (F5 in the list, then in the tree) writes the log without the
+// marked lines and keeps every other line, the one appended since the load included, in its order.
+TEST_F(LogViewerTest, DeleteThenF5FromAnyControlRewritesTheLog) {
+    Open();
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
+    EXPECT_EQ(viewer_.ListedCount(), 2u);
+    viewer_.RunCommand(ID_LOG_DELETE);
+    EXPECT_EQ(test::ReadBytes(LogPath()), log_);
+    EXPECT_EQ(FindItem(Tree(), "2024-12-06", "alice"), nullptr);
+    EXPECT_NE(FindItem(Tree(), "2024-12-06", "Bob"), nullptr);
+
+    const std::string appended = Line(kDay2, "PC5", "carol", "\\c1");
+    test::WriteBytes(LogPath(), log_ + appended);
+    ::PostMessageA(List(), WM_KEYDOWN, VK_F5, 0);
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.Log().RowCount() == 4; }));
+    EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC2", "Bob", "\\b1") + Line(kDay2, "PC3", "bob", "\\b2") +
+                                              Line(kDay2, "PC4", "Bob", "\\b3") + appended);
+    EXPECT_FALSE(TempExists());
+    EXPECT_EQ(TreeShape(Tree()), "2024-12-06+[Bob]2024-12-07+[Bob,bob,carol]");
+
+    // The only user of a date goes with its date.
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "Bob"));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    EXPECT_EQ(TreeShape(Tree()).rfind("2024-12-07", 0), 0u);
+    ::PostMessageA(Tree(), WM_KEYDOWN, VK_F5, 0);
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.Log().RowCount() == 3; }));
+    EXPECT_EQ(test::ReadBytes(LogPath()),
+              Line(kDay2, "PC3", "bob", "\\b2") + Line(kDay2, "PC4", "Bob", "\\b3") + appended);
+    viewer_.DestroyWindow();
+}
+
+// The saved rectangle and columns are used; the column commands flip a column between width 0 and its
+// remembered width; Close writes them back and applies the marks.
+TEST_F(LogViewerTest, ColumnsAndPlaceRoundTripThroughLogDialogPos) {
+    test::WriteBytes(iniPath_, "[LogDialogPos]\r\ntop=50\r\nbottom=450\r\nright=760\r\nleft=60\r\ncolumn0=80\r\n"
+                               "columnck2=0\r\n");
+    Open();
+    RECT rect{};
+    ::GetWindowRect(viewer_.Hwnd(), &rect);
+    EXPECT_EQ(rect.left, 60);
+    EXPECT_EQ(rect.top, 50);
+    EXPECT_EQ(rect.right, 760);
+    EXPECT_EQ(rect.bottom, 450);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(List())), 9);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 0), 80);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 0);
+
+    viewer_.RunCommand(ID_LOG_COL_START_TIME);
+    viewer_.RunCommand(ID_LOG_COL_CLIENT_NAME);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 100);
+    EXPECT_EQ(ListView_GetColumnWidth(List(), 0), 0);
+
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-07"));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    ::PostMessageA(viewer_.Hwnd(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpThroughChain([&] { return !viewer_.Exists(); }));
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "left", 0), 60);
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "bottom", 0), 450);
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "columnck0", -1), 0);
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "column0", -1), 80);
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "columnck2", -1), 1);
+    EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC1", "alice", "\\a1") + Line(kDay1, "PC2", "Bob", "\\b1") +
+                                              Line(kDay1, "PC1", "alice", "\\a2"));
+}
+
+} // namespace
+} // namespace glimmerfen

@@ -1,0 +1,414 @@
+#include "ui/logview/LogViewerDlg.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+#include "platform/strings.h"
+#include "platform/win32/checks.h"
+#include "res/resource.h"
+#include "ui/framework/ItemText.h"
+#include "ui/framework/Menus.h"
+
+namespace glimmerfen::ui {
+
+namespace {
+
+// Headers of the list's columns: fields 1 to 9 of a line.
+constexpr UINT kColumnHeaders[kLogColumnCount] = {IDS_COL_CLIENT_NAME, IDS_COL_USER_NAME,   IDS_COL_START_TIME,
+                                                  IDS_COL_USER_IDENT,  IDS_COL_CLIENT_TYPE, IDS_COL_PROCESS_ID,
+                                                  IDS_COL_OPERATION,   IDS_COL_PATH_NAME,   IDS_COL_DISCONNECT_MESSAGE};
+
+// The wait cursor until the end of the scope.
+class WaitCursor {
+public:
+    WaitCursor() noexcept : old_(::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}
+    ~WaitCursor() { ::SetCursor(old_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR old_;
+};
+
+// Alphabetical as the tree's own sorted insertion orders its items: without regard to letter case.
+bool NameBefore(std::string_view a, std::string_view b) {
+    return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                            static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+template <typename Item>
+void GiveLine(const LoadedLog& log, const std::vector<std::uint32_t>& listed, Item& item) {
+    if ((item.mask & LVIF_TEXT) == 0 || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= listed.size() ||
+        item.iSubItem < 0 || item.iSubItem >= kLogColumnCount) {
+        return;
+    }
+    PutItemText(item, log.Field(listed[static_cast<std::size_t>(item.iItem)], item.iSubItem + 1));
+}
+
+} // namespace
+
+CLogViewerDlg::CLogViewerDlg(LogViewContext context) : Dialog(IDD_LOG_VIEWER), context_(std::move(context)) {}
+
+bool CLogViewerDlg::OnInitDialog() {
+    tree_.Attach(Item(IDC_LOG_TREE));
+    list_.Attach(Item(IDC_LOG_LIST));
+    columnsCreated_ = false;
+    listed_.clear();
+
+    const LogDialogPos pos = ReadLogDialogPos(context_.iniPath);
+    list_.columns = pos.columns;
+    if (pos.HasRect()) {
+        ::MoveWindow(Hwnd(), pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, TRUE);
+    }
+    // The log is read once the window is on the screen.
+    loadPending_ = ::SetTimer(Hwnd(), kLoadTimer, 100, nullptr) != 0;
+    const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
+    ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, style | WS_EX_APPWINDOW);
+    return true;
+}
+
+void CLogViewerDlg::OnTimer(UINT_PTR id) {
+    if (id != kLoadTimer) {
+        return;
+    }
+    ::KillTimer(Hwnd(), kLoadTimer);
+    if (!loadPending_) {
+        return;
+    }
+    loadPending_ = false;
+    Load();
+    CreateColumns();
+}
+
+void CLogViewerDlg::SetProgress(std::size_t done, std::size_t total) {
+    HWND bar = Item(IDC_LOG_PROGRESS);
+    const ProgressScale scale(total);
+    ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, scale.Range()));
+    ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(scale.Position(done)), 0);
+    ::UpdateWindow(bar);
+}
+
+void CLogViewerDlg::Load() {
+    if (!images_) {
+        images_.reset(GF_CHECK_HANDLE(::ImageList_Create(16, 13, ILC_COLOR24 | ILC_MASK, 2, 0)));
+        if (images_) {
+            const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+            for (const UINT bitmapId : {IDB_USER, IDB_FOLDER}) {
+                win32::UniqueBitmap bitmap(GF_CHECK_HANDLE(::LoadBitmapA(instance, MAKEINTRESOURCEA(bitmapId))));
+                ::ImageList_AddMasked(images_.get(), bitmap.get(), RGB(0, 0, 0));
+            }
+            TreeView_SetImageList(tree_.Hwnd(), images_.get(), TVSIL_NORMAL);
+        }
+    }
+    const WaitCursor wait;
+    // The list shows rows of the loaded lines: it lets go of them before they are dropped.
+    ClearList();
+    const LogLoad result =
+        log_.Load(context_.exeDir, [this](std::size_t done, std::size_t total) { SetProgress(done, total); });
+    if (result != LogLoad::Loaded) {
+        // No rows: the tree stays as it is, and lists nothing until the next load.
+        return;
+    }
+    BuildTree();
+    ::SendMessageA(Item(IDC_LOG_PROGRESS), PBM_SETPOS, 0, 0);
+}
+
+void CLogViewerDlg::BuildTree() {
+    HWND tree = tree_.Hwnd();
+    ::SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+    tree_.DeleteAllItems();
+    const auto& dates = log_.Dates();
+    const auto& users = log_.Users();
+    const std::int64_t lastDate = log_.LastDate();
+    HTREEITEM expand = nullptr;
+    std::vector<std::uint32_t> order;
+    for (const std::uint32_t d : log_.DateOrder()) {
+        const LoadedLog::DateGroup& date = dates[d];
+        HTREEITEM dateItem = tree_.InsertDate(date.text);
+        if (dateItem == nullptr) {
+            continue;
+        }
+        if (static_cast<std::int64_t>(d) == lastDate) {
+            expand = dateItem;
+        }
+        order.clear();
+        for (const std::uint32_t u : date.users) {
+            if (users[u].rows != 0) {
+                order.push_back(u);
+            }
+        }
+        // The users come in byte order; a stable sort keeps it among names that differ in case only.
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return NameBefore(users[a].user, users[b].user); });
+        for (const std::uint32_t u : order) {
+            tree_.InsertUser(dateItem, std::string(users[u].user));
+        }
+    }
+    tree_.Expand(expand);
+    // The same date or user stays selected across a reload, when it still has lines.
+    tree_.SelectQuietly(tree_.Selection());
+    ::SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(tree, nullptr, TRUE);
+}
+
+void CLogViewerDlg::ClearList() {
+    listed_.clear();
+    ListView_DeleteAllItems(list_.Hwnd());
+}
+
+void CLogViewerDlg::FillList() {
+    const WaitCursor wait;
+    ClearList();
+    listed_ = log_.ListedRows(tree_.Selection());
+    ListView_SetItemCountEx(list_.Hwnd(), static_cast<int>(listed_.size()), 0);
+    SetStatus(listed_.size());
+}
+
+void CLogViewerDlg::SetStatus(std::size_t listed) {
+    SetItemText(IDC_LOG_STATUS, std::to_string(listed) + platform::LoadText(IDS_OBJECTS));
+}
+
+void CLogViewerDlg::CreateColumns() {
+    if (columnsCreated_) {
+        return;
+    }
+    columnsCreated_ = true;
+    list_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    for (int c = 0; c < kLogColumnCount; ++c) {
+        list_.InsertColumn(c, platform::LoadText(kColumnHeaders[c]), list_.columns.CreationWidth(c));
+    }
+}
+
+void CLogViewerDlg::ToggleColumn(int column) {
+    if (column < 0 || column >= kLogColumnCount) {
+        return;
+    }
+    if (const std::optional<int> width = list_.columns.Toggle(column)) {
+        list_.SetColumnWidth(column, *width);
+    }
+}
+
+void CLogViewerDlg::DeleteSelection() {
+    const LogSelection selection = tree_.Selection();
+    if (selection.kind == LogSelection::Kind::None) {
+        return;
+    }
+    log_.MarkDeleted(selection);
+    HTREEITEM current = tree_.CurrentItem();
+    if (current == nullptr) {
+        return;
+    }
+    SetStatus(0);
+    ClearList();
+    // The tree may select another item by itself: that lists its lines like a selection by the user.
+    tree_.DeleteWithEmptyParent(current);
+}
+
+void CLogViewerDlg::Refresh() {
+    if (loadPending_) {
+        // Before the first load: the columns come with it.
+        ::KillTimer(Hwnd(), kLoadTimer);
+        loadPending_ = false;
+        log_.ApplyDeletions(context_.exeDir);
+        Load();
+        CreateColumns();
+    } else {
+        log_.ApplyDeletions(context_.exeDir);
+        Load();
+    }
+    FillList();
+}
+
+bool CLogViewerDlg::RunCommand(WORD id) {
+    if (id == ID_LOG_REFRESH) {
+        Refresh();
+        return true;
+    }
+    if (id == ID_LOG_DELETE) {
+        DeleteSelection();
+        return true;
+    }
+    if (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST) {
+        ToggleColumn(id - ID_LOG_COLUMN_FIRST);
+        return true;
+    }
+    return false;
+}
+
+bool CLogViewerDlg::OnCommand(WORD id, WORD, HWND) {
+    if (id == ID_SELECT_LISTITEM) {
+        FillList();
+        return true;
+    }
+    return false;
+}
+
+bool CLogViewerDlg::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom == IDC_LOG_TREE) {
+        switch (header.code) {
+        case TVN_SELCHANGEDA:
+        case TVN_SELCHANGEDW:
+            // The two records differ only in the item texts, which are not read.
+            tree_.OnSelChanged(reinterpret_cast<const NMTREEVIEWA&>(header));
+            result = 0;
+            return true;
+        case NM_RCLICK:
+            ShowTreeMenu();
+            result = 1;
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (header.idFrom == IDC_LOG_LIST) {
+        switch (header.code) {
+        case LVN_GETDISPINFOA:
+            GiveLine(log_, listed_, reinterpret_cast<NMLVDISPINFOA&>(header).item);
+            result = 0;
+            return true;
+        case LVN_GETDISPINFOW:
+            GiveLine(log_, listed_, reinterpret_cast<NMLVDISPINFOW&>(header).item);
+            result = 0;
+            return true;
+        case NM_RCLICK:
+            ShowListMenu();
+            result = 1;
+            return true;
+        default:
+            return false;
+        }
+    }
+    return false;
+}
+
+HWND CLogViewerDlg::MenuOwner() const {
+    HWND owner = ::GetWindow(Hwnd(), GW_OWNER);
+    return owner != nullptr ? owner : Hwnd();
+}
+
+void CLogViewerDlg::ShowTreeMenu() {
+    win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LOG2))));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup == nullptr) {
+        return;
+    }
+    if (tree_.Selection().kind == LogSelection::Kind::None) {
+        ::EnableMenuItem(popup, ID_LOG_DELETE, MF_BYCOMMAND | MF_GRAYED);
+    }
+    POINT at{};
+    ::GetCursorPos(&at);
+    TrackShortcutMenu(popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON, MenuOwner(), Hwnd());
+}
+
+void CLogViewerDlg::ShowListMenu() {
+    win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LOG))));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup == nullptr) {
+        return;
+    }
+    // A width the user has just dragged counts.
+    list_.TrackColumns();
+    for (int c = 0; c < kLogColumnCount; ++c) {
+        const bool shown = list_.columns.shown[static_cast<std::size_t>(c)] == 1;
+        ::CheckMenuItem(popup, static_cast<UINT>(ID_LOG_COLUMN_FIRST + c),
+                        MF_BYCOMMAND | (shown ? MF_CHECKED : MF_UNCHECKED));
+    }
+    POINT at{};
+    ::GetCursorPos(&at);
+    TrackShortcutMenu(popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON, MenuOwner(), Hwnd());
+}
+
+bool CLogViewerDlg::PreTranslateMessage(MSG& msg) {
+    // F5 in any control of the viewer refreshes; the key is then handled as usual.
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == VK_F5 && Exists() &&
+        (msg.hwnd == Hwnd() || ::IsChild(Hwnd(), msg.hwnd))) {
+        Refresh();
+    }
+    return false;
+}
+
+void CLogViewerDlg::Layout() {
+    RECT outer{};
+    if (!::GetWindowRect(Hwnd(), &outer)) {
+        return;
+    }
+    POINT topLeft{outer.left, outer.top};
+    POINT bottomRight{outer.right, outer.bottom};
+    ::ScreenToClient(Hwnd(), &topLeft);
+    ::ScreenToClient(Hwnd(), &bottomRight);
+    const LogViewLayout layout = ComputeLogViewLayout(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+    const auto place = [&](int id, const LogViewLayout::Box& box) {
+        if (HWND control = Item(id)) {
+            ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
+        }
+    };
+    place(IDC_LOG_TREE, layout.tree);
+    place(IDC_LOG_LIST, layout.list);
+    place(IDC_LOG_STATUS, layout.status);
+    place(IDC_LOG_PROGRESS, layout.progress);
+}
+
+void CLogViewerDlg::OnSize(UINT, int, int) {
+    Layout();
+}
+
+void CLogViewerDlg::Close() {
+    ::KillTimer(Hwnd(), kLoadTimer);
+    loadPending_ = false;
+    TreeView_SetImageList(tree_.Hwnd(), nullptr, TVSIL_NORMAL);
+    images_.reset();
+    const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
+    ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_APPWINDOW});
+
+    RECT rect{};
+    ::GetWindowRect(Hwnd(), &rect);
+    list_.TrackColumns();
+    LogDialogPos pos;
+    pos.top = rect.top;
+    pos.bottom = rect.bottom;
+    pos.right = rect.right;
+    pos.left = rect.left;
+    pos.columns = list_.columns;
+    WriteLogDialogPos(context_.iniPath, pos);
+
+    log_.ApplyDeletions(context_.exeDir);
+    ClearList();
+    log_.Clear();
+    Dialog::OnCancel();
+}
+
+void CLogViewerDlg::OnClose() {
+    Close();
+}
+
+void CLogViewerDlg::OnCancel() {
+    Close();
+}
+
+void CLogViewerDlg::OnOK() {
+    // Enter changes nothing: the viewer closes through Close only, which keeps its place and writes
+    // the deletions.
+}
+
+void CLogViewerDlg::OnDestroy() {
+    ::KillTimer(Hwnd(), kLoadTimer);
+    loadPending_ = false;
+    tree_.Detach();
+    list_.Detach();
+    images_.reset();
+    listed_.clear();
+    log_.Clear();
+}
+
+bool CLogViewerDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+    if (message == WM_HELP) {
+        result = TRUE;
+        return true;
+    }
+    return false;
+}
+
+} // namespace glimmerfen::ui
