@@ -18,7 +18,13 @@
 //   e2e_helper ping <caption> <duration-ms>            sends the dialog WM_NULL every 50 ms for that long and
 //                                                     prints how long its thread took to answer: count,
 //                                                     median, 90th percentile and longest, in ms
+//   e2e_helper text <caption> <control-id>             prints a control's text
+//   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
+//                                                     after a TAB
+//   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
+//                                                     selects a top-level item, or a child of it
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -102,9 +108,43 @@ bool WaitFor(Condition condition, int timeoutMs) {
     }
 }
 
+// A control of the first dialog with this caption.
+HWND FindControl(const std::wstring& caption, int id) {
+    const std::vector<HWND> found = FindDialogs(caption, false);
+    return found.empty() ? nullptr : GetDlgItem(found.front(), id);
+}
+
+// The text of a tree item of another process: the record and its buffer are placed in that process.
+bool TreeItemText(HWND tree, HANDLE process, HTREEITEM item, std::wstring& text) {
+    constexpr int kChars = 1024;
+    const SIZE_T size = sizeof(TVITEMW) + kChars * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) {
+        return false;
+    }
+    TVITEMW record{};
+    record.mask = TVIF_TEXT;
+    record.hItem = item;
+    record.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(TVITEMW));
+    record.cchTextMax = kChars;
+    wchar_t buffer[kChars] = {};
+    const bool ok = WriteProcessMemory(process, remote, &record, sizeof record, nullptr) &&
+                    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote)) &&
+                    ReadProcessMemory(process, record.pszText, buffer, sizeof buffer, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    buffer[kChars - 1] = L'\0';
+    text = buffer;
+    return ok;
+}
+
+HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM which) {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(item)));
+}
+
 int Usage() {
     Print("usage: e2e_helper "
-          "wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list ...\n");
+          "wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list|text|tree|"
+          "treeselect ...\n");
     return 2;
 }
 
@@ -256,6 +296,58 @@ int main() {
                             static_cast<LPARAM>(number(6)))
                    ? 0
                    : 1;
+    }
+    if (command == L"text" && argc >= 4) {
+        HWND control = FindControl(caption, static_cast<int>(number(3)));
+        if (control == nullptr) {
+            return 1;
+        }
+        Print(ToUtf8(WindowText(control)) + "\n");
+        return 0;
+    }
+    if (command == L"tree" && argc >= 4) {
+        HWND tree = FindControl(caption, static_cast<int>(number(3)));
+        DWORD processId = 0;
+        GetWindowThreadProcessId(tree, &processId);
+        HANDLE process = tree == nullptr ? nullptr
+                                         : OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                                       FALSE, processId);
+        if (process == nullptr) {
+            return 1;
+        }
+        std::string out;
+        bool ok = true;
+        for (HTREEITEM top = NextItem(tree, nullptr, TVGN_ROOT); top != nullptr && ok;
+             top = NextItem(tree, top, TVGN_NEXT)) {
+            std::wstring text;
+            ok = TreeItemText(tree, process, top, text);
+            out += ToUtf8(text) + "\n";
+            for (HTREEITEM child = NextItem(tree, top, TVGN_CHILD); child != nullptr && ok;
+                 child = NextItem(tree, child, TVGN_NEXT)) {
+                ok = TreeItemText(tree, process, child, text);
+                out += "\t" + ToUtf8(text) + "\n";
+            }
+        }
+        CloseHandle(process);
+        Print(out);
+        return ok ? 0 : 1;
+    }
+    if (command == L"treeselect" && argc >= 5) {
+        HWND tree = FindControl(caption, static_cast<int>(number(3)));
+        HTREEITEM item = tree == nullptr ? nullptr : NextItem(tree, nullptr, TVGN_ROOT);
+        for (long long i = number(4); i > 0 && item != nullptr; --i) {
+            item = NextItem(tree, item, TVGN_NEXT);
+        }
+        if (argc >= 6 && item != nullptr) {
+            item = NextItem(tree, item, TVGN_CHILD);
+            for (long long i = number(5); i > 0 && item != nullptr; --i) {
+                item = NextItem(tree, item, TVGN_NEXT);
+            }
+        }
+        if (item == nullptr) {
+            return 1;
+        }
+        return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) ? 0 : 1;
     }
     if (command == L"box" && argc >= 4) {
         std::vector<HWND> found;

@@ -22,12 +22,15 @@ import traceback
 APP_NAME = "GlimmerfenChecker"  # caption of the program's message boxes
 MAIN_CAPTION = "Glimmerfen Checker"
 LIST_CAPTION = "Glimmerfen Checker - ListView"
+LOG_CAPTION = "Glimmerfen Checker - LOG VIEWER"
 WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND = 0x0010, 0x0111, 0x0112
 SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
 ID_DISCONNECT = 32771
+ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 IDC_LIST = 1004
+IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
 LVM_SETSELECTIONMARK = 0x1043
 
 TEXTS = {
@@ -39,6 +42,8 @@ TEXTS = {
         "about_caption": "Glimmerfen Checker - information",
         "log_failed": "Preservation of a log went wrong.",
         "disconnect_manual": "Disconnect manually",
+        "objects": "objects",
+        "users": ("alice", "bob", "carol"),
     },
     "ja": {
         "codepage": "cp932",
@@ -48,6 +53,8 @@ TEXTS = {
         "about_caption": "Glimmerfen Checker - ﾊﾞｰｼﾞｮﾝ情報",
         "log_failed": "ログの保存に失敗しました",
         "disconnect_manual": "手動切断",
+        "objects": "個のオブジェクト",
+        "users": ("山田", "佐藤", "鈴木"),
     },
 }
 
@@ -509,8 +516,79 @@ def case_manual_disconnect(env, args, texts):
           "time text %r does not match %s" % (got[3], got[0]))
 
 
+def case_log_viewer(env, args, texts):
+    """"Log open" shows the log's dates and users; deleting one user of one date and refreshing rewrites
+    log.txt without that user's lines of that date and keeps every other line, one appended by the running
+    program after the viewer loaded included; closing the viewer saves its place."""
+    keep, drop, newcomer = texts["users"]
+    now = int(time.time())
+    yesterday, today = now - 86400, now - 60
+    day = lambda t: time.strftime("%Y-%m-%d", time.localtime(t))
+
+    def line(t, client, user, path):
+        return "%d\t%s\t%s\t%s\t\t\t0\tFILE READ\t%s\t\t\r\n" % (
+            t, client, user, time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t)), path)
+
+    seeded = [line(yesterday, "PC1", drop, "C:\\a"), line(yesterday, "PC2", keep, "C:\\b"),
+              line(yesterday + 1, "PC1", drop, "C:\\c"), line(today, "PC1", drop, "C:\\d")]
+    program = Program(env, args, "log_viewer", ini=KNOWN_INI,
+                      scenario=["at 9000", "session PC-NEW %s 5 0 0 Windows" % newcomer])
+    with open(program.path("log.txt"), "wb") as f:
+        f.write("".join(seeded).encode(texts["codepage"]))
+    try:
+        process, _ = program.start()
+        program.wait_window(MAIN_CAPTION)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
+        program.wait_window(LOG_CAPTION)
+        deadline = time.time() + 10
+        tree = ""
+        while not tree and time.time() < deadline:
+            time.sleep(0.2)
+            tree = program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1]
+        rows = tree.split("\n")
+        check(rows[0] == day(yesterday) and "\t" + keep in rows and "\t" + drop in rows,
+              "the tree after the load is %r" % rows)
+        check(rows.index(day(today)) == 3 and rows[4:] == ["\t" + drop], "the tree after the load is %r" % rows)
+        # The user to delete under the first date, as the tree orders its users.
+        index = rows[1:3].index("\t" + drop)
+        check(program.helper("treeselect", LOG_CAPTION, IDC_LOG_TREE, 0, index)[0] == 0, "could not select the user")
+        status = program.helper("text", LOG_CAPTION, IDC_LOG_STATUS)[1]
+        check(status == "2" + texts["objects"], "the status text is %r" % status)
+        # The menu's command reaches the main window, which owns the viewer's menus.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_DELETE)
+        time.sleep(0.5)
+        with open(program.path("log.txt"), "rb") as f:
+            check(f.read() == "".join(seeded).encode(texts["codepage"]), "Delete changed log.txt before a refresh")
+        # The program appends the newcomer's line while the viewer is open.
+        deadline = time.time() + 20
+        while os.path.getsize(program.path("log.txt")) == len("".join(seeded).encode(texts["codepage"])) and \
+                time.time() < deadline:
+            time.sleep(0.2)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_REFRESH)
+        time.sleep(1.5)
+        with open(program.path("log.txt"), "rb") as f:
+            lines = f.read().decode(texts["codepage"]).split("\r\n")
+        check(lines[:2] == [seeded[1][:-2], seeded[3][:-2]], "after the refresh log.txt begins %r" % lines[:3])
+        check(len(lines) == 4 and lines[2].split("\t")[2] == newcomer and lines[3] == "",
+              "the appended line did not survive: %r" % lines)
+        check(not os.path.exists(program.path("log_tmp.txt")), "log_tmp.txt was left behind")
+        rows = program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1].split("\n")
+        check(rows[:2] == [day(yesterday), "\t" + keep], "the tree after the refresh is %r" % rows)
+
+        program.post(LOG_CAPTION, WM_CLOSE)
+        check(program.helper("gone", LOG_CAPTION, 10000)[0] == 0, "the viewer did not close")
+        saved = dict(program.read_ini().get("LogDialogPos", []))
+        check(saved.get("bottom", "0") != "0" and saved.get("columnck8") == "1",
+              "LogDialogPos after the close: %r" % saved)
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
-         case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect]
+         case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
+         case_log_viewer]
 
 
 def main():
