@@ -20,7 +20,7 @@
 //                                                     median, 90th percentile and longest, in ms
 //   e2e_helper text <caption> <control-id>             prints a control's text
 //   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
-//                                                     after a TAB
+//                                                     after a TAB (each top-level item is expanded first)
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
 #include <windows.h>
@@ -309,9 +309,9 @@ int main() {
         HWND tree = FindControl(caption, static_cast<int>(number(3)));
         DWORD processId = 0;
         GetWindowThreadProcessId(tree, &processId);
-        HANDLE process = tree == nullptr ? nullptr
-                                         : OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                                       FALSE, processId);
+        HANDLE process = tree == nullptr
+                             ? nullptr
+                             : OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
         if (process == nullptr) {
             return 1;
         }
@@ -322,6 +322,7 @@ int main() {
             std::wstring text;
             ok = TreeItemText(tree, process, top, text);
             out += ToUtf8(text) + "\n";
+            SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(top));
             for (HTREEITEM child = NextItem(tree, top, TVGN_CHILD); child != nullptr && ok;
                  child = NextItem(tree, child, TVGN_NEXT)) {
                 ok = TreeItemText(tree, process, child, text);
@@ -339,6 +340,7 @@ int main() {
             item = NextItem(tree, item, TVGN_NEXT);
         }
         if (argc >= 6 && item != nullptr) {
+            SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
             item = NextItem(tree, item, TVGN_CHILD);
             for (long long i = number(5); i > 0 && item != nullptr; --i) {
                 item = NextItem(tree, item, TVGN_NEXT);

@@ -52,7 +52,8 @@ std::string ItemText(HWND tree, HTREEITEM item) {
     return text;
 }
 
-// The tree as "date[user,user]" per date, "+" after an expanded date.
+// The tree as "date[user,user]" per date, "+" after a date that was expanded (each is expanded to
+// read its users, as a user would).
 std::string TreeShape(HWND tree) {
     std::string shape;
     for (HTREEITEM date = TreeView_GetRoot(tree); date != nullptr; date = TreeView_GetNextSibling(tree, date)) {
@@ -60,6 +61,7 @@ std::string TreeShape(HWND tree) {
         if (TreeView_GetItemState(tree, date, TVIS_EXPANDED) & TVIS_EXPANDED) {
             shape += "+";
         }
+        TreeView_Expand(tree, date, TVE_EXPAND);
         shape += "[";
         for (HTREEITEM user = TreeView_GetChild(tree, date); user != nullptr;
              user = TreeView_GetNextSibling(tree, user)) {
@@ -78,6 +80,7 @@ HTREEITEM FindItem(HWND tree, const std::string& date, const std::string& user =
         if (user.empty()) {
             return d;
         }
+        TreeView_Expand(tree, d, TVE_EXPAND);
         for (HTREEITEM u = TreeView_GetChild(tree, d); u != nullptr; u = TreeView_GetNextSibling(tree, u)) {
             if (ItemText(tree, u) == user) {
                 return u;

@@ -56,7 +56,12 @@ HTREEITEM CLogTreeCtrl::Insert(HTREEITEM parent, std::size_t parentNode, const s
     insert.item.iImage = image;
     insert.item.iSelectedImage = image;
     insert.item.lParam = static_cast<LPARAM>(nodes_.size());
-    nodes_.push_back({text, parentNode});
+    if (parentNode == kNoParent) {
+        // A date shows its button before its users are inserted.
+        insert.item.mask |= TVIF_CHILDREN;
+        insert.item.cChildren = 1;
+    }
+    nodes_.push_back({text, parentNode, false});
     const QuietScope quiet(quiet_);
     auto item =
         reinterpret_cast<HTREEITEM>(::SendMessageA(hwnd_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
@@ -66,23 +71,48 @@ HTREEITEM CLogTreeCtrl::Insert(HTREEITEM parent, std::size_t parentNode, const s
     return item;
 }
 
+const CLogTreeCtrl::Node* CLogTreeCtrl::NodeOf(HTREEITEM handle) const {
+    TVITEMA item{};
+    item.mask = TVIF_PARAM;
+    item.hItem = handle;
+    if (hwnd_ == nullptr || handle == nullptr || !TreeView_GetItem(hwnd_, &item) ||
+        static_cast<std::size_t>(item.lParam) >= nodes_.size()) {
+        return nullptr;
+    }
+    return &nodes_[static_cast<std::size_t>(item.lParam)];
+}
+
+CLogTreeCtrl::Node* CLogTreeCtrl::NodeOf(HTREEITEM handle) {
+    return const_cast<Node*>(static_cast<const CLogTreeCtrl*>(this)->NodeOf(handle));
+}
+
 HTREEITEM CLogTreeCtrl::InsertDate(const std::string& date) {
     return Insert(TVI_ROOT, kNoParent, date, kDateImage);
 }
 
-HTREEITEM CLogTreeCtrl::InsertUser(HTREEITEM date, const std::string& user) {
-    TVITEMA item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = date;
-    if (date == nullptr || !TreeView_GetItem(hwnd_, &item) || static_cast<std::size_t>(item.lParam) >= nodes_.size()) {
-        return nullptr;
+void CLogTreeCtrl::EnsureUsers(HTREEITEM date) {
+    Node* node = NodeOf(date);
+    if (node == nullptr || node->parent != kNoParent || node->usersInserted) {
+        return;
     }
-    return Insert(date, static_cast<std::size_t>(item.lParam), user, kUserImage);
+    node->usersInserted = true;
+    const std::size_t dateNode = static_cast<std::size_t>(node - nodes_.data());
+    const std::vector<std::string> users = usersOf_ ? usersOf_(node->text) : std::vector<std::string>{};
+    for (const std::string& user : users) {
+        Insert(date, dateNode, user, kUserImage);
+    }
 }
 
-void CLogTreeCtrl::Expand(HTREEITEM item) const {
+void CLogTreeCtrl::Expand(HTREEITEM item) {
     if (hwnd_ != nullptr && item != nullptr) {
+        EnsureUsers(item);
         TreeView_Expand(hwnd_, item, TVE_EXPAND);
+    }
+}
+
+void CLogTreeCtrl::OnItemExpanding(const NMTREEVIEWA& change) {
+    if ((change.action & TVE_EXPAND) != 0) {
+        EnsureUsers(change.itemNew.hItem);
     }
 }
 
@@ -98,18 +128,14 @@ void CLogTreeCtrl::DeleteWithEmptyParent(HTREEITEM item) {
 }
 
 LogSelection CLogTreeCtrl::SelectionOf(HTREEITEM handle) const {
-    TVITEMA item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = handle;
-    if (handle == nullptr || !TreeView_GetItem(hwnd_, &item) ||
-        static_cast<std::size_t>(item.lParam) >= nodes_.size()) {
+    const Node* node = NodeOf(handle);
+    if (node == nullptr) {
         return {};
     }
-    const Node& node = nodes_[static_cast<std::size_t>(item.lParam)];
-    if (node.parent == kNoParent) {
-        return LogSelection::Date(node.text);
+    if (node->parent == kNoParent) {
+        return LogSelection::Date(node->text);
     }
-    return LogSelection::User(nodes_[node.parent].text, node.text);
+    return LogSelection::User(nodes_[node->parent].text, node->text);
 }
 
 bool CLogTreeCtrl::SelectQuietly(const LogSelection& selection) {
@@ -124,6 +150,7 @@ bool CLogTreeCtrl::SelectQuietly(const LogSelection& selection) {
         if (selection.kind == LogSelection::Kind::Date) {
             target = date;
         } else {
+            EnsureUsers(date);
             for (HTREEITEM user = TreeView_GetChild(hwnd_, date); user != nullptr;
                  user = TreeView_GetNextSibling(hwnd_, user)) {
                 if (SelectionOf(user).user == selection.user) {

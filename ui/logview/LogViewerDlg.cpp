@@ -54,6 +54,7 @@ CLogViewerDlg::CLogViewerDlg(LogViewContext context) : Dialog(IDD_LOG_VIEWER), c
 
 bool CLogViewerDlg::OnInitDialog() {
     tree_.Attach(Item(IDC_LOG_TREE));
+    tree_.SetUsersOf([this](const std::string& date) { return UsersOf(date); });
     list_.Attach(Item(IDC_LOG_LIST));
     columnsCreated_ = false;
     listed_.clear();
@@ -116,35 +117,40 @@ void CLogViewerDlg::Load() {
     ::SendMessageA(Item(IDC_LOG_PROGRESS), PBM_SETPOS, 0, 0);
 }
 
+std::vector<std::string> CLogViewerDlg::UsersOf(const std::string& dateText) const {
+    std::vector<std::string> names;
+    const std::int64_t d = log_.FindDate(dateText);
+    if (d < 0) {
+        return names;
+    }
+    const auto& users = log_.Users();
+    std::vector<std::uint32_t> order;
+    for (const std::uint32_t u : log_.Dates()[static_cast<std::size_t>(d)].users) {
+        if (users[u].rows != 0) {
+            order.push_back(u);
+        }
+    }
+    // The users come in byte order; a stable sort keeps it among names that differ in case only.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return NameBefore(users[a].user, users[b].user); });
+    names.reserve(order.size());
+    for (const std::uint32_t u : order) {
+        names.emplace_back(users[u].user);
+    }
+    return names;
+}
+
 void CLogViewerDlg::BuildTree() {
     HWND tree = tree_.Hwnd();
     ::SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
     tree_.DeleteAllItems();
     const auto& dates = log_.Dates();
-    const auto& users = log_.Users();
     const std::int64_t lastDate = log_.LastDate();
     HTREEITEM expand = nullptr;
-    std::vector<std::uint32_t> order;
     for (const std::uint32_t d : log_.DateOrder()) {
-        const LoadedLog::DateGroup& date = dates[d];
-        HTREEITEM dateItem = tree_.InsertDate(date.text);
-        if (dateItem == nullptr) {
-            continue;
-        }
-        if (static_cast<std::int64_t>(d) == lastDate) {
+        HTREEITEM dateItem = tree_.InsertDate(dates[d].text);
+        if (dateItem != nullptr && static_cast<std::int64_t>(d) == lastDate) {
             expand = dateItem;
-        }
-        order.clear();
-        for (const std::uint32_t u : date.users) {
-            if (users[u].rows != 0) {
-                order.push_back(u);
-            }
-        }
-        // The users come in byte order; a stable sort keeps it among names that differ in case only.
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return NameBefore(users[a].user, users[b].user); });
-        for (const std::uint32_t u : order) {
-            tree_.InsertUser(dateItem, std::string(users[u].user));
         }
     }
     tree_.Expand(expand);
@@ -254,6 +260,11 @@ bool CLogViewerDlg::OnNotify(NMHDR& header, LRESULT& result) {
             // The two records differ only in the item texts, which are not read.
             tree_.OnSelChanged(reinterpret_cast<const NMTREEVIEWA&>(header));
             result = 0;
+            return true;
+        case TVN_ITEMEXPANDINGA:
+        case TVN_ITEMEXPANDINGW:
+            tree_.OnItemExpanding(reinterpret_cast<const NMTREEVIEWA&>(header));
+            result = FALSE; // let it open
             return true;
         case NM_RCLICK:
             ShowTreeMenu();

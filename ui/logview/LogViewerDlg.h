@@ -61,6 +61,8 @@ private:
 
     void Load();
     void BuildTree();
+    // The users of a date that still have lines, alphabetically as the tree shows them.
+    std::vector<std::string> UsersOf(const std::string& date) const;
     void FillList();
     void CreateColumns();
     void ShowTreeMenu();

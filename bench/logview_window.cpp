@@ -1,0 +1,146 @@
+// The log viewer's window on a large log, under Wine or Windows: from the opening to a filled tree (the
+// deferred load of 100 ms included), and the list filled for the busiest date (100,000 lines) and drawn.
+// Reference: reading the same file once into one buffer. Prints medians of several rounds.
+//
+//   set TZ=Asia/Tokyo & logview_window.exe [rounds]     (default 3)
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "generate_log.h"
+#include "res/resource.h"
+#include "ui/logview/LogViewerDlg.h"
+
+namespace {
+
+using namespace glimmerfen;
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+template <typename Condition>
+bool PumpUntil(Condition done, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return true;
+}
+
+double WorkingSetMB() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(counters.WorkingSetSize) / 1e6;
+}
+
+std::string TreeText(HWND tree, HTREEITEM item) {
+    char text[64] = {};
+    TVITEMA tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    TreeView_GetItem(tree, &tv);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("glimmerfen-logview-window-" + std::to_string(::GetCurrentProcessId()));
+    std::filesystem::create_directories(dir);
+    const std::uintmax_t bytes = bench::Generate(dir / "log.txt");
+    std::printf("log: %d lines, %.1f MB\n", bench::kLines, static_cast<double>(bytes) / 1e6);
+    const std::string exeDir = (dir / "").string();
+
+    // The busiest date's text, as the viewer shows it.
+    LoadedLog model;
+    model.Load(exeDir);
+    std::uint32_t busiest = model.DateOrder().front();
+    for (const std::uint32_t d : model.DateOrder()) {
+        if (model.Dates()[d].rows > model.Dates()[busiest].rows) {
+            busiest = d;
+        }
+    }
+    const std::string busyDate = model.Dates()[busiest].text;
+    model.Clear();
+
+    std::vector<double> readTimes, openTimes, fillTimes;
+    std::size_t treeItems = 0;
+    std::size_t listed = 0;
+    double memory = 0;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        if (bench::ReadOnce((dir / "log.txt").string(), bytes) != bytes) {
+            std::fprintf(stderr, "read failed\n");
+            return 1;
+        }
+        readTimes.push_back(MillisecondsSince(start));
+
+        const double before = WorkingSetMB();
+        ui::CLogViewerDlg viewer(ui::LogViewContext{exeDir, (dir / "Glimmerfen.ini").string()});
+        start = Clock::now();
+        if (!viewer.CreateModeless(nullptr)) {
+            std::fprintf(stderr, "no window\n");
+            return 1;
+        }
+        ::ShowWindow(viewer.Hwnd(), SW_SHOW);
+        HWND tree = viewer.Item(IDC_LOG_TREE);
+        if (!PumpUntil([&] { return TreeView_GetCount(tree) > 0; }, 60000)) {
+            std::fprintf(stderr, "the tree was not filled\n");
+            return 1;
+        }
+        ::UpdateWindow(viewer.Hwnd());
+        openTimes.push_back(MillisecondsSince(start));
+        treeItems = TreeView_GetCount(tree);
+        memory = WorkingSetMB() - before;
+
+        HTREEITEM item = TreeView_GetRoot(tree);
+        while (item != nullptr && TreeText(tree, item) != busyDate) {
+            item = TreeView_GetNextSibling(tree, item);
+        }
+        start = Clock::now();
+        TreeView_SelectItem(tree, item);
+        ::UpdateWindow(viewer.Item(IDC_LOG_LIST));
+        fillTimes.push_back(MillisecondsSince(start));
+        listed = viewer.ListedCount();
+        viewer.DestroyWindow();
+    }
+    std::printf("tree items %zu, listed for %s: %zu; working set added by the open viewer: %.1f MB (%.2f times the "
+                "file)\n",
+                treeItems, busyDate.c_str(), listed, memory, memory * 1e6 / static_cast<double>(bytes));
+    std::printf("medians of %d rounds: read once %.1f ms | open to filled tree %.1f ms | select busiest date, list "
+                "filled and drawn %.1f ms\n",
+                rounds, Median(readTimes), Median(openTimes), Median(fillTimes));
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    return 0;
+}
