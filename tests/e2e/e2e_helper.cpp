@@ -23,6 +23,8 @@
 //                                                     after a TAB (each top-level item is expanded first)
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
+//   e2e_helper rclick <caption> <control-id> <x> <y>   moves the cursor to that client point of the control
+//                                                     and right-clicks there
 #include <windows.h>
 #include <commctrl.h>
 
@@ -350,6 +352,17 @@ int main() {
             return 1;
         }
         return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+    }
+    if (command == L"rclick" && argc >= 6) {
+        HWND control = FindControl(caption, static_cast<int>(number(3)));
+        POINT at{static_cast<LONG>(number(4)), static_cast<LONG>(number(5))};
+        if (control == nullptr || !ClientToScreen(control, &at) || !SetCursorPos(at.x, at.y)) {
+            return 1;
+        }
+        const LPARAM where = MAKELPARAM(number(4), number(5));
+        return PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, where) && PostMessageW(control, WM_RBUTTONUP, 0, where)
+                   ? 0
+                   : 1;
     }
     if (command == L"box" && argc >= 4) {
         std::vector<HWND> found;
