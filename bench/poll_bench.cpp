@@ -5,6 +5,8 @@
 //           inserts every entry and ages the previous ones out.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -58,7 +60,12 @@ void MeasurePolls(benchmark::State& state, bool churn, PollOnce&& poll) {
     FakeServer other;
     Populate(server, sessions, files, 0);
     Populate(other, sessions, files, 1);
+    // A third argument: microseconds every call to the server takes, as a remote call does.
+    if (state.range(2) > 0) {
+        server.callCost = other.callCost = std::chrono::microseconds(state.range(2));
+    }
     poll(server, settings);
+    const int callsBefore = server.calls;
     for (auto _ : state) {
         if (churn) {
             // The other population takes the server's place, outside the timing.
@@ -70,6 +77,8 @@ void MeasurePolls(benchmark::State& state, bool churn, PollOnce&& poll) {
         poll(server, settings);
     }
     Report(state, server, files);
+    state.counters["calls/poll"] = static_cast<double>(server.calls - callsBefore) /
+                                   static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
 }
 
 void IndexedPoll(benchmark::State& state, bool churn) {
@@ -108,10 +117,10 @@ void BM_ChurnPollLinear(benchmark::State& state) {
 void AllSizes(benchmark::internal::Benchmark* b) {
     for (int sessions : {10, 100, 1000, 10000}) {
         for (int files : {0, 10}) {
-            b->Args({sessions, files});
+            b->Args({sessions, files, 0});
         }
     }
-    b->ArgNames({"sessions", "files"})->Unit(benchmark::kMicrosecond);
+    b->ArgNames({"sessions", "files", "cost_us"})->Unit(benchmark::kMicrosecond);
 }
 
 // The linear walk is quadratic: 10,000 sessions with 10 files each would take minutes per poll.
@@ -119,17 +128,24 @@ void ReferenceSizes(benchmark::internal::Benchmark* b) {
     for (int sessions : {10, 100, 1000, 10000}) {
         for (int files : {0, 10}) {
             if (sessions * (files == 0 ? 1 : files) <= 10000) {
-                b->Args({sessions, files});
+                b->Args({sessions, files, 0});
             }
         }
     }
-    b->ArgNames({"sessions", "files"})->Unit(benchmark::kMicrosecond);
+    b->ArgNames({"sessions", "files", "cost_us"})->Unit(benchmark::kMicrosecond);
+}
+
+// A server whose every call takes 50 us: 1,000 sessions with 5 open files each.
+void RemoteServer(benchmark::internal::Benchmark* b) {
+    b->Args({1000, 5, 50})->ArgNames({"sessions", "files", "cost_us"})->Unit(benchmark::kMicrosecond);
 }
 
 BENCHMARK(BM_SteadyPoll)->Apply(AllSizes);
 BENCHMARK(BM_SteadyPollLinear)->Apply(ReferenceSizes);
 BENCHMARK(BM_ChurnPoll)->Apply(AllSizes);
 BENCHMARK(BM_ChurnPollLinear)->Apply(ReferenceSizes);
+BENCHMARK(BM_SteadyPoll)->Apply(RemoteServer);
+BENCHMARK(BM_SteadyPollLinear)->Apply(RemoteServer);
 
 } // namespace
 } // namespace glimmerfen

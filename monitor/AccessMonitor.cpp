@@ -155,13 +155,13 @@ bool AccessMonitor::PollQuietly() {
     // of the previous poll's records.
     RecordList<SessionRecord>& sessions = sessions_;
     EnumerateSessions(server_, sessions);
-    if (files_.size() < sessions.size()) {
-        files_.resize(sessions.size());
+    // One enumeration of every open file serves all sessions (each was a call to the server, a remote
+    // one on a real server); a session gets its user's files as a filtered enumeration would give them.
+    files_.clear();
+    if (!sessions.empty()) {
+        EnumerateOpenFiles(server_, std::string(), files_);
     }
-    for (std::size_t i = 0; i < sessions.size(); ++i) {
-        EnumerateOpenFiles(server_, sessions[i].userName, files_[i]);
-    }
-    std::vector<RecordList<OpenFileRecord>>& files = files_;
+    GroupFilesByUser();
 
     // Under the table's lock the poll only decides: the access lines of new entries and the sessions
     // to close are queued, and carried out in the same order once the table is free again, so that
@@ -176,12 +176,13 @@ bool AccessMonitor::PollQuietly() {
         const std::uint64_t poll = ++pollNumber_;
         for (std::size_t i = 0; i < sessions.size(); ++i) {
             SessionTexts texts(sessions[i]);
-            if (files[i].empty()) {
+            const std::vector<std::uint32_t>& files = FilesOf(sessions[i].userName);
+            if (files.empty()) {
                 MergeSession(sessions[i], texts, poll);
             } else {
                 UserHash userHash;
-                for (const OpenFileRecord& f : files[i]) {
-                    MergeOpenFile(sessions[i], f, texts, userHash, poll);
+                for (const std::uint32_t f : files) {
+                    MergeOpenFile(sessions[i], files_[f], texts, userHash, poll);
                 }
             }
         }
@@ -192,6 +193,45 @@ bool AccessMonitor::PollQuietly() {
     bool lost = FlushLines(accessLines_);
     lost = CarryOutDisconnections() || lost;
     return lost;
+}
+
+void AccessMonitor::GroupFilesByUser() {
+    // Users who had files keep their (emptied) lists for the next poll, unless they pile up.
+    if (spellings_.size() > 2 * files_.size() + 64) {
+        filesByUser_.clear();
+        spellings_.clear();
+    } else {
+        for (auto& [user, places] : filesByUser_) {
+            places.clear();
+        }
+    }
+    allFiles_.clear();
+    // A name is upper-cased once per spelling, not once per file; a user's files often come in a run.
+    const std::string* lastName = nullptr;
+    std::vector<std::uint32_t>* lastPlaces = nullptr;
+    for (std::uint32_t i = 0; i < files_.size(); ++i) {
+        const std::string& name = files_[i].userName;
+        if (lastName == nullptr || *lastName != name) {
+            auto spelling = spellings_.find(name);
+            if (spelling == spellings_.end()) {
+                spelling = spellings_.emplace(name, &filesByUser_[AnsiUpper(name)]).first;
+            }
+            lastName = &name;
+            lastPlaces = spelling->second;
+        }
+        lastPlaces->push_back(i);
+        allFiles_.push_back(i);
+    }
+}
+
+const std::vector<std::uint32_t>& AccessMonitor::FilesOf(const std::string& userName) const {
+    // A filter without a user name is no filter: such a session is given every open file.
+    if (userName.empty()) {
+        return allFiles_;
+    }
+    static const std::vector<std::uint32_t> kNone;
+    const auto found = filesByUser_.find(AnsiUpper(userName));
+    return found == filesByUser_.end() ? kNone : found->second;
 }
 
 void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, std::uint64_t poll) {

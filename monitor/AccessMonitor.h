@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -119,8 +120,19 @@ private:
     std::mutex pollMutex_;
     std::uint64_t pollNumber_ = 0;
     RecordList<SessionRecord> sessions_;
-    std::vector<RecordList<OpenFileRecord>> files_; // one list per session, by its place in sessions_
-    AccessEntry values_;                            // scratch for the values of one record, reused to keep its buffers
+    // Every open file of the server, asked once per poll (when there are sessions), and the places of
+    // each user's files in it, in the server's order, by the user name upper-cased: the server matches
+    // a user's files without regard to letter case. Kept from poll to poll to reuse their storage.
+    RecordList<OpenFileRecord> files_;
+    std::unordered_map<std::string, std::vector<std::uint32_t>> filesByUser_;
+    // Each spelling of a user name met so far, with its list in filesByUser_ (whose nodes stay put).
+    std::unordered_map<std::string, std::vector<std::uint32_t>*> spellings_;
+    std::vector<std::uint32_t> allFiles_; // 0 .. files_.size() - 1: a session without a user name
+    // Groups files_ by user into filesByUser_.
+    void GroupFilesByUser();
+    // The places in files_ of the files the server gives for this user name.
+    const std::vector<std::uint32_t>& FilesOf(const std::string& userName) const;
+    AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
     // What the current poll queued, under pollMutex_.
     std::string accessLines_;
     std::string disconnectLines_;

@@ -5,6 +5,15 @@
 #include <string>
 #include <string_view>
 
+// <windows.h> keeps AnsiUpper and AnsiLower as old macro names of CharUpperA and CharLowerA; they would
+// rename the functions below in every file that includes both.
+#ifdef AnsiUpper
+#undef AnsiUpper
+#endif
+#ifdef AnsiLower
+#undef AnsiLower
+#endif
+
 namespace glimmerfen {
 
 // Upper-/lower-cases a copy. Of the double-byte characters only code page 932's full-width Latin

@@ -586,9 +586,41 @@ def case_log_viewer(env, args, texts):
         program.kill_all()
 
 
+def case_one_file_enumeration_per_poll(env, args, texts):
+    """With 100 sessions every poll asks the server twice: the sessions, then every open file without a
+    user filter; never once per session."""
+    scenario = ["session PC%03d user%02d 30 0 0 Windows" % (i, i % 40) for i in range(100)]
+    scenario += ["file user%02d %d 1 0 C:\\Share\\f%d.txt" % (i, 100 + i, i) for i in range(0, 40, 3)]
+    program = Program(env, args, "file_enumeration", ini=KNOWN_INI, scenario=scenario)
+    calls = program.path("calls.txt")
+    program.run_env["GLIMMERFEN_SIM_CALLS"] = windows_path(calls)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(2)
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    with open(calls, "rb") as f:
+        lines = f.read().decode("utf-8").splitlines()
+    polls = lines.count("sessions")
+    check(polls >= 10, "only %d session enumerations in 2 s" % polls)
+    check(set(lines) == {"sessions", "files"}, "calls other than the two enumerations: %r" %
+          sorted(set(lines) - {"sessions", "files"})[:5])
+    pairs = ["%s %s" % (lines[i], lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+    check(pairs.count("sessions files") == len(lines) // 2,
+          "the calls do not come in pairs of one session and one file enumeration: %r" % lines[:6])
+    with open(program.path("log.txt"), "rb") as f:
+        logged = f.read().decode(texts["codepage"]).split("\r\n")[:-1]
+    # A session whose user has files is logged by its files; the files of a user are one entry each.
+    with_files = set(range(0, 40, 3))
+    expected = sum(1 for i in range(100) if i % 40 not in with_files) + len(with_files)
+    check(len(logged) == expected, "expected %d access lines, got %d" % (expected, len(logged)))
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
-         case_log_viewer]
+         case_log_viewer, case_one_file_enumeration_per_poll]
 
 
 def main():

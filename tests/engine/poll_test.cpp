@@ -266,7 +266,29 @@ TEST_F(PollTest, EmptyNamesNeverBecomeEntries) {
     server.AddSession("", "erin");
     monitor.Poll();
     EXPECT_EQ(monitor.newClients, (std::vector<std::string>{"|erin|\\a\\1.txt"}));
-    EXPECT_EQ(server.fileQueries, (std::vector<std::string>{"", "erin"}));
+    // One enumeration without a user filter serves both sessions.
+    EXPECT_EQ(server.fileQueries, (std::vector<std::string>{""}));
+}
+
+// However many sessions, a poll asks the server twice: once for the sessions, once for every open file;
+// each session gets its user's files in the server's order, the user's name matched without regard to
+// letter case as the server matches it (a file entry keeps the name the file was reported with).
+TEST_F(PollTest, OnePollIsOneSessionAndOneFileEnumeration) {
+    for (int i = 0; i < 100; ++i) {
+        server.AddSession("PC" + std::to_string(i), "user" + std::to_string(i % 10));
+    }
+    server.AddSession("PCX", "DAVE");
+    server.AddFile("dave", "\\s\\b.doc", 2);
+    server.AddFile("user3", "\\s\\c.doc", 3);
+    server.AddFile("Dave", "\\s\\a.doc", 1);
+    monitor.Poll();
+    EXPECT_EQ(server.calls, 2);
+    EXPECT_EQ(server.fileQueries, (std::vector<std::string>{""}));
+    EXPECT_EQ(monitor.newClients.size(), 100u - 10u + 1u + 2u); // user3's ten sessions share one file entry
+    const std::vector<std::string> dave(monitor.newClients.end() - 2, monitor.newClients.end());
+    EXPECT_EQ(dave, (std::vector<std::string>{"|dave|\\s\\b.doc", "|Dave|\\s\\a.doc"}));
+    monitor.Poll();
+    EXPECT_EQ(server.calls, 4);
 }
 
 TEST_F(PollTest, UserlessSessionWithoutFilesGivesNothing) {

@@ -1,8 +1,11 @@
 // An in-process file server for tests and benchmarks: serves the sessions and open files it is given,
-// in rounds of a chosen size, and records the deletions it is asked for.
+// in rounds of a chosen size, and records the deletions it is asked for. Like a real server it finds a
+// user's open files without regard to the letter case of the name, and it can take a fixed time per
+// call, as a remote procedure call does.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -11,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansitext.h"
 #include "platform/netserver.h"
 
 namespace glimmerfen::testing {
@@ -28,14 +32,16 @@ public:
 
     std::vector<SessionRecord> sessions;
 
-    std::size_t pageSize = 0;             // records per round; 0 = all in one round
-    int failSessionRound = 0;             // 1-based round of the session enumeration that fails; 0 = none
-    int failFileRound = 0;                // the same for every open-file enumeration
-    std::uint32_t failCode = 5;           // code returned by a failing round
-    std::uint32_t deleteResult = 0;       // what DeleteSession answers
-    std::vector<Deletion> deletions;      // every DeleteSession call, in order
-    std::vector<std::string> fileQueries; // user filter of every open-file enumeration, in order
-    std::function<void()> onDelete;       // called inside every DeleteSession, before it answers
+    std::size_t pageSize = 0;              // records per round; 0 = all in one round
+    int failSessionRound = 0;              // 1-based round of the session enumeration that fails; 0 = none
+    int failFileRound = 0;                 // the same for every open-file enumeration
+    std::uint32_t failCode = 5;            // code returned by a failing round
+    std::uint32_t deleteResult = 0;        // what DeleteSession answers
+    std::vector<Deletion> deletions;       // every DeleteSession call, in order
+    std::vector<std::string> fileQueries;  // user filter of every open-file enumeration, in order
+    std::function<void()> onDelete;        // called inside every DeleteSession, before it answers
+    std::chrono::microseconds callCost{0}; // time every round takes (busy, as a call waiting on the network)
+    int calls = 0;                         // rounds of either enumeration served so far
 
     SessionRecord& AddSession(std::string client, std::string user, std::uint32_t connected = 60,
                               std::uint32_t idle = 5, std::uint32_t flags = 0, std::string type = "Windows") {
@@ -91,11 +97,11 @@ public:
         if (dirty_) {
             byUser_.clear();
             for (const OpenFileRecord& f : files_) {
-                byUser_[f.userName].push_back(f);
+                byUser_[AnsiUpper(f.userName)].push_back(f);
             }
             dirty_ = false;
         }
-        const auto found = byUser_.find(userName);
+        const auto found = byUser_.find(AnsiUpper(userName));
         return Round(found == byUser_.end() ? none_ : found->second, resume, out, failFileRound, fileRounds_);
     }
 
@@ -111,6 +117,12 @@ private:
     template <typename Record, typename Resume>
     std::uint32_t Round(const std::vector<Record>& all, Resume& resume, RecordList<Record>& out, int failRound,
                         int& roundCounter) {
+        ++calls;
+        if (callCost.count() > 0) {
+            const auto until = std::chrono::steady_clock::now() + callCost;
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
         if (resume == 0) {
             roundCounter = 0;
         }

@@ -249,6 +249,25 @@ bool ParseLine(std::wstring_view line, std::uint64_t& atMs, Scenario& scenario) 
         }
         step.session.client = *client;
         step.session.user = *user;
+    } else if (*command == L"deny") {
+        // deny sessions <code> | deny sessions off
+        step.kind = StepKind::DenySessions;
+        const std::optional<std::wstring> what = reader.NextWord();
+        if (what != L"sessions") {
+            return false;
+        }
+        const std::optional<std::wstring> code = reader.NextWord();
+        if (!code || !reader.AtEnd()) {
+            return false;
+        }
+        if (*code != L"off") {
+            wchar_t* end = nullptr;
+            const unsigned long value = std::wcstoul(code->c_str(), &end, 10);
+            if (code->empty() || *end != L'\0' || value == 0) {
+                return false;
+            }
+            step.file.id = static_cast<DWORD>(value);
+        }
     } else if (*command == L"close") {
         step.kind = StepKind::CloseFile;
         const std::optional<std::wstring> what = reader.NextWord();

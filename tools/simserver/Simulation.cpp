@@ -168,6 +168,7 @@ void Simulation::Load(const std::wstring& path, const FileStamp& stamp) {
     sessions_.clear();
     files_.clear();
     nextStep_ = 0;
+    sessionDenial_ = 0;
     scenario_ = Scenario();
     status_ = -1;
 
@@ -225,6 +226,9 @@ void Simulation::PlaySteps(std::uint64_t nowMs) {
             break;
         case StepKind::CloseFile:
             CloseFile(step.file.id);
+            break;
+        case StepKind::DenySessions:
+            sessionDenial_ = step.file.id;
             break;
         }
     }
@@ -392,6 +396,9 @@ DWORD Simulation::DeleteSessions(const wchar_t* uncClient, const wchar_t* user) 
 }
 
 DWORD Simulation::SessionFailure(DWORD round) const {
+    if (sessionDenial_ != 0) {
+        return sessionDenial_;
+    }
     for (const FailRule& rule : scenario_.sessionFailures) {
         if (rule.round == round) {
             return rule.code;

@@ -93,6 +93,7 @@ private:
     int status_ = -2;
     std::vector<LiveSession> sessions_;
     std::vector<FileLine> files_;
+    DWORD sessionDenial_ = 0; // what every session enumeration returns while a "deny sessions" step holds
 
     // Random mode: one tick a second; the generator's sequence depends only on the seed and the tick.
     std::mt19937 random_;

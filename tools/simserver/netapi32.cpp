@@ -192,11 +192,11 @@ std::string ToUtf8(LPCWSTR text) {
     return utf8;
 }
 
-// Appends "client<TAB>user" to the file named by GLIMMERFEN_SIM_DELETIONS, if set. The file is opened
-// for each line, so every line is on disk when NetSessionDel returns.
-void RecordDeletion(LPCWSTR client, LPCWSTR user) {
+// Appends a line to the file named by the environment variable, if set. The file is opened for each
+// line, so every line is on disk when the call returns.
+void RecordLine(LPCWSTR variable, const std::string& line) {
     wchar_t path[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableW(L"GLIMMERFEN_SIM_DELETIONS", path, MAX_PATH * 2);
+    const DWORD length = GetEnvironmentVariableW(variable, path, MAX_PATH * 2);
     if (length == 0 || length >= MAX_PATH * 2) {
         return;
     }
@@ -205,10 +205,19 @@ void RecordDeletion(LPCWSTR client, LPCWSTR user) {
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
-    const std::string line = ToUtf8(client) + "\t" + ToUtf8(user) + "\n";
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+// "client<TAB>user" of every NetSessionDel, to GLIMMERFEN_SIM_DELETIONS.
+void RecordDeletion(LPCWSTR client, LPCWSTR user) {
+    RecordLine(L"GLIMMERFEN_SIM_DELETIONS", ToUtf8(client) + "\t" + ToUtf8(user) + "\n");
+}
+
+// Every round of either enumeration, to GLIMMERFEN_SIM_CALLS: "sessions" or "files<TAB>user filter".
+void RecordCall(const char* what, LPCWSTR user) {
+    RecordLine(L"GLIMMERFEN_SIM_CALLS", std::string(what) + (user != nullptr ? "\t" + ToUtf8(user) : "") + "\n");
 }
 
 } // namespace
@@ -235,6 +244,7 @@ NET_API_STATUS WINAPI NetSessionEnum(LMSTR, LMSTR UncClientName, LMSTR username,
         return ERROR_INVALID_LEVEL;
     }
     Lock lock;
+    RecordCall("sessions", username);
     Simulation& sim = Sim();
     const Progress progress = DecodeSessionHandle(resume_handle ? *resume_handle : 0);
     if (const DWORD failure = sim.SessionFailure(progress.round)) {
@@ -258,6 +268,7 @@ NET_API_STATUS WINAPI NetFileEnum(LMSTR, LMSTR basepath, LMSTR username, DWORD l
         return ERROR_INVALID_LEVEL;
     }
     Lock lock;
+    RecordCall("files", username);
     Simulation& sim = Sim();
     const Progress progress = DecodeFileHandle(resume_handle ? *resume_handle : 0);
     if (const DWORD failure = sim.FileFailure(progress.round)) {
