@@ -154,14 +154,16 @@ bool AccessMonitor::PollQuietly() {
     // The record lists are kept from poll to poll: a steady population is enumerated into the storage
     // of the previous poll's records.
     RecordList<SessionRecord>& sessions = sessions_;
-    EnumerateSessions(server_, sessions);
+    const std::uint32_t sessionResult = EnumerateSessions(server_, sessions);
+    std::uint32_t fileResult = 0;
     // One enumeration of every open file serves all sessions (each was a call to the server, a remote
     // one on a real server); a session gets its user's files as a filtered enumeration would give them.
     files_.clear();
     if (!sessions.empty()) {
-        EnumerateOpenFiles(server_, std::string(), files_);
+        fileResult = EnumerateOpenFiles(server_, std::string(), files_);
     }
     GroupFilesByUser();
+    serverState_ = sessionResult != 0 ? sessionResult : (fileResult != 0 ? (std::uint64_t{1} << 32) | fileResult : 0);
 
     // Under the table's lock the poll only decides: the access lines of new entries and the sessions
     // to close are queued, and carried out in the same order once the table is free again, so that
@@ -193,6 +195,11 @@ bool AccessMonitor::PollQuietly() {
     bool lost = FlushLines(accessLines_);
     lost = CarryOutDisconnections() || lost;
     return lost;
+}
+
+AccessMonitor::ServerState AccessMonitor::LastServerState() const {
+    const std::uint64_t state = serverState_.load();
+    return {static_cast<std::uint32_t>(state), (state >> 32) != 0};
 }
 
 void AccessMonitor::GroupFilesByUser() {

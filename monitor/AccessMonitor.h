@@ -1,6 +1,7 @@
 // The engine: polls the file server, keeps the access table, recognises new accesses.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,16 @@ public:
 
     std::int32_t EntryCount() const;
 
+    // What the last poll's enumerations met: the code of a failing session or open-file enumeration
+    // (5 when the system denies access, as it does to a process without administrator rights), 0 when
+    // both succeeded. A failing poll sees nobody, as if nobody were connected; this tells the two apart.
+    struct ServerState {
+        std::uint32_t code = 0;
+        bool files = false; // the open-file enumeration failed (the sessions were given)
+        bool operator==(const ServerState&) const = default;
+    };
+    ServerState LastServerState() const;
+
 protected:
     // Called under the table lock for every new entry, right after it was added: queues the entry's
     // access line. The poll writes its queued lines after it has released the table.
@@ -115,6 +126,9 @@ private:
     bool CarryOutDisconnections();
     // Writes the queued lines through one opening of the log and empties the queue. True when lost.
     bool FlushLines(std::string& lines);
+
+    // The last poll's ServerState: the code in the low 32 bits, bit 32 for the open files.
+    std::atomic<std::uint64_t> serverState_{0};
 
     // Held through a whole poll, so that polls never overlap (the queues below belong to one poll).
     std::mutex pollMutex_;

@@ -12,32 +12,39 @@ namespace {
 
 // The rounds of one enumeration: repeated while the server reports more data, ended by anything else.
 // A round that reports more data but neither gives a record nor moves the resume handle would be asked
-// again unchanged, forever, and the poll would never end: the enumeration ends there instead.
+// again unchanged, forever, and the poll would never end: the enumeration ends there instead. Returns
+// the code of a failing round, 0 when none failed.
 template <typename Record, typename Handle, typename Round>
-void Gather(Handle& resume, RecordList<Record>& records, Round&& round) {
+std::uint32_t Gather(Handle& resume, RecordList<Record>& records, Round&& round) {
     records.clear();
     for (;;) {
         const std::size_t before = records.size();
         const Handle handleBefore = resume;
         const std::uint32_t result = round(records);
-        if (result != platform::kErrorMoreData || (records.size() == before && resume == handleBefore)) {
-            break;
+        if (result == platform::kNetSuccess) {
+            return 0;
+        }
+        if (result != platform::kErrorMoreData) {
+            return result;
+        }
+        if (records.size() == before && resume == handleBefore) {
+            return 0;
         }
     }
 }
 
 } // namespace
 
-void EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions) {
+std::uint32_t EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions) {
     std::uint32_t resume = 0;
-    Gather<SessionRecord>(resume, sessions,
-                          [&](RecordList<SessionRecord>& out) { return server.SessionRound(resume, out); });
+    return Gather<SessionRecord>(resume, sessions,
+                                 [&](RecordList<SessionRecord>& out) { return server.SessionRound(resume, out); });
 }
 
-void EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
-                        RecordList<OpenFileRecord>& files) {
+std::uint32_t EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
+                                 RecordList<OpenFileRecord>& files) {
     std::uint64_t resume = 0;
-    Gather<OpenFileRecord>(
+    return Gather<OpenFileRecord>(
         resume, files, [&](RecordList<OpenFileRecord>& out) { return server.OpenFileRound(userName, resume, out); });
 }
 

@@ -19,10 +19,11 @@ std::vector<SessionRecord> EnumerateSessions(platform::ServerPlatform& server);
 std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName);
 
 // The same into lists kept from one enumeration to the next (emptied first), so that their records'
-// storage is used again.
-void EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions);
-void EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
-                        RecordList<OpenFileRecord>& files);
+// storage is used again. They return the code of a round that failed (the records of the rounds
+// before it are kept), 0 when none did.
+std::uint32_t EnumerateSessions(platform::ServerPlatform& server, RecordList<SessionRecord>& sessions);
+std::uint32_t EnumerateOpenFiles(platform::ServerPlatform& server, const std::string& userName,
+                                 RecordList<OpenFileRecord>& files);
 
 // Empty on success, otherwise string 57670 followed by "(Error:%d)" with the server's code.
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,

@@ -1,6 +1,6 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101 and 57665..57697; dialogs, menus, icons and their controls
+// Ranges: string table texts use 101, 57665..57697 and 57710..57713; dialogs, menus, icons and their controls
 // take their own ranges below, one block per window.
 #pragma once
 
@@ -36,6 +36,11 @@
 #define IDS_ALREADY_RUNNING 57695
 #define IDS_FOLDER_TOO_LONG 57696
 #define IDS_UNEXPECTED_FAULT 57697
+// The server's enumerations refused: the first time's message and the tooltip while it lasts.
+#define IDS_SERVER_ACCESS_DENIED 57710
+#define IDS_SERVER_ERROR 57711
+#define IDS_TIP_ACCESS_DENIED 57712
+#define IDS_TIP_SERVER_ERROR 57713
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

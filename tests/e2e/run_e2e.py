@@ -43,6 +43,7 @@ TEXTS = {
         "log_failed": "Preservation of a log went wrong.",
         "disconnect_manual": "Disconnect manually",
         "objects": "objects",
+        "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
     },
     "ja": {
@@ -54,6 +55,7 @@ TEXTS = {
         "log_failed": "ログの保存に失敗しました",
         "disconnect_manual": "手動切断",
         "objects": "個のオブジェクト",
+        "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
     },
 }
@@ -618,9 +620,38 @@ def case_one_file_enumeration_per_poll(env, args, texts):
     check(len(logged) == expected, "expected %d access lines, got %d" % (expected, len(logged)))
 
 
+def case_access_denied(env, args, texts):
+    """Session enumerations denied (error 5) for the first seconds: one message that asks to run as
+    administrator, not one per poll; when the server answers again the program sees and logs the session
+    that is there."""
+    program = Program(env, args, "access_denied", ini=KNOWN_INI,
+                      scenario=["deny sessions 5", "session PC-ADMIN alice 30 0 0 Windows", "at 6000",
+                                "deny sessions off"])
+    try:
+        process, _ = program.start()
+        text = program.box()
+        check(text is not None and text.startswith(texts["access_denied"]), "the message was %r" % text)
+        program.helper("press", APP_NAME, IDOK)
+        check(program.box(timeout_ms=3000) is None, "a second message came while access was still denied")
+        check(not os.path.exists(program.path("log.txt")) or os.path.getsize(program.path("log.txt")) == 0,
+              "something was logged while access was denied")
+        deadline = time.time() + 15
+        while time.time() < deadline and not (os.path.exists(program.path("log.txt")) and
+                                              os.path.getsize(program.path("log.txt")) > 0):
+            time.sleep(0.2)
+        check(program.box(timeout_ms=500) is None, "a message came when access was given again")
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    with open(program.path("log.txt"), "rb") as f:
+        lines = f.read().decode(texts["codepage"]).split("\r\n")[:-1]
+    check(len(lines) == 1 and lines[0].split("\t")[1:3] == ["PC-ADMIN", "alice"],
+          "after access was given again log.txt holds %r" % lines)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
-         case_log_viewer, case_one_file_enumeration_per_poll]
+         case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied]
 
 
 def main():

@@ -67,6 +67,24 @@ const std::vector<Text>& AllTexts() {
          u"プログラムのフォルダのパスが長すぎるため、設定ファイルを置けません。パスの短いフォルダに移してください。"},
         {IDS_UNEXPECTED_FAULT, "The program met an unexpected fault and has to end.",
          u"予期しない障害が発生したため、プログラムを終了します。"},
+        {IDS_SERVER_ACCESS_DENIED,
+         "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders "
+         "(access denied), so it cannot show or log who is connected. Run it as administrator: right-click the program "
+         "or its shortcut and choose Run as administrator. The tray icon's tooltip shows this state until the program "
+         "can see them again.",
+         u"アクセスが拒否されたため、Glimmerfen "
+         u"Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。接続の表示と記録はでき"
+         u"ません。管理者として実行してください：プログラムかそのショートカットを右クリックして「管理者として実行」を選"
+         u"びます。調べられるようになるまで、トレイアイコンのツールチップがこの状態を示します。"},
+        {IDS_SERVER_ERROR,
+         "Glimmerfen Checker cannot ask the system for the sessions and open files of this computer's shared folders, "
+         "so it cannot show or log who is connected. ",
+         u"Glimmerfen "
+         u"Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。接続の表示と記録はでき"
+         u"ません。"},
+        {IDS_TIP_ACCESS_DENIED, "Glimmerfen Checker - run as administrator",
+         u"Glimmerfen Checker - 管理者として実行してください"},
+        {IDS_TIP_SERVER_ERROR, "Glimmerfen Checker - server error ", u"Glimmerfen Checker - サーバーエラー "},
     };
     return texts;
 }

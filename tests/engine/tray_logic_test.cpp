@@ -142,6 +142,37 @@ TEST(TrayAnimation, TooltipCountChangesOnlyWithThePicture) {
     EXPECT_EQ(r.tip, "Glimmerfen Checker - 5hit");
 }
 
+// Ticks of the animation with the server's state over them: the state's tooltip replaces the animation's
+// at once and on every change of picture, keeps the picture, and goes at once when the server answers.
+TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
+    struct Step {
+        TrayTickResult tick; // what the animation decided
+        std::uint32_t code;
+        TrayTickResult shown; // what the icon gets (modify false: nothing)
+    };
+    const std::string denied = "Glimmerfen Checker - run as administrator";
+    const Step steps[] = {
+        {{true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit"}},
+        {{false, 0, ""}, 5, {true, IDI_MAIN, denied}},             // fails while the picture stays
+        {{false, 0, ""}, 5, {false, 0, ""}},                       // nothing new
+        {{true, IDI_IDLE, kIdleTip}, 5, {true, IDI_IDLE, denied}}, // entries aged out: idle picture, same state
+        {{true, IDI_IDLE, kIdleTip}, 53, {true, IDI_IDLE, "Glimmerfen Checker - server error 53"}},
+        {{false, 0, ""}, 0, {true, IDI_IDLE, kIdleTip}}, // answers again: the animation's tooltip at once
+        {{false, 0, ""}, 0, {false, 0, ""}},
+    };
+    ServerTipState state;
+    int n = 0;
+    for (const Step& step : steps) {
+        const TrayTickResult shown = state.Apply(step.tick, step.code);
+        EXPECT_EQ(shown.modify, step.shown.modify) << "step " << n;
+        if (step.shown.modify) {
+            EXPECT_EQ(shown.iconId, step.shown.iconId) << "step " << n;
+            EXPECT_EQ(shown.tip, step.shown.tip) << "step " << n;
+        }
+        ++n;
+    }
+}
+
 TEST(TrayAnimation, EmptyTableDoesNotResetTheCountdown) {
     TrayAnimation animation;
     Draws draws({3, 7});

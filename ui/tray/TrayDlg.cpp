@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <ctime>
 #include <utility>
 
 #include "settings/Settings.h"
 #include "settings/StartupShortcut.h"
 #include "monitor/AccessMonitor.h"
+#include "platform/notify.h"
 #include "platform/strings.h"
 #include "resource.h"
 #include "platform/win32/checks.h"
@@ -21,6 +23,8 @@ namespace {
 
 // Posted by the tray tick: ask the first-run question on this window's thread.
 constexpr UINT kAskStartupMessage = WM_APP + 1;
+// Posted by the tray tick the first time the server's enumerations fail with a code; wParam the code.
+constexpr UINT kServerStateMessage = WM_APP + 2;
 
 // The record of the first version holds a tooltip of kTipCapacity bytes, terminator included; a
 // longer text is cut before the first character that does not fit whole.
@@ -120,7 +124,13 @@ void CTrayDlg::TrayTick() {
         // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
-    const TrayTickResult result = animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); });
+    const AccessMonitor::ServerState server = listView_.Monitor().LastServerState();
+    if (server.code != 0 && reportedCodes_.insert(server.code).second) {
+        // Told once per code and run, on the window's thread: a box here would hold up the poll.
+        ::PostMessageA(Hwnd(), kServerStateMessage, server.code, 0);
+    }
+    const TrayTickResult result =
+        serverTip_.Apply(animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); }), server.code);
     if (result.modify) {
         SetIcon(result.iconId, result.tip);
     }
@@ -225,6 +235,20 @@ void CTrayDlg::TrackTrayMenu() {
     TrackShortcutMenu(popup, cursor, TPM_RIGHTBUTTON, Hwnd(), Hwnd());
 }
 
+void CTrayDlg::TellServerState(std::uint32_t code) {
+    if (closing_) {
+        return;
+    }
+    std::string text;
+    if (code == 5) {
+        text = platform::LoadText(IDS_SERVER_ACCESS_DENIED);
+    } else {
+        // The table's text is used as text, never as a format: only the code is formatted.
+        text = platform::LoadText(IDS_SERVER_ERROR) + "(Error:" + std::to_string(code) + ")";
+    }
+    platform::ShowMessage(text, context_.paths.appName, platform::MessageIcon::Warning);
+}
+
 void CTrayDlg::ShowAboutFromSystemMenu() {
     CAboutDlg box;
     systemMenuAbout_ = &box;
@@ -303,6 +327,7 @@ void CTrayDlg::CloseApplication() {
     ReleaseListAndIcon();
     CloseAllHelp();
     DismissStartupQuestion();
+    platform::DismissMessagesOf(platform::CurrentThreadKey());
     // A menu still tracked on this thread (the command came from elsewhere) would hold the modal run
     // open; it goes too.
     ::EndMenu();
@@ -390,6 +415,11 @@ bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     if (message == kAskStartupMessage) {
         AskStartupQuestion();
+        result = 0;
+        return true;
+    }
+    if (message == kServerStateMessage) {
+        TellServerState(static_cast<std::uint32_t>(wParam));
         result = 0;
         return true;
     }

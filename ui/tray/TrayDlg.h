@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "monitor/TimerChain.h"
 #include "settings/Paths.h"
@@ -66,6 +67,8 @@ private:
     // Dismisses the first-run question's box, so that its loop returns and the modal run can end.
     void DismissStartupQuestion();
     void ShowAboutFromSystemMenu();
+    // The message for a server's enumerations failing with this code, shown once per code and run.
+    void TellServerState(std::uint32_t code);
     bool Paint();
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
     bool NotifyIcon(DWORD action);
@@ -84,6 +87,10 @@ private:
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown
+    // The tray tick's own (one tick at a time): the server's state over the tooltip, and the failure
+    // codes already told.
+    ServerTipState serverTip_;
+    std::set<std::uint32_t> reportedCodes_;
     std::unique_ptr<TimerChain> trayTick_;
     HICON mainIcon_ = nullptr;
     UINT taskbarCreated_ = 0;

@@ -1,10 +1,12 @@
 #include "ui/tray/TrayLogic.h"
 
 #include <cstdio>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/ansitext.h"
+#include "platform/strings.h"
 #include "settings/Settings.h"
 #include "res/resource.h"
 
@@ -55,6 +57,34 @@ TrayTickResult TrayAnimation::Tick(int entryCount, const std::function<int()>& d
     result.iconId = IDI_IDLE;
     result.tip = kIdleTip;
     return result;
+}
+
+std::string ServerStateTip(std::uint32_t code) {
+    if (code == 5) {
+        return FitTip(platform::LoadText(IDS_TIP_ACCESS_DENIED));
+    }
+    return FitTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + std::to_string(code));
+}
+
+TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code) {
+    if (tick.modify) {
+        lastIcon_ = tick.iconId;
+        lastTip_ = tick.tip;
+    }
+    if (code != 0) {
+        if (tick.modify || shown_ != code) {
+            shown_ = code;
+            return {true, lastIcon_ != 0 ? lastIcon_ : IDI_IDLE, ServerStateTip(code)};
+        }
+        return tick;
+    }
+    if (shown_ != 0) {
+        shown_ = 0;
+        if (!tick.modify) {
+            return {true, lastIcon_ != 0 ? lastIcon_ : IDI_IDLE, lastTip_.empty() ? kIdleTip : lastTip_};
+        }
+    }
+    return tick;
 }
 
 bool TakeFirstRunQuestion(AppSettings& settings) {

@@ -64,6 +64,23 @@ private:
     int animCountdown_ = -1;
 };
 
+// The tooltip while the server's enumerations fail with this code: access denied (5) asks to run the
+// program as administrator; any other code is named.
+std::string ServerStateTip(std::uint32_t code);
+
+// Puts the server's state over what the animation decided: while the enumerations fail (code not 0)
+// the tooltip says so (with the picture the animation last chose); once they succeed again the
+// animation's own tooltip comes back at once.
+class ServerTipState {
+public:
+    TrayTickResult Apply(TrayTickResult tick, std::uint32_t code);
+
+private:
+    int lastIcon_ = 0;
+    std::string lastTip_;
+    std::uint32_t shown_ = 0; // the code whose tooltip is up, 0 for none
+};
+
 // The first-run question about the start-up shortcut. True exactly once per InitFlag of 0: the flag is
 // set to 1 before the question is asked, so it is never asked twice, not even by ticks that overlap.
 bool TakeFirstRunQuestion(AppSettings& settings);
