@@ -23,4 +23,9 @@ std::string ProfileGetString(const std::string& path, const char* section, const
 // removes the whole section.
 bool ProfileWriteString(const std::string& path, const char* section, const char* key, const char* value);
 
+// Writes the key as a signed decimal number.
+inline bool ProfileWriteInt(const std::string& path, const char* section, const char* key, int value) {
+    return ProfileWriteString(path, section, key, std::to_string(value).c_str());
+}
+
 } // namespace glimmerfen::platform

@@ -31,9 +31,7 @@ public:
 
     // A failed write is not reported: the record stays as it is, and the next save tries again.
     void Int(const std::atomic<int>& field, const char* key) const {
-        char text[16];
-        std::snprintf(text, sizeof text, "%d", field.load());
-        platform::ProfileWriteString(path_, kSettingSection, key, text);
+        platform::ProfileWriteInt(path_, kSettingSection, key, field.load());
     }
     void Text(const SharedText& field, const char* key) const {
         const auto value = field.Snapshot();

@@ -298,9 +298,7 @@ DialogPos ReadDialogPos(const std::string& iniPath) {
 
 void WriteDialogPos(const std::string& iniPath, const DialogPos& pos) {
     const auto write = [&](const char* key, int value) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%d", value);
-        platform::ProfileWriteString(iniPath, kDialogPosSection, key, text);
+        platform::ProfileWriteInt(iniPath, kDialogPosSection, key, value);
     };
     write("top", pos.top);
     write("bottom", pos.bottom);

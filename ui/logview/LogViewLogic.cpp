@@ -1,7 +1,6 @@
 #include "ui/logview/LogViewLogic.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/profile.h"
 
@@ -32,9 +31,7 @@ LogDialogPos ReadLogDialogPos(const std::string& iniPath) {
 
 void WriteLogDialogPos(const std::string& iniPath, const LogDialogPos& pos) {
     const auto write = [&](const char* key, int value) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%d", value);
-        platform::ProfileWriteString(iniPath, kLogDialogPosSection, key, text);
+        platform::ProfileWriteInt(iniPath, kLogDialogPosSection, key, value);
     };
     write("top", pos.top);
     write("bottom", pos.bottom);
