@@ -211,12 +211,36 @@ void RecordDeletion(LPCWSTR client, LPCWSTR user) {
     CloseHandle(file);
 }
 
+// Appends "program<TAB>this library" (full paths) to the file named by GLIMMERFEN_SIM_LOADS, if set:
+// which copy of the library a program loaded.
+void RecordLoad(HINSTANCE self) {
+    wchar_t path[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableW(L"GLIMMERFEN_SIM_LOADS", path, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2) {
+        return;
+    }
+    wchar_t program[MAX_PATH * 2] = {};
+    wchar_t library[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
+    GetModuleFileNameW(self, library, MAX_PATH * 2);
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::string line = ToUtf8(program) + "\t" + ToUtf8(library) + "\n";
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 } // namespace
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
+        RecordLoad(self);
         g_loadTickMs = GetTickCount64();
         wchar_t value[MAX_PATH * 2];
         const DWORD length = GetEnvironmentVariableW(L"GLIMMERFEN_SIM_SCENARIO", value, MAX_PATH * 2);
