@@ -6,8 +6,8 @@
 //
 //   idle_cost [seconds]     (default 30)
 //
-// Natively the local server has no sessions; on Windows it is netapi32 (under Wine, the stand-in
-// beside the executable with WINEDLLOVERRIDES=netapi32=n, or Wine's own).
+// Natively the local server has no sessions; on Windows it is the system folder's netapi32 (under Wine,
+// the stand-in put there, with WINEDLLOVERRIDES=netapi32=n, or Wine's own).
 #include <atomic>
 #include <chrono>
 #include <cstdint>

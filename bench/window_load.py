@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""How the real program answers under churn: under Wine, beside the stand-in server, every one of
+"""How the real program answers under churn: under Wine, on the stand-in server, every one of
 ENTRIES sessions is replaced by a new one every two seconds, so every poll in which a generation changes
 meets ENTRIES new accesses (each logged) and ages the previous ENTRIES out. Meanwhile the list window is
 sent WM_NULL every 50 ms and the time its thread takes to answer is recorded.
@@ -43,7 +43,7 @@ def main():
                                dll=os.path.join(build, "simserver", "netapi32.dll"),
                                helper=os.path.join(build, "tests", "e2e", "e2e_helper.exe"), manual=None)
     with tempfile.TemporaryDirectory() as root:
-        env = run_e2e.Environment(root, args.lang)
+        env = run_e2e.Environment(root, args.lang, paths.dll)
         env.start()
         program = None
         try:

@@ -5,11 +5,14 @@
 #include <lm.h>
 
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <utility>
 
 #include "platform/ansitext.h"
 #include "platform/codepage.h"
+#include "platform/win32/netserver_testing.h"
+#include "platform/win32/system_library.h"
 
 namespace glimmerfen::platform {
 namespace {
@@ -35,15 +38,44 @@ bool IsWineBuiltinModule(HMODULE module) {
     return std::memcmp(image + 0x40, kMark, sizeof kMark - 1) == 0;
 }
 
+// The functions of the system's netapi32 that this layer calls, looked up once. A missing library or
+// function makes the calls that need it fail with the loader's error instead of running.
+struct NetApi {
+    HMODULE module = nullptr;
+    decltype(&::NetSessionEnum) sessionEnum = nullptr;
+    decltype(&::NetFileEnum) fileEnum = nullptr;
+    decltype(&::NetSessionDel) sessionDel = nullptr;
+    decltype(&::NetApiBufferFree) bufferFree = nullptr;
+
+    static constexpr std::uint32_t kModuleMissing = ERROR_MOD_NOT_FOUND;
+    static constexpr std::uint32_t kFunctionMissing = ERROR_PROC_NOT_FOUND;
+
+    explicit NetApi(const wchar_t* library) : module(LoadSystemLibrary(library)) {
+        sessionEnum = LibraryFunction<decltype(sessionEnum)>(module, "NetSessionEnum");
+        fileEnum = LibraryFunction<decltype(fileEnum)>(module, "NetFileEnum");
+        sessionDel = LibraryFunction<decltype(sessionDel)>(module, "NetSessionDel");
+        bufferFree = LibraryFunction<decltype(bufferFree)>(module, "NetApiBufferFree");
+    }
+
+    // 0 when a function that is `present` can be called (with the release of its buffer, for an
+    // enumeration), else the error to report.
+    std::uint32_t Unavailable(bool present, bool returnsBuffer) const {
+        if (module == nullptr) {
+            return kModuleMissing;
+        }
+        return !present || (returnsBuffer && bufferFree == nullptr) ? kFunctionMissing : 0;
+    }
+};
+
 // Frees an enumeration buffer on every path out of a round, ERROR_MORE_DATA and failures included.
 class NetBuffer {
 public:
-    NetBuffer() = default;
+    explicit NetBuffer(decltype(&::NetApiBufferFree) free) : free_(free) {}
     NetBuffer(const NetBuffer&) = delete;
     NetBuffer& operator=(const NetBuffer&) = delete;
     ~NetBuffer() {
         if (data_ != nullptr) {
-            NetApiBufferFree(data_);
+            free_(data_);
         }
     }
     LPBYTE* Receive() { return &data_; }
@@ -53,20 +85,24 @@ public:
     }
 
 private:
+    decltype(&::NetApiBufferFree) free_;
     LPBYTE data_ = nullptr;
 };
 
 class NetApiServer final : public ServerPlatform {
 public:
-    NetApiServer() : wineBuiltin_(IsWineBuiltinModule(GetModuleHandleW(L"netapi32.dll"))) {}
+    explicit NetApiServer(const wchar_t* library) : api_(library), wineBuiltin_(IsWineBuiltinModule(api_.module)) {}
 
     std::uint32_t SessionRound(std::uint32_t& resumeHandle, RecordList<SessionRecord>& out) override {
-        NetBuffer buffer;
+        if (const std::uint32_t missing = api_.Unavailable(api_.sessionEnum != nullptr, true)) {
+            return missing;
+        }
+        NetBuffer buffer(api_.bufferFree);
         DWORD entriesRead = 0;
         DWORD totalEntries = 0;
         DWORD resume = resumeHandle;
-        const NET_API_STATUS status = NetSessionEnum(nullptr, nullptr, nullptr, 2, buffer.Receive(),
-                                                     MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
+        const NET_API_STATUS status = api_.sessionEnum(nullptr, nullptr, nullptr, 2, buffer.Receive(),
+                                                       MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
         resumeHandle = resume;
         const auto* entries = buffer.As<SESSION_INFO_2>();
         if ((status == NERR_Success || status == ERROR_MORE_DATA) && entries != nullptr) {
@@ -87,14 +123,17 @@ public:
 
     std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resumeHandle,
                                 RecordList<OpenFileRecord>& out) override {
+        if (const std::uint32_t missing = api_.Unavailable(api_.fileEnum != nullptr, true)) {
+            return missing;
+        }
         std::u16string wideUser = AnsiToWide(userName);
         LPWSTR userFilter = userName.empty() ? nullptr : reinterpret_cast<LPWSTR>(wideUser.data());
-        NetBuffer buffer;
+        NetBuffer buffer(api_.bufferFree);
         DWORD entriesRead = 0;
         DWORD totalEntries = 0;
         DWORD_PTR resume = static_cast<DWORD_PTR>(resumeHandle);
-        const NET_API_STATUS status = NetFileEnum(nullptr, nullptr, userFilter, 3, buffer.Receive(),
-                                                  MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
+        const NET_API_STATUS status = api_.fileEnum(nullptr, nullptr, userFilter, 3, buffer.Receive(),
+                                                    MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
         resumeHandle = resume;
         const auto* entries = buffer.As<FILE_INFO_3>();
         if ((status == NERR_Success || status == ERROR_MORE_DATA) && entries != nullptr) {
@@ -112,24 +151,32 @@ public:
     }
 
     std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) override {
+        if (const std::uint32_t missing = api_.Unavailable(api_.sessionDel != nullptr, false)) {
+            return missing;
+        }
         if (wineBuiltin_) {
             return kErrorNotSupported;
         }
         std::u16string wideClient = AnsiToWide(clientArg);
         std::u16string wideUser = AnsiToWide(userName);
-        return NetSessionDel(nullptr, reinterpret_cast<LPWSTR>(wideClient.data()),
-                             reinterpret_cast<LPWSTR>(wideUser.data()));
+        return api_.sessionDel(nullptr, reinterpret_cast<LPWSTR>(wideClient.data()),
+                               reinterpret_cast<LPWSTR>(wideUser.data()));
     }
 
 private:
+    const NetApi api_;
     const bool wineBuiltin_;
 };
 
 } // namespace
 
 ServerPlatform& LocalServer() {
-    static NetApiServer server;
+    static NetApiServer server(L"netapi32.dll");
     return server;
+}
+
+std::unique_ptr<ServerPlatform> ServerOnLibraryForTesting(const wchar_t* library) {
+    return std::make_unique<NetApiServer>(library);
 }
 
 } // namespace glimmerfen::platform

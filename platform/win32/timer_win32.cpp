@@ -12,6 +12,7 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/timer_testing.h"
 
 namespace glimmerfen::platform {
@@ -37,9 +38,43 @@ struct Registry {
     TimerId lastId = 0;
 };
 
+// The multimedia timer's functions in the system's winmm, looked up once; a missing one stays null
+// and the layer reports the failure its callers already handle (no timer, no resolution).
+struct Winmm {
+    decltype(&::timeSetEvent) setEvent = nullptr;
+    decltype(&::timeKillEvent) killEvent = nullptr;
+    decltype(&::timeBeginPeriod) beginPeriod = nullptr;
+    decltype(&::timeEndPeriod) endPeriod = nullptr;
+    decltype(&::timeGetDevCaps) getDevCaps = nullptr;
+
+    Winmm() {
+        const HMODULE library = LoadSystemLibrary(L"winmm.dll");
+        setEvent = LibraryFunction<decltype(setEvent)>(library, "timeSetEvent");
+        killEvent = LibraryFunction<decltype(killEvent)>(library, "timeKillEvent");
+        beginPeriod = LibraryFunction<decltype(beginPeriod)>(library, "timeBeginPeriod");
+        endPeriod = LibraryFunction<decltype(endPeriod)>(library, "timeEndPeriod");
+        getDevCaps = LibraryFunction<decltype(getDevCaps)>(library, "timeGetDevCaps");
+    }
+};
+
+const Winmm& Multimedia() {
+    static const Winmm winmm;
+    return winmm;
+}
+
+MMRESULT WINAPI SystemSetEvent(UINT delayMs, UINT resolutionMs, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
+    const auto set = Multimedia().setEvent;
+    return set != nullptr ? set(delayMs, resolutionMs, callback, user, flags) : 0;
+}
+
+MMRESULT WINAPI SystemKillEvent(UINT id) {
+    const auto kill = Multimedia().killEvent;
+    return kill != nullptr ? kill(id) : MMSYSERR_ERROR;
+}
+
 // The timer device: the multimedia timer, or a test's stand-in.
-std::atomic<TimerDeviceSet> deviceSet{&timeSetEvent};
-std::atomic<TimerDeviceKill> deviceKill{&timeKillEvent};
+std::atomic<TimerDeviceSet> deviceSet{&SystemSetEvent};
+std::atomic<TimerDeviceKill> deviceKill{&SystemKillEvent};
 
 // Never destroyed: the timer thread may still call in while the process exits.
 Registry& Timers() {
@@ -81,19 +116,23 @@ bool IsPriorityLevel(int level) {
 } // namespace
 
 std::optional<unsigned> TimerResolution() {
+    const auto getDevCaps = Multimedia().getDevCaps;
     TIMECAPS caps{};
-    if (timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) {
+    if (getDevCaps == nullptr || getDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) {
         return std::nullopt;
     }
     return caps.wPeriodMin == 0 ? 1u : static_cast<unsigned>(caps.wPeriodMin);
 }
 
 bool BeginTimerPeriod(unsigned periodMs) {
-    return timeBeginPeriod(periodMs) == TIMERR_NOERROR;
+    const auto begin = Multimedia().beginPeriod;
+    return begin != nullptr && begin(periodMs) == TIMERR_NOERROR;
 }
 
 void EndTimerPeriod(unsigned periodMs) {
-    timeEndPeriod(periodMs);
+    if (const auto end = Multimedia().endPeriod) {
+        end(periodMs);
+    }
 }
 
 TimerId SetOneShotTimer(unsigned delayMs, unsigned resolutionMs, TimerCallback callback, void* context) {
@@ -111,8 +150,8 @@ TimerId SetOneShotTimer(unsigned delayMs, unsigned resolutionMs, TimerCallback c
             id, Armed{callback, context, 0, std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs)});
     }
     // Not under the lock: the timer thread takes it in Expire, and a short delay may expire at once.
-    const MMRESULT systemId =
-        timeSetEvent(delayMs, resolutionMs, Expire, static_cast<DWORD_PTR>(id), TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
+    const MMRESULT systemId = deviceSet.load()(delayMs, resolutionMs, Expire, static_cast<DWORD_PTR>(id),
+                                               TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
     std::lock_guard<std::mutex> lock(r.mutex);
     const auto found = r.armed.find(id);
     if (systemId == 0) {
@@ -202,8 +241,8 @@ void SleepMilliseconds(unsigned ms) {
 }
 
 void SetTimerDeviceForTesting(TimerDeviceSet set, TimerDeviceKill kill) {
-    deviceSet = set != nullptr ? set : &timeSetEvent;
-    deviceKill = kill != nullptr ? kill : &timeKillEvent;
+    deviceSet = set != nullptr ? set : &SystemSetEvent;
+    deviceKill = kill != nullptr ? kill : &SystemKillEvent;
 }
 
 void WaitServingSentMessages(const std::function<bool()>& done) {

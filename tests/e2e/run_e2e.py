@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests of GlimmerfenChecker.exe.
 
-The real program runs under Wine on a private Xvfb display, in a Wine prefix of its own, beside the
-stand-in netapi32.dll that plays a scenario of sessions and open files. The tests drive it from outside
+The real program runs under Wine on a private Xvfb display, in a Wine prefix of its own whose system
+folder holds the stand-in netapi32.dll that plays a scenario of sessions and open files (the program
+takes that library from the system folder only). The tests drive it from outside
 (e2e_helper.exe finds its windows, posts commands, reads and answers its message boxes) and check what
 it writes: Glimmerfen.ini, log.txt and the start-up shortcut.
 
@@ -124,9 +125,10 @@ def windows_path(path):
 class Environment:
     """A private Xvfb display and Wine prefix for the whole run."""
 
-    def __init__(self, root, lang):
+    def __init__(self, root, lang, dll):
         self.root = root
         self.lang = lang
+        self.standin = dll
         self.xvfb = None
         self.env = dict(os.environ)
         self.env.pop("WINEDLLOVERRIDES", None)
@@ -166,6 +168,12 @@ class Environment:
         # Everything started so far ends before the program comes: the desktop process that holds the
         # tray reads the setting when it starts.
         subprocess.run(["wineserver", "-w"], env=boot, timeout=300)
+        # The stand-in goes where the real library lives, once the new prefix has settled; the program
+        # loads it from there with WINEDLLOVERRIDES=netapi32=n.
+        shutil.copy(self.standin, self.system_library())
+
+    def system_library(self):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "system32", "netapi32.dll")
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -193,7 +201,6 @@ class Program:
         os.makedirs(self.dir)
         self.exe = os.path.join(self.dir, "GlimmerfenChecker.exe")
         shutil.copy(args.exe, self.exe)
-        shutil.copy(args.dll, os.path.join(self.dir, "netapi32.dll"))
         if manual and args.manual:
             shutil.copy(args.manual, self.dir)
         if ini is not None:
@@ -649,9 +656,39 @@ def case_access_denied(env, args, texts):
           "after access was given again log.txt holds %r" % lines)
 
 
+def case_planted_library_stays_unloaded(env, args, texts):
+    """A netapi32.dll planted beside the program (a copy of the stand-in, which records every load) is never
+    loaded: the program takes the system folder's, whose sessions still reach log.txt."""
+    program = Program(env, args, "planted", ini=KNOWN_INI, scenario=SCENARIOS[env.lang]["script"])
+    shutil.copy(args.dll, program.path("netapi32.dll"))
+    loads = program.path("loads.txt")
+    program.run_env["GLIMMERFEN_SIM_LOADS"] = windows_path(loads)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        deadline = time.time() + 15
+        while not os.path.exists(program.path("log.txt")) and time.time() < deadline:
+            time.sleep(0.2)
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+
+    check(os.path.exists(loads), "no netapi32.dll was loaded at all")
+    with open(loads, "rb") as f:
+        records = [line.split("\t") for line in f.read().decode("utf-8").splitlines()]
+    ours = [library for exe, library in records if exe.lower().endswith("\\glimmerfenchecker.exe")]
+    check(ours, "the program loaded no netapi32.dll; loads: %r" % records)
+    check(all(library.lower() == "c:\\windows\\system32\\netapi32.dll" for library in ours),
+          "the program loaded %r, not only the system folder's" % ours)
+    check(os.path.exists(program.path("log.txt")) and os.path.getsize(program.path("log.txt")) > 0,
+          "the system folder's library served no sessions: log.txt is empty")
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
-         case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied]
+         case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
+         case_planted_library_stays_unloaded]
 
 
 def main():
@@ -668,7 +705,7 @@ def main():
     os.environ["TZ"] = "Asia/Tokyo"
     time.tzset()
     root = tempfile.mkdtemp(prefix="glimmerfen-e2e-%s-" % args.lang)
-    env = Environment(root, args.lang)
+    env = Environment(root, args.lang, args.dll)
     failures = 0
     try:
         env.start()

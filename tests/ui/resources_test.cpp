@@ -234,5 +234,39 @@ TEST(Resources, WindowTemplates) {
     list.DestroyWindow();
 }
 
+// The manifest that Windows reads at start: an execution level (without one, writes beside an exe in
+// "Program Files" are redirected and the log seems to vanish), every supported system from Vista to
+// 10/11 (else newer systems apply compatibility shims), system DPI awareness, and common controls 6.
+TEST(Resources, ManifestDeclaresLevelSystemsAndDpi) {
+    HMODULE module = ::GetModuleHandleA(nullptr);
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+    ASSERT_NE(bytes, nullptr);
+    const std::string manifest(bytes, ::SizeofResource(module, found));
+    const char* required[] = {
+        R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+        R"(<supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>)", // Vista
+        R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)", // 7
+        R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)", // 8
+        R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)", // 8.1
+        R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)", // 10 and 11
+        R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)",
+        R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">system</dpiAwareness>)",
+        R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+    };
+    for (const char* entry : required) {
+        EXPECT_NE(manifest.find(entry), std::string::npos) << entry;
+    }
+    // Each of them in the element the system reads it from.
+    const auto before = [&](const char* inner, const char* outerEnd) {
+        const auto at = manifest.find(inner);
+        return at != std::string::npos && at < manifest.find(outerEnd, at);
+    };
+    EXPECT_TRUE(before("<requestedExecutionLevel", "</requestedPrivileges>"));
+    EXPECT_TRUE(before("<supportedOS", "</compatibility>"));
+    EXPECT_TRUE(before("<dpiAwareness", "</windowsSettings>"));
+}
+
 } // namespace
 } // namespace glimmerfen

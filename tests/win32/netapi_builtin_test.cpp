@@ -1,6 +1,6 @@
 // The Win32 server layer on Wine's own netapi32, which has no NetSessionDel (calling it aborts the
 // process) and an NetSessionEnum that returns success without touching its outputs. This program runs
-// from a folder without the stand-in and with WINEDLLOVERRIDES=netapi32=b.
+// with WINEDLLOVERRIDES=netapi32=b, which passes over the stand-in in the system folder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@ using platform::LocalServer;
 class WineBuiltinNetApiTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        LocalServer(); // loads the library
         const HMODULE netapi = GetModuleHandleW(L"netapi32.dll");
         ASSERT_NE(netapi, nullptr);
         ASSERT_EQ(GetProcAddress(netapi, "GlimmerfenSimScenarioStatus"), nullptr)

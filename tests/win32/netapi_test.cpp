@@ -1,5 +1,5 @@
-// The Win32 server layer against the simulated file server (the stand-in netapi32.dll beside this
-// program, loaded under Wine with WINEDLLOVERRIDES=netapi32=n). Each test plays its own scenario file.
+// The Win32 server layer against the simulated file server (the stand-in netapi32.dll in the system
+// folder, loaded under Wine with WINEDLLOVERRIDES=netapi32=n). Each test plays its own scenario file.
 #include <windows.h>
 #include <lm.h>
 
@@ -13,6 +13,7 @@
 
 #include "monitor/ServerAccess.h"
 #include "platform/netserver.h"
+#include "platform/win32/netserver_testing.h"
 
 namespace glimmerfen {
 namespace {
@@ -522,6 +523,33 @@ TEST_F(NetApiTest, StandInRejectsBadArgumentsWithoutCrashing) {
               static_cast<NET_API_STATUS>(NERR_BufTooSmall));
     EXPECT_EQ(buffer, nullptr);
     ExpectBuffersReleased();
+}
+
+// The layer on a system whose library is missing, or lacks the functions: every call fails with the
+// loader's error (which the poll and the disconnection report like any other), none goes through a
+// null pointer.
+TEST(SystemNetApi, MissingLibraryOrFunctionsFailEveryCall) {
+    const struct {
+        const wchar_t* library;
+        std::uint32_t error;
+    } cases[] = {
+        {L"glimmerfen-no-such-library.dll", ERROR_MOD_NOT_FOUND},
+        {L"version.dll", ERROR_PROC_NOT_FOUND}, // a library of the system without any of them
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.library));
+        const auto server = platform::ServerOnLibraryForTesting(c.library);
+        std::uint32_t sessionResume = 0;
+        std::uint64_t fileResume = 0;
+        RecordList<SessionRecord> sessions;
+        RecordList<OpenFileRecord> files;
+        EXPECT_EQ(server->SessionRound(sessionResume, sessions), c.error);
+        EXPECT_EQ(server->OpenFileRound("", fileResume, files), c.error);
+        EXPECT_EQ(server->DeleteSession("\\\\PC01", "alice"), c.error);
+        EXPECT_EQ(sessions.size(), 0u);
+        EXPECT_EQ(files.size(), 0u);
+        EXPECT_EQ(DisconnectSession(*server, "\\\\PC01", "alice"), DisconnectErrorText(static_cast<int>(c.error)));
+    }
 }
 
 } // namespace

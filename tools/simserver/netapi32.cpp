@@ -220,12 +220,23 @@ void RecordCall(const char* what, LPCWSTR user) {
     RecordLine(L"GLIMMERFEN_SIM_CALLS", std::string(what) + (user != nullptr ? "\t" + ToUtf8(user) : "") + "\n");
 }
 
+// Appends "program<TAB>this library" (full paths) to GLIMMERFEN_SIM_LOADS: which copy of the library a
+// program loaded.
+void RecordLoad(HINSTANCE self) {
+    wchar_t program[MAX_PATH * 2] = {};
+    wchar_t library[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH * 2);
+    GetModuleFileNameW(self, library, MAX_PATH * 2);
+    RecordLine(L"GLIMMERFEN_SIM_LOADS", ToUtf8(program) + "\t" + ToUtf8(library) + "\n");
+}
+
 } // namespace
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
+        RecordLoad(self);
         g_loadTickMs = GetTickCount64();
         wchar_t value[MAX_PATH * 2];
         const DWORD length = GetEnvironmentVariableW(L"GLIMMERFEN_SIM_SCENARIO", value, MAX_PATH * 2);
