@@ -67,6 +67,11 @@ const std::vector<Text>& AllTexts() {
          u"プログラムのフォルダのパスが長すぎるため、設定ファイルを置けません。パスの短いフォルダに移してください。"},
         {IDS_UNEXPECTED_FAULT, "The program met an unexpected fault and has to end.",
          u"予期しない障害が発生したため、プログラムを終了します。"},
+        {IDS_MESSAGE_TOO_LONG,
+         "The message is too long to be sent: its command line would exceed 9999 characters. Shorten the message or "
+         "the sender.",
+         u"メッセージが長すぎるため送信できません（コマンドラインが9999文字を超えます）。メッセージか送信者を短くしてく"
+         u"ださい。"},
     };
     return texts;
 }

@@ -13,8 +13,10 @@
 #include "monitor/TimerChain.h"
 #include "settings/Paths.h"
 #include "ui/dialogs/AboutDlg.h"
+#include "ui/dialogs/SendMsgDlg.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
+#include "ui/options/PropSheet.h"
 #include "ui/tray/TrayLogic.h"
 
 namespace glimmerfen::ui {
@@ -65,6 +67,11 @@ private:
     // Dismisses the first-run question's box, so that its loop returns and the modal run can end.
     void DismissStartupQuestion();
     void ShowAboutFromSystemMenu();
+    // "Option settting": the sheet, when it is not open.
+    void RunOptionSheet();
+    // "Send message to this PC": the dialog for the row at the list's selection mark, when it is not
+    // open; MsgFrom takes the sender back however the dialog ended.
+    void SendMessageToSelection();
     bool Paint();
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
     bool NotifyIcon(DWORD action);
@@ -79,6 +86,8 @@ private:
     std::mutex iconMutex_;
     CListViewDlg listView_;
     CAboutDlg aboutBox_;
+    CPropSheet propSheet_;
+    CSendMsgDlg sendMsgDlg_;
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown
