@@ -110,7 +110,7 @@ TEST_F(CodePage932Test, JapaneseTextsHaveTheExpectedBytes) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
     // Ids inside the table's range that have no text, and ids far outside it.
-    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57698u, 65535u}) {
+    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57699u, 65535u}) {
         EXPECT_EQ(LoadText(id), "") << id;
     }
 }
