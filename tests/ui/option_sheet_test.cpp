@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "engine/temp_dir.h"
+#include "platform/notify.h"
 #include "platform/profile.h"
+#include "platform/strings.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "ui/dialogs/AboutDlg.h"
@@ -212,7 +214,12 @@ TEST_F(OptionSheetTest, DisconnectPageEnablingAndCancelWritesNothing) {
 }
 
 TEST_F(OptionSheetTest, OkWithApplyDisabledWritesNothingAndTheNextOpeningStartsAfresh) {
+    std::vector<std::string> boxes;
+    const platform::MessageSink previous = platform::SetMessageSinkForTesting(
+        [&](const std::string& text, const std::string&, platform::MessageIcon) { boxes.push_back(text); });
     RunSoon([&] {
+        // No manual.chm in the test's folder: Help says so.
+        Click(SheetItem(IDHELP));
         ::SetWindowTextA(sheet_.ViewPage().Item(IDC_POP_TIME), "77");
         // Closed from outside, as "Close Application" does: the edit is not applied.
         ::PostMessageA(sheet_.Hwnd(), WM_CLOSE, 0, 0);
@@ -228,6 +235,8 @@ TEST_F(OptionSheetTest, OkWithApplyDisabledWritesNothingAndTheNextOpeningStartsA
     EXPECT_EQ(shown, "10") << "edits that were not applied do not survive a closing";
     EXPECT_EQ(::GetFileAttributesA(ini_.c_str()), INVALID_FILE_ATTRIBUTES) << "OK with Apply disabled wrote";
     EXPECT_EQ(topmostCalls_, 0);
+    platform::SetMessageSinkForTesting(previous);
+    EXPECT_EQ(boxes, std::vector<std::string>{platform::LoadText(IDS_NO_HELP_FILE)});
 }
 
 // The sheet runs modeless in the program's loop: another modeless dialog of the thread (the list
