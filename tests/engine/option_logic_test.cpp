@@ -170,7 +170,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     pages.disconnect->pcFlag = 1;
     pages.disconnect->acceptable = 1;
     pages.disconnect->denied = 0;
-    pages.disconnect->acceptableList = "PC1; PC2 "; // taken as it stands, without trimming
+    pages.disconnect->acceptableList = "PC1 ; PC2"; // taken as it stands, without trimming
     pages.disconnect->timer = 0;
     pages.log = ui::LogPageFrom(s);
     pages.log->logSetDays = 0;
@@ -187,7 +187,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     expected[12] = "DisJuncPcFlag=1";
     expected[13] = "DisJuncOkPcFlag=1";
     expected[14] = "DisJuncNgPcFlag=0";
-    expected[15] = "DisJuncOkPcStr=PC1; PC2 ";
+    expected[15] = "DisJuncOkPcStr=PC1 ; PC2";
     expected[20] = "DisJuncTimer=0";
     expected[2] = "LogSetDays=0";
     expected[21] = "ChkStartUp=1";
@@ -196,7 +196,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     EXPECT_EQ(KeysOf(ReadBytes(ini)), expected);
     EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost"}))
         << "the shortcut follows the new ChkStartUp, the topmost state comes after the page";
-    EXPECT_EQ(s.DisJuncOkPcStr.Get(), "PC1; PC2 ");
+    EXPECT_EQ(s.DisJuncOkPcStr.Get(), "PC1 ; PC2");
 
     // The same page values again: the box equals ChkStartUp now, so the Startup folder is not touched.
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
