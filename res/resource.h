@@ -1,6 +1,6 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57697 and 57710..57713; dialogs, menus, icons and their controls
+// Ranges: string table texts use 101, 57665..57698 and 57710..57713; dialogs, menus, icons and their controls
 // take their own ranges below, one block per window.
 #pragma once
 
@@ -41,6 +41,7 @@
 #define IDS_SERVER_ERROR 57711
 #define IDS_TIP_ACCESS_DENIED 57712
 #define IDS_TIP_SERVER_ERROR 57713
+#define IDS_MESSAGE_TOO_LONG 57698
 
 // Dialogs.
 #define IDD_ABOUTBOX 100
@@ -113,3 +114,56 @@
 #define ID_LOG_DELETE 32801
 // Sent by the log viewer's tree to its window when the selection changed.
 #define ID_SELECT_LISTITEM 57667
+
+// Option pages: 135 "Log Settings", 136 "View Settings", 137 "Disconnect Setting", 142 "Advanced".
+#define IDD_PROP_LOG 135
+#define IDD_PROP_VIEW 136
+#define IDD_PROP_DISCONNECT 137
+#define IDD_PROP_ADVANCED 142
+
+// Controls of "View Settings" (136).
+#define IDC_START_DLG 1010
+#define IDC_POP_FLAG 1011
+#define IDC_TOP_DLG 1012
+#define IDC_CHK_STARTUP 1013
+#define IDC_POP_TIME_SPIN 1014
+#define IDC_POP_TIME 1015
+#define IDC_CLOSE_WHEN_EMPTY 1032
+#define IDC_CLOSE_AFTER 1033
+#define IDC_CLOSE_NEVER 1034
+#define IDC_POP_CHK_OK_PC 1045
+
+// Controls of "Disconnect Setting" (137).
+#define IDC_PC_RULE 1016
+#define IDC_FILE_RULE 1017
+#define IDC_TIMER_RULE 1018
+#define IDC_OK_PC_LIST 1019
+#define IDC_EXTENSIONS 1020
+#define IDC_DISCONNECT_AFTER 1021
+#define IDC_DISCONNECT_AFTER_SPIN 1022
+#define IDC_NG_PC_LIST 1024
+#define IDC_OK_PC 1028
+#define IDC_NG_PC 1029
+
+// Controls of "Log Settings" (135).
+#define IDC_LOG_OUT 1007
+#define IDC_LOG_DAYS 1023
+#define IDC_LOG_DAYS_SPIN 1024
+#define IDC_LOG_CHK_OK_PC 1044
+#define IDC_LOG_CHK_DIS_MSG 1045
+
+// Controls of "Advanced" (142).
+#define IDC_MONITOR_PRIORITY 1034
+#define IDC_MONITOR_INTERVAL 1035
+#define IDC_MONITOR_INTERVAL_SPIN 1036
+#define IDC_LIST_PRIORITY 1037
+#define IDC_LIST_INTERVAL 1038
+#define IDC_LIST_INTERVAL_SPIN 1039
+#define IDC_MOMENTARY 1041
+#define IDC_INITIAL 1047
+
+// Send-message dialog (140).
+#define IDD_SEND_MESSAGE 140
+#define IDC_SENDER 1025
+#define IDC_MESSAGE 1026
+#define IDC_RECIPIENT 1027

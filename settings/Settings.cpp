@@ -1,6 +1,8 @@
 #include "settings/Settings.h"
 
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
 
 #include "platform/profile.h"
 
@@ -77,40 +79,95 @@ void LoadSettings(AppSettings& settings, const std::string& iniPath) {
     read.Int(settings.ChkStartUp, "ChkStartUp", 0);
 }
 
-void SaveSettings(const AppSettings& settings, const std::string& iniPath, bool includeMsgFrom) {
+namespace {
+
+// Every key that a save may write, with the field it comes from.
+struct KeyField {
+    const char* key;
+    std::atomic<int> AppSettings::*number;
+    SharedText AppSettings::*text;
+};
+
+const KeyField* FindKey(std::string_view key) {
+    static const KeyField fields[] = {
+        {"InitFlag", &AppSettings::InitFlag, nullptr},
+        {"LogOut", &AppSettings::LogOut, nullptr},
+        {"LogSetDays", &AppSettings::LogSetDays, nullptr},
+        {"LogChkOkPc", &AppSettings::LogChkOkPc, nullptr},
+        {"LogChkDisMsg", &AppSettings::LogChkDisMsg, nullptr},
+        {"ViewTime", &AppSettings::ViewTime, nullptr},
+        {"StartDlg", &AppSettings::StartDlg, nullptr},
+        {"TopDlg", &AppSettings::TopDlg, nullptr},
+        {"DlgPopFlag", &AppSettings::DlgPopFlag, nullptr},
+        {"DlgPopTime", &AppSettings::DlgPopTime, nullptr},
+        {"DlgPopChkOkPc", &AppSettings::DlgPopChkOkPc, nullptr},
+        {"DlgPopCloseFlag", &AppSettings::DlgPopCloseFlag, nullptr},
+        {"DisJuncPcFlag", &AppSettings::DisJuncPcFlag, nullptr},
+        {"DisJuncOkPcFlag", &AppSettings::DisJuncOkPcFlag, nullptr},
+        {"DisJuncNgPcFlag", &AppSettings::DisJuncNgPcFlag, nullptr},
+        {"DisJuncOkPcStr", nullptr, &AppSettings::DisJuncOkPcStr},
+        {"DisJuncNgPcStr", nullptr, &AppSettings::DisJuncNgPcStr},
+        {"DisJuncFileFlag", &AppSettings::DisJuncFileFlag, nullptr},
+        {"DisJuncFileStr", nullptr, &AppSettings::DisJuncFileStr},
+        {"DisJuncTimerFlag", &AppSettings::DisJuncTimerFlag, nullptr},
+        {"DisJuncTimer", &AppSettings::DisJuncTimer, nullptr},
+        {"ThreadLevel1", &AppSettings::ThreadLevel1, nullptr},
+        {"ThreadLevel2", &AppSettings::ThreadLevel2, nullptr},
+        {"CycleTime1", &AppSettings::CycleTime1, nullptr},
+        {"CycleTime2", &AppSettings::CycleTime2, nullptr},
+        {"MsgFrom", nullptr, &AppSettings::MsgFrom},
+        {"ChkStartUp", &AppSettings::ChkStartUp, nullptr},
+    };
+    for (const KeyField& field : fields) {
+        if (key == field.key) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+// Writes the keys in the order given; the four thread keys only while IntermitCheck is 0, since with
+// it set the thread settings of this run are momentary and the file keeps its own.
+void WriteKeys(const AppSettings& settings, const std::string& iniPath, std::initializer_list<std::string_view> keys) {
     const SettingWriter write(iniPath);
-    write.Int(settings.InitFlag, "InitFlag");
-    write.Int(settings.LogOut, "LogOut");
-    write.Int(settings.LogSetDays, "LogSetDays");
-    write.Int(settings.LogChkOkPc, "LogChkOkPc");
-    write.Int(settings.LogChkDisMsg, "LogChkDisMsg");
-    write.Int(settings.ViewTime, "ViewTime");
-    write.Int(settings.StartDlg, "StartDlg");
-    write.Int(settings.TopDlg, "TopDlg");
-    write.Int(settings.DlgPopFlag, "DlgPopFlag");
-    write.Int(settings.DlgPopTime, "DlgPopTime");
-    write.Int(settings.DlgPopChkOkPc, "DlgPopChkOkPc");
-    write.Int(settings.DlgPopCloseFlag, "DlgPopCloseFlag");
-    write.Int(settings.DisJuncPcFlag, "DisJuncPcFlag");
-    write.Int(settings.DisJuncOkPcFlag, "DisJuncOkPcFlag");
-    write.Int(settings.DisJuncNgPcFlag, "DisJuncNgPcFlag");
-    write.Text(settings.DisJuncOkPcStr, "DisJuncOkPcStr");
-    write.Text(settings.DisJuncNgPcStr, "DisJuncNgPcStr");
-    write.Int(settings.DisJuncFileFlag, "DisJuncFileFlag");
-    write.Text(settings.DisJuncFileStr, "DisJuncFileStr");
-    write.Int(settings.DisJuncTimerFlag, "DisJuncTimerFlag");
-    write.Int(settings.DisJuncTimer, "DisJuncTimer");
-    // With IntermitCheck set, the thread settings of this run are momentary and the file keeps its own.
-    if (settings.IntermitCheck.load() == 0) {
-        write.Int(settings.ThreadLevel1, "ThreadLevel1");
-        write.Int(settings.ThreadLevel2, "ThreadLevel2");
-        write.Int(settings.CycleTime1, "CycleTime1");
-        write.Int(settings.CycleTime2, "CycleTime2");
+    const bool momentary = settings.IntermitCheck.load() != 0;
+    for (std::string_view key : keys) {
+        const KeyField* field = FindKey(key);
+        if (field == nullptr) {
+            continue;
+        }
+        if (momentary &&
+            (key == "ThreadLevel1" || key == "ThreadLevel2" || key == "CycleTime1" || key == "CycleTime2")) {
+            continue;
+        }
+        if (field->number != nullptr) {
+            write.Int(settings.*(field->number), field->key);
+        } else {
+            write.Text(settings.*(field->text), field->key);
+        }
     }
-    if (includeMsgFrom) {
-        write.Text(settings.MsgFrom, "MsgFrom");
-    }
-    write.Int(settings.ChkStartUp, "ChkStartUp");
+}
+
+} // namespace
+
+void SaveSettings(const AppSettings& settings, const std::string& iniPath) {
+    WriteKeys(settings, iniPath,
+              {"InitFlag",       "LogOut",          "LogSetDays",      "LogChkOkPc",      "LogChkDisMsg",
+               "ViewTime",       "StartDlg",        "TopDlg",          "DlgPopFlag",      "DlgPopTime",
+               "DlgPopChkOkPc",  "DlgPopCloseFlag", "DisJuncPcFlag",   "DisJuncOkPcFlag", "DisJuncNgPcFlag",
+               "DisJuncOkPcStr", "DisJuncNgPcStr",  "DisJuncFileFlag", "DisJuncFileStr",  "DisJuncTimerFlag",
+               "DisJuncTimer",   "ThreadLevel1",    "ThreadLevel2",    "CycleTime1",      "CycleTime2",
+               "MsgFrom",        "ChkStartUp"});
+}
+
+void SaveAppliedSettings(const AppSettings& settings, const std::string& iniPath) {
+    WriteKeys(settings, iniPath,
+              {"InitFlag",        "LogOut",         "LogSetDays",      "LogChkOkPc",      "LogChkDisMsg",
+               "ViewTime",        "StartDlg",       "TopDlg",          "DlgPopFlag",      "DlgPopTime",
+               "DlgPopCloseFlag", "DlgPopChkOkPc",  "DisJuncPcFlag",   "DisJuncOkPcFlag", "DisJuncNgPcFlag",
+               "DisJuncOkPcStr",  "DisJuncNgPcStr", "DisJuncFileFlag", "DisJuncFileStr",  "DisJuncTimerFlag",
+               "DisJuncTimer",    "ChkStartUp",     "ThreadLevel1",    "ThreadLevel2",    "CycleTime1",
+               "CycleTime2"});
 }
 
 } // namespace glimmerfen

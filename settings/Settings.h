@@ -49,8 +49,12 @@ inline constexpr const char* kIniFileName = "Glimmerfen.ini";
 void LoadSettings(AppSettings& settings, const std::string& iniPath);
 
 // Writes the keys in the exit order; the four thread keys only while IntermitCheck is 0. CycleTime3
-// and IntermitCheck are never written. With includeMsgFrom false (the option sheet's Apply) MsgFrom is
-// left out.
-void SaveSettings(const AppSettings& settings, const std::string& iniPath, bool includeMsgFrom = true);
+// and IntermitCheck are never written.
+void SaveSettings(const AppSettings& settings, const std::string& iniPath);
+
+// The option sheet's Apply: the same keys but MsgFrom, in the sheet's order (the pop-up close choice
+// before its hidden check box, ChkStartUp before the four thread keys), under the same IntermitCheck
+// rule.
+void SaveAppliedSettings(const AppSettings& settings, const std::string& iniPath);
 
 } // namespace glimmerfen

@@ -15,6 +15,11 @@
 //   e2e_helper rect <caption>                          prints the dialog's screen rectangle: x y width height
 //   e2e_helper classrect <class>                       the same for the first visible window of the class
 //   e2e_helper list                                    prints every top-level window (class, visible, caption)
+//   e2e_helper settext <caption> <id> <text>          sets the text of the dialog's control with this id (a
+//                                                     control of a page of a sheet included)
+//   e2e_helper gettext <caption> <id>                  prints that control's text
+//   e2e_helper click <caption> <id>                    clicks that button
+//   e2e_helper page <caption> <index>                  shows that page of a property sheet
 //   e2e_helper ping <caption> <duration-ms>            sends the dialog WM_NULL every 50 ms for that long and
 //                                                     prints how long its thread took to answer: count,
 //                                                     median, 90th percentile and longest, in ms
@@ -141,14 +146,32 @@ bool TreeItemText(HWND tree, HANDLE process, HTREEITEM item, std::wstring& text)
 
 HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM which) {
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(item)));
-}
+    // The first descendant of a window with this control id.
+    HWND FindControl(HWND dialog, int id) {
+        struct Search {
+            int id;
+            HWND found = nullptr;
+        } search{id, nullptr};
+        EnumChildWindows(
+            dialog,
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                if (GetDlgCtrlID(hwnd) == s->id) {
+                    s->found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
 
-int Usage() {
-    Print("usage: e2e_helper "
-          "wait|gone|post|postchild|box|press|count|classcount|tray|taskbarcreated|rect|classrect|list|text|tree|"
-          "treeselect ...\n");
-    return 2;
-}
+    int Usage() {
+        Print("usage: e2e_helper "
+              "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
+              "classrect|list|text|tree|treeselect|rclick ...\n");
+        return 2;
+    }
 
 } // namespace
 
@@ -363,28 +386,54 @@ int main() {
         return PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, where) && PostMessageW(control, WM_RBUTTONUP, 0, where)
                    ? 0
                    : 1;
-    }
-    if (command == L"box" && argc >= 4) {
-        std::vector<HWND> found;
-        if (!WaitFor([&] { return !(found = FindDialogs(caption, true)).empty(); }, static_cast<int>(number(3)))) {
-            return 1;
+        if ((command == L"settext" && argc >= 5) || ((command == L"gettext" || command == L"click") && argc >= 4)) {
+            const std::vector<HWND> found = FindDialogs(caption, false);
+            HWND control = found.empty() ? nullptr : FindControl(found.front(), static_cast<int>(number(3)));
+            if (control == nullptr) {
+                return 1;
+            }
+            DWORD_PTR result = 0;
+            if (command == L"settext") {
+                return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_NORMAL,
+                                           10000, &result)
+                           ? 0
+                           : 1;
+            }
+            if (command == L"click") {
+                return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : 1;
+            }
+            wchar_t text[4096] = {};
+            SendMessageTimeoutW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &result);
+            Print(ToUtf8(text) + "\n");
+            return 0;
         }
-        Print(ToUtf8(WindowText(GetDlgItem(found.front(), kMessageBoxTextId))) + "\n");
-        return 0;
-    }
-    if (command == L"press" && argc >= 4) {
-        const std::vector<HWND> found = FindDialogs(caption, true);
-        if (found.empty()) {
-            return 1;
+        if (command == L"page" && argc >= 4) {
+            const std::vector<HWND> found = FindDialogs(caption, false);
+            // PSM_SETCURSEL with the page's index.
+            return !found.empty() && PostMessageW(found.front(), WM_USER + 101, static_cast<WPARAM>(number(3)), 0) ? 0
+                                                                                                                   : 1;
         }
-        const int id = static_cast<int>(number(3));
-        if (GetDlgItem(found.front(), id) == nullptr) {
-            return 1;
+        if (command == L"box" && argc >= 4) {
+            std::vector<HWND> found;
+            if (!WaitFor([&] { return !(found = FindDialogs(caption, true)).empty(); }, static_cast<int>(number(3)))) {
+                return 1;
+            }
+            Print(ToUtf8(WindowText(GetDlgItem(found.front(), kMessageBoxTextId))) + "\n");
+            return 0;
         }
-        // As a click on the button: the box ends with the button's id.
-        PostMessageW(found.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(found.front(), id)));
-        return 0;
+        if (command == L"press" && argc >= 4) {
+            const std::vector<HWND> found = FindDialogs(caption, true);
+            if (found.empty()) {
+                return 1;
+            }
+            const int id = static_cast<int>(number(3));
+            if (GetDlgItem(found.front(), id) == nullptr) {
+                return 1;
+            }
+            // As a click on the button: the box ends with the button's id.
+            PostMessageW(found.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(found.front(), id)));
+            return 0;
+        }
+        return Usage();
     }
-    return Usage();
-}

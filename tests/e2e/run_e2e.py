@@ -8,7 +8,7 @@ takes that library from the system folder only). The tests drive it from outside
 it writes: Glimmerfen.ini, log.txt and the start-up shortcut.
 
 Usage: run_e2e.py --exe GlimmerfenChecker.exe --dll netapi32.dll --helper e2e_helper.exe
-                  [--manual manual.chm] --lang en|ja [--keep]
+                  --stub msgstub.exe [--manual manual.chm] --lang en|ja [--keep]
 """
 import argparse
 import glob
@@ -29,6 +29,10 @@ SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
 ID_DISCONNECT = 32771
+ID_OPTION, ID_SEND_MESSAGE = 32776, 32784
+ID_APPLY = 12321
+IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 1016
+IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT = 1025, 1026, 1027
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 IDC_LIST = 1004
 IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
@@ -43,6 +47,8 @@ TEXTS = {
         "about_caption": "Glimmerfen Checker - information",
         "log_failed": "Preservation of a log went wrong.",
         "disconnect_manual": "Disconnect manually",
+        "option_caption": "Glimmerfen Checker Option setup",
+        "send_caption": "Glimmerfen Checker - Sending Messeage",
         "objects": "objects",
         "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
@@ -55,6 +61,8 @@ TEXTS = {
         "about_caption": "Glimmerfen Checker - ﾊﾞｰｼﾞｮﾝ情報",
         "log_failed": "ログの保存に失敗しました",
         "disconnect_manual": "手動切断",
+        "option_caption": "Glimmerfen Checker の設定",
+        "send_caption": "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
         "objects": "個のオブジェクト",
         "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
@@ -240,6 +248,11 @@ class Program:
         code, _ = self.helper("post", caption, message, wparam, lparam)
         check(code == 0, "could not post to \"%s\"" % caption)
 
+    def control_text(self, caption, control):
+        code, text = self.helper("gettext", caption, control)
+        check(code == 0, "no control %d in \"%s\"" % (control, caption))
+        return text
+
     def box(self, timeout_ms=20000):
         code, text = self.helper("box", APP_NAME, timeout_ms)
         return text if code == 0 else None
@@ -267,7 +280,7 @@ class Program:
     def read_ini(self):
         sections, current = {}, None
         with open(self.path("Glimmerfen.ini"), "rb") as f:
-            for raw in f.read().decode("ascii").split("\r\n"):
+            for raw in f.read().decode("latin-1").split("\r\n"):
                 if raw.startswith("["):
                     current = raw.strip("[]")
                     sections[current] = []
@@ -685,10 +698,145 @@ def case_planted_library_stays_unloaded(env, args, texts):
           "the system folder's library served no sessions: log.txt is empty")
 
 
+# What the option sheet's Apply writes, in its order (MsgFrom is the exit's alone).
+APPLIED_ORDER = ["InitFlag", "LogOut", "LogSetDays", "LogChkOkPc", "LogChkDisMsg", "ViewTime", "StartDlg", "TopDlg",
+                 "DlgPopFlag", "DlgPopTime", "DlgPopCloseFlag", "DlgPopChkOkPc", "DisJuncPcFlag", "DisJuncOkPcFlag",
+                 "DisJuncNgPcFlag", "DisJuncOkPcStr", "DisJuncNgPcStr", "DisJuncFileFlag", "DisJuncFileStr",
+                 "DisJuncTimerFlag", "DisJuncTimer", "ChkStartUp", "ThreadLevel1", "ThreadLevel2", "CycleTime1",
+                 "CycleTime2"]
+
+# A computer name typed into the acceptable list: double-byte in Japanese, so its bytes in the file
+# show the code page.
+ACCEPTABLE_LIST = {"en": "PC-ONE;PC-TWO", "ja": "経理部PC;ＰＣ２"}
+
+
+def wait_until(condition, timeout=10.0):
+    deadline = time.time() + timeout
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return condition()
+
+
+def case_option_sheet(env, args, texts):
+    """The tray's "Option settting": a number corrected in place, Apply writes Glimmerfen.ini at once in the
+    sheet's order, a second request opens no second sheet, "Close Application" with the sheet open drops the
+    unapplied edit, and the next start uses what was applied (the list window stays hidden)."""
+    program = Program(env, args, "option_sheet", ini=KNOWN_INI)
+    caption = texts["option_caption"]
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_OPTION)
+        program.wait_window(caption)
+        program.helper("settext", caption, IDC_POP_TIME, "250")
+        check(program.control_text(caption, IDC_POP_TIME) == "100", "250 was not corrected to 100")
+        program.helper("click", caption, IDC_START_DLG)
+        program.helper("page", caption, 1)
+        check(wait_until(lambda: program.helper("gettext", caption, IDC_OK_PC_LIST)[0] == 0),
+              "the Disconnect Setting page did not come")
+        program.helper("click", caption, IDC_PC_RULE)
+        program.helper("settext", caption, IDC_OK_PC_LIST, ACCEPTABLE_LIST[env.lang])
+        program.helper("click", caption, ID_APPLY)
+        check(wait_until(lambda: "Setting" in program.read_ini() and
+                         dict(program.read_ini()["Setting"]).get("DlgPopTime") == "100"),
+              "Apply did not write Glimmerfen.ini")
+        applied = program.read_ini()["Setting"]
+        check([k for k, _ in applied] == APPLIED_ORDER, "Apply wrote %r" % [k for k, _ in applied])
+        values = dict(applied)
+        check(values["StartDlg"] == "1" and values["DisJuncPcFlag"] == "1", "Apply wrote %r" % applied)
+        with open(program.path("Glimmerfen.ini"), "rb") as f:
+            check(("DisJuncOkPcStr=%s\r\n" % ACCEPTABLE_LIST[env.lang]).encode(texts["codepage"]) in f.read(),
+                  "the acceptable list is not in the file in the ANSI code page")
+
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_OPTION)
+        time.sleep(0.5)
+        check(program.count(caption) == 1, "a second option sheet opened")
+        # An edit that is never applied.
+        program.helper("page", caption, 0)
+        time.sleep(0.3)
+        program.helper("settext", caption, IDC_POP_TIME, "55")
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "with the option sheet open the program took %.2f s to end" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+        values = dict(program.read_ini()["Setting"])
+        check(values["DlgPopTime"] == "100", "the unapplied 55 reached the file: %r" % values)
+        check(values["StartDlg"] == "1", "the applied StartDlg was lost at exit")
+
+        # The next start: the list window starts hidden, and the sheet shows what was applied.
+        process, _ = program.start()
+        check(wait_until(lambda: program.count(MAIN_CAPTION) == 1, 20), "the program did not start again")
+        time.sleep(1.5)
+        listed = [line.split("\t") for line in program.helper("list")[1].splitlines()]
+        check(["#32770", "hidden", LIST_CAPTION] in listed, "the list window is not hidden with StartDlg=1")
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_OPTION)
+        program.wait_window(caption)
+        check(program.control_text(caption, IDC_POP_TIME) == "100", "the sheet does not show the applied value")
+        program.close_application(process)
+    finally:
+        program.kill_all()
+
+
+# The row the message goes to, per language.
+MESSAGE_SESSION = {"en": ("PC-MSG", "carol", "Hello there"), "ja": ("経理部PC", "山田", "会議は３時から")}
+
+
+def case_send_message(env, args, texts):
+    """"Send message to this PC" on a row: the recipient is the row's computer, the sender offered is
+    user(computer); Transmission runs the stand-in msg.exe beside the program with the composed command line
+    and shows what it printed; MsgFrom keeps the sender; "Close Application" also closes an open dialog."""
+    client, user, message = MESSAGE_SESSION[env.lang]
+    program = Program(env, args, "send_message", ini=KNOWN_INI, scenario=["session %s %s 30 0 0 Windows" % (client, user)])
+    for name in ("msg.exe", "net.exe"):
+        shutil.copy(args.stub, program.path(name))
+    record = program.path("command_line.txt")
+    program.run_env["GLIMMERFEN_STUB_RECORD"] = windows_path(record)
+    caption = texts["send_caption"]
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(2.5)
+        check(program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)[0] == 0,
+              "could not select the row")
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_SEND_MESSAGE)
+        program.wait_window(caption)
+        check(program.control_text(caption, IDC_RECIPIENT) == client, "the recipient is not the row's computer")
+        sender = program.control_text(caption, IDC_SENDER)
+        check(sender.endswith(")") and "(" in sender and not sender.startswith("("),
+              "the offered sender %r is not user(computer)" % sender)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_SEND_MESSAGE)
+        time.sleep(0.5)
+        check(program.count(caption) == 1, "a second send-message dialog opened")
+        program.helper("settext", caption, IDC_MESSAGE, message)
+        program.helper("click", caption, IDOK)
+        shown = program.box()
+        check(shown is not None and "Stand-in: the message was handed on." in shown,
+              "the output box shows %r" % shown)
+        stderr_line = b"Stand-in: \x82\xa0 on standard error.".decode(texts["codepage"], "replace")
+        check(stderr_line in shown, "the standard error line is missing from %r" % shown)
+        program.helper("press", APP_NAME, IDOK)
+        check(program.helper("gone", caption, 5000)[0] == 0, "the dialog stayed open after Transmission")
+        with open(record, "rb") as f:
+            line = f.read()
+        expected = ('msg * /server:%s "This message from %s\n\n%s"' % (client, sender, message)).encode(texts["codepage"])
+        check(line == expected, "the stand-in received %r, expected %r" % (line, expected))
+
+        # Open again and leave it open: "Close Application" ends it with the program.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_SEND_MESSAGE)
+        program.wait_window(caption)
+        check(program.control_text(caption, IDC_SENDER) == sender, "MsgFrom was not offered the second time")
+        elapsed = program.close_application(process)
+        check(elapsed <= 1.0, "with the send-message dialog open the program took %.2f s to end" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+        with open(program.path("Glimmerfen.ini"), "rb") as f:
+            check(("MsgFrom=%s\r\n" % sender).encode(texts["codepage"]) in f.read(), "MsgFrom was not saved")
+    finally:
+        program.kill_all()
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
-         case_planted_library_stays_unloaded]
+         case_planted_library_stays_unloaded, case_option_sheet, case_send_message]
 
 
 def main():
@@ -696,6 +844,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--dll", required=True)
     parser.add_argument("--helper", required=True)
+    parser.add_argument("--stub", required=True, help="the stand-in net.exe/msg.exe")
     parser.add_argument("--manual")
     parser.add_argument("--lang", choices=["en", "ja"], default="en")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")

@@ -161,7 +161,7 @@ TEST(Settings, IntermitCheckLeavesTheThreadKeysOfTheFileAlone) {
 
     // Once the flag is cleared (the option sheet's Apply), they are written.
     settings.IntermitCheck = 0;
-    SaveSettings(settings, ini, false);
+    SaveAppliedSettings(settings, ini);
     AppSettings reloaded;
     LoadSettings(reloaded, ini);
     EXPECT_EQ(reloaded.ThreadLevel1.load(), 15);
@@ -213,9 +213,9 @@ TEST(Settings, ApplyLeavesMsgFromOut) {
     LoadSettings(settings, existing);
     settings.MsgFrom.Set("new sender");
 
-    SaveSettings(settings, fresh, false);
+    SaveAppliedSettings(settings, fresh);
     EXPECT_EQ(ReadBytes(fresh).find("MsgFrom"), std::string::npos);
-    SaveSettings(settings, existing, false);
+    SaveAppliedSettings(settings, existing);
     EXPECT_EQ(platform::ProfileGetString(existing, "Setting", "MsgFrom", ""), "old sender");
     SaveSettings(settings, existing);
     EXPECT_EQ(platform::ProfileGetString(existing, "Setting", "MsgFrom", ""), "new sender");

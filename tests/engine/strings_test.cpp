@@ -85,6 +85,11 @@ const std::vector<Text>& AllTexts() {
         {IDS_TIP_ACCESS_DENIED, "Glimmerfen Checker - run as administrator",
          u"Glimmerfen Checker - 管理者として実行してください"},
         {IDS_TIP_SERVER_ERROR, "Glimmerfen Checker - server error ", u"Glimmerfen Checker - サーバーエラー "},
+        {IDS_MESSAGE_TOO_LONG,
+         "The message is too long to be sent: its command line would exceed 9999 characters. Shorten the message or "
+         "the sender.",
+         u"メッセージが長すぎるため送信できません（コマンドラインが9999文字を超えます）。メッセージか送信者を短くしてく"
+         u"ださい。"},
     };
     return texts;
 }
@@ -123,7 +128,7 @@ TEST_F(CodePage932Test, JapaneseTextsHaveTheExpectedBytes) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
     // Ids inside the table's range that have no text, and ids far outside it.
-    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57698u, 65535u}) {
+    for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57699u, 65535u}) {
         EXPECT_EQ(LoadText(id), "") << id;
     }
 }

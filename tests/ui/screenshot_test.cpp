@@ -6,8 +6,11 @@
 
 #include "platform/strings.h"
 #include "resource.h"
+#include "settings/Settings.h"
 #include "ui/dialogs/AboutDlg.h"
+#include "ui/dialogs/SendMsgDlg.h"
 #include "ui/list/ColumnListCtrl.h"
+#include "ui/options/PropSheet.h"
 #include "ui_support.h"
 
 namespace glimmerfen {
@@ -69,6 +72,46 @@ TEST(Screenshot, ListWindowTemplate) {
     EXPECT_TRUE(test::HoldForScreenshot("list", window.Hwnd()));
     window.DestroyWindow();
     ::ImageList_Destroy(images);
+}
+
+// The option sheet on each of its four pages, with the default settings and the computer rule on.
+TEST(Screenshot, OptionPages) {
+    if (test::ScreenshotDir().empty()) {
+        GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
+    }
+    AppSettings settings;
+    LoadSettings(settings, "Z:\\nonexistent\\Glimmerfen.ini");
+    settings.DisJuncPcFlag = 1;
+    settings.DisJuncNgPcStr.Set("PC-GUEST;PC-OLD");
+    ui::CPropSheet sheet(ui::OptionContext{settings, {}, {}});
+    int held = 0;
+    test::RunSoon([&] {
+        const char* names[] = {"options_view", "options_disconnect", "options_log", "options_advanced"};
+        for (int page = 0; page < 4; ++page) {
+            PropSheet_SetCurSel(sheet.Hwnd(), nullptr, page);
+            held += test::HoldForScreenshot(names[page], sheet.Hwnd()) ? 1 : 0;
+        }
+        ::PostMessageA(sheet.Hwnd(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(sheet.RunModal(nullptr));
+    EXPECT_EQ(held, 4);
+}
+
+TEST(Screenshot, SendMessageDialog) {
+    if (test::ScreenshotDir().empty()) {
+        GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
+    }
+    ui::CSendMsgDlg dialog("GlimmerfenChecker");
+    dialog.recipient = "PC-ALPHA";
+    dialog.sender = "alice(PC01)";
+    bool held = false;
+    test::RunSoon([&] {
+        ::SetWindowTextA(dialog.Item(IDC_MESSAGE), "The meeting starts at three.\r\nRoom 2.");
+        held = test::HoldForScreenshot("sendmsg", dialog.Hwnd());
+        dialog.EndModal(IDCANCEL);
+    });
+    EXPECT_EQ(dialog.RunModal(nullptr), IDCANCEL);
+    EXPECT_TRUE(held);
 }
 
 } // namespace

@@ -265,6 +265,13 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return handled;
 }
 
+INT_PTR CALLBACK Dialog::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG && lParam != 0) {
+        lParam = reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam;
+    }
+    return StaticProc(hwnd, message, wParam, lParam);
+}
+
 INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:

@@ -95,6 +95,10 @@ protected:
     // did, and a modal run shows its dialog; this hides it again once creation is complete.
     void KeepHiddenOnModalStart() noexcept { stayHidden_ = true; }
 
+    // The dialog procedure of a property page: the page's object comes in the lParam of the
+    // PROPSHEETPAGE record that WM_INITDIALOG carries; from then on it is StaticProc.
+    static INT_PTR CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
     static INT_PTR CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <ctime>
+#include <string>
 #include <utility>
 
 #include "settings/Settings.h"
@@ -46,6 +47,13 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 CTrayDlg::CTrayDlg(TrayContext context)
     : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
       logViewer_(LogViewContext{context_.paths.exeDir, context_.paths.iniPath}),
+      propSheet_(OptionContext{context_.settings, context_.paths,
+                               [this] {
+                                   if (listView_.Exists()) {
+                                       listView_.ApplyTopmost();
+                                   }
+                               }}),
+      sendMsgDlg_(context_.paths.appName),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -266,6 +274,12 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
             aboutBox_.RunModal(Hwnd());
         }
         return true;
+    case ID_OPTION:
+        RunOptionSheet();
+        return true;
+    case ID_SEND_MESSAGE:
+        SendMessageToSelection();
+        return true;
     case ID_SHOW_HELP:
         ShowHelp(context_.paths.exeDir, context_.paths.appName);
         return true;
@@ -299,6 +313,40 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
     }
 }
 
+void CTrayDlg::RunOptionSheet() {
+    if (!propSheet_.Exists() && !closing_) {
+        propSheet_.RunModal(Hwnd());
+    }
+}
+
+void CTrayDlg::SendMessageToSelection() {
+    if (sendMsgDlg_.Exists() || closing_) {
+        return;
+    }
+    const int mark = listView_.Exists() ? listView_.SelectionMark() : -1;
+    const std::string recipient = mark >= 0 ? listView_.RowText(mark, 0) : std::string();
+    std::string sender = context_.settings.MsgFrom.Get();
+    if (sender.empty()) {
+        // Each name in a buffer of its own, larger than the longest the system gives; the sender is
+        // composed from both without a fixed-size buffer, so a long computer name comes out whole.
+        char user[261] = {};
+        DWORD userSize = sizeof user;
+        if (!::GetUserNameA(user, &userSize)) {
+            user[0] = '\0';
+        }
+        char computer[261] = {};
+        DWORD computerSize = sizeof computer;
+        if (!::GetComputerNameA(computer, &computerSize)) {
+            computer[0] = '\0';
+        }
+        sender = OfferedSender(user, computer);
+    }
+    sendMsgDlg_.recipient = recipient;
+    sendMsgDlg_.sender = sender;
+    sendMsgDlg_.RunModal(Hwnd());
+    context_.settings.MsgFrom.Set(sendMsgDlg_.sender);
+}
+
 void CTrayDlg::CloseApplication() {
     if (closing_) {
         return;
@@ -309,8 +357,12 @@ void CTrayDlg::CloseApplication() {
         trayTick_->Stop();
     }
     // 2. The member windows that may be open: each ends its own modal run.
+    // The sheet closes as Cancel does: nothing of it is applied.
+    if (propSheet_.Exists()) {
+        ::PostMessageA(propSheet_.Hwnd(), WM_CLOSE, 0, 0);
+    }
     for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_),
-                           static_cast<Dialog*>(&logViewer_)}) {
+                           static_cast<Dialog*>(&sendMsgDlg_), static_cast<Dialog*>(&logViewer_)}) {
         if (member != nullptr && member->Exists()) {
             ::PostMessageA(member->Hwnd(), WM_CLOSE, 0, 0);
         }

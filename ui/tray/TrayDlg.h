@@ -14,9 +14,11 @@
 #include "monitor/TimerChain.h"
 #include "settings/Paths.h"
 #include "ui/dialogs/AboutDlg.h"
+#include "ui/dialogs/SendMsgDlg.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
 #include "ui/logview/LogViewerDlg.h"
+#include "ui/options/PropSheet.h"
 #include "ui/tray/TrayLogic.h"
 
 namespace glimmerfen::ui {
@@ -69,6 +71,11 @@ private:
     void ShowAboutFromSystemMenu();
     // The message for a server's enumerations failing with this code, shown once per code and run.
     void TellServerState(std::uint32_t code);
+    // "Option settting": the sheet, when it is not open.
+    void RunOptionSheet();
+    // "Send message to this PC": the dialog for the row at the list's selection mark, when it is not
+    // open; MsgFrom takes the sender back however the dialog ended.
+    void SendMessageToSelection();
     bool Paint();
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
     bool NotifyIcon(DWORD action);
@@ -84,6 +91,8 @@ private:
     CListViewDlg listView_;
     CAboutDlg aboutBox_;
     CLogViewerDlg logViewer_;
+    CPropSheet propSheet_;
+    CSendMsgDlg sendMsgDlg_;
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
     TrayAnimation animation_; // its countdown is animCountdown

@@ -1,0 +1,23 @@
+// "Log Settings" (dialog 135): whether accesses are logged, how long the log keeps them, and which
+// lines are left out.
+#pragma once
+
+#include "ui/options/OptionPage.h"
+
+namespace glimmerfen::ui {
+
+class CPropLogChk : public COptionPage {
+public:
+    explicit CPropLogChk(const AppSettings& settings) noexcept;
+    LogPageValues Values() const;
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+
+private:
+    // 1023, 1045 and 1044 follow "Saving log-file."; the spin stays enabled.
+    void EnableLogControls(bool logOut);
+};
+
+} // namespace glimmerfen::ui

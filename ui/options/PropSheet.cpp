@@ -1,0 +1,72 @@
+#include "ui/options/PropSheet.h"
+
+#include <utility>
+
+#include "resource.h"
+#include "settings/Settings.h"
+#include "settings/StartupShortcut.h"
+#include "ui/tray/Help.h"
+
+namespace glimmerfen::ui {
+
+CPropSheet::CPropSheet(OptionContext context)
+    : CPropertySheet(IDS_OPTION_CAPTION), context_(std::move(context)), view_(context_.settings),
+      disconnect_(context_.settings), log_(context_.settings), advanced_(context_.settings) {
+    AddPage(view_);
+    AddPage(disconnect_);
+    AddPage(log_);
+    AddPage(advanced_);
+}
+
+void CPropSheet::Apply() {
+    OptionPages pages;
+    if (view_.Exists()) {
+        pages.view = view_.Values();
+    }
+    if (disconnect_.Exists()) {
+        pages.disconnect = disconnect_.Values();
+    }
+    if (log_.Exists()) {
+        pages.log = log_.Values();
+    }
+    if (advanced_.Exists()) {
+        pages.advanced = advanced_.Values();
+    }
+    ApplyEffects effects;
+    effects.updateStartupShortcut = [this] {
+        UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
+    };
+    effects.applyTopmost = context_.applyTopmost;
+    // The flags go before the writing: a box shown meanwhile (the shortcut's) must not find Apply
+    // still enabled.
+    ClearModified();
+    ApplyOptionPages(context_.settings, pages, effects, context_.paths.iniPath);
+}
+
+void CPropSheet::ApplyAndClose() {
+    if (ApplyEnabled()) {
+        Apply();
+    }
+    CloseLikeCancel();
+}
+
+bool CPropSheet::OnCommand(WORD id) {
+    switch (id) {
+    case kApplyCommand:
+        if (ApplyEnabled()) {
+            Apply();
+        }
+        return true;
+    case IDOK:
+        ApplyAndClose();
+        return true;
+    case IDHELP:
+    case kHelpCommand:
+        ShowHelp(context_.paths.exeDir, context_.paths.appName);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace glimmerfen::ui
