@@ -115,6 +115,26 @@ bool WaitFor(Condition condition, int timeoutMs) {
     }
 }
 
+// The first descendant of a window with this control id.
+HWND FindControl(HWND dialog, int id) {
+    struct Search {
+        int id;
+        HWND found = nullptr;
+    } search{id, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (GetDlgCtrlID(hwnd) == s->id) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A control of the first dialog with this caption.
 HWND FindControl(const std::wstring& caption, int id) {
     const std::vector<HWND> found = FindDialogs(caption, false);
@@ -146,32 +166,14 @@ bool TreeItemText(HWND tree, HANDLE process, HTREEITEM item, std::wstring& text)
 
 HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM which) {
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(item)));
-    // The first descendant of a window with this control id.
-    HWND FindControl(HWND dialog, int id) {
-        struct Search {
-            int id;
-            HWND found = nullptr;
-        } search{id, nullptr};
-        EnumChildWindows(
-            dialog,
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                if (GetDlgCtrlID(hwnd) == s->id) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
+}
 
-    int Usage() {
-        Print("usage: e2e_helper "
-              "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-              "classrect|list|text|tree|treeselect|rclick ...\n");
-        return 2;
-    }
+int Usage() {
+    Print("usage: e2e_helper "
+          "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
+          "classrect|list|text|tree|treeselect|rclick ...\n");
+    return 2;
+}
 
 } // namespace
 
@@ -386,54 +388,54 @@ int main() {
         return PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, where) && PostMessageW(control, WM_RBUTTONUP, 0, where)
                    ? 0
                    : 1;
-        if ((command == L"settext" && argc >= 5) || ((command == L"gettext" || command == L"click") && argc >= 4)) {
-            const std::vector<HWND> found = FindDialogs(caption, false);
-            HWND control = found.empty() ? nullptr : FindControl(found.front(), static_cast<int>(number(3)));
-            if (control == nullptr) {
-                return 1;
-            }
-            DWORD_PTR result = 0;
-            if (command == L"settext") {
-                return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_NORMAL,
-                                           10000, &result)
-                           ? 0
-                           : 1;
-            }
-            if (command == L"click") {
-                return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : 1;
-            }
-            wchar_t text[4096] = {};
-            SendMessageTimeoutW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &result);
-            Print(ToUtf8(text) + "\n");
-            return 0;
-        }
-        if (command == L"page" && argc >= 4) {
-            const std::vector<HWND> found = FindDialogs(caption, false);
-            // PSM_SETCURSEL with the page's index.
-            return !found.empty() && PostMessageW(found.front(), WM_USER + 101, static_cast<WPARAM>(number(3)), 0) ? 0
-                                                                                                                   : 1;
-        }
-        if (command == L"box" && argc >= 4) {
-            std::vector<HWND> found;
-            if (!WaitFor([&] { return !(found = FindDialogs(caption, true)).empty(); }, static_cast<int>(number(3)))) {
-                return 1;
-            }
-            Print(ToUtf8(WindowText(GetDlgItem(found.front(), kMessageBoxTextId))) + "\n");
-            return 0;
-        }
-        if (command == L"press" && argc >= 4) {
-            const std::vector<HWND> found = FindDialogs(caption, true);
-            if (found.empty()) {
-                return 1;
-            }
-            const int id = static_cast<int>(number(3));
-            if (GetDlgItem(found.front(), id) == nullptr) {
-                return 1;
-            }
-            // As a click on the button: the box ends with the button's id.
-            PostMessageW(found.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(found.front(), id)));
-            return 0;
-        }
-        return Usage();
     }
+    if ((command == L"settext" && argc >= 5) || ((command == L"gettext" || command == L"click") && argc >= 4)) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        HWND control = found.empty() ? nullptr : FindControl(found.front(), static_cast<int>(number(3)));
+        if (control == nullptr) {
+            return 1;
+        }
+        DWORD_PTR result = 0;
+        if (command == L"settext") {
+            return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_NORMAL, 10000,
+                                       &result)
+                       ? 0
+                       : 1;
+        }
+        if (command == L"click") {
+            return PostMessageW(control, BM_CLICK, 0, 0) ? 0 : 1;
+        }
+        wchar_t text[4096] = {};
+        SendMessageTimeoutW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &result);
+        Print(ToUtf8(text) + "\n");
+        return 0;
+    }
+    if (command == L"page" && argc >= 4) {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        // PSM_SETCURSEL with the page's index.
+        return !found.empty() && PostMessageW(found.front(), WM_USER + 101, static_cast<WPARAM>(number(3)), 0) ? 0 : 1;
+    }
+    if (command == L"box" && argc >= 4) {
+        std::vector<HWND> found;
+        if (!WaitFor([&] { return !(found = FindDialogs(caption, true)).empty(); }, static_cast<int>(number(3)))) {
+            return 1;
+        }
+        Print(ToUtf8(WindowText(GetDlgItem(found.front(), kMessageBoxTextId))) + "\n");
+        return 0;
+    }
+    if (command == L"press" && argc >= 4) {
+        const std::vector<HWND> found = FindDialogs(caption, true);
+        if (found.empty()) {
+            return 1;
+        }
+        const int id = static_cast<int>(number(3));
+        if (GetDlgItem(found.front(), id) == nullptr) {
+            return 1;
+        }
+        // As a click on the button: the box ends with the button's id.
+        PostMessageW(found.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(found.front(), id)));
+        return 0;
+    }
+    return Usage();
+}

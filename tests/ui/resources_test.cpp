@@ -267,138 +267,138 @@ TEST(Resources, ManifestDeclaresLevelSystemsAndDpi) {
     EXPECT_TRUE(before("<requestedExecutionLevel", "</requestedPrivileges>"));
     EXPECT_TRUE(before("<supportedOS", "</compatibility>"));
     EXPECT_TRUE(before("<dpiAwareness", "</windowsSettings>"));
-    // Every control of the option pages and of the send-message dialog by id, with its text in the
-    // user-interface language and whether it shows; the templates' sizes in dialog units.
-    TEST(Resources, OptionPagesAndSendMessageDialog) {
-        struct Control {
-            int id;
-            const char* english;
-            const char* japanese; // nullptr: the same as English
-            bool visible = true;
-        };
-        struct Template {
-            UINT id;
-            const char* english;
-            const char* japanese;
-            SIZE englishUnits;
-            SIZE japaneseUnits;
-            std::vector<Control> controls;
-        };
-        const Template templates[] = {
-            {IDD_PROP_VIEW,
-             "View Settings",
-             "表示設定",
-             {219, 90},
-             {199, 108},
-             {{IDC_START_DLG, "Start as a button on the taskbar.", "起動時に最小化"},
-              {IDC_TOP_DLG, "List-view window always on top.", "リスト表示を最前面に固定"},
-              {IDC_POP_FLAG, "Pop-up if the list has closed when there is access.",
-               "アクセスがあった時、リストが閉じていたらポップアップ"},
-              {IDC_CLOSE_WHEN_EMPTY, "If access is lost to be List-view closed.", "アクセスがなくなったら閉じる"},
-              {IDC_CLOSE_AFTER, "Closes pop-up one after", "指定した時間が経過したら閉じる"},
-              {IDC_POP_TIME, "", nullptr},
-              {IDC_POP_TIME_SPIN, "", nullptr},
-              {IDC_CLOSE_NEVER, "Not closed after pop-up.", "ポップアップ後にリストを閉じない"},
-              {IDC_POP_CHK_OK_PC, "", "許可PCからのアクセス時にはポップアップしない", false},
-              {IDC_CHK_STARTUP, "Registers with start-up (it sets up to the present user).",
-               "スタートアップに登録(現在のユーザーに対して設定します)"}}},
-            {IDD_PROP_DISCONNECT,
-             "Disconnect Setting",
-             "切断設定",
-             {231, 111},
-             {203, 117},
-             {{IDC_PC_RULE, "Disconnect automatically by PC access (delimiter mark at ;)",
-               "PCアクセスによる自動切断 （複数指定は ; で区切る）"},
-              {IDC_OK_PC, "Acceptable PC", "許可PC"},
-              {IDC_OK_PC_LIST, "", nullptr},
-              {IDC_NG_PC, "Denied PC", "拒否PC"},
-              {IDC_NG_PC_LIST, "", nullptr},
-              {IDC_FILE_RULE, "Disconnect automatically by file access (delimiter mark at ;)",
-               "ファイルアクセスによる自動切断 （複数指定は ; で区切る）"},
-              {IDC_EXTENSIONS, "", nullptr},
-              {IDC_TIMER_RULE, "Disconnect automatic after definite period of time passed",
-               "接続時間が一定時間経過したら自動切断"},
-              {IDC_DISCONNECT_AFTER, "", nullptr},
-              {IDC_DISCONNECT_AFTER_SPIN, "", nullptr}}},
-            {IDD_PROP_LOG,
-             "Log Settings",
-             "ログ設定",
-             {195, 93},
-             {191, 99},
-             {{IDC_LOG_OUT, "Saving log-file.", "ログを保存する"},
-              {IDC_LOG_DAYS, "", nullptr},
-              {IDC_LOG_DAYS_SPIN, "", nullptr},
-              {IDC_LOG_CHK_DIS_MSG, "Not leave a cutting message to a log.", "切断メッセージをログに残さない"},
-              {IDC_LOG_CHK_OK_PC, "Not leave access from Acceptable PC to a log.",
-               "許可PCからのアクセスはログに残さない", false}}},
-            {IDD_PROP_ADVANCED,
-             "Advanced",
-             "上級設定",
-             {234, 109},
-             {203, 111},
-             {{IDC_LIST_PRIORITY, "", nullptr},
-              {IDC_LIST_INTERVAL, "", nullptr},
-              {IDC_LIST_INTERVAL_SPIN, "", nullptr},
-              {IDC_MONITOR_PRIORITY, "", nullptr},
-              {IDC_MONITOR_INTERVAL, "", nullptr},
-              {IDC_MONITOR_INTERVAL_SPIN, "", nullptr},
-              {IDC_MOMENTARY, "Momentary Set", "一時設定"},
-              {IDC_INITIAL, "INITIAL", "初期設定"}}},
-            {IDD_SEND_MESSAGE,
-             "Glimmerfen Checker - Sending Messeage",
-             "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
-             {227, 135},
-             {226, 146},
-             {{IDOK, "Transmission", "送信"},
-              {IDCANCEL, "Cancel", "ｷｬﾝｾﾙ"},
-              {IDC_SENDER, "", nullptr},
-              {IDC_MESSAGE, "", nullptr},
-              {IDC_RECIPIENT, "", nullptr}}},
-        };
-        const bool japanese = test::JapaneseUi();
-        HWND parent = ::CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
-                                        ::GetModuleHandleA(nullptr), nullptr);
-        for (const Template& t : templates) {
-            HWND dialog = ::CreateDialogParamA(
-                ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(t.id), parent,
-                [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-            ASSERT_NE(dialog, nullptr) << t.id;
-            EXPECT_EQ(test::WindowTextUtf8(dialog), japanese ? t.japanese : t.english) << t.id;
-            RECT client{};
-            ::GetClientRect(dialog, &client);
-            const SIZE units = japanese ? t.japaneseUnits : t.englishUnits;
-            const RECT size = test::DialogUnits(dialog, 0, 0, units.cx, units.cy);
-            EXPECT_EQ(client.right, size.right) << t.id;
-            EXPECT_EQ(client.bottom, size.bottom) << t.id;
-            for (const Control& c : t.controls) {
-                HWND control = ::GetDlgItem(dialog, c.id);
-                ASSERT_NE(control, nullptr) << t.id << " has no control " << c.id;
-                const char* text = japanese && c.japanese != nullptr ? c.japanese : c.english;
-                if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {
-                    EXPECT_EQ(test::WindowTextUtf8(control), text) << t.id << " " << c.id;
-                }
-                EXPECT_EQ(::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE ? 1 : 0, c.visible ? 1 : 0)
-                    << t.id << " " << c.id;
+}
+
+// Every control of the option pages and of the send-message dialog by id, with its text in the
+// user-interface language and whether it shows; the templates' sizes in dialog units.
+TEST(Resources, OptionPagesAndSendMessageDialog) {
+    struct Control {
+        int id;
+        const char* english;
+        const char* japanese; // nullptr: the same as English
+        bool visible = true;
+    };
+    struct Template {
+        UINT id;
+        const char* english;
+        const char* japanese;
+        SIZE englishUnits;
+        SIZE japaneseUnits;
+        std::vector<Control> controls;
+    };
+    const Template templates[] = {
+        {IDD_PROP_VIEW,
+         "View Settings",
+         "表示設定",
+         {219, 90},
+         {199, 108},
+         {{IDC_START_DLG, "Start as a button on the taskbar.", "起動時に最小化"},
+          {IDC_TOP_DLG, "List-view window always on top.", "リスト表示を最前面に固定"},
+          {IDC_POP_FLAG, "Pop-up if the list has closed when there is access.",
+           "アクセスがあった時、リストが閉じていたらポップアップ"},
+          {IDC_CLOSE_WHEN_EMPTY, "If access is lost to be List-view closed.", "アクセスがなくなったら閉じる"},
+          {IDC_CLOSE_AFTER, "Closes pop-up one after", "指定した時間が経過したら閉じる"},
+          {IDC_POP_TIME, "", nullptr},
+          {IDC_POP_TIME_SPIN, "", nullptr},
+          {IDC_CLOSE_NEVER, "Not closed after pop-up.", "ポップアップ後にリストを閉じない"},
+          {IDC_POP_CHK_OK_PC, "", "許可PCからのアクセス時にはポップアップしない", false},
+          {IDC_CHK_STARTUP, "Registers with start-up (it sets up to the present user).",
+           "スタートアップに登録(現在のユーザーに対して設定します)"}}},
+        {IDD_PROP_DISCONNECT,
+         "Disconnect Setting",
+         "切断設定",
+         {231, 111},
+         {203, 117},
+         {{IDC_PC_RULE, "Disconnect automatically by PC access (delimiter mark at ;)",
+           "PCアクセスによる自動切断 （複数指定は ; で区切る）"},
+          {IDC_OK_PC, "Acceptable PC", "許可PC"},
+          {IDC_OK_PC_LIST, "", nullptr},
+          {IDC_NG_PC, "Denied PC", "拒否PC"},
+          {IDC_NG_PC_LIST, "", nullptr},
+          {IDC_FILE_RULE, "Disconnect automatically by file access (delimiter mark at ;)",
+           "ファイルアクセスによる自動切断 （複数指定は ; で区切る）"},
+          {IDC_EXTENSIONS, "", nullptr},
+          {IDC_TIMER_RULE, "Disconnect automatic after definite period of time passed",
+           "接続時間が一定時間経過したら自動切断"},
+          {IDC_DISCONNECT_AFTER, "", nullptr},
+          {IDC_DISCONNECT_AFTER_SPIN, "", nullptr}}},
+        {IDD_PROP_LOG,
+         "Log Settings",
+         "ログ設定",
+         {195, 93},
+         {191, 99},
+         {{IDC_LOG_OUT, "Saving log-file.", "ログを保存する"},
+          {IDC_LOG_DAYS, "", nullptr},
+          {IDC_LOG_DAYS_SPIN, "", nullptr},
+          {IDC_LOG_CHK_DIS_MSG, "Not leave a cutting message to a log.", "切断メッセージをログに残さない"},
+          {IDC_LOG_CHK_OK_PC, "Not leave access from Acceptable PC to a log.", "許可PCからのアクセスはログに残さない",
+           false}}},
+        {IDD_PROP_ADVANCED,
+         "Advanced",
+         "上級設定",
+         {234, 109},
+         {203, 111},
+         {{IDC_LIST_PRIORITY, "", nullptr},
+          {IDC_LIST_INTERVAL, "", nullptr},
+          {IDC_LIST_INTERVAL_SPIN, "", nullptr},
+          {IDC_MONITOR_PRIORITY, "", nullptr},
+          {IDC_MONITOR_INTERVAL, "", nullptr},
+          {IDC_MONITOR_INTERVAL_SPIN, "", nullptr},
+          {IDC_MOMENTARY, "Momentary Set", "一時設定"},
+          {IDC_INITIAL, "INITIAL", "初期設定"}}},
+        {IDD_SEND_MESSAGE,
+         "Glimmerfen Checker - Sending Messeage",
+         "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
+         {227, 135},
+         {226, 146},
+         {{IDOK, "Transmission", "送信"},
+          {IDCANCEL, "Cancel", "ｷｬﾝｾﾙ"},
+          {IDC_SENDER, "", nullptr},
+          {IDC_MESSAGE, "", nullptr},
+          {IDC_RECIPIENT, "", nullptr}}},
+    };
+    const bool japanese = test::JapaneseUi();
+    HWND parent = ::CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
+                                    ::GetModuleHandleA(nullptr), nullptr);
+    for (const Template& t : templates) {
+        HWND dialog = ::CreateDialogParamA(
+            ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(t.id), parent,
+            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        ASSERT_NE(dialog, nullptr) << t.id;
+        EXPECT_EQ(test::WindowTextUtf8(dialog), japanese ? t.japanese : t.english) << t.id;
+        RECT client{};
+        ::GetClientRect(dialog, &client);
+        const SIZE units = japanese ? t.japaneseUnits : t.englishUnits;
+        const RECT size = test::DialogUnits(dialog, 0, 0, units.cx, units.cy);
+        EXPECT_EQ(client.right, size.right) << t.id;
+        EXPECT_EQ(client.bottom, size.bottom) << t.id;
+        for (const Control& c : t.controls) {
+            HWND control = ::GetDlgItem(dialog, c.id);
+            ASSERT_NE(control, nullptr) << t.id << " has no control " << c.id;
+            const char* text = japanese && c.japanese != nullptr ? c.japanese : c.english;
+            if (::SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {
+                EXPECT_EQ(test::WindowTextUtf8(control), text) << t.id << " " << c.id;
             }
-            if (t.id == IDD_SEND_MESSAGE) {
-                // Tab order is template order: Transmission, Cancel, sender, message; the recipient is
-                // shown but neither editable nor reached by Tab; Enter makes new lines in the message.
-                EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDOK), FALSE),
-                          ::GetDlgItem(dialog, IDCANCEL));
-                EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDCANCEL), FALSE),
-                          ::GetDlgItem(dialog, IDC_SENDER));
-                EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDC_SENDER), FALSE),
-                          ::GetDlgItem(dialog, IDC_MESSAGE));
-                EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_RECIPIENT)));
-                const auto message = ::GetWindowLongPtrA(::GetDlgItem(dialog, IDC_MESSAGE), GWL_STYLE);
-                EXPECT_EQ(message & (ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL),
-                          ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL);
-                EXPECT_TRUE(::GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-            }
-            ::DestroyWindow(dialog);
+            EXPECT_EQ(::GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE ? 1 : 0, c.visible ? 1 : 0)
+                << t.id << " " << c.id;
         }
-        ::DestroyWindow(parent);
+        if (t.id == IDD_SEND_MESSAGE) {
+            // Tab order is template order: Transmission, Cancel, sender, message; the recipient is
+            // shown but neither editable nor reached by Tab; Enter makes new lines in the message.
+            EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDOK), FALSE), ::GetDlgItem(dialog, IDCANCEL));
+            EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDCANCEL), FALSE),
+                      ::GetDlgItem(dialog, IDC_SENDER));
+            EXPECT_EQ(::GetNextDlgTabItem(dialog, ::GetDlgItem(dialog, IDC_SENDER), FALSE),
+                      ::GetDlgItem(dialog, IDC_MESSAGE));
+            EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_RECIPIENT)));
+            const auto message = ::GetWindowLongPtrA(::GetDlgItem(dialog, IDC_MESSAGE), GWL_STYLE);
+            EXPECT_EQ(message & (ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL), ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL);
+            EXPECT_TRUE(::GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+        }
+        ::DestroyWindow(dialog);
     }
+    ::DestroyWindow(parent);
+}
 
 } // namespace
 } // namespace glimmerfen
