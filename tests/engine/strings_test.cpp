@@ -67,6 +67,11 @@ const std::vector<Text>& AllTexts() {
          u"プログラムのフォルダのパスが長すぎるため、設定ファイルを置けません。パスの短いフォルダに移してください。"},
         {IDS_UNEXPECTED_FAULT, "The program met an unexpected fault and has to end.",
          u"予期しない障害が発生したため、プログラムを終了します。"},
+        {IDS_MESSAGE_TOO_LONG,
+         "The message is too long to be sent: its command line would exceed 9999 characters. Shorten the message or "
+         "the sender.",
+         u"メッセージが長すぎるため送信できません（コマンドラインが9999文字を超えます）。メッセージか送信者を短くしてく"
+         u"ださい。"},
         {IDS_SERVER_ACCESS_DENIED,
          "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders "
          "(access denied), so it cannot show or log who is connected. Run it as administrator: right-click the program "
@@ -85,11 +90,6 @@ const std::vector<Text>& AllTexts() {
         {IDS_TIP_ACCESS_DENIED, "Glimmerfen Checker - run as administrator",
          u"Glimmerfen Checker - 管理者として実行してください"},
         {IDS_TIP_SERVER_ERROR, "Glimmerfen Checker - server error ", u"Glimmerfen Checker - サーバーエラー "},
-        {IDS_MESSAGE_TOO_LONG,
-         "The message is too long to be sent: its command line would exceed 9999 characters. Shorten the message or "
-         "the sender.",
-         u"メッセージが長すぎるため送信できません（コマンドラインが9999文字を超えます）。メッセージか送信者を短くしてく"
-         u"ださい。"},
     };
     return texts;
 }

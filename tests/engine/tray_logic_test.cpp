@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/codepage_fixture.h"
+#include "platform/strings.h"
 #include "settings/Settings.h"
 #include "res/resource.h"
 
@@ -150,13 +151,15 @@ TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
         std::uint32_t code;
         TrayTickResult shown; // what the icon gets (modify false: nothing)
     };
-    const std::string denied = "Glimmerfen Checker - run as administrator";
+    // The texts of the user interface's language.
+    const std::string denied = platform::LoadText(IDS_TIP_ACCESS_DENIED);
+    const std::string error53 = platform::LoadText(IDS_TIP_SERVER_ERROR) + "53";
     const Step steps[] = {
         {{true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit"}},
         {{false, 0, ""}, 5, {true, IDI_MAIN, denied}},             // fails while the picture stays
         {{false, 0, ""}, 5, {false, 0, ""}},                       // nothing new
         {{true, IDI_IDLE, kIdleTip}, 5, {true, IDI_IDLE, denied}}, // entries aged out: idle picture, same state
-        {{true, IDI_IDLE, kIdleTip}, 53, {true, IDI_IDLE, "Glimmerfen Checker - server error 53"}},
+        {{true, IDI_IDLE, kIdleTip}, 53, {true, IDI_IDLE, error53}},
         {{false, 0, ""}, 0, {true, IDI_IDLE, kIdleTip}}, // answers again: the animation's tooltip at once
         {{false, 0, ""}, 0, {false, 0, ""}},
     };
