@@ -102,9 +102,10 @@ void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const 
     line += kLineEnd;
 }
 
-bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry) {
+bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName) {
     return settings.LogOut.load() != 0 &&
-           !(settings.LogChkOkPc.load() == 1 && IsAcceptablePc(settings, entry.clientName));
+           !(settings.LogChkOkPc.load() == 1 && (IsAcceptablePc(settings, entry.clientName) ||
+                                                 (!resolvedName.empty() && IsAcceptablePc(settings, resolvedName))));
 }
 
 bool AccessLog::LogsDisconnections(const AppSettings& settings) {

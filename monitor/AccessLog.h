@@ -50,7 +50,8 @@ public:
 
     // Whether the settings let the entry's access line into the log: LogOut is not 0, and unless
     // LogChkOkPc is 1 and its client is an acceptable PC.
-    static bool LogsAccess(const AppSettings& settings, const AccessEntry& entry);
+    // resolvedName: the client's name when it is an address with a known name (the list matches either).
+    static bool LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName = {});
     // Whether disconnect lines are logged: LogOut is not 0 and LogChkDisMsg is not 1.
     static bool LogsDisconnections(const AppSettings& settings);
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <unordered_map>
+#include <utility>
 
 #include "settings/Settings.h"
 #include "monitor/AccessLog.h"
@@ -97,8 +99,9 @@ struct AccessMonitor::UserHash {
     }
 };
 
-AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log)
-    : settings_(settings), server_(server), log_(log) {}
+AccessMonitor::AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log,
+                             ClientNames::Resolver resolver)
+    : settings_(settings), server_(server), log_(log), clientNames_(std::move(resolver)) {}
 
 AccessMonitor::~AccessMonitor() = default;
 
@@ -333,7 +336,8 @@ void AccessMonitor::Age(std::uint64_t poll) {
 
 void AccessMonitor::WriteAccessLine(std::int32_t key) {
     const AccessEntry* entry = table_->FindEntry(key);
-    if (log_ != nullptr && entry != nullptr && AccessLog::LogsAccess(settings_, *entry)) {
+    if (log_ != nullptr && entry != nullptr &&
+        AccessLog::LogsAccess(settings_, *entry, clientNames_.NameOf(entry->clientName))) {
         AccessLog::AppendAccessLine(accessLines_, *entry);
     }
 }
@@ -403,7 +407,12 @@ void AccessMonitor::ApplyDisconnectRules() {
             const CaseFreeNameSet acceptable(*list);
             const std::string message = platform::LoadText(IDS_DISCONNECT_NOT_ACCEPTABLE);
             table_->ForEach([&](AccessEntry& e) {
-                if (!e.clientName.empty() && !acceptable.Contains(e.clientName)) {
+                if (e.clientName.empty() || acceptable.Contains(e.clientName)) {
+                    return;
+                }
+                // A client known by its address is acceptable by its name too.
+                const std::string name = clientNames_.NameOf(e.clientName);
+                if (name.empty() || !acceptable.Contains(name)) {
                     DisconnectEntry(e, message, true);
                 }
             });
@@ -415,9 +424,18 @@ void AccessMonitor::ApplyDisconnectRules() {
         const auto list = s.DisJuncNgPcStr.Snapshot();
         if (!list->empty()) {
             const std::string message = platform::LoadText(IDS_DISCONNECT_DENIED);
+            // The resolved names of clients known by their address, once per poll.
+            std::unordered_map<std::string, std::string> names;
+            table_->ForEach([&](AccessEntry& e) {
+                if (std::string name = clientNames_.NameOf(e.clientName); !name.empty()) {
+                    names.emplace(e.clientName, std::move(name));
+                }
+            });
             for (std::string_view item : SplitList(*list)) {
                 table_->ForEach([&](AccessEntry& e) {
-                    if (AnsiEqualNoCase(e.clientName, item)) {
+                    const auto name = names.find(e.clientName);
+                    if (AnsiEqualNoCase(e.clientName, item) ||
+                        (name != names.end() && AnsiEqualNoCase(name->second, item))) {
                         DisconnectEntry(e, message, true);
                     }
                 });

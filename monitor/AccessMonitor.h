@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "monitor/AccessTable.h"
+#include "monitor/ClientNames.h"
 #include "platform/records.h"
 
 namespace glimmerfen {
@@ -37,7 +38,9 @@ std::string ExtensionText(std::string_view pathName);
 class AccessMonitor {
 public:
     // log may be null: then nothing is logged.
-    AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log = nullptr);
+    // resolver looks up the names of clients that are addresses (empty: the system's resolver).
+    AccessMonitor(AppSettings& settings, platform::ServerPlatform& server, AccessLog* log = nullptr,
+                  ClientNames::Resolver resolver = {});
     virtual ~AccessMonitor();
     AccessMonitor(const AccessMonitor&) = delete;
     AccessMonitor& operator=(const AccessMonitor&) = delete;
@@ -77,6 +80,9 @@ public:
         bool operator==(const ServerState&) const = default;
     };
     ServerState LastServerState() const;
+
+    // The names of the clients that the server reports by address; the computer lists match either.
+    ClientNames& Names() noexcept { return clientNames_; }
 
 protected:
     // Called under the table lock for every new entry, right after it was added: queues the entry's
@@ -126,6 +132,8 @@ private:
     bool CarryOutDisconnections();
     // Writes the queued lines through one opening of the log and empties the queue. True when lost.
     bool FlushLines(std::string& lines);
+
+    ClientNames clientNames_;
 
     // The last poll's ServerState: the code in the low 32 bits, bit 32 for the open files.
     std::atomic<std::uint64_t> serverState_{0};

@@ -833,10 +833,38 @@ def case_send_message(env, args, texts):
         program.kill_all()
 
 
+def case_client_by_address(env, args, texts):
+    """A client that the server reports as 127.0.0.1 is closed by a denied list that names "localhost" (its
+    name, looked up in the background); a client whose address has no name is not; the log keeps the
+    addresses the server reported."""
+    ini = KNOWN_INI + "DisJuncPcFlag=1\r\nDisJuncNgPcFlag=1\r\nDisJuncNgPcStr=localhost\r\n"
+    program = Program(env, args, "client_by_address", ini=ini,
+                      scenario=["session 127.0.0.1 bob 30 0 0 Windows", "session 10.255.255.1 carol 30 0 0 Windows"])
+    deletions = program.path("deletions.txt")
+    program.run_env["GLIMMERFEN_SIM_DELETIONS"] = windows_path(deletions)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        deadline = time.time() + 15
+        while not os.path.exists(deletions) and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(1)
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    check(os.path.exists(deletions), "the session of 127.0.0.1 was not closed")
+    with open(deletions, "rb") as f:
+        calls = set(f.read().decode("utf-8").splitlines())
+    check(calls == {"\\\\127.0.0.1\tbob"}, "NetSessionDel calls: %r" % calls)
+    with open(program.path("log.txt"), "rb") as f:
+        clients = {line.split("\t")[1] for line in f.read().decode(texts["codepage"]).split("\r\n")[:-1]}
+    check(clients == {"127.0.0.1", "10.255.255.1"}, "the log names the clients %r" % clients)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
-         case_planted_library_stays_unloaded, case_option_sheet, case_send_message]
+         case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address]
 
 
 def main():

@@ -252,7 +252,9 @@ void CListViewDlg::ShowDetails() {
     if (update.kind == DetailsUpdate::Kind::Keep) {
         return;
     }
-    const DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
+    DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
+    // A client known by its address shows its name beside it, once looked up.
+    values[0] = monitor_->Names().Display(values[0]);
     for (int row = 0; row < kDetailRowCount; ++row) {
         const auto r = static_cast<std::size_t>(row);
         if (values[r] != shownDetails_[r]) {

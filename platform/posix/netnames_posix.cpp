@@ -1,0 +1,28 @@
+#include "platform/netnames.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+
+namespace glimmerfen::platform {
+
+std::optional<std::string> NameOfAddress(const std::string& address) {
+    if (!IsNumericAddress(address)) {
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_family = AF_UNSPEC;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    char host[NI_MAXHOST] = {};
+    const int result = ::getnameinfo(found->ai_addr, found->ai_addrlen, host, sizeof host, nullptr, 0, NI_NAMEREQD);
+    ::freeaddrinfo(found);
+    if (result != 0 || host[0] == '\0') {
+        return std::nullopt;
+    }
+    return std::string(host);
+}
+
+} // namespace glimmerfen::platform
