@@ -515,6 +515,11 @@ TEST(LayoutTest, ProportionalThenFixedSplit) {
             EXPECT_EQ(l.detailsValueWidth, c.valueWidth);
         }
     }
+    // At 150 % the caption and frame are half as tall again, and so are the distances that clear them.
+    EXPECT_EQ(ComputeLayout(-4, -33, 790, 450, 0, 144).accessList, (Box{4, -3, 782, 435}));
+    EXPECT_EQ(ScaleForDpi(20, 96), 20);
+    EXPECT_EQ(ScaleForDpi(5, 120), 6);  // 6.25 rounds down
+    EXPECT_EQ(ScaleForDpi(7, 144), 11); // 10.5 rounds up
 }
 
 // --- Section "DialogPos" ----------------------------------------------------------------------------

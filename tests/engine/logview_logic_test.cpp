@@ -90,6 +90,10 @@ TEST(LogViewLayoutTest, ProgressBarCollapsesInNarrowWindows) {
     const LogViewLayout narrow = ComputeLogViewLayout(-4, -23, 150, 100);
     EXPECT_EQ(narrow.status, (Box{6, 80, 135, 13}));
     EXPECT_EQ(narrow.progress, (Box{150, 80, 0, 13}));
+    // At 150 % the caption grows with the distances: the controls still start below it.
+    const LogViewLayout scaled = ComputeLogViewLayout(-6, -35, 1050, 600, 144);
+    EXPECT_EQ(scaled.tree, (Box{9, 3, 188, 562}));
+    EXPECT_EQ(scaled.progress, (Box{832, 570, 203, 20}));
 }
 
 } // namespace

@@ -85,6 +85,15 @@ bool PreTranslateThreadMessage(MSG& msg) {
     return false;
 }
 
+int SystemDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr) {
+        ::ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
 bool RunMessageLoop(const std::function<bool()>& finished) {
     MSG msg;
     while (!finished()) {

@@ -34,6 +34,9 @@ void RemoveMessageFilter(MessageFilter* filter);
 // Returns true when the message was consumed.
 bool PreTranslateThreadMessage(MSG& msg);
 
+// The system's dots per inch (the program is aware of the system's scaling, not of each monitor's).
+int SystemDpi();
+
 // Pumps this thread's messages through the chain until `finished()` is true. Returns false when
 // WM_QUIT arrived (it is posted again so that outer loops see it too).
 bool RunMessageLoop(const std::function<bool()>& finished);

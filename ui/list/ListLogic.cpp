@@ -257,25 +257,35 @@ void ListWindowState::OnHideAndSave() {
     popupSeconds = 0;
 }
 
-ListLayout ComputeLayout(int left, int top, int right, int bottom, int detailsShown) {
+ListLayout ComputeLayout(int left, int top, int right, int bottom, int detailsShown, int dpi) {
+    // The distances are those of a screen of 96 dots per inch, grown with the system's scaling: the
+    // caption and frame that the first ones clear grow with it too.
+    const auto px = [dpi](int distance) { return ScaleForDpi(distance, dpi); };
     ListLayout layout;
     const int middle = (top + bottom) / 2; // truncated toward zero
     if (detailsShown == 0) {
-        layout.accessList = {left + 5, top + 20, right - 5, bottom - 10};
+        layout.accessList = {left + px(5), top + px(20), right - px(5), bottom - px(10)};
         return layout;
     }
-    if (middle < 150) {
-        layout.accessList = {left + 5, top + 20, right - 5, bottom - middle - 20};
-        layout.detailsList = {left + 5, top + middle + 20, right - 5, middle + 7};
+    if (middle < px(150)) {
+        layout.accessList = {left + px(5), top + px(20), right - px(5), bottom - middle - px(20)};
+        layout.detailsList = {left + px(5), top + middle + px(20), right - px(5), middle + px(7)};
     } else {
-        layout.accessList = {left + 5, top + 20, right - 5, bottom - 165};
-        layout.detailsList = {left + 5, bottom - 160, right - 5, 150};
+        layout.accessList = {left + px(5), top + px(20), right - px(5), bottom - px(165)};
+        layout.detailsList = {left + px(5), bottom - px(160), right - px(5), px(150)};
     }
     layout.detailsVisible = true;
     // The column message takes 16 bits, and -1 and -2 there mean "fit the contents": a window narrower
     // than the labels gets a value column of width 0 instead.
-    layout.detailsValueWidth = std::max(0, right - left - 130) & 0xFFFF;
+    layout.detailsValueWidth = std::max(0, right - left - px(130)) & 0xFFFF;
     return layout;
+}
+
+int ScaleForDpi(int distance, int dpi) {
+    if (dpi <= 0 || dpi == kDefaultDpi) {
+        return distance;
+    }
+    return static_cast<int>((static_cast<long long>(distance) * dpi + kDefaultDpi / 2) / kDefaultDpi);
 }
 
 namespace {

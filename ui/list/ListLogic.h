@@ -160,6 +160,10 @@ public:
     bool DetailsChecked() const { return detailsShown == 1; }
 };
 
+// A distance in pixels of a 96-dots-per-inch screen on one of `dpi`, rounded.
+inline constexpr int kDefaultDpi = 96;
+int ScaleForDpi(int distance, int dpi);
+
 // Where the two lists go for the window's outer rectangle in client coordinates (left and top are
 // negative by the frame and the caption).
 struct Box {
@@ -175,7 +179,8 @@ struct ListLayout {
     Box detailsList;           // when visible
     int detailsValueWidth = 0; // width of the details list's value column, when visible
 };
-ListLayout ComputeLayout(int left, int top, int right, int bottom, int detailsShown);
+// dpi: the system's dots per inch; the distances in pixels are those of 96, scaled.
+ListLayout ComputeLayout(int left, int top, int right, int bottom, int detailsShown, int dpi = kDefaultDpi);
 
 // Section "DialogPos" of the INI file.
 inline constexpr const char* kDialogPosSection = "DialogPos";

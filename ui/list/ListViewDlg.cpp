@@ -200,7 +200,8 @@ void CListViewDlg::Layout() {
     RECT rect{};
     ::GetWindowRect(Hwnd(), &rect);
     ::MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&rect), 2);
-    const ListLayout layout = ComputeLayout(rect.left, rect.top, rect.right, rect.bottom, state_.detailsShown);
+    const ListLayout layout =
+        ComputeLayout(rect.left, rect.top, rect.right, rect.bottom, state_.detailsShown, SystemDpi());
     if (HWND list = Item(IDC_LIST); list != nullptr) {
         const Box& b = layout.accessList;
         ::MoveWindow(list, b.x, b.y, b.width, b.height, TRUE);

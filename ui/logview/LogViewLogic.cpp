@@ -41,16 +41,18 @@ void WriteLogDialogPos(const std::string& iniPath, const LogDialogPos& pos) {
     SaveShownFlags(pos.columns, iniPath, kLogDialogPosSection, "columnck%d", kLogColumnCount);
 }
 
-LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom) {
+LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int dpi) {
+    // Distances of a 96-dots-per-inch screen, grown with the system's scaling (as the caption is).
+    const auto px = [dpi](int distance) { return ScaleForDpi(distance, dpi); };
     LogViewLayout layout;
-    layout.tree = {left + 10, top + 25, 125, bottom - 25};
-    layout.list = {left + 140, top + 25, right - 145, bottom - 25};
-    if (right > 150) {
-        layout.status = {left + 10, bottom - 20, right - 150, 13};
-        layout.progress = {right - 145, bottom - 20, 135, 13};
+    layout.tree = {left + px(10), top + px(25), px(125), bottom - px(25)};
+    layout.list = {left + px(140), top + px(25), right - px(145), bottom - px(25)};
+    if (right > px(150)) {
+        layout.status = {left + px(10), bottom - px(20), right - px(150), px(13)};
+        layout.progress = {right - px(145), bottom - px(20), px(135), px(13)};
     } else {
-        layout.status = {left + 10, bottom - 20, right - 15, 13};
-        layout.progress = {right, bottom - 20, 0, 13};
+        layout.status = {left + px(10), bottom - px(20), right - px(15), px(13)};
+        layout.progress = {right, bottom - px(20), 0, px(13)};
     }
     return layout;
 }

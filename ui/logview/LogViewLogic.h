@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/list/ColumnLogic.h"
+#include "ui/list/ListLogic.h"
 
 namespace glimmerfen::ui {
 
@@ -56,6 +57,7 @@ struct LogViewLayout {
     };
     Box tree, list, status, progress;
 };
-LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom);
+// dpi: the system's dots per inch; the distances are those of 96, scaled.
+LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int dpi = kDefaultDpi);
 
 } // namespace glimmerfen::ui

@@ -350,7 +350,7 @@ void CLogViewerDlg::Layout() {
     POINT bottomRight{outer.right, outer.bottom};
     ::ScreenToClient(Hwnd(), &topLeft);
     ::ScreenToClient(Hwnd(), &bottomRight);
-    const LogViewLayout layout = ComputeLogViewLayout(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+    const LogViewLayout layout = ComputeLogViewLayout(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y, SystemDpi());
     const auto place = [&](int id, const LogViewLayout::Box& box) {
         if (HWND control = Item(id)) {
             ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
