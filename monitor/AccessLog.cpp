@@ -80,15 +80,17 @@ void AccessLog::AppendAccessLine(std::string& line, const AccessEntry& entry) {
 }
 
 std::string AccessLog::ComposeDisconnectLine(std::int32_t now, const std::string& clientName,
-                                             const std::string& userName, const std::string& message) {
+                                             const std::string& userName, const std::string& message,
+                                             const std::string& pathName) {
     std::string line;
-    AppendDisconnectLine(line, now, clientName, userName, message);
+    AppendDisconnectLine(line, now, clientName, userName, message, pathName);
     return line;
 }
 
 void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const std::string& clientName,
-                                     const std::string& userName, const std::string& message) {
-    line.reserve(line.size() + 64 + clientName.size() + userName.size() + message.size());
+                                     const std::string& userName, const std::string& message,
+                                     const std::string& pathName) {
+    line.reserve(line.size() + 64 + clientName.size() + userName.size() + message.size() + pathName.size());
     AppendNumber(line, now);
     line += '\t';
     AppendValue(line, clientName);
@@ -96,7 +98,9 @@ void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const 
     AppendValue(line, userName);
     line += '\t';
     AppendValue(line, FormatLocalTime(now));
-    line += "\t\t\t\t\t\t";
+    line += "\t\t\t\t\t";
+    AppendValue(line, pathName);
+    line += '\t';
     AppendValue(line, message);
     line += '\t';
     line += kLineEnd;
@@ -139,17 +143,20 @@ LogWrite AccessLog::TryWriteAccessLine(const AppSettings& settings, const Access
 }
 
 LogWrite AccessLog::TryWriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
-                                           const std::string& userName, const std::string& message) {
+                                           const std::string& userName, const std::string& message,
+                                           const std::string& pathName) {
     if (!LogsDisconnections(settings)) {
         return LogWrite::Skipped;
     }
     const std::int32_t now = platform::NowSeconds();
-    return AppendLine(ComposeDisconnectLine(now, clientName, userName, message)) ? LogWrite::Written : LogWrite::Lost;
+    return AppendLine(ComposeDisconnectLine(now, clientName, userName, message, pathName)) ? LogWrite::Written
+                                                                                           : LogWrite::Lost;
 }
 
 LogWrite AccessLog::WriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
-                                        const std::string& userName, const std::string& message) {
-    const LogWrite result = TryWriteDisconnectLine(settings, clientName, userName, message);
+                                        const std::string& userName, const std::string& message,
+                                        const std::string& pathName) {
+    const LogWrite result = TryWriteDisconnectLine(settings, clientName, userName, message, pathName);
     if (result == LogWrite::Lost) {
         ReportFailure();
     }

@@ -39,14 +39,16 @@ public:
     // client type, file id, operation, path, two empty fields; CR LF at the end.
     static std::string ComposeAccessLine(const AccessEntry& entry);
     // The line of a disconnection written at now: the instant and its local time text, client, user
-    // and message, fields 4 to 8 empty; CR LF at the end.
+    // and message, fields 4 to 8 empty; CR LF at the end. A closed file names its path in field 8.
     static std::string ComposeDisconnectLine(std::int32_t now, const std::string& clientName,
-                                             const std::string& userName, const std::string& message);
+                                             const std::string& userName, const std::string& message,
+                                             const std::string& pathName = {});
 
     // The same lines appended to text, which may hold other lines before them.
     static void AppendAccessLine(std::string& text, const AccessEntry& entry);
     static void AppendDisconnectLine(std::string& text, std::int32_t now, const std::string& clientName,
-                                     const std::string& userName, const std::string& message);
+                                     const std::string& userName, const std::string& message,
+                                     const std::string& pathName = {});
 
     // Whether the settings let the entry's access line into the log: LogOut is not 0, and unless
     // LogChkOkPc is 1 and its client is an acceptable PC.
@@ -75,10 +77,12 @@ public:
     // A disconnect line, unless LogOut is 0 or LogChkDisMsg is 1; the clock is read once. A failure is
     // returned, not shown.
     LogWrite TryWriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
-                                    const std::string& userName, const std::string& message);
+                                    const std::string& userName, const std::string& message,
+                                    const std::string& pathName = {});
     // The same, and a Lost line is reported (ReportFailure) before returning. Call it with no lock held.
     LogWrite WriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
-                                 const std::string& userName, const std::string& message);
+                                 const std::string& userName, const std::string& message,
+                                 const std::string& pathName = {});
 
 private:
     std::string logPath_;

@@ -72,6 +72,14 @@ std::string DisconnectSession(platform::ServerPlatform& server, const std::strin
     return platform::LoadText(IDS_DISCONNECT_ERROR) + code;
 }
 
+std::string CloseOpenFile(platform::ServerPlatform& server, std::uint32_t fileId) {
+    const std::uint32_t result = server.CloseFile(fileId);
+    if (result == platform::kNetSuccess) {
+        return {};
+    }
+    return platform::LoadText(IDS_CLOSE_FILE_ERROR) + "(Error:" + std::to_string(static_cast<int>(result)) + ")";
+}
+
 const char* UserIdentWord(std::uint32_t userFlags) {
     switch (userFlags) {
     case 1:

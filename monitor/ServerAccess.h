@@ -29,6 +29,9 @@ std::uint32_t EnumerateOpenFiles(platform::ServerPlatform& server, const std::st
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
                               const std::string& userName);
 
+// Empty when the server closed the open file, otherwise string 57731 followed by "(Error:%d)".
+std::string CloseOpenFile(platform::ServerPlatform& server, std::uint32_t fileId);
+
 // "GUEST", "NOENCRYPTION" or "UNKNOWN"; the whole value is compared.
 const char* UserIdentWord(std::uint32_t userFlags);
 // "FILE READ", "FILE WRITE", ... or "UNKNOWN"; the whole value is compared.

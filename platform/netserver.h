@@ -24,6 +24,12 @@ public:
                                         RecordList<OpenFileRecord>& out) = 0;
     // Closes the sessions of clientArg ("\\\\" followed by the computer name) and userName.
     virtual std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) = 0;
+    // Closes one open file (its id from the open-file enumeration) and the locks on it. A server that
+    // cannot answers 50 (not supported).
+    virtual std::uint32_t CloseFile(std::uint32_t fileId) {
+        (void)fileId;
+        return kErrorNotSupported;
+    }
 };
 
 // The local server of this system (netapi32 on Windows; on other systems a server that has no sessions).

@@ -1,7 +1,7 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698 and 57710..57713; dialogs, menus, icons and their controls
-// take their own ranges below, one block per window.
+// Ranges: string table texts use 101, 57665..57698, 57710..57713 and 57730..57731; dialogs, menus, icons and their
+// controls take their own ranges below, one block per window.
 #pragma once
 
 // String table.
@@ -41,6 +41,9 @@
 #define IDS_SERVER_ERROR 57711
 #define IDS_TIP_ACCESS_DENIED 57712
 #define IDS_TIP_SERVER_ERROR 57713
+// "Close this file": the log's message when it closed, the error text before the code when not.
+#define IDS_CLOSE_FILE_MANUAL 57730
+#define IDS_CLOSE_FILE_ERROR 57731
 #define IDS_MESSAGE_TOO_LONG 57698
 
 // Dialogs.
@@ -98,6 +101,8 @@
 #define ID_SEND_MESSAGE 32784
 #define ID_ADD_ACCEPTABLE 32786
 #define ID_ADD_DENIED 32787
+// The access list's menu, after the items above: closes the open file of the selected row.
+#define ID_CLOSE_FILE 32820
 // The log viewer's menus: the nine column toggles (column = id - ID_LOG_COLUMN_FIRST), Refresh, Delete.
 #define ID_LOG_COLUMN_FIRST 32788
 #define ID_LOG_COL_CLIENT_NAME 32788

@@ -45,6 +45,7 @@ struct NetApi {
     decltype(&::NetSessionEnum) sessionEnum = nullptr;
     decltype(&::NetFileEnum) fileEnum = nullptr;
     decltype(&::NetSessionDel) sessionDel = nullptr;
+    decltype(&::NetFileClose) fileClose = nullptr;
     decltype(&::NetApiBufferFree) bufferFree = nullptr;
 
     static constexpr std::uint32_t kModuleMissing = ERROR_MOD_NOT_FOUND;
@@ -54,6 +55,7 @@ struct NetApi {
         sessionEnum = LibraryFunction<decltype(sessionEnum)>(module, "NetSessionEnum");
         fileEnum = LibraryFunction<decltype(fileEnum)>(module, "NetFileEnum");
         sessionDel = LibraryFunction<decltype(sessionDel)>(module, "NetSessionDel");
+        fileClose = LibraryFunction<decltype(fileClose)>(module, "NetFileClose");
         bufferFree = LibraryFunction<decltype(bufferFree)>(module, "NetApiBufferFree");
     }
 
@@ -161,6 +163,17 @@ public:
         std::u16string wideUser = AnsiToWide(userName);
         return api_.sessionDel(nullptr, reinterpret_cast<LPWSTR>(wideClient.data()),
                                reinterpret_cast<LPWSTR>(wideUser.data()));
+    }
+
+    std::uint32_t CloseFile(std::uint32_t fileId) override {
+        if (const std::uint32_t missing = api_.Unavailable(api_.fileClose != nullptr, false)) {
+            return missing;
+        }
+        // Wine's own library does not close files either (its file enumeration is not supported).
+        if (wineBuiltin_) {
+            return kErrorNotSupported;
+        }
+        return api_.fileClose(nullptr, fileId);
     }
 
 private:

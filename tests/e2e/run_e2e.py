@@ -34,6 +34,7 @@ ID_APPLY = 12321
 IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 1016
 IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT = 1025, 1026, 1027
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
+ID_CLOSE_FILE = 32820
 IDC_LIST = 1004
 IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
 LVM_SETSELECTIONMARK = 0x1043
@@ -50,6 +51,7 @@ TEXTS = {
         "option_caption": "Glimmerfen Checker Option setup",
         "send_caption": "Glimmerfen Checker - Sending Messeage",
         "objects": "objects",
+        "closed_file": "Closed the file manually",
         "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
     },
@@ -64,6 +66,7 @@ TEXTS = {
         "option_caption": "Glimmerfen Checker の設定",
         "send_caption": "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
         "objects": "個のオブジェクト",
+        "closed_file": "手動でファイルを閉じました",
         "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
     },
@@ -861,10 +864,45 @@ def case_client_by_address(env, args, texts):
     check(clients == {"127.0.0.1", "10.255.255.1"}, "the log names the clients %r" % clients)
 
 
+def case_close_one_file(env, args, texts):
+    """"Close this file" on an open-file row closes that file on the server by its id (the session stays)
+    and logs a disconnect line with the user, the path and "Closed the file manually"; nothing is shown."""
+    user = {"en": "dave", "ja": "山田"}[env.lang]
+    path = {"en": "C:\\Share\\locked.xlsx", "ja": "D:\\共有\\表計算.xlsx"}[env.lang]
+    program = Program(env, args, "close_one_file", ini=KNOWN_INI,
+                      scenario=["session PC-FILE %s 30 0 0 Windows" % user, "file %s 4711 3 1 %s" % (user, path)])
+    closes = program.path("closes.txt")
+    program.run_env["GLIMMERFEN_SIM_FILECLOSES"] = windows_path(closes)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(2.5)  # the file's row is in the list after the first refresh
+        check(program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)[0] == 0,
+              "could not select the row")
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_FILE)
+        deadline = time.time() + 10
+        while not os.path.exists(closes) and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.5)
+        check(program.box(timeout_ms=1000) is None, "a message box came with the close")
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    check(os.path.exists(closes), "NetFileClose was not called")
+    with open(closes, "rb") as f:
+        check(f.read().decode("utf-8").splitlines() == ["4711"], "NetFileClose was not called once for file 4711")
+    with open(program.path("log.txt"), "rb") as f:
+        lines = [line.split("\t") for line in f.read().decode(texts["codepage"]).split("\r\n")[:-1]]
+    closed = [line for line in lines if line[9] != ""]
+    check(len(closed) == 1 and closed[0][1:3] == ["", user] and closed[0][4:8] == [""] * 4 and
+          closed[0][8:] == [path, texts["closed_file"], ""], "the log's lines are %r" % lines)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
-         case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address]
+         case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address,
+         case_close_one_file]
 
 
 def main():

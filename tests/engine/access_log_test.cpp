@@ -372,6 +372,9 @@ TEST_F(AccessLogDisconnectTest, DisconnectLineHasTimeTwiceAndMessageInField9) {
               "1700000000\tPC1\talice\t2023-11-15 07:13:20\t\t\t\t\t\tDisconnect manually\t\r\n");
     EXPECT_EQ(AccessLog::ComposeDisconnectLine(1700000000, "", "", ""),
               "1700000000\t\t\t2023-11-15 07:13:20\t\t\t\t\t\t\t\r\n");
+    // A closed file: its path in field 8, the same eleven pieces.
+    EXPECT_EQ(AccessLog::ComposeDisconnectLine(1700000000, "", "bob", "Closed the file manually", "C:\\s\\a.doc"),
+              "1700000000\t\tbob\t2023-11-15 07:13:20\t\t\t\t\tC:\\s\\a.doc\tClosed the file manually\t\r\n");
 }
 
 // Every value that could carry a TAB, CR or LF, one at a time: the line keeps its ten TABs and its

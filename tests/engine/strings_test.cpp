@@ -90,6 +90,8 @@ const std::vector<Text>& AllTexts() {
         {IDS_TIP_ACCESS_DENIED, "Glimmerfen Checker - run as administrator",
          u"Glimmerfen Checker - 管理者として実行してください"},
         {IDS_TIP_SERVER_ERROR, "Glimmerfen Checker - server error ", u"Glimmerfen Checker - サーバーエラー "},
+        {IDS_CLOSE_FILE_MANUAL, "Closed the file manually", u"手動でファイルを閉じました"},
+        {IDS_CLOSE_FILE_ERROR, "Closing the file failed ", u"ファイルを閉じられませんでした"},
     };
     return texts;
 }

@@ -40,6 +40,7 @@ public:
     std::vector<Deletion> deletions;       // every DeleteSession call, in order
     std::vector<std::string> fileQueries;  // user filter of every open-file enumeration, in order
     std::function<void()> onDelete;        // called inside every DeleteSession, before it answers
+    std::vector<std::uint32_t> fileCloses; // every CloseFile call, in order
     std::chrono::microseconds callCost{0}; // time every round takes (busy, as a call waiting on the network)
     int calls = 0;                         // rounds of either enumeration served so far
 
@@ -111,6 +112,19 @@ public:
             onDelete();
         }
         return deleteResult;
+    }
+
+    // Closes the file with this id: 2314 (file id not found) when there is none.
+    std::uint32_t CloseFile(std::uint32_t fileId) override {
+        fileCloses.push_back(fileId);
+        const auto found =
+            std::find_if(files_.begin(), files_.end(), [&](const OpenFileRecord& f) { return f.fileId == fileId; });
+        if (found == files_.end()) {
+            return 2314;
+        }
+        files_.erase(found);
+        dirty_ = true;
+        return platform::kNetSuccess;
     }
 
 private:

@@ -332,7 +332,7 @@ std::map<UINT, UINT> ContextMenuStates(HWND dialog, HWND list,
             if (menu != nullptr) {
                 seen->menu = true;
                 for (const UINT id : {ID_CHANGE_DETAILS, ID_LOG_OPEN, ID_DISCONNECT, ID_ADD_ACCEPTABLE, ID_ADD_DENIED,
-                                      ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
+                                      ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER, ID_CLOSE_FILE}) {
                     seen->states[id] = ::GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED);
                 }
             }
@@ -373,8 +373,9 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
           {ID_ADD_ACCEPTABLE, 0},
           {ID_ADD_DENIED, 0},
           {ID_SEND_MESSAGE, 0},
-          {ID_OPEN_SHARED_FOLDER, 0}}},
-        // An open-file row names no computer, but its session can still be cut.
+          {ID_OPEN_SHARED_FOLDER, 0},
+          {ID_CLOSE_FILE, G}}},
+        // An open-file row names no computer, but its session can still be cut and its file closed.
         {"open-file row",
          [&] { ClickRow(fileRow); },
          {{ID_CHANGE_DETAILS, 0},
@@ -383,7 +384,8 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
           {ID_ADD_ACCEPTABLE, G},
           {ID_ADD_DENIED, G},
           {ID_SEND_MESSAGE, G},
-          {ID_OPEN_SHARED_FOLDER, G}}},
+          {ID_OPEN_SHARED_FOLDER, G},
+          {ID_CLOSE_FILE, 0}}},
         {"no selection",
          [&] {
              ListView_SetItemState(List(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -395,7 +397,8 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
           {ID_ADD_ACCEPTABLE, G},
           {ID_ADD_DENIED, G},
           {ID_SEND_MESSAGE, G},
-          {ID_OPEN_SHARED_FOLDER, G}}},
+          {ID_OPEN_SHARED_FOLDER, G},
+          {ID_CLOSE_FILE, G}}},
         // The mark stays on a row that is no longer selected: nothing is selected for the user.
         {"mark without selection",
          [&] {
@@ -408,7 +411,8 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
           {ID_ADD_ACCEPTABLE, G},
           {ID_ADD_DENIED, G},
           {ID_SEND_MESSAGE, G},
-          {ID_OPEN_SHARED_FOLDER, G}}},
+          {ID_OPEN_SHARED_FOLDER, G},
+          {ID_CLOSE_FILE, G}}},
         // "Change details" carries its check mark while the details are shown.
         {"details shown",
          [&] {
@@ -421,7 +425,8 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
           {ID_ADD_ACCEPTABLE, 0},
           {ID_ADD_DENIED, 0},
           {ID_SEND_MESSAGE, 0},
-          {ID_OPEN_SHARED_FOLDER, 0}}},
+          {ID_OPEN_SHARED_FOLDER, 0},
+          {ID_CLOSE_FILE, G}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

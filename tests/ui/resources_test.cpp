@@ -81,14 +81,17 @@ TEST(Resources, ListContextMenu) {
         {0, nullptr, nullptr},
         {ID_SEND_MESSAGE, "Send message to this PC", "このPCにメッセージを送る"},
         {ID_OPEN_SHARED_FOLDER, "Open shared folder of this PC", "このPCの共有を開く"},
+        {0, nullptr, nullptr},
+        {ID_CLOSE_FILE, "Close this file", "このファイルを閉じる"},
     };
-    ExpectMenu(IDR_POP_LIST, "POP_LIST", items, 9);
+    ExpectMenu(IDR_POP_LIST, "POP_LIST", items, 11);
     EXPECT_EQ(ID_CHANGE_DETAILS, 32781);
     EXPECT_EQ(ID_DISCONNECT, 32771);
     EXPECT_EQ(ID_ADD_ACCEPTABLE, 32786);
     EXPECT_EQ(ID_ADD_DENIED, 32787);
     EXPECT_EQ(ID_SEND_MESSAGE, 32784);
     EXPECT_EQ(ID_OPEN_SHARED_FOLDER, 32780);
+    EXPECT_EQ(ID_CLOSE_FILE, 32820);
 }
 
 TEST(Resources, LogViewerMenus) {

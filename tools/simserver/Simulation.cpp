@@ -317,6 +317,15 @@ void Simulation::EndSessions(const Field& client, const Field& user) {
         [&](const LiveSession& s) { return SameName(s.line.client, client) && SameName(s.line.user, user); });
 }
 
+DWORD Simulation::CloseFileById(DWORD id) {
+    const bool open = std::any_of(files_.begin(), files_.end(), [id](const FileLine& f) { return f.id == id; });
+    if (!open) {
+        return 2314; // NERR_FileIdNotFound
+    }
+    CloseFile(id);
+    return NERR_Success;
+}
+
 void Simulation::CloseFile(DWORD id) {
     files_.erase(std::remove_if(files_.begin(), files_.end(), [id](const FileLine& f) { return f.id == id; }),
                  files_.end());

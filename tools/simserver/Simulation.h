@@ -47,6 +47,9 @@ public:
 
     // Closes the matching sessions; the return value is the NetSessionDel result.
     DWORD DeleteSessions(const wchar_t* uncClient, const wchar_t* user);
+    // Closes the open file with this id; the return value is the NetFileClose result (2314 when the id
+    // names no open file).
+    DWORD CloseFileById(DWORD id);
 
     DWORD SessionPage() const { return scenario_.sessionPage; }
     DWORD FilePage() const { return scenario_.filePage; }

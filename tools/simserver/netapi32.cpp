@@ -294,6 +294,13 @@ NET_API_STATUS WINAPI NetFileEnum(LMSTR, LMSTR basepath, LMSTR username, DWORD l
     return result.status;
 }
 
+NET_API_STATUS WINAPI NetFileClose(LMSTR, DWORD fileid) {
+    Lock lock;
+    Simulation& sim = Sim();
+    RecordLine(L"GLIMMERFEN_SIM_FILECLOSES", std::to_string(fileid) + "\n");
+    return sim.CloseFileById(fileid);
+}
+
 NET_API_STATUS WINAPI NetSessionDel(LMSTR, LMSTR UncClientName, LMSTR username) {
     Lock lock;
     Simulation& sim = Sim();

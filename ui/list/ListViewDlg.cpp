@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 
 #include "settings/Settings.h"
@@ -411,8 +412,41 @@ void CListViewDlg::OpenSharedFolder() {
     }
 }
 
+void CListViewDlg::CloseSelectedFile() {
+    const int mark = SelectionMark();
+    const std::string path = RowText(mark, 4);
+    // The menu greys the command for a session row, which has no file.
+    if (mark == -1 || path.empty()) {
+        return;
+    }
+    const std::string client = RowText(mark, 0);
+    const std::string user = RowText(mark, 1);
+    const std::optional<std::uint32_t> fileId =
+        monitor_->Read([&](const AccessTable* table, std::int32_t, std::int32_t) -> std::optional<std::uint32_t> {
+            if (table == nullptr) {
+                return std::nullopt;
+            }
+            const std::optional<std::int32_t> key = table->FindByUserPath(user, path);
+            const AccessEntry* entry = key ? table->FindEntry(*key) : nullptr;
+            return entry != nullptr ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(entry->fileId))
+                                    : std::nullopt;
+        });
+    if (!fileId) {
+        return; // the entry went with the last poll: the file is closed already
+    }
+    // The server is asked with the table free.
+    const std::string error = CloseOpenFile(context_.server, *fileId);
+    const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
+    if (log_) {
+        log_->WriteDisconnectLine(context_.settings, client, user, message, path);
+    }
+}
+
 bool CListViewDlg::RunListCommand(WORD id) {
     switch (id) {
+    case ID_CLOSE_FILE:
+        CloseSelectedFile();
+        return true;
     case ID_CHANGE_DETAILS:
         ToggleDetails();
         return true;
@@ -499,6 +533,10 @@ void CListViewDlg::ShowContextMenu(POINT at) {
              {ID_DISCONNECT, ID_ADD_ACCEPTABLE, ID_ADD_DENIED, ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
             ::EnableMenuItem(popup, id, grey);
         }
+    }
+    // A session row (or no row at the mark) has no file to close.
+    if (!rowSelected || RowText(mark, 4).empty()) {
+        ::EnableMenuItem(popup, ID_CLOSE_FILE, grey);
     }
     // An open-file row (or no row at the mark) names no computer.
     if (RowText(mark, 0).empty()) {

@@ -69,6 +69,9 @@ public:
     void AddToPcList(bool acceptable);
     // Opens the row's computer ("\\PC") in the file explorer; a failure to start it is shown.
     void OpenSharedFolder();
+    // "Close this file": the open file of the selected row closed on the server (its file id found
+    // by the row's user and path), and a disconnect line with the file's path and the outcome.
+    void CloseSelectedFile();
     // Carries out one of the row commands or "Change details" by its menu id; false for other ids.
     bool RunListCommand(WORD id);
 

@@ -296,6 +296,7 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
     case ID_ADD_ACCEPTABLE:
     case ID_ADD_DENIED:
     case ID_OPEN_SHARED_FOLDER:
+    case ID_CLOSE_FILE:
         // From the list window's context menu, which is tracked with this window as its owner.
         if (listView_.Exists()) {
             listView_.RunListCommand(id);
