@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
+#include "tests/engine/codepage_fixture.h"
 #include "tests/engine/temp_dir.h"
 
 namespace glimmerfen::ui {
 namespace {
 
+using test::CodePage932Test;
 using test::ReadBytes;
 using test::TempDir;
 
@@ -90,6 +92,15 @@ TEST(LogViewLayoutTest, ProgressBarCollapsesInNarrowWindows) {
     const LogViewLayout narrow = ComputeLogViewLayout(-4, -23, 150, 100);
     EXPECT_EQ(narrow.status, (Box{6, 80, 135, 13}));
     EXPECT_EQ(narrow.progress, (Box{150, 80, 0, 13}));
+}
+
+// The Save dialog's offer: a date, or a date and a user, as a name a file can have; a double-byte
+// user name keeps its 0x5C trail byte (表 is 0x95 0x5C) instead of losing it as a separator.
+TEST_F(CodePage932Test, CsvFileNameOfASelection) {
+    EXPECT_EQ(CsvFileNameFor(LogSelection{}), "log.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::Date("2024-12-06")), "log_2024-12-06.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::User("2024-12-06", "DOMAIN\\al:ice?")), "log_2024-12-06_DOMAIN_al_ice_.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::User("2024-12-06", "\x95\x5c\t/")), "log_2024-12-06_\x95\x5c__.csv");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "monitor/LoadedLog.h"
 #include "ui/list/ColumnLogic.h"
 
 namespace glimmerfen::ui {
@@ -57,5 +58,11 @@ struct LogViewLayout {
     Box tree, list, status, progress;
 };
 LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom);
+
+// The name the Save dialog offers for the listed lines of a selection: "log_<date>.csv", with
+// "_<user>" after the date for one user's lines, "log.csv" without a selection. Characters that a
+// file name cannot hold (\ / : * ? " < > | and control characters) become '_'; the trail bytes of
+// double-byte characters are left alone.
+std::string CsvFileNameFor(const LogSelection& selection);
 
 } // namespace glimmerfen::ui
