@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/temp_dir.h"
+#include "platform/exclusive_file.h"
 #include "platform/profile.h"
 #include "platform/strings.h"
 #include "resource.h"
@@ -277,9 +278,17 @@ TEST_F(LogViewerTest, ExportAsCsvThroughTheSaveDialog) {
                                           "プロセスID,操作,パス名,切断メッセージ"
                                         : "Client name,User name,Connection start time,User Identification,"
                                           "Client type,Process ID,Operation,Path name,Message for disconnect";
-    EXPECT_EQ(test::ReadBytes(path), "\xEF\xBB\xBF" + header + "\r\n" + "\"PC,1\"," + userUtf8 +
-                                         ",2024/12/06 10:00:00,0,Win,1,Open,\"\\a \"\"1\"\"\",\r\n"
-                                         "PC2,Bob,2024/12/06 10:00:00,0,Win,1,Open,'=1+1,\r\n");
+    // Read through the ANSI file functions: the file name is in the ANSI code page.
+    std::string written;
+    platform::ExclusiveFile file;
+    ASSERT_TRUE(file.Open(path, platform::FileOpenMode::ReadExisting));
+    char buffer[4096];
+    for (std::int64_t got; (got = file.Read(buffer, sizeof buffer)) > 0;) {
+        written.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(written, "\xEF\xBB\xBF" + header + "\r\n" + "\"PC,1\"," + userUtf8 +
+                           ",2024/12/06 10:00:00,0,Win,1,Open,\"\\a \"\"1\"\"\",\r\n"
+                           "PC2,Bob,2024/12/06 10:00:00,0,Win,1,Open,'=1+1,\r\n");
     viewer_.DestroyWindow();
 }
 
