@@ -22,4 +22,8 @@ unsigned char LowerSingleByte(unsigned char byte);
 std::string WideToAnsi(std::u16string_view text);
 std::u16string AnsiToWide(std::string_view text);
 
+// ANSI code page to UTF-8, character for character as AnsiToWide converts them (a byte sequence the
+// code page does not define becomes what AnsiToWide gives for it).
+std::string AnsiToUtf8(std::string_view text);
+
 } // namespace glimmerfen::platform

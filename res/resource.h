@@ -117,6 +117,12 @@
 #define ID_LOG_COLUMN_LAST 32796
 #define ID_LOG_REFRESH 32799
 #define ID_LOG_DELETE 32801
+// The log viewer's list menu: the listed lines saved as a CSV file; the Save dialog's title and file
+// type, and the message when the file could not be written.
+#define ID_LOG_EXPORT_CSV 32810
+#define IDS_EXPORT_CSV_FAILED 57720
+#define IDS_EXPORT_CSV_TITLE 57721
+#define IDS_EXPORT_CSV_FILTER 57722
 // Sent by the log viewer's tree to its window when the selection changed.
 #define ID_SELECT_LISTITEM 57667
 

@@ -96,4 +96,21 @@ std::u16string AnsiToWide(std::string_view text) {
     return out;
 }
 
+std::string AnsiToUtf8(std::string_view text) {
+    const std::u16string wide = AnsiToWide(text);
+    if (wide.empty()) {
+        return {};
+    }
+    const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
+    const int length = CheckedLength(wide.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, units, length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) {
+        return {};
+    }
+    std::string out(static_cast<std::size_t>(needed), '\0');
+    const int written = WideCharToMultiByte(CP_UTF8, 0, units, length, out.data(), needed, nullptr, nullptr);
+    out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return out;
+}
+
 } // namespace glimmerfen::platform

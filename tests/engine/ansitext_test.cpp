@@ -252,5 +252,30 @@ TEST_F(CodePage1252Test, ConversionsOfWesternText) {
     EXPECT_EQ(platform::AnsiToWide(""), u"");
 }
 
+struct Utf8Case {
+    unsigned codePage;
+    std::string ansi;
+    std::string utf8;
+};
+
+// What the CSV export writes: every character of the code page as its UTF-8 bytes.
+TEST(AnsiToUtf8, CharactersOfBothCodePages) {
+    const std::vector<Utf8Case> cases = {
+        {932, "", ""},
+        {932, "a,\"\r\n", "a,\"\r\n"},
+        {932, kHyo + "\\" + kEi, "表\\営"},
+        {932, kHalfWidthA + kA, "ｱア"},
+        {1252, "caf\xe9 \x80", "café €"},
+        // Undefined in 1252: Windows passes the byte through as U+0081.
+        {1252, "\x81", "\xc2\x81"},
+    };
+    for (const Utf8Case& c : cases) {
+        test::ScopedCodePage scope(c.codePage);
+        if (scope.Active()) {
+            EXPECT_EQ(platform::AnsiToUtf8(c.ansi), c.utf8) << c.codePage << " " << c.utf8;
+        }
+    }
+}
+
 } // namespace
 } // namespace glimmerfen

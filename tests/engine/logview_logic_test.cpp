@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
+#include "tests/engine/codepage_fixture.h"
 #include "tests/engine/temp_dir.h"
 
 namespace glimmerfen::ui {
 namespace {
 
+using test::CodePage932Test;
 using test::ReadBytes;
 using test::TempDir;
 
@@ -94,6 +96,15 @@ TEST(LogViewLayoutTest, ProgressBarCollapsesInNarrowWindows) {
     const LogViewLayout scaled = ComputeLogViewLayout(-6, -35, 1050, 600, 144);
     EXPECT_EQ(scaled.tree, (Box{9, 3, 188, 562}));
     EXPECT_EQ(scaled.progress, (Box{832, 570, 203, 20}));
+}
+
+// The Save dialog's offer: a date, or a date and a user, as a name a file can have; a double-byte
+// user name keeps its 0x5C trail byte (表 is 0x95 0x5C) instead of losing it as a separator.
+TEST_F(CodePage932Test, CsvFileNameOfASelection) {
+    EXPECT_EQ(CsvFileNameFor(LogSelection{}), "log.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::Date("2024-12-06")), "log_2024-12-06.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::User("2024-12-06", "DOMAIN\\al:ice?")), "log_2024-12-06_DOMAIN_al_ice_.csv");
+    EXPECT_EQ(CsvFileNameFor(LogSelection::User("2024-12-06", "\x95\x5c\t/")), "log_2024-12-06_\x95\x5c__.csv");
 }
 
 } // namespace

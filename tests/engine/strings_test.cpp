@@ -90,6 +90,14 @@ const std::vector<Text>& AllTexts() {
         {IDS_TIP_ACCESS_DENIED, "Glimmerfen Checker - run as administrator",
          u"Glimmerfen Checker - 管理者として実行してください"},
         {IDS_TIP_SERVER_ERROR, "Glimmerfen Checker - server error ", u"Glimmerfen Checker - サーバーエラー "},
+        {IDS_EXPORT_CSV_FAILED,
+         "The list could not be saved as a CSV file. Check that the folder can be written to, that the disk has room "
+         "and that no other program holds the file open. No file was changed:",
+         u"CSVファイルに保存できませんでした。フォルダに書き込めるか、ディスクに空きがあるか、ほかのプログラムがファイ"
+         u"ル"
+         u"を開いていないかを確かめてください。ファイルは変更されていません："},
+        {IDS_EXPORT_CSV_TITLE, "Export as CSV", u"CSV形式で保存"},
+        {IDS_EXPORT_CSV_FILTER, "CSV (*.csv)", u"CSV ファイル (*.csv)"},
         {IDS_CLOSE_FILE_MANUAL, "Closed the file manually", u"手動でファイルを閉じました"},
         {IDS_CLOSE_FILE_ERROR, "Closing the file failed ", u"ファイルを閉じられませんでした"},
     };

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/temp_dir.h"
+#include "platform/exclusive_file.h"
 #include "platform/profile.h"
 #include "platform/strings.h"
 #include "resource.h"
@@ -212,6 +214,82 @@ TEST_F(LogViewerTest, ColumnsAndPlaceRoundTripThroughLogDialogPos) {
     EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "columnck2", -1), 1);
     EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC1", "alice", "\\a1") + Line(kDay1, "PC2", "Bob", "\\b1") +
                                               Line(kDay1, "PC1", "alice", "\\a2"));
+}
+
+// The Save dialog of this thread with the given caption, or null.
+HWND FindSaveDialog(const std::string& captionUtf8) {
+    struct Search {
+        std::string caption;
+        HWND found;
+    } search{captionUtf8, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (::IsWindowVisible(hwnd) && test::WindowTextUtf8(hwnd) == s.caption) {
+                s.found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Export as CSV through the real Save dialog: a file name typed into it and Save pressed, as a user
+// does; the file holds the listed lines of the selected date in UTF-8 behind a byte-order mark, the
+// header in the interface's language, quoted fields and CR LF.
+TEST_F(LogViewerTest, ExportAsCsvThroughTheSaveDialog) {
+    const bool japanese = test::JapaneseUi();
+    // In Japanese a user and a file name with 表 (0x95 0x5C), whose trail byte is a backslash.
+    const std::string user = japanese ? "\x95\x5c" : "caf\xe9";
+    const std::string userUtf8 = japanese ? "表" : "café";
+    test::WriteBytes(LogPath(), Line(kDay1, "PC,1", user, "\\a \"1\"") + Line(kDay2, "PC3", "bob", "\\b2") +
+                                    Line(kDay1, "PC2", "Bob", "=1+1"));
+    Open();
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06"));
+    ASSERT_EQ(viewer_.ListedCount(), 2u);
+
+    const std::string fileName = japanese ? "\x95\x5c.csv" : "list.csv";
+    const std::string path = dir_.File(fileName);
+    const std::string title = japanese ? "CSV形式で保存" : "Export as CSV";
+    bool answered = false;
+    std::function<void()> answer = [&] {
+        HWND dialog = FindSaveDialog(title);
+        if (dialog == nullptr) {
+            test::RunSoon(answer, 50);
+            return;
+        }
+        // The file name box: a combo box in the dialogs of today, an edit box in older ones.
+        HWND name = ::GetDlgItem(dialog, 0x47c);
+        if (name == nullptr) {
+            name = ::GetDlgItem(dialog, 0x480);
+        }
+        ASSERT_NE(name, nullptr);
+        ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        answered = true;
+    };
+    test::RunSoon(answer, 50);
+    viewer_.RunCommand(ID_LOG_EXPORT_CSV);
+    ASSERT_TRUE(answered);
+
+    const std::string header = japanese ? "クライアント名,ユーザー名,接続開始時間,ユーザー識別,クライアントタイプ,"
+                                          "プロセスID,操作,パス名,切断メッセージ"
+                                        : "Client name,User name,Connection start time,User Identification,"
+                                          "Client type,Process ID,Operation,Path name,Message for disconnect";
+    // Read through the ANSI file functions: the file name is in the ANSI code page.
+    std::string written;
+    platform::ExclusiveFile file;
+    ASSERT_TRUE(file.Open(path, platform::FileOpenMode::ReadExisting));
+    char buffer[4096];
+    for (std::int64_t got; (got = file.Read(buffer, sizeof buffer)) > 0;) {
+        written.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(written, "\xEF\xBB\xBF" + header + "\r\n" + "\"PC,1\"," + userUtf8 +
+                           ",2024/12/06 10:00:00,0,Win,1,Open,\"\\a \"\"1\"\"\",\r\n"
+                           "PC2,Bob,2024/12/06 10:00:00,0,Win,1,Open,'=1+1,\r\n");
+    viewer_.DestroyWindow();
 }
 
 } // namespace

@@ -107,8 +107,10 @@ TEST(Resources, LogViewerMenus) {
         {ID_LOG_COL_OPERATION, "Operation", "操作"},
         {ID_LOG_COL_PATH_NAME, "Path name", "パス名"},
         {ID_LOG_COL_DISCONNECT_MESSAGE, "Message for disconnect", "切断メッセージ"},
+        {0, nullptr, nullptr},
+        {ID_LOG_EXPORT_CSV, "Export as CSV...", "CSV形式で保存..."},
     };
-    ExpectMenu(IDR_POP_LOG, "POP_LOG", list, 11);
+    ExpectMenu(IDR_POP_LOG, "POP_LOG", list, 13);
     const MenuItem tree[] = {
         {ID_LOG_REFRESH, "Reflesh", "表示更新"},
         {0, nullptr, nullptr},
@@ -121,6 +123,7 @@ TEST(Resources, LogViewerMenus) {
     EXPECT_EQ(ID_LOG_COL_DISCONNECT_MESSAGE, 32796);
     EXPECT_EQ(ID_LOG_REFRESH, 32799);
     EXPECT_EQ(ID_LOG_DELETE, 32801);
+    EXPECT_EQ(ID_LOG_EXPORT_CSV, 32810);
     EXPECT_EQ(ID_SELECT_LISTITEM, 57667);
 }
 

@@ -1,7 +1,9 @@
 #include "ui/logview/LogViewLogic.h"
 
 #include <cstdint>
+#include <string_view>
 
+#include "platform/codepage.h"
 #include "platform/profile.h"
 
 namespace glimmerfen::ui {
@@ -55,6 +57,37 @@ LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int
         layout.progress = {right, bottom - px(20), 0, px(13)};
     }
     return layout;
+}
+
+namespace {
+
+void AppendFileNamePart(std::string& out, std::string_view part) {
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(part[i]);
+        if (platform::IsLeadByte(byte) && i + 1 < part.size()) {
+            out += part[i];
+            out += part[++i];
+            continue;
+        }
+        const bool reserved =
+            byte < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(byte)) != std::string_view::npos;
+        out += reserved ? '_' : static_cast<char>(byte);
+    }
+}
+
+} // namespace
+
+std::string CsvFileNameFor(const LogSelection& selection) {
+    std::string name = "log";
+    if (selection.kind != LogSelection::Kind::None) {
+        name += '_';
+        AppendFileNamePart(name, selection.date);
+    }
+    if (selection.kind == LogSelection::Kind::User) {
+        name += '_';
+        AppendFileNamePart(name, selection.user);
+    }
+    return name + ".csv";
 }
 
 } // namespace glimmerfen::ui

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "monitor/LoadedLog.h"
 #include "ui/list/ColumnLogic.h"
 #include "ui/list/ListLogic.h"
 
@@ -59,5 +60,11 @@ struct LogViewLayout {
 };
 // dpi: the system's dots per inch; the distances are those of 96, scaled.
 LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int dpi = kDefaultDpi);
+
+// The name the Save dialog offers for the listed lines of a selection: "log_<date>.csv", with
+// "_<user>" after the date for one user's lines, "log.csv" without a selection. Characters that a
+// file name cannot hold (\ / : * ? " < > | and control characters) become '_'; the trail bytes of
+// double-byte characters are left alone.
+std::string CsvFileNameFor(const LogSelection& selection);
 
 } // namespace glimmerfen::ui

@@ -1,11 +1,14 @@
 #include "ui/logview/LogViewerDlg.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <string_view>
 #include <utility>
 
+#include "monitor/LogCsv.h"
+#include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/checks.h"
 #include "res/resource.h"
@@ -228,6 +231,46 @@ void CLogViewerDlg::Refresh() {
     FillList();
 }
 
+void CLogViewerDlg::ExportCsv() {
+    char file[MAX_PATH] = {};
+    const std::string offered = CsvFileNameFor(tree_.Selection());
+    offered.copy(file, sizeof file - 1);
+    // The filter is pairs of texts, each ending in a null, and a null after the last pair.
+    std::string filter = platform::LoadText(IDS_EXPORT_CSV_FILTER);
+    filter += '\0';
+    filter += "*.csv";
+    filter += '\0';
+    const std::string title = platform::LoadText(IDS_EXPORT_CSV_TITLE);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Hwnd();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = "csv";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameA(&dialog)) {
+        return;
+    }
+    std::vector<std::string> headers;
+    for (const UINT header : kColumnHeaders) {
+        headers.push_back(platform::LoadText(header));
+    }
+    bool written = false;
+    {
+        const WaitCursor wait;
+        written = WriteLogCsv(file, headers, log_, listed_,
+                              [this](std::size_t done, std::size_t total) { SetProgress(done, total); });
+        ::SendMessageA(Item(IDC_LOG_PROGRESS), PBM_SETPOS, 0, 0);
+    }
+    if (!written) {
+        platform::ShowMessage(platform::LoadText(IDS_EXPORT_CSV_FAILED) + "\n" + file, context_.appName,
+                              platform::MessageIcon::Error);
+    }
+}
+
 bool CLogViewerDlg::RunCommand(WORD id) {
     if (id == ID_LOG_REFRESH) {
         Refresh();
@@ -235,6 +278,10 @@ bool CLogViewerDlg::RunCommand(WORD id) {
     }
     if (id == ID_LOG_DELETE) {
         DeleteSelection();
+        return true;
+    }
+    if (id == ID_LOG_EXPORT_CSV) {
+        ExportCsv();
         return true;
     }
     if (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST) {
@@ -326,6 +373,9 @@ void CLogViewerDlg::ShowListMenu() {
         const bool shown = list_.columns.shown[static_cast<std::size_t>(c)] == 1;
         ::CheckMenuItem(popup, static_cast<UINT>(ID_LOG_COLUMN_FIRST + c),
                         MF_BYCOMMAND | (shown ? MF_CHECKED : MF_UNCHECKED));
+    }
+    if (listed_.empty()) {
+        ::EnableMenuItem(popup, ID_LOG_EXPORT_CSV, MF_BYCOMMAND | MF_GRAYED);
     }
     POINT at{};
     ::GetCursorPos(&at);

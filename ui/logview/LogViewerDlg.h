@@ -17,10 +17,12 @@
 
 namespace glimmerfen::ui {
 
-// What the viewer uses: the folder of "log.txt" and the INI file of its place and columns.
+// What the viewer uses: the folder of "log.txt", the INI file of its place and columns, and the
+// caption of its message boxes.
 struct LogViewContext {
     std::string exeDir;
     std::string iniPath;
+    std::string appName;
 };
 
 class CLogViewerDlg : public Dialog {
@@ -28,8 +30,8 @@ public:
     explicit CLogViewerDlg(LogViewContext context);
 
     // Commands of the viewer's menus, which reach the main window (their owner) and come back here
-    // while the viewer's window exists: Refresh, Delete, and the nine column toggles. False for any
-    // other id.
+    // while the viewer's window exists: Refresh, Delete, Export as CSV, and the nine column toggles.
+    // False for any other id.
     bool RunCommand(WORD id);
 
     // Apply deletions, Load, and Fill list for the recorded selection (the columns stay).
@@ -37,6 +39,9 @@ public:
     // Marks the lines of the selected date or user as deleted and takes the item out of the tree.
     void DeleteSelection();
     void ToggleColumn(int column);
+    // Asks for a file with the Save dialog and writes the listed lines there as CSV; a failure is
+    // told in a message box.
+    void ExportCsv();
 
     // What the window shows, for tests and the benchmark.
     const LoadedLog& Log() const noexcept { return log_; }

@@ -46,7 +46,7 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 
 CTrayDlg::CTrayDlg(TrayContext context)
     : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
-      logViewer_(LogViewContext{context_.paths.exeDir, context_.paths.iniPath}),
+      logViewer_(LogViewContext{context_.paths.exeDir, context_.paths.iniPath, context_.paths.appName}),
       propSheet_(OptionContext{context_.settings, context_.paths,
                                [this] {
                                    if (listView_.Exists()) {
@@ -304,7 +304,8 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
         return true;
     default:
         // The log viewer's menus, tracked with this window as their owner.
-        if ((id == ID_LOG_REFRESH || id == ID_LOG_DELETE || (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST))) {
+        if (id == ID_LOG_REFRESH || id == ID_LOG_DELETE || id == ID_LOG_EXPORT_CSV ||
+            (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST)) {
             if (logViewer_.Exists()) {
                 logViewer_.RunCommand(id);
             }

@@ -1,0 +1,136 @@
+#include "monitor/LogCsv.h"
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/exclusive_file.h"
+
+namespace glimmerfen {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kFieldsPerRow = 9;
+
+// Every double-byte code page of the system has its trail bytes at 0x40 and above: a lower byte after
+// a lead byte means the character was cut off.
+bool CanTrail(unsigned char byte) {
+    return byte >= 0x40;
+}
+
+bool NeedsQuotes(std::string_view field) {
+    return field.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+bool LooksLikeFormula(std::string_view field) {
+    return !field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@');
+}
+
+// A name beside path that no file has yet, opened; empty when none could be made.
+std::string OpenTemporaryBeside(const std::string& path, platform::ExclusiveFile& out) {
+    for (int n = 0; n < 10; ++n) {
+        const std::string candidate = path + (n == 0 ? std::string() : "." + std::to_string(n)) + ".tmp";
+        platform::ExclusiveFile probe;
+        if (probe.Open(candidate, platform::FileOpenMode::ReadExisting)) {
+            continue;
+        }
+        if (out.Open(candidate, platform::FileOpenMode::CreateTruncate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    const bool quoted = NeedsQuotes(field);
+    if (quoted) {
+        out += '"';
+    }
+    if (LooksLikeFormula(field)) {
+        out += '\'';
+    }
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (platform::IsLeadByte(static_cast<unsigned char>(c))) {
+            if (i + 1 < field.size() && CanTrail(static_cast<unsigned char>(field[i + 1]))) {
+                out += c;
+                out += field[++i];
+            } else {
+                out += '?';
+            }
+            continue;
+        }
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    if (quoted) {
+        out += '"';
+    }
+}
+
+void AppendCsvRecord(std::string& out, std::span<const std::string_view> fields) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i != 0) {
+            out += ',';
+        }
+        AppendCsvField(out, fields[i]);
+    }
+    out += "\r\n";
+}
+
+bool WriteLogCsv(const std::string& path, std::span<const std::string> headers, const LoadedLog& log,
+                 std::span<const std::uint32_t> rows, const LoadedLog::Progress& progress, std::size_t chunkBytes) {
+    if (chunkBytes == 0) {
+        chunkBytes = 1;
+    }
+    platform::ExclusiveFile out;
+    const std::string tempPath = OpenTemporaryBeside(path, out);
+    if (tempPath.empty()) {
+        return false;
+    }
+    // Records end in CR LF, which no character continues: each piece converts on its own.
+    std::string piece;
+    piece.reserve(chunkBytes + 4096);
+    auto flush = [&] {
+        const std::string utf8 = platform::AnsiToUtf8(piece);
+        piece.clear();
+        return out.Write(utf8.data(), utf8.size());
+    };
+
+    bool ok = out.Write(kByteOrderMark, sizeof kByteOrderMark - 1);
+    std::vector<std::string_view> fields(headers.begin(), headers.end());
+    AppendCsvRecord(piece, fields);
+    fields.resize(kFieldsPerRow);
+    std::size_t done = 0;
+    for (const std::uint32_t row : rows) {
+        if (!ok) {
+            break;
+        }
+        for (std::size_t f = 0; f < kFieldsPerRow; ++f) {
+            fields[f] = log.Field(row, static_cast<int>(f) + 1);
+        }
+        AppendCsvRecord(piece, fields);
+        ++done;
+        if (piece.size() >= chunkBytes) {
+            ok = flush();
+            if (ok && progress) {
+                progress(done, rows.size());
+            }
+        }
+    }
+    ok = ok && flush();
+    ok = out.Close() && ok;
+    if (ok && progress) {
+        progress(done, rows.size());
+    }
+    if (!ok || !platform::ReplaceFileByMove(tempPath, path)) {
+        std::remove(tempPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace glimmerfen
