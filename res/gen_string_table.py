@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Generates the native build's string table from the resource scripts.
 
-    gen_string_table.py en.rc ja.rc out.cpp
+    gen_string_table.py en.rc ja.rc out.cpp [include-dir...]
 
 Reads the STRINGTABLE blocks of both scripts (UTF-8, as their "#pragma code_page(65001)" says),
-resolves the ids through the headers they include, and writes a C++ source that defines
+resolves the ids through the headers they include (looked up beside the script, then in the
+include directories, as the resource compiler does), and writes a C++ source that defines
 glimmerfen::res::StringTable() (see string_table.h) with the texts in UTF-8. Any construct the
 script does not understand stops the build instead of giving a table that differs from the
 Windows resources.
@@ -17,6 +18,18 @@ import sys
 
 class RcError(Exception):
     pass
+
+
+# Where included headers are looked for after the including file's own folder (generated headers).
+INCLUDE_DIRS = []
+
+
+def find_include(including_dir, name):
+    for folder in [including_dir] + INCLUDE_DIRS:
+        candidate = os.path.join(folder, name)
+        if os.path.isfile(candidate):
+            return candidate
+    raise RcError("included file %s not found" % name)
 
 
 def strip_comments(text):
@@ -125,7 +138,7 @@ def read_defines(path, seen=None):
         for line in f:
             m = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
             if m:
-                defines.update(read_defines(os.path.join(os.path.dirname(path), m.group(1)), seen))
+                defines.update(read_defines(find_include(os.path.dirname(path), m.group(1)), seen))
                 continue
             m = re.match(r'\s*#\s*define\s+(\w+)\s+\(?\s*(0[xX][0-9a-fA-F]+|\d+)[lLuU]*\s*\)?\s*(?://.*)?$', line)
             if m:
@@ -144,7 +157,7 @@ def read_string_table(path):
     for line in raw.split('\n'):
         m = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
         if m:
-            defines.update(read_defines(os.path.join(os.path.dirname(path), m.group(1))))
+            defines.update(read_defines(find_include(os.path.dirname(path), m.group(1))))
         # Preprocessor lines (includes, pragmas) take no part in the resource statements.
         body_lines.append('' if line.lstrip().startswith('#') else line)
     text = strip_comments('\n'.join(body_lines))
@@ -214,10 +227,11 @@ def cpp_literal(text):
 
 
 def main(argv):
-    if len(argv) != 4:
+    if len(argv) < 4:
         sys.stderr.write(__doc__)
         return 2
-    en_path, ja_path, out_path = argv[1:]
+    en_path, ja_path, out_path = argv[1:4]
+    INCLUDE_DIRS.extend(argv[4:])
     try:
         english, en_langs = read_string_table(en_path)
         japanese, ja_langs = read_string_table(ja_path)

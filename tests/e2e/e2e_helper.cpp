@@ -30,12 +30,19 @@
 //                                                     selects a top-level item, or a child of it
 //   e2e_helper rclick <caption> <control-id> <x> <y>   moves the cursor to that client point of the control
 //                                                     and right-clicks there
+//   e2e_helper texts <caption>                         prints the text of each child window, one a line (for
+//                                                     controls without an id of their own, such as statics)
+//   e2e_helper version <file>                          prints a file's version resource as Windows reads it:
+//                                                     "fixed a.b.c.d" for both numeric versions, then
+//                                                     "<name>=<value>" for the strings of the language the
+//                                                     resource's translation table names first
 #include <windows.h>
 #include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <winver.h>
 
 #include <cstring>
 
@@ -43,6 +50,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,10 +176,62 @@ HTREEITEM NextItem(HWND tree, HTREEITEM item, WPARAM which) {
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(item)));
 }
 
+// Every child window's text, in the order the dialog manager created them.
+std::string ChildTexts(HWND dialog) {
+    std::string out;
+    EnumChildWindows(
+        dialog,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            *reinterpret_cast<std::string*>(param) += ToUtf8(WindowText(hwnd)) + "\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+// The version resource of a file through the calls Explorer's Properties make. Empty when the file has none.
+std::string VersionResource(const std::wstring& file) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<unsigned char> data(size);
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) {
+        return {};
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
+        return {};
+    }
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    auto quad = [](DWORD high, DWORD low) {
+        return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) +
+               "." + std::to_string(LOWORD(low));
+    };
+    std::string out = "fixed " + quad(fixed->dwFileVersionMS, fixed->dwFileVersionLS) + " " +
+                      quad(fixed->dwProductVersionMS, fixed->dwProductVersionLS) + "\n";
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < sizeof(Translation)) {
+        return out;
+    }
+    const auto* translation = static_cast<const Translation*>(value);
+    wchar_t block[64];
+    std::swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    for (const wchar_t* name : {L"FileDescription", L"FileVersion", L"InternalName", L"OriginalFilename",
+                                L"ProductName", L"ProductVersion", L"CompanyName", L"LegalCopyright"}) {
+        if (VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(), &value, &length) && length > 0) {
+            out += ToUtf8(name) + "=" + ToUtf8(static_cast<const wchar_t*>(value)) + "\n";
+        }
+    }
+    return out;
+}
+
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|text|tree|treeselect|rclick ...\n");
+          "classrect|list|text|tree|treeselect|rclick|texts|version ...\n");
     return 2;
 }
 
@@ -202,6 +262,19 @@ int main() {
         return Usage();
     }
     const std::wstring caption = argv[2];
+    if (command == L"version") {
+        const std::string resource = VersionResource(caption);
+        Print(resource);
+        return resource.empty() ? 1 : 0;
+    }
+    if (command == L"texts") {
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        if (found.empty()) {
+            return 1;
+        }
+        Print(ChildTexts(found.front()));
+        return 0;
+    }
     if (command == L"classcount") {
         struct Count {
             std::wstring className;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resource.h"
+#include "version.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui_support.h"
 
@@ -34,7 +35,8 @@ const AboutLayout kJapanese{"Glimmerfen Checker - \xEF\xBE\x8A\xEF\xBE\x9E\xEF\x
                             {11, 17, 20, 20},
                             {41, 7, 182, 8},
                             {178, 34, 50, 14}};
-const char kVersionText[] = "Glimmerfen Checker for NT Technology  Version 1.30";
+// The version of the VERSION file after the words of the original box (two spaces before "Version").
+const char kVersionText[] = "Glimmerfen Checker for NT Technology  Version " GF_VERSION_TEXT;
 
 const AboutLayout& Expected() {
     return test::JapaneseUi() ? kJapanese : kEnglish;
