@@ -1,7 +1,7 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698, 57710..57713 and 57730..57731; dialogs, menus, icons and their
-// controls take their own ranges below, one block per window.
+// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722 and 57730..57731; dialogs, menus, icons
+// and their controls take their own ranges below, one block per window.
 #pragma once
 
 // String table.
