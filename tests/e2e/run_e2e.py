@@ -35,6 +35,7 @@ IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 101
 IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT = 1025, 1026, 1027
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
+ID_LOG_EXPORT_CSV = 32810
 IDC_LIST = 1004
 IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
 LVM_SETSELECTIONMARK = 0x1043
@@ -52,6 +53,9 @@ TEXTS = {
         "send_caption": "Glimmerfen Checker - Sending Messeage",
         "objects": "objects",
         "closed_file": "Closed the file manually",
+        "csv_title": "Export as CSV",
+        "csv_header": "Client name,User name,Connection start time,User Identification,Client type,Process ID,"
+                      "Operation,Path name,Message for disconnect",
         "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
     },
@@ -67,6 +71,9 @@ TEXTS = {
         "send_caption": "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
         "objects": "個のオブジェクト",
         "closed_file": "手動でファイルを閉じました",
+        "csv_title": "CSV形式で保存",
+        "csv_header": "クライアント名,ユーザー名,接続開始時間,ユーザー識別,クライアントタイプ,プロセスID,操作,パス名,"
+                      "切断メッセージ",
         "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
     },
@@ -898,11 +905,57 @@ def case_close_one_file(env, args, texts):
           closed[0][8:] == [path, texts["closed_file"], ""], "the log's lines are %r" % lines)
 
 
+def case_export_csv(env, args, texts):
+    """"Export as CSV..." in the log viewer's list menu: the Save dialog, a file name typed into it, and the
+    listed lines in the file as UTF-8 with a byte-order mark, the header in the interface's language,
+    quoted where needed, CR LF; "Close Application" with the Save dialog open ends the program."""
+    user = {"en": "alice", "ja": "山田"}[env.lang]
+    now = int(time.time()) - 60
+    stamp = time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(now))
+    log = "%d\tPC,1\t%s\t%s\t\t\t7\tFILE READ\tC:\\a \"b\".txt\t\t\r\n" % (now, user, stamp)
+    program = Program(env, args, "export_csv", ini=KNOWN_INI)
+    with open(program.path("log.txt"), "wb") as f:
+        f.write(log.encode(texts["codepage"]))
+    target = program.path("export.csv")
+    try:
+        process, _ = program.start()
+        program.wait_window(MAIN_CAPTION)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
+        program.wait_window(LOG_CAPTION)
+        deadline = time.time() + 10
+        while not program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1] and time.time() < deadline:
+            time.sleep(0.2)
+        check(program.helper("treeselect", LOG_CAPTION, IDC_LOG_TREE, 0)[0] == 0, "could not select the date")
+        # The menu's command reaches the main window, which hands it to the viewer.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
+        program.wait_window(texts["csv_title"])
+        check(program.helper("settext", texts["csv_title"], 0x47C, windows_path(target))[0] == 0,
+              "could not type the file name")
+        program.post(texts["csv_title"], WM_COMMAND, IDOK)  # Save
+        deadline = time.time() + 10
+        while not os.path.exists(target) and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.5)
+        # "Close Application" while the Save dialog is open again ends the program all the same.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
+        program.wait_window(texts["csv_title"])
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+    check(os.path.exists(target), "no CSV file was written")
+    with open(target, "rb") as f:
+        data = f.read()
+    expected = ("\ufeff" + texts["csv_header"] + "\r\n" +
+                '"PC,1",%s,%s,,,7,FILE READ,"C:\\a ""b"".txt",\r\n' % (user, stamp)).encode("utf-8")
+    check(data == expected, "the CSV file holds %r" % data)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address,
-         case_close_one_file]
+         case_close_one_file, case_export_csv]
 
 
 def main():

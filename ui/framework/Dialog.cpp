@@ -1,5 +1,7 @@
 #include "ui/framework/Dialog.h"
 
+#include <cstring>
+
 #include "platform/fault.h"
 #include "platform/win32/checks.h"
 
@@ -83,6 +85,23 @@ bool PreTranslateThreadMessage(MSG& msg) {
         }
     }
     return false;
+}
+
+void CancelDialogsOwnedBy(HWND owner) {
+    if (owner == nullptr) {
+        return;
+    }
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            char className[16] = {};
+            ::GetClassNameA(hwnd, className, sizeof className);
+            if (::GetWindow(hwnd, GW_OWNER) == reinterpret_cast<HWND>(data) && std::strcmp(className, "#32770") == 0) {
+                ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(owner));
 }
 
 int SystemDpi() {

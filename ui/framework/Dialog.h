@@ -34,6 +34,10 @@ void RemoveMessageFilter(MessageFilter* filter);
 // Returns true when the message was consumed.
 bool PreTranslateThreadMessage(MSG& msg);
 
+// Posts Cancel to every dialog of this thread that `owner` owns (a common Save dialog, a box), so that
+// the loops they run end and return to their caller.
+void CancelDialogsOwnedBy(HWND owner);
+
 // The system's dots per inch (the program is aware of the system's scaling, not of each monitor's).
 int SystemDpi();
 

@@ -366,6 +366,9 @@ void CTrayDlg::CloseApplication() {
     for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_),
                            static_cast<Dialog*>(&sendMsgDlg_), static_cast<Dialog*>(&logViewer_)}) {
         if (member != nullptr && member->Exists()) {
+            // A system dialog that the member has open (the viewer's Save dialog) runs a loop of its own,
+            // in which the member's close cannot end its run: it is cancelled first.
+            CancelDialogsOwnedBy(member->Hwnd());
             ::PostMessageA(member->Hwnd(), WM_CLOSE, 0, 0);
         }
     }
