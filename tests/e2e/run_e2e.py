@@ -136,6 +136,14 @@ def check(condition, message):
         raise Failure(message)
 
 
+def wait_until(condition, timeout=10.0):
+    """Polls the condition every 0.2 s until it holds or the time is up; returns its last value."""
+    deadline = time.time() + timeout
+    while not condition() and time.time() < deadline:
+        time.sleep(0.2)
+    return condition()
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -520,9 +528,7 @@ def case_manual_disconnect(env, args, texts):
         check(code == 0, "could not select the row")
         # The context menu's command arrives at the main window, which owns the menu.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_DISCONNECT)
-        deadline = time.time() + 10
-        while not os.path.exists(deletions) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(deletions))
         time.sleep(0.5)
         check(program.box(timeout_ms=1000) is None, "a message box came with the disconnection")
         program.close_application(process)
@@ -572,12 +578,8 @@ def case_log_viewer(env, args, texts):
         program.wait_window(MAIN_CAPTION)
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
         program.wait_window(LOG_CAPTION)
-        deadline = time.time() + 10
-        tree = ""
-        while not tree and time.time() < deadline:
-            time.sleep(0.2)
-            tree = program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1]
-        rows = tree.split("\n")
+        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+        rows = program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1].split("\n")
         check(rows[0] == day(yesterday) and "\t" + keep in rows and "\t" + drop in rows,
               "the tree after the load is %r" % rows)
         check(rows.index(day(today)) == 3 and rows[4:] == ["\t" + drop], "the tree after the load is %r" % rows)
@@ -592,10 +594,8 @@ def case_log_viewer(env, args, texts):
         with open(program.path("log.txt"), "rb") as f:
             check(f.read() == "".join(seeded).encode(texts["codepage"]), "Delete changed log.txt before a refresh")
         # The program appends the newcomer's line while the viewer is open.
-        deadline = time.time() + 20
-        while os.path.getsize(program.path("log.txt")) == len("".join(seeded).encode(texts["codepage"])) and \
-                time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.getsize(program.path("log.txt")) != len("".join(seeded).encode(texts["codepage"])),
+                   20)
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_REFRESH)
         time.sleep(1.5)
         with open(program.path("log.txt"), "rb") as f:
@@ -665,10 +665,8 @@ def case_access_denied(env, args, texts):
         check(program.box(timeout_ms=3000) is None, "a second message came while access was still denied")
         check(not os.path.exists(program.path("log.txt")) or os.path.getsize(program.path("log.txt")) == 0,
               "something was logged while access was denied")
-        deadline = time.time() + 15
-        while time.time() < deadline and not (os.path.exists(program.path("log.txt")) and
-                                              os.path.getsize(program.path("log.txt")) > 0):
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(program.path("log.txt")) and os.path.getsize(program.path("log.txt")) > 0,
+                   15)
         check(program.box(timeout_ms=500) is None, "a message came when access was given again")
         program.close_application(process)
     finally:
@@ -689,9 +687,7 @@ def case_planted_library_stays_unloaded(env, args, texts):
     try:
         process, _ = program.start()
         program.wait_window(LIST_CAPTION)
-        deadline = time.time() + 15
-        while not os.path.exists(program.path("log.txt")) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(program.path("log.txt")), 15)
         program.close_application(process)
         check(process.returncode == 0, "exit code %s" % process.returncode)
     finally:
@@ -718,13 +714,6 @@ APPLIED_ORDER = ["InitFlag", "LogOut", "LogSetDays", "LogChkOkPc", "LogChkDisMsg
 # A computer name typed into the acceptable list: double-byte in Japanese, so its bytes in the file
 # show the code page.
 ACCEPTABLE_LIST = {"en": "PC-ONE;PC-TWO", "ja": "経理部PC;ＰＣ２"}
-
-
-def wait_until(condition, timeout=10.0):
-    deadline = time.time() + timeout
-    while not condition() and time.time() < deadline:
-        time.sleep(0.2)
-    return condition()
 
 
 def case_option_sheet(env, args, texts):
@@ -855,9 +844,7 @@ def case_client_by_address(env, args, texts):
     try:
         process, _ = program.start()
         program.wait_window(LIST_CAPTION)
-        deadline = time.time() + 15
-        while not os.path.exists(deletions) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(deletions), 15)
         time.sleep(1)
         program.close_application(process)
     finally:
@@ -887,9 +874,7 @@ def case_close_one_file(env, args, texts):
         check(program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)[0] == 0,
               "could not select the row")
         program.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_FILE)
-        deadline = time.time() + 10
-        while not os.path.exists(closes) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(closes))
         time.sleep(0.5)
         check(program.box(timeout_ms=1000) is None, "a message box came with the close")
         program.close_application(process)
@@ -922,9 +907,7 @@ def case_export_csv(env, args, texts):
         program.wait_window(MAIN_CAPTION)
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
         program.wait_window(LOG_CAPTION)
-        deadline = time.time() + 10
-        while not program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1] and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
         check(program.helper("treeselect", LOG_CAPTION, IDC_LOG_TREE, 0)[0] == 0, "could not select the date")
         # The menu's command reaches the main window, which hands it to the viewer.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
@@ -932,9 +915,7 @@ def case_export_csv(env, args, texts):
         check(program.helper("settext", texts["csv_title"], 0x47C, windows_path(target))[0] == 0,
               "could not type the file name")
         program.post(texts["csv_title"], WM_COMMAND, IDOK)  # Save
-        deadline = time.time() + 10
-        while not os.path.exists(target) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(target))
         time.sleep(0.5)
         # "Close Application" while the Save dialog is open again ends the program all the same.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
