@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "monitor/LogRetention.h"
+#include "monitor/log/LogRetention.h"
 #include "settings/Paths.h"
 #include "platform/clock.h"
 #include "platform/fault.h"

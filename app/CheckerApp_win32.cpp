@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "platform/netserver.h"
 #include "ui/tray/TrayDlg.h"
 

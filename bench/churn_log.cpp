@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "FakeServer.h"
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "settings/Settings.h"
 

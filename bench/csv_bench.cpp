@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "generate_log.h"
-#include "monitor/LoadedLog.h"
-#include "monitor/LogCsv.h"
+#include "monitor/log/LoadedLog.h"
+#include "monitor/log/LogCsv.h"
 #include "platform/codepage.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "generate_log.h"
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 
 namespace {
 

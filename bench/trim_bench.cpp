@@ -24,7 +24,7 @@
 #include <system_error>
 #include <vector>
 
-#include "monitor/LogRetention.h"
+#include "monitor/log/LogRetention.h"
 
 namespace glimmerfen {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "settings/Settings.h"
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/NameList.h"
 #include "platform/ansitext.h"
@@ -194,10 +194,11 @@ bool AccessMonitor::PollQuietly() {
         Age(poll);
         ApplyDisconnectRules();
     }
-    // The access lines come first: a session that a rule closes was logged as an access before.
-    bool lost = FlushLines(accessLines_);
-    lost = CarryOutDisconnections() || lost;
-    return lost;
+    // The access lines come first: a session that a rule closes was logged as an access before. Lines
+    // that wait for a log held elsewhere are retried at every poll, also when it has none of its own.
+    FlushLines(accessLines_);
+    CarryOutDisconnections();
+    return log_ != nullptr && log_->TakeFailureToReport();
 }
 
 AccessMonitor::ServerState AccessMonitor::LastServerState() const {
@@ -349,13 +350,12 @@ void AccessMonitor::WriteDisconnectLine(const std::string& clientName, const std
     }
 }
 
-bool AccessMonitor::FlushLines(std::string& lines) {
-    if (lines.empty() || log_ == nullptr) {
-        return false;
+void AccessMonitor::FlushLines(std::string& lines) {
+    if (log_ == nullptr) {
+        return;
     }
-    const bool written = log_->AppendLine(lines);
+    log_->AppendLine(lines);
     lines.clear();
-    return !written;
 }
 
 void AccessMonitor::ReportLostLines() {
@@ -374,9 +374,9 @@ void AccessMonitor::DisconnectEntry(AccessEntry& entry, const std::string& ruleM
     }
 }
 
-bool AccessMonitor::CarryOutDisconnections() {
+void AccessMonitor::CarryOutDisconnections() {
     if (disconnections_.empty()) {
-        return false;
+        return;
     }
     disconnectLines_.clear();
     for (const Disconnection& d : disconnections_) {
@@ -386,7 +386,7 @@ bool AccessMonitor::CarryOutDisconnections() {
         }
     }
     disconnections_.clear();
-    return FlushLines(disconnectLines_);
+    FlushLines(disconnectLines_);
 }
 
 std::string ExtensionText(std::string_view pathName) {

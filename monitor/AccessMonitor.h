@@ -51,12 +51,12 @@ public:
     void ReleaseTable();
 
     // One poll: enumerate, merge into the table, log new accesses, age out the unseen, apply the
-    // disconnection rules. Lines that could not be written are reported (ReportLostLines) at the end.
+    // disconnection rules. When lines began to wait for the log, the user is told (ReportLostLines).
     void Poll();
-    // The same poll without the report: true when a line of this poll could not be written and the
+    // The same poll without the report: true when lines began to wait for the log in this poll and the
     // caller has yet to call ReportLostLines, with no lock held.
     bool PollQuietly();
-    // Tells the user that log lines were lost and waits for the answer.
+    // Tells the user that the log could not be written (the log's reporter decides how and where).
     virtual void ReportLostLines();
 
     TableSnapshot Snapshot() const;
@@ -127,11 +127,11 @@ private:
     void Age(std::uint64_t poll);
     // Queues the disconnection of the entry's session; marks the entry when the rule logs it.
     void DisconnectEntry(AccessEntry& entry, const std::string& ruleMessage, bool logCondition);
-    // Closes the queued sessions in order, each followed by its line; then writes the lines. True when
-    // a line was lost.
-    bool CarryOutDisconnections();
-    // Writes the queued lines through one opening of the log and empties the queue. True when lost.
-    bool FlushLines(std::string& lines);
+    // Closes the queued sessions in order, each followed by its line; then writes the lines.
+    void CarryOutDisconnections();
+    // Writes what waits for the log and the queued lines through one opening of the log (or leaves
+    // them waiting), and empties the queue.
+    void FlushLines(std::string& lines);
 
     ClientNames clientNames_;
 

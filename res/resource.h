@@ -1,7 +1,7 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722 and 57730..57731; dialogs, menus, icons
-// and their controls take their own ranges below, one block per window.
+// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731 and 57740..57743; dialogs,
+// menus, icons and their controls take their own ranges below, one block per window.
 #pragma once
 
 // String table.
@@ -45,6 +45,12 @@
 #define IDS_CLOSE_FILE_MANUAL 57730
 #define IDS_CLOSE_FILE_ERROR 57731
 #define IDS_MESSAGE_TOO_LONG 57698
+// The log file: the line that stands for lines dropped while it could not be written, and the log
+// viewer's messages when its deletions could not be written.
+#define IDS_LOG_LINES_DROPPED 57740
+#define IDS_LOG_APPLY_HELD 57741
+#define IDS_LOG_APPLY_CHANGED 57742
+#define IDS_LOG_APPLY_CLOSE 57743
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

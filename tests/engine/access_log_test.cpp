@@ -1,9 +1,10 @@
 // The access log: exclusive files, the exact bytes of its lines, the settings that leave lines out,
 // failures to open it, and appenders on several threads.
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "platform/exclusive_file.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
+#include "res/resource.h"
 #include "engine/time_zone_fixture.h"
 
 #ifndef _WIN32
@@ -505,9 +507,10 @@ TEST_F(AccessLogFileTest, LogChkOkPcLeavesOutAcceptablePcsIgnoringCase) {
                                           AccessLog::ComposeAccessLine(pc3) + AccessLog::ComposeAccessLine(pc2));
 }
 
-// While another opening holds the file (the log viewer, another program) the line is lost, the file
-// keeps its bytes, and the user is told which file could not be written.
-TEST_F(AccessLogFileTest, HeldFileLosesTheLineAndReportsIt) {
+// Regression: while another program held the file, every line was lost. Now the lines wait, in order,
+// and land ahead of the next line once the file is free; the user is told once per episode, and which
+// file could not be written.
+TEST_F(AccessLogFileTest, HeldFileKeepsTheLinesWaitingAndReportsOnce) {
 #ifndef _WIN32
     test::ScopedCodePage english(1252);
 #endif
@@ -516,24 +519,64 @@ TEST_F(AccessLogFileTest, HeldFileLosesTheLineAndReportsIt) {
     WriteBytes(log_.Path(), "before\r\n");
     CapturedMessages messages;
     {
-        ExclusiveFile viewer;
-        ASSERT_TRUE(viewer.Open(log_.Path(), FileOpenMode::ReadExisting));
-        EXPECT_FALSE(log_.AppendLine("lost\r\n"));
-        EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Lost);
-        EXPECT_EQ(log_.TryWriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Lost);
+        ExclusiveFile other;
+        ASSERT_TRUE(other.Open(log_.Path(), FileOpenMode::ReadExisting));
+        EXPECT_FALSE(log_.AppendLine("first\r\n"));
+        EXPECT_EQ(log_.TryWriteAccessLine(settings_, SessionEntry()), LogWrite::Waiting);
         EXPECT_TRUE(messages.Take().empty()) << "the Try variants leave the report to the caller";
 
-        EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Lost);
+        EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Waiting);
+        EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "n"), LogWrite::Waiting);
         const auto shown = messages.Take();
-        ASSERT_EQ(shown.size(), 1u);
+        ASSERT_EQ(shown.size(), 1u) << "one box per episode";
         EXPECT_EQ(shown[0].text, header + "\n" + log_.Path());
         EXPECT_EQ(shown[0].caption, "GlimmerfenChecker");
         EXPECT_EQ(shown[0].icon, platform::MessageIcon::Warning);
+        EXPECT_EQ(log_.WaitingLines(), 4u);
     }
     EXPECT_EQ(ReadBytes(log_.Path()), "before\r\n");
-    EXPECT_EQ(log_.WriteDisconnectLine(settings_, "PC1", "alice", "m"), LogWrite::Written);
-    EXPECT_EQ(SplitLines(ReadBytes(log_.Path())).size(), 2u);
-    EXPECT_TRUE(messages.Take().empty());
+    EXPECT_TRUE(log_.AppendLine("last\r\n"));
+    const std::vector<std::string> lines = SplitLines(ReadBytes(log_.Path()));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "before");
+    EXPECT_EQ(lines[1], "first");
+    EXPECT_EQ(lines[2] + "\r\n", AccessLog::ComposeAccessLine(SessionEntry()));
+    EXPECT_NE(lines[3].find("\tm\t"), std::string::npos);
+    EXPECT_NE(lines[4].find("\tn\t"), std::string::npos);
+    EXPECT_EQ(lines[5], "last");
+    EXPECT_EQ(log_.WaitingLines(), 0u);
+    EXPECT_FALSE(log_.TakeFailureToReport()) << "the episode was reported already";
+}
+
+// What waits is bounded: the oldest lines go, and one line in the log says how many. Lines still waiting
+// at the end go to the side file, which a later run writes first.
+TEST_F(AccessLogFileTest, BoundedWaitAndSideFileAcrossRuns) {
+    const std::string side = dir_.File(kLogWaitingFileName);
+    ExclusiveFile other;
+    ASSERT_TRUE(other.Open(log_.Path(), FileOpenMode::ReadWriteAlways));
+    {
+        AccessLog first(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{3, 1 << 20});
+        for (const char* line : {"1\r\n", "2\r\n3\r\n", "4\r\n", "5\r\n"}) {
+            EXPECT_FALSE(first.AppendLine(line));
+        }
+        EXPECT_EQ(first.WaitingLines(), 3u);
+        first.KeepWaitingLines(); // the program ends while the log is still held
+        EXPECT_EQ(first.WaitingLines(), 0u);
+    }
+    AccessLog second(log_.Path(), "GlimmerfenChecker");
+    EXPECT_TRUE(second.HasWaiting());
+    EXPECT_FALSE(second.AppendLine("6\r\n"));
+    other.Close();
+    EXPECT_TRUE(second.AppendLine({}));
+    const std::vector<std::string> lines = SplitLines(ReadBytes(log_.Path()));
+    ASSERT_EQ(lines.size(), 5u);
+    char dropped[512];
+    std::snprintf(dropped, sizeof dropped, platform::LoadText(IDS_LOG_LINES_DROPPED).c_str(), 2);
+    EXPECT_NE(lines[0].find(std::string("\t") + dropped + "\t"), std::string::npos) << lines[0];
+    EXPECT_EQ(CountOf(lines[0], '\t'), 10u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), (std::vector<std::string>{"3", "4", "5", "6"}));
+    EXPECT_FALSE(std::filesystem::exists(side));
+    EXPECT_FALSE(second.HasWaiting());
 }
 
 TEST_F(AccessLogFileTest, FailureTextIsJapaneseInCodePage932) {
@@ -590,9 +633,9 @@ TEST_F(AccessLogFileTest, ConcurrentAppendersLoseAndInterleaveNothing) {
     }
 }
 
-// Appenders meet an outside opener that takes the file again and again: each line is either in the
-// file (and reported written) or absent (and reported lost), never half there.
-TEST_F(AccessLogFileTest, LineIsWholeOrReportedLostWhenAnotherOpenerInterferes) {
+// Appenders meet an outside opener that takes the file again and again: each line is in the file once,
+// in order, never half there, whether it went in at once or waited for a later write.
+TEST_F(AccessLogFileTest, EveryLineLandsOnceInOrderWhenAnotherOpenerInterferes) {
     std::atomic<bool> stop{false};
     std::atomic<int> outsideOpenings{0};
     std::thread outsider([&] {
@@ -606,21 +649,19 @@ TEST_F(AccessLogFileTest, LineIsWholeOrReportedLostWhenAnotherOpenerInterferes) 
             std::this_thread::yield();
         }
     });
-    std::vector<std::string> written;
-    int lost = 0;
+    std::vector<std::string> expected;
+    int waited = 0;
     for (int i = 0; i < 2000; ++i) {
         const std::string line = AccessLog::ComposeDisconnectLine(1700000000 + i, "PC1", "alice", "m");
-        if (log_.AppendLine(line)) {
-            written.push_back(line.substr(0, line.size() - 2));
-        } else {
-            ++lost;
-        }
+        expected.push_back(line.substr(0, line.size() - 2));
+        waited += log_.AppendLine(line) ? 0 : 1;
     }
     stop = true;
     outsider.join();
-    EXPECT_EQ(SplitLines(ReadBytes(log_.Path())), written);
+    EXPECT_TRUE(log_.AppendLine({}));
+    EXPECT_EQ(SplitLines(ReadBytes(log_.Path())), expected);
     EXPECT_GT(outsideOpenings.load(), 0);
-    RecordProperty("lost", lost);
+    RecordProperty("waited", waited);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The log viewer's CSV export: how one field is written, and the whole file (byte-order mark,
 // header, records, UTF-8) as it lands on disk, also when it cannot be written.
-#include "monitor/LogCsv.h"
+#include "monitor/log/LogCsv.h"
 
 #include <filesystem>
 #include <string>

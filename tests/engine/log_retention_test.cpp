@@ -1,6 +1,6 @@
 // The start-up trimming of "log.txt": which lines stay, the bytes of the result, the paths on which
 // nothing may change, and lines far longer than a read piece.
-#include "monitor/LogRetention.h"
+#include "monitor/log/LogRetention.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/temp_dir.h"
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "platform/exclusive_file.h"
 
 namespace glimmerfen {

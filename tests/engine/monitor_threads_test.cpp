@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"

@@ -12,7 +12,7 @@
 #include "FakeServer.h"
 #include "settings/Settings.h"
 #include "codepage_fixture.h"
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/ServerAccess.h"
 #include "platform/clock.h"

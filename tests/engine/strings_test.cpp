@@ -100,6 +100,24 @@ const std::vector<Text>& AllTexts() {
         {IDS_EXPORT_CSV_FILTER, "CSV (*.csv)", u"CSV ファイル (*.csv)"},
         {IDS_CLOSE_FILE_MANUAL, "Closed the file manually", u"手動でファイルを閉じました"},
         {IDS_CLOSE_FILE_ERROR, "Closing the file failed ", u"ファイルを閉じられませんでした"},
+        {IDS_LOG_LINES_DROPPED, "%d lines of the log were dropped while the log file could not be written.",
+         u"ログファイルに書き込めない間に%d行のログが失われました"},
+        {IDS_LOG_APPLY_HELD,
+         "The deleted lines could not be removed from the log file: another program holds it open, or it cannot be "
+         "written. The lines stay marked as deleted; Reflesh (F5) tries again.",
+         u"ログファイルから削除できませんでした。ほかのプログラムがファイルを開いているか、書き込めません。削除の指定は"
+         u"残っています。表示更新(F5)でもう一度試します。"},
+        {IDS_LOG_APPLY_CHANGED,
+         "The log file has changed since the viewer read it, so the deleted lines could not be removed. The log is "
+         "read again; delete the lines once more.",
+         u"ログファイルが読み込んだ後に変更されたため、削除できませんでした。ログを読み直しますので、もう一度削除して"
+         u"ください。"},
+        {IDS_LOG_APPLY_CLOSE,
+         "The deleted lines could not be removed from the log file: another program holds it open, it cannot be "
+         "written, or it has changed since the viewer read it.\nClose the viewer anyway? The lines then stay in the "
+         "log.",
+         u"ログファイルから削除できませんでした。ほかのプログラムがファイルを開いているか、書き込めないか、読み込んだ後"
+         u"に変更されました。\nこのまま閉じますか？行はログに残ります。"},
     };
     return texts;
 }

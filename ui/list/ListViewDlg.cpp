@@ -10,13 +10,14 @@
 #include <utility>
 
 #include "settings/Settings.h"
-#include "monitor/AccessLog.h"
+#include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
 #include "platform/ansitext.h"
 #include "platform/netserver.h"
+#include "platform/notify.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
@@ -29,6 +30,9 @@ namespace {
 
 // Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
 constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
+// Posted when lines began to wait for a log file that could not be written: the box is shown on the
+// window's thread, so the polls go on meanwhile.
+constexpr UINT kLogFailureMessage = WM_APP + 0x133;
 
 // The texts and picture of a row that the virtual access list asks for.
 template <typename Item>
@@ -112,6 +116,10 @@ bool CListViewDlg::OnInitDialog() {
     // Places the lists for the details mode read above; until now they stood where the template has them.
     Layout();
 
+    if (log_) {
+        const HWND window = Hwnd();
+        log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
+    }
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
     refreshTarget_ = Hwnd();
@@ -151,6 +159,10 @@ void CListViewDlg::ReleaseImageList() {
 void CListViewDlg::StopEngine() {
     if (threads_) {
         threads_->Stop();
+    }
+    // No poll runs any more: what still waits for the log is written now, or kept for the next start.
+    if (log_) {
+        log_->KeepWaitingLines();
     }
     refreshTarget_ = nullptr;
 }
@@ -296,6 +308,13 @@ bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& resul
             POINT at{5, 5};
             ::ClientToScreen(Hwnd(), &at);
             ShowContextMenu(at);
+        }
+        result = 0;
+        return true;
+    }
+    if (message == kLogFailureMessage) {
+        if (log_) {
+            platform::ShowMessage(log_->FailureText(), log_->Caption(), platform::MessageIcon::Warning);
         }
         result = 0;
         return true;

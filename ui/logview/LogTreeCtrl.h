@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 
 namespace glimmerfen::ui {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 #include "ui/list/ColumnLogic.h"
 #include "ui/list/ListLogic.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "monitor/LogCsv.h"
+#include "monitor/log/LogCsv.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/checks.h"
@@ -217,16 +217,27 @@ void CLogViewerDlg::DeleteSelection() {
 }
 
 void CLogViewerDlg::Refresh() {
-    if (loadPending_) {
+    const bool first = loadPending_;
+    if (first) {
         // Before the first load: the columns come with it.
         ::KillTimer(Hwnd(), kLoadTimer);
         loadPending_ = false;
-        log_.ApplyDeletions(context_.exeDir);
-        Load();
+    }
+    const LogApply applied = log_.ApplyDeletions(context_.exeDir);
+    if (applied == LogApply::NotOpened || applied == LogApply::Failed) {
+        // The marks stay, and so does what the window shows: the next Refresh tries again.
+        platform::ShowMessage(platform::LoadText(IDS_LOG_APPLY_HELD), context_.appName, platform::MessageIcon::Warning);
+        if (!first) {
+            return;
+        }
+    } else if (applied == LogApply::LogChanged) {
+        // The marks no longer fit the file's lines: it is read again, and the user deletes anew.
+        platform::ShowMessage(platform::LoadText(IDS_LOG_APPLY_CHANGED), context_.appName,
+                              platform::MessageIcon::Warning);
+    }
+    Load();
+    if (first) {
         CreateColumns();
-    } else {
-        log_.ApplyDeletions(context_.exeDir);
-        Load();
     }
     FillList();
 }
@@ -416,14 +427,7 @@ void CLogViewerDlg::OnSize(UINT, int, int) {
     Layout();
 }
 
-void CLogViewerDlg::Close() {
-    ::KillTimer(Hwnd(), kLoadTimer);
-    loadPending_ = false;
-    TreeView_SetImageList(tree_.Hwnd(), nullptr, TVSIL_NORMAL);
-    images_.reset();
-    const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
-    ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_APPWINDOW});
-
+void CLogViewerDlg::SavePlace() {
     RECT rect{};
     ::GetWindowRect(Hwnd(), &rect);
     list_.TrackColumns();
@@ -434,10 +438,44 @@ void CLogViewerDlg::Close() {
     pos.left = rect.left;
     pos.columns = list_.columns;
     WriteLogDialogPos(context_.iniPath, pos);
+}
 
-    log_.ApplyDeletions(context_.exeDir);
+bool CLogViewerDlg::ApplyOnClose(bool ask) {
+    const LogApply applied = log_.ApplyDeletions(context_.exeDir);
+    if (!ask || applied == LogApply::Unchanged || applied == LogApply::Replaced) {
+        return true;
+    }
+    // The marks would vanish with the window: the user decides whether to keep it open and try again.
+    const std::string question = platform::LoadText(IDS_LOG_APPLY_CLOSE);
+    return ::MessageBoxA(Hwnd(), question.c_str(), context_.appName.c_str(), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+void CLogViewerDlg::CloseQuietly() {
+    quietClose_ = true;
+}
+
+void CLogViewerDlg::SaveAtSessionEnd() {
+    if (Hwnd() == nullptr) {
+        return;
+    }
+    SavePlace();
+    ApplyOnClose(false);
+}
+
+void CLogViewerDlg::Close() {
+    if (!ApplyOnClose(!quietClose_)) {
+        return;
+    }
+    ::KillTimer(Hwnd(), kLoadTimer);
+    loadPending_ = false;
+    TreeView_SetImageList(tree_.Hwnd(), nullptr, TVSIL_NORMAL);
+    images_.reset();
+    const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
+    ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_APPWINDOW});
+    SavePlace();
     ClearList();
     log_.Clear();
+    quietClose_ = false;
     Dialog::OnCancel();
 }
 

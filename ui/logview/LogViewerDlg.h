@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 #include "platform/win32/handles.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ColumnListCtrl.h"
@@ -38,6 +38,11 @@ public:
     void Refresh();
     // Marks the lines of the selected date or user as deleted and takes the item out of the tree.
     void DeleteSelection();
+    // For the program's end: the next close asks nothing, whatever becomes of the deletions.
+    void CloseQuietly();
+    // At the end of the user's session, while the window is open: its place and the deletions are
+    // written as at its close; nothing is asked.
+    void SaveAtSessionEnd();
     void ToggleColumn(int column);
     // Asks for a file with the Save dialog and writes the listed lines there as CSV; a failure is
     // told in a message box.
@@ -76,6 +81,10 @@ private:
     void SetProgress(std::size_t done, std::size_t total);
     void Layout();
     void Close();
+    void SavePlace();
+    // Applies the deletions; false when they could not be written and the user chose to keep the
+    // viewer open (asked only when ask is true).
+    bool ApplyOnClose(bool ask);
     void ClearList();
     HWND MenuOwner() const;
 
@@ -88,6 +97,7 @@ private:
     std::vector<std::uint32_t> listed_;
     bool columnsCreated_ = false;
     bool loadPending_ = false;
+    bool quietClose_ = false;
 };
 
 } // namespace glimmerfen::ui

@@ -363,6 +363,8 @@ void CTrayDlg::CloseApplication() {
     if (propSheet_.Exists()) {
         ::PostMessageA(propSheet_.Hwnd(), WM_CLOSE, 0, 0);
     }
+    // The viewer writes its deletions as at any close, but asks nothing when they fail.
+    logViewer_.CloseQuietly();
     for (Dialog* member : {static_cast<Dialog*>(&aboutBox_), static_cast<Dialog*>(systemMenuAbout_),
                            static_cast<Dialog*>(&sendMsgDlg_), static_cast<Dialog*>(&logViewer_)}) {
         if (member != nullptr && member->Exists()) {
@@ -414,6 +416,10 @@ void CTrayDlg::EndSession() {
     }
     if (listView_.Exists()) {
         listView_.HideAndSave();
+    }
+    // The viewer's deletions are written as at its close.
+    if (logViewer_.Exists()) {
+        logViewer_.SaveAtSessionEnd();
     }
     ReleaseListAndIcon();
     CloseAllHelp();

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "monitor/log/LogFile.h"
+
 namespace glimmerfen {
 
 // Fields 0 to 9 of a line; a piece after the tenth TAB is not kept.
@@ -24,6 +26,7 @@ enum class LogLoad {
 
 // What became of an Apply deletions.
 enum class LogApply {
+    Unchanged,  // no line was marked: "log.txt" was not touched
     Replaced,   // "log.txt" now holds the kept and the appended lines
     NotOpened,  // "log.txt" or "log_tmp.txt" could not be opened: nothing changed
     Failed,     // a read or write, or the replace failed: "log.txt" is as it was, "log_tmp.txt" removed
@@ -47,8 +50,7 @@ struct LogSelection {
 // The local date of a line's time, "%d-%02d-%02d"; "0-00-00" for an instant the system cannot
 // convert (before 1970).
 std::string LogDateText(std::int32_t seconds);
-// Field 0 read as a time like atoi: leading blanks, a sign, decimal digits up to the first other byte,
-// saturating at the 32-bit limits; 0 when there is no digit.
+// Field 0 read as a time (ReadLineTime): a line without a TAB is its own field 0.
 std::int32_t LogFieldTime(std::string_view field);
 
 class LoadedLog {
@@ -83,7 +85,8 @@ public:
     std::string_view Field(std::size_t row, int field) const;
     // The whole line without its line end.
     std::string_view Line(std::size_t row) const;
-    // The user group of a row; kNoGroup for a blank line or a marked row, which no selection lists.
+    // The user group of a row; kNoGroup for a marked row, which no selection lists. A line whose field 0
+    // is empty (a blank one too) is marked from the load on.
     std::uint32_t GroupOf(std::size_t row) const { return rows_[row].group; }
     bool IsMarked(std::size_t row) const { return rows_[row].group == kNoGroup; }
 
@@ -103,12 +106,19 @@ public:
     // without lines disappears from DateOrder. Returns the number of rows marked.
     std::size_t MarkDeleted(const LogSelection& selection);
 
-    // Writes exeDir + "log_tmp.txt" with every loaded line that is neither marked nor blank, then every
-    // line appended to "log.txt" since the load, each ending with CR LF, and puts it in the place of
-    // "log.txt" in one step. The log-file guard is held meanwhile. When "log.txt" no longer starts with
-    // the loaded bytes (it was rewritten by someone else), the marks would fall on other lines: nothing
-    // is changed then. On any failure "log.txt" is left as it was and "log_tmp.txt" removed.
-    LogApply ApplyDeletions(const std::string& exeDir, std::size_t chunkSize = std::size_t{1} << 20) const;
+    // Number of marked rows, those marked at the load included.
+    std::size_t MarkedCount() const { return marked_; }
+
+    // With no row marked, does nothing (Unchanged). Otherwise writes exeDir + "log_tmp.txt" with every
+    // loaded line that is not marked, then every line appended to "log.txt" since the load, each ending
+    // with CR LF, and puts it in the place of "log.txt" in one step. The kept lines are written from
+    // memory with the log free; the log is then compared with the loaded bytes in pieces of chunkSize,
+    // each under the log-file guard and an opening of its own, and the last piece, the appended lines
+    // and the replace under one more: an append waits for one piece at most. When "log.txt" no longer
+    // starts with the loaded bytes (it was rewritten by someone else), the marks would fall on other
+    // lines: nothing is changed then. On any failure "log.txt" is left as it was and "log_tmp.txt"
+    // removed. The marks stay either way.
+    LogApply ApplyDeletions(const std::string& exeDir, std::size_t chunkSize = kLogChunkSize) const;
 
 private:
     // End of field k relative to the line's start: the TAB after it, or the end of the line. Lines
@@ -124,6 +134,9 @@ private:
         std::uint32_t ends[kLogViewFields];
     };
 
+    struct RowFinder;
+    // Indexes the fields of the line at pos; false when it is too long to index.
+    bool AddRow(std::size_t pos, std::size_t size);
     // The rows a selection covers, as a flag per user group; false when it covers none.
     bool SelectedGroups(const LogSelection& selection, std::vector<char>& flags) const;
     std::size_t LineEnd(std::size_t row) const;
@@ -136,6 +149,7 @@ private:
     std::vector<LongEnds> longEnds_; // by row, ascending
     std::vector<DateGroup> dates_;
     std::vector<UserGroup> users_;
+    std::size_t marked_ = 0;
 };
 
 } // namespace glimmerfen

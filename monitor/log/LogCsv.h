@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 
 namespace glimmerfen {
 

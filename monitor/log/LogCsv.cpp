@@ -1,7 +1,8 @@
-#include "monitor/LogCsv.h"
+#include "monitor/log/LogCsv.h"
 
-#include <cstdio>
+#include <optional>
 
+#include "monitor/log/LogFile.h"
 #include "platform/codepage.h"
 #include "platform/exclusive_file.h"
 
@@ -25,19 +26,21 @@ bool LooksLikeFormula(std::string_view field) {
     return !field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@');
 }
 
-// A name beside path that no file has yet, opened; empty when none could be made.
-std::string OpenTemporaryBeside(const std::string& path, platform::ExclusiveFile& out) {
+// A rewrite of path through a name beside it that no file has yet, opened; false when none could be made.
+bool OpenRewriteBeside(const std::string& path, std::size_t bufferSize, std::optional<FileRewrite>& rewrite) {
     for (int n = 0; n < 10; ++n) {
         const std::string candidate = path + (n == 0 ? std::string() : "." + std::to_string(n)) + ".tmp";
         platform::ExclusiveFile probe;
         if (probe.Open(candidate, platform::FileOpenMode::ReadExisting)) {
             continue;
         }
-        if (out.Open(candidate, platform::FileOpenMode::CreateTruncate)) {
-            return candidate;
+        rewrite.emplace(path, candidate, bufferSize);
+        if (rewrite->Open()) {
+            return true;
         }
+        rewrite.reset();
     }
-    return {};
+    return false;
 }
 
 } // namespace
@@ -86,49 +89,43 @@ bool WriteLogCsv(const std::string& path, std::span<const std::string> headers, 
     if (chunkBytes == 0) {
         chunkBytes = 1;
     }
-    platform::ExclusiveFile out;
-    const std::string tempPath = OpenTemporaryBeside(path, out);
-    if (tempPath.empty()) {
+    std::optional<FileRewrite> rewrite;
+    if (!OpenRewriteBeside(path, chunkBytes + 4096, rewrite)) {
         return false;
     }
+    BufferedWriter& out = rewrite->Out();
     // Records end in CR LF, which no character continues: each piece converts on its own.
     std::string piece;
     piece.reserve(chunkBytes + 4096);
     auto flush = [&] {
-        const std::string utf8 = platform::AnsiToUtf8(piece);
+        out.Put(platform::AnsiToUtf8(piece));
         piece.clear();
-        return out.Write(utf8.data(), utf8.size());
     };
 
-    bool ok = out.Write(kByteOrderMark, sizeof kByteOrderMark - 1);
+    out.Put(kByteOrderMark, sizeof kByteOrderMark - 1);
     std::vector<std::string_view> fields(headers.begin(), headers.end());
     AppendCsvRecord(piece, fields);
     fields.resize(kFieldsPerRow);
     std::size_t done = 0;
     for (const std::uint32_t row : rows) {
-        if (!ok) {
-            break;
-        }
         for (std::size_t f = 0; f < kFieldsPerRow; ++f) {
             fields[f] = log.Field(row, static_cast<int>(f) + 1);
         }
         AppendCsvRecord(piece, fields);
         ++done;
         if (piece.size() >= chunkBytes) {
-            ok = flush();
-            if (ok && progress) {
+            flush();
+            if (progress) {
                 progress(done, rows.size());
             }
         }
     }
-    ok = ok && flush();
-    ok = out.Close() && ok;
-    if (ok && progress) {
-        progress(done, rows.size());
-    }
-    if (!ok || !platform::ReplaceFileByMove(tempPath, path)) {
-        std::remove(tempPath.c_str());
+    flush();
+    if (!rewrite->Commit()) {
         return false;
+    }
+    if (progress) {
+        progress(done, rows.size());
     }
     return true;
 }

@@ -1,4 +1,4 @@
-#include "monitor/LoadedLog.h"
+#include "monitor/log/LoadedLog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,7 +10,8 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "monitor/AccessLog.h"
+#include "monitor/log/LogFile.h"
+#include "monitor/log/LogLines.h"
 #include "platform/clock.h"
 #include "platform/exclusive_file.h"
 
@@ -38,152 +39,47 @@ struct UserKeyHash {
     }
 };
 
-// Writes in pieces of a fixed size, so that many short lines cost few system calls.
-class BufferedOut {
-public:
-    BufferedOut(platform::ExclusiveFile& file, std::size_t capacity)
-        : file_(file), buffer_(new char[capacity]), capacity_(capacity) {}
-
-    void Put(const char* data, std::size_t size) {
-        if (used_ + size > capacity_) {
-            Flush();
-            if (size >= capacity_) {
-                ok_ = ok_ && file_.Write(data, size);
-                return;
-            }
-        }
-        std::memcpy(buffer_.get() + used_, data, size);
-        used_ += size;
-    }
-    void Put(std::string_view text) { Put(text.data(), text.size()); }
-
-    bool Finish() {
-        Flush();
-        return ok_;
-    }
-
-private:
-    void Flush() {
-        if (used_ > 0) {
-            ok_ = ok_ && file_.Write(buffer_.get(), used_);
-            used_ = 0;
-        }
-    }
-
-    platform::ExclusiveFile& file_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t capacity_;
-    std::size_t used_ = 0;
-    bool ok_ = true;
-};
-
 // Lines appended after the load, passed on with CR LF line ends: an LF without a CR before it gets
 // one, and a last line without an end gets CR LF. A blank line appended stays: the viewer never saw it.
 //
 // When the loaded file ended inside a line (without its line end), the appended bytes up to the next
-// LF are the rest of that line. For a kept line they simply continue it (its bytes are already out,
-// without a line end). For a marked line they are kept as a line of their own unless they are empty:
-// they were not there when the line was marked.
+// LF are the rest of that line (the splitter starts inside it). For a kept line they simply continue
+// it (its bytes are already out, without a line end). For a marked line they are kept as a line of
+// their own unless they are empty: they were not there when the line was marked.
 class AppendedLines {
 public:
-    enum class Start { AtLineStart, ContinuesKeptLine, ContinuesMarkedLine };
+    AppendedLines(BufferedWriter& out, bool continuesMarkedLine) : out_(out), dropIfEmpty_(continuesMarkedLine) {}
 
-    AppendedLines(BufferedOut& out, Start start, bool lastByteWasCr)
-        : out_(out), lastCr_(start == Start::ContinuesKeptLine && lastByteWasCr),
-          open_(start == Start::ContinuesKeptLine), dropEmptyFirst_(start == Start::ContinuesMarkedLine) {}
-
-    void Consume(const char* data, std::size_t size) {
-        std::size_t pos = 0;
-        if (dropEmptyFirst_ && size > 0) {
-            if (heldCr_) {
-                heldCr_ = false;
-                dropEmptyFirst_ = false;
-                if (data[0] == '\n') {
-                    pos = 1;
-                } else {
-                    out_.Put("\r", 1);
-                    open_ = true;
-                    lastCr_ = true;
-                }
-            } else if (data[0] == '\n') {
-                dropEmptyFirst_ = false;
-                pos = 1;
-            } else if (data[0] == '\r') {
-                heldCr_ = true;
-                pos = 1;
-                if (size > 1) {
-                    return Consume(data + 1, size - 1);
-                }
-                return;
-            } else {
-                dropEmptyFirst_ = false;
-            }
-        }
-        while (pos < size) {
-            const void* found = std::memchr(data + pos, '\n', size - pos);
-            if (found == nullptr) {
-                out_.Put(data + pos, size - pos);
-                lastCr_ = data[size - 1] == '\r';
-                open_ = true;
-                return;
-            }
-            const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-            const bool crBefore = lf > pos ? data[lf - 1] == '\r' : lastCr_;
-            out_.Put(data + pos, lf - pos);
-            out_.Put(crBefore ? "\n" : "\r\n", crBefore ? 1 : 2);
-            pos = lf + 1;
-            lastCr_ = false;
-            open_ = false;
-        }
-    }
-
-    void Finish() {
-        if (heldCr_) {
-            // A lone CR after a marked line at the very end: a character of a line of its own.
-            out_.Put("\r", 1);
-            open_ = true;
-        }
-        if (open_) {
+    void Whole(const char* line, std::size_t size, std::size_t withEnd) {
+        if (withEnd == size + 2) {
+            out_.Put(line, withEnd);
+        } else {
+            out_.Put(line, size);
             out_.Put("\r\n", 2);
         }
     }
+    void Part(const char* data, std::size_t size) {
+        out_.Put(data, size);
+        any_ = true;
+    }
+    void End() {
+        if (any_ || !dropIfEmpty_) {
+            out_.Put("\r\n", 2);
+        }
+        any_ = false;
+        dropIfEmpty_ = false;
+    }
 
 private:
-    BufferedOut& out_;
-    bool lastCr_ = false;
-    bool open_ = false;
-    bool dropEmptyFirst_ = false;
-    bool heldCr_ = false;
+    BufferedWriter& out_;
+    bool dropIfEmpty_;
+    bool any_ = false;
 };
 
 } // namespace
 
 std::int32_t LogFieldTime(std::string_view field) {
-    std::size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || field[i] == '\t' || field[i] == '\r' || field[i] == '\v' ||
-                                field[i] == '\f' || field[i] == '\n')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-        negative = field[i] == '-';
-        ++i;
-    }
-    constexpr std::int64_t kFar = std::int64_t{1} << 40;
-    std::int64_t magnitude = 0;
-    for (; i < field.size(); ++i) {
-        const unsigned digit = static_cast<unsigned char>(field[i]) - static_cast<unsigned>('0');
-        if (digit > 9) {
-            break;
-        }
-        if (magnitude < kFar) {
-            magnitude = magnitude * 10 + digit;
-        }
-    }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value < kMin ? kMin : (value > kMax ? kMax : value));
+    return ReadLineTime(field, LineWithoutTab::WholeLineIsField0);
 }
 
 std::string LogDateText(std::int32_t seconds) {
@@ -203,6 +99,7 @@ void LoadedLog::Clear() {
     longEnds_.clear();
     dates_.clear();
     users_.clear();
+    marked_ = 0;
 }
 
 LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
@@ -239,17 +136,42 @@ LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
     return Assign(std::move(bytes), progress) ? LogLoad::Loaded : LogLoad::Failed;
 }
 
+// The rows of bytes held in memory, as the splitter finds them.
+struct LoadedLog::RowFinder {
+    LoadedLog& log;
+    const char* data;
+    std::size_t size;
+    std::size_t lines;
+    const Progress& progress;
+    std::size_t lineStart = 0;
+    bool ok = true;
+
+    void Whole(const char* line, std::size_t length, std::size_t withEnd) {
+        const std::size_t begin = static_cast<std::size_t>(line - data);
+        Add(begin, length);
+        lineStart = begin + withEnd;
+    }
+    // Only the last line, which has no LF, comes in parts: it runs to the end of the bytes.
+    void Part(const char*, std::size_t) {}
+    void End() { Add(lineStart, size - lineStart); }
+
+    void Add(std::size_t begin, std::size_t length) {
+        ok = ok && log.AddRow(begin, length);
+        if (progress && log.rows_.size() % 65536 == 0) {
+            progress(log.rows_.size(), lines);
+        }
+    }
+};
+
 bool LoadedLog::Assign(std::string bytes, const Progress& progress) {
     Clear();
     bytes_ = std::move(bytes);
     const char* data = bytes_.data();
     const std::size_t size = bytes_.size();
-    // One pass to count the lines, so that the tables are allocated once at their size.
-    std::size_t lines = 0;
-    for (const char* p = data; p < data + size;) {
-        const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(data + size - p));
+    // The lines are counted first, so that the tables are allocated once at their size.
+    std::size_t lines = static_cast<std::size_t>(std::count(data, data + size, '\n'));
+    if (size > 0 && data[size - 1] != '\n') {
         ++lines;
-        p = lf == nullptr ? data + size : static_cast<const char*>(lf) + 1;
     }
     if (lines >= kNoGroup) {
         Clear();
@@ -258,62 +180,59 @@ bool LoadedLog::Assign(std::string bytes, const Progress& progress) {
     begins_.reserve(lines);
     rows_.reserve(lines);
 
-    std::size_t pos = 0;
-    while (pos < size) {
-        const void* found = std::memchr(data + pos, '\n', size - pos);
-        const std::size_t lf =
-            found == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(found) - data);
-        std::size_t end = lf;
-        if (found != nullptr && end > pos && data[end - 1] == '\r') {
-            --end;
-        }
-        if (end - pos > kMaxLine) {
-            Clear();
-            return false;
-        }
-        const std::uint32_t length = static_cast<std::uint32_t>(end - pos);
-        std::uint32_t ends[kLogViewFields] = {};
-        int field = 0;
-        const char* line = data + pos;
-        for (std::uint32_t at = 0; field < kLogViewFields - 1;) {
-            const void* tab = std::memchr(line + at, '\t', length - at);
-            if (tab == nullptr) {
-                break;
-            }
-            at = static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
-            ends[field++] = at;
-            ++at;
-        }
-        if (field == kLogViewFields - 1) {
-            // Field 9 ends at the tenth TAB; whatever follows it is not a field the viewer shows.
-            const std::uint32_t from = ends[field - 1] + 1;
-            const void* tab = std::memchr(line + from, '\t', length - from);
-            ends[field++] = tab == nullptr ? length : static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
-        }
-        for (; field < kLogViewFields; ++field) {
-            ends[field] = length;
-        }
-        Row row{};
-        row.group = kNoGroup;
-        if (ends[kLogViewFields - 1] < kLongLine) {
-            std::copy(ends, ends + kLogViewFields, row.ends);
-        } else {
-            row.ends[0] = kLongLine;
-            LongEnds entry{static_cast<std::uint32_t>(rows_.size()), {}};
-            std::copy(ends, ends + kLogViewFields, entry.ends);
-            longEnds_.push_back(entry);
-        }
-        begins_.push_back(pos);
-        rows_.push_back(row);
-        pos = lf + 1;
-        if (progress && rows_.size() % 65536 == 0) {
-            progress(rows_.size(), lines);
-        }
+    LineSplitter splitter;
+    RowFinder finder{*this, data, size, lines, progress};
+    splitter.Consume(data, size, finder);
+    splitter.Finish(finder);
+    if (!finder.ok) {
+        Clear();
+        return false;
     }
     if (progress) {
         progress(rows_.size(), lines);
     }
     Group();
+    return true;
+}
+
+bool LoadedLog::AddRow(std::size_t pos, std::size_t size) {
+    if (size > kMaxLine) {
+        return false;
+    }
+    const std::uint32_t length = static_cast<std::uint32_t>(size);
+    std::uint32_t ends[kLogViewFields] = {};
+    int field = 0;
+    const char* line = bytes_.data() + pos;
+    for (std::uint32_t at = 0; field < kLogViewFields - 1;) {
+        const void* tab = std::memchr(line + at, '\t', length - at);
+        if (tab == nullptr) {
+            break;
+        }
+        at = static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
+        ends[field++] = at;
+        ++at;
+    }
+    if (field == kLogViewFields - 1) {
+        // Field 9 ends at the tenth TAB; whatever follows it is not a field the viewer shows.
+        const std::uint32_t from = ends[field - 1] + 1;
+        const void* tab = std::memchr(line + from, '\t', length - from);
+        ends[field++] = tab == nullptr ? length : static_cast<std::uint32_t>(static_cast<const char*>(tab) - line);
+    }
+    for (; field < kLogViewFields; ++field) {
+        ends[field] = length;
+    }
+    Row row{};
+    row.group = kNoGroup;
+    if (ends[kLogViewFields - 1] < kLongLine) {
+        std::copy(ends, ends + kLogViewFields, row.ends);
+    } else {
+        row.ends[0] = kLongLine;
+        LongEnds entry{static_cast<std::uint32_t>(rows_.size()), {}};
+        std::copy(ends, ends + kLogViewFields, entry.ends);
+        longEnds_.push_back(entry);
+    }
+    begins_.push_back(pos);
+    rows_.push_back(row);
     return true;
 }
 
@@ -332,10 +251,12 @@ void LoadedLog::Group() {
     std::int64_t lastBucketDate = kMixedBucket;
     bool haveLast = false;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-        if (Line(r).empty()) {
-            continue; // a blank line has no date and drops out at the next rewrite
+        const std::string_view time0 = Field(r, 0);
+        if (time0.empty()) {
+            ++marked_; // a line without a time (a blank one too) is listed nowhere and dropped at the next rewrite
+            continue;
         }
-        const std::int32_t time = LogFieldTime(Field(r, 0));
+        const std::int32_t time = LogFieldTime(time0);
         // Floor division, so that negative times also fall in whole buckets.
         const std::int32_t bucket = time / kBucketSeconds - ((time % kBucketSeconds) < 0 ? 1 : 0);
         std::int64_t date = kMixedBucket;
@@ -489,6 +410,7 @@ std::size_t LoadedLog::MarkDeleted(const LogSelection& selection) {
             ++marked;
         }
     }
+    marked_ += marked;
     for (std::uint32_t u = 0; u < users_.size(); ++u) {
         if (flags[u]) {
             dates_[users_[u].date].rows -= users_[u].rows;
@@ -504,31 +426,30 @@ std::size_t LoadedLog::MarkDeleted(const LogSelection& selection) {
 }
 
 LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkSize) const {
+    // Without a mark the file would only be copied onto itself.
+    if (marked_ == 0) {
+        return LogApply::Unchanged;
+    }
     if (chunkSize == 0) {
-        chunkSize = std::size_t{1} << 20;
+        chunkSize = kLogChunkSize;
     }
     const std::string logPath = exeDir + kLogFileName;
-    const std::string tempPath = exeDir + kLogTempFileName;
-
-    std::lock_guard<std::mutex> lock(LogFileGuard());
-    platform::ExclusiveFile in;
-    if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+    {
+        // A log held by another program is found before the copy is made.
+        std::lock_guard<std::mutex> lock(LogFileGuard());
+        platform::ExclusiveFile probe;
+        if (!probe.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+            return LogApply::NotOpened;
+        }
+    }
+    FileRewrite rewrite = LogRewrite(exeDir);
+    if (!rewrite.Open()) {
         return LogApply::NotOpened;
     }
-    platform::ExclusiveFile out;
-    if (!out.Open(tempPath, platform::FileOpenMode::CreateTruncate)) {
-        return LogApply::NotOpened;
-    }
-    auto giveUp = [&](LogApply result) {
-        out.Close();
-        in.Close();
-        std::remove(tempPath.c_str());
-        return result;
-    };
+    BufferedWriter& written = rewrite.Out();
 
-    BufferedOut written(out, chunkSize);
-    // The kept lines come from the loaded bytes; runs of kept lines that already end in CR LF go out
-    // as they are.
+    // The kept lines come from the loaded bytes, with no file of the log open: runs of kept lines that
+    // already end in CR LF go out as they are.
     const char* data = bytes_.data();
     std::size_t runBegin = 0;
     std::size_t runEnd = 0;
@@ -554,55 +475,81 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
             continue;
         }
         flushRun();
-        written.Put(data + begin, end - begin);
         if (next != end) {
+            written.Put(data + begin, end - begin);
             written.Put("\r\n", 2);
+        } else if (end > begin) {
+            // The last line, without a line end: the appended bytes may continue it. A CR at its end
+            // is held back, since an LF appended after it makes the two a line end.
+            written.Put(data + begin, end - begin - (data[end - 1] == '\r' ? 1 : 0));
         }
     }
     flushRun();
 
-    // The file must still start with the loaded bytes; what follows them was appended since the load.
+    // The file must still start with the loaded bytes: the marks stand for those lines. They are
+    // compared a piece at a time, each under its own opening, so that the poll's appends wait at most
+    // for one piece; the last piece and what was appended since the load are read under one opening,
+    // which then puts the copy in the log's place.
     std::unique_ptr<char[]> chunk(new char[chunkSize]);
-    // A last line without a line end may be continued by the first appended bytes.
-    AppendedLines::Start start = AppendedLines::Start::AtLineStart;
-    if (!rows_.empty() && bytes_.back() != '\n') {
-        start = rows_.back().group == kNoGroup ? AppendedLines::Start::ContinuesMarkedLine
-                                               : AppendedLines::Start::ContinuesKeptLine;
+    const std::size_t loaded = bytes_.size();
+    const std::size_t lastPiece = loaded - std::min(loaded, chunkSize);
+    auto compare = [&](platform::ExclusiveFile& in, std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at < to;) {
+            const std::int64_t got = in.Read(chunk.get(), std::min(chunkSize, to - at));
+            if (got < 0) {
+                return LogApply::Failed;
+            }
+            if (got == 0 || std::memcmp(chunk.get(), data + at, static_cast<std::size_t>(got)) != 0) {
+                return LogApply::LogChanged;
+            }
+            at += static_cast<std::size_t>(got);
+        }
+        return LogApply::Replaced;
+    };
+    for (std::size_t at = 0; at < lastPiece; at += chunkSize) {
+        std::lock_guard<std::mutex> lock(LogFileGuard());
+        platform::ExclusiveFile in;
+        if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+            return LogApply::NotOpened;
+        }
+        if (!in.Seek(at)) {
+            return LogApply::Failed;
+        }
+        if (const LogApply result = compare(in, at, std::min(at + chunkSize, lastPiece));
+            result != LogApply::Replaced) {
+            return result;
+        }
     }
-    AppendedLines appended(written, start, !bytes_.empty() && bytes_.back() == '\r');
-    std::size_t offset = 0;
+
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    platform::ExclusiveFile in;
+    if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+        return LogApply::NotOpened;
+    }
+    if (!in.Seek(lastPiece)) {
+        return LogApply::Failed;
+    }
+    if (const LogApply result = compare(in, lastPiece, loaded); result != LogApply::Replaced) {
+        return result;
+    }
+    // A last line without a line end may be continued by the first appended bytes.
+    const bool insideLine = !rows_.empty() && bytes_.back() != '\n';
+    const bool lastMarked = insideLine && rows_.back().group == kNoGroup;
+    LineSplitter splitter =
+        insideLine ? LineSplitter::InsideLine(!lastMarked && bytes_.back() == '\r') : LineSplitter();
+    AppendedLines appended(written, lastMarked);
     for (;;) {
         const std::int64_t got = in.Read(chunk.get(), chunkSize);
         if (got < 0) {
-            return giveUp(LogApply::Failed);
+            return LogApply::Failed;
         }
         if (got == 0) {
             break;
         }
-        std::size_t size = static_cast<std::size_t>(got);
-        std::size_t used = 0;
-        if (offset < bytes_.size()) {
-            used = std::min(size, bytes_.size() - offset);
-            if (std::memcmp(chunk.get(), data + offset, used) != 0) {
-                return giveUp(LogApply::LogChanged);
-            }
-        }
-        appended.Consume(chunk.get() + used, size - used);
-        offset += size;
+        splitter.Consume(chunk.get(), static_cast<std::size_t>(got), appended);
     }
-    if (offset < bytes_.size()) {
-        return giveUp(LogApply::LogChanged);
-    }
-    appended.Finish();
-    bool complete = written.Finish();
-    complete = out.Close() && complete;
-    if (!complete) {
-        return giveUp(LogApply::Failed);
-    }
-    if (!in.ReplaceByMove(tempPath, logPath)) {
-        return giveUp(LogApply::Failed);
-    }
-    return LogApply::Replaced;
+    splitter.Finish(appended);
+    return rewrite.Commit(&in) ? LogApply::Replaced : LogApply::Failed;
 }
 
 } // namespace glimmerfen

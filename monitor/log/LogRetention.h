@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "monitor/log/LogFile.h"
+
 namespace glimmerfen {
 
 // Size of the pieces in which the log is read and the kept lines are written.
-inline constexpr std::size_t kTrimChunkSize = 1u << 20;
+inline constexpr std::size_t kTrimChunkSize = kLogChunkSize;
 
 // Copies the lines of exeDir + "log.txt" whose time (field 0, the number before the first TAB, read
 // like atoi; 0 for a line without a TAB, whose field 0 is empty) is later than now minus logSetDays days into exeDir +

@@ -1,0 +1,323 @@
+#include "monitor/log/AccessLog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "settings/Settings.h"
+#include "monitor/NameList.h"
+#include "monitor/ServerAccess.h"
+#include "monitor/log/LogLines.h"
+#include "platform/clock.h"
+#include "platform/exclusive_file.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
+#include "res/resource.h"
+
+namespace glimmerfen {
+
+namespace {
+
+// Appends a value with every TAB, CR and LF replaced by a space, so that a value can neither add a
+// field nor end the line early. The bytes are looked at one by one without regard to double-byte
+// characters: in the ANSI code pages of Windows (932, 936, 949, 950 and the single-byte ones) a trail
+// byte is never below 0x40, so these three bytes only ever stand for themselves.
+void AppendValue(std::string& line, std::string_view value) {
+    const std::size_t start = line.size();
+    line.append(value);
+    for (std::size_t i = start; i < line.size(); ++i) {
+        char& c = line[i];
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+}
+
+void AppendNumber(std::string& line, std::int32_t value) {
+    line += std::to_string(value); // the same digits as "%d"
+}
+
+// The file is written in binary: the CR LF that a text-mode write would make of "\n" is put here, so
+// that every platform writes the same bytes.
+constexpr std::string_view kLineEnd = "\r\n";
+
+// The length of each line of composed text (each ends in CR LF, or LF).
+struct LineLengths {
+    std::deque<std::uint32_t>& lengths;
+    void Whole(const char*, std::size_t, std::size_t withEnd) {
+        lengths.push_back(static_cast<std::uint32_t>(withEnd));
+    }
+    void Part(const char*, std::size_t size) { open += size; }
+    void End() {
+        lengths.push_back(static_cast<std::uint32_t>(open));
+        open = 0;
+    }
+    std::size_t open = 0;
+};
+
+} // namespace
+
+AccessLog::AccessLog(std::string logPath, std::string caption)
+    : AccessLog(std::move(logPath), std::move(caption), Limits{}) {}
+
+AccessLog::AccessLog(std::string logPath, std::string caption, Limits limits)
+    : logPath_(std::move(logPath)), caption_(std::move(caption)), limits_(limits) {
+    const std::size_t slash = logPath_.find_last_of("\\/");
+    sidePath_ = (slash == std::string::npos ? std::string() : logPath_.substr(0, slash + 1)) + kLogWaitingFileName;
+    std::error_code error;
+    sidePending_ = std::filesystem::exists(std::filesystem::path(sidePath_), error);
+}
+
+std::string AccessLog::ComposeAccessLine(const AccessEntry& entry) {
+    std::string line;
+    AppendAccessLine(line, entry);
+    return line;
+}
+
+void AccessLog::AppendAccessLine(std::string& line, const AccessEntry& entry) {
+    line.reserve(line.size() + 64 + entry.clientName.size() + entry.userName.size() + entry.startTimeText.size() +
+                 entry.userIdent.size() + entry.clientType.size() + entry.operation.size() + entry.pathName.size());
+    AppendNumber(line, entry.startTime);
+    line += '\t';
+    AppendValue(line, entry.clientName);
+    line += '\t';
+    AppendValue(line, entry.userName);
+    line += '\t';
+    AppendValue(line, entry.startTimeText);
+    line += '\t';
+    AppendValue(line, entry.userIdent);
+    line += '\t';
+    AppendValue(line, entry.clientType);
+    line += '\t';
+    AppendNumber(line, entry.fileId);
+    line += '\t';
+    AppendValue(line, entry.operation);
+    line += '\t';
+    AppendValue(line, entry.pathName);
+    line += "\t\t";
+    line += kLineEnd;
+}
+
+std::string AccessLog::ComposeDisconnectLine(std::int32_t now, const std::string& clientName,
+                                             const std::string& userName, const std::string& message,
+                                             const std::string& pathName) {
+    std::string line;
+    AppendDisconnectLine(line, now, clientName, userName, message, pathName);
+    return line;
+}
+
+void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const std::string& clientName,
+                                     const std::string& userName, const std::string& message,
+                                     const std::string& pathName) {
+    line.reserve(line.size() + 64 + clientName.size() + userName.size() + message.size() + pathName.size());
+    AppendNumber(line, now);
+    line += '\t';
+    AppendValue(line, clientName);
+    line += '\t';
+    AppendValue(line, userName);
+    line += '\t';
+    AppendValue(line, FormatLocalTime(now));
+    line += "\t\t\t\t\t";
+    AppendValue(line, pathName);
+    line += '\t';
+    AppendValue(line, message);
+    line += '\t';
+    line += kLineEnd;
+}
+
+bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName) {
+    return settings.LogOut.load() != 0 &&
+           !(settings.LogChkOkPc.load() == 1 && (IsAcceptablePc(settings, entry.clientName) ||
+                                                 (!resolvedName.empty() && IsAcceptablePc(settings, resolvedName))));
+}
+
+bool AccessLog::LogsDisconnections(const AppSettings& settings) {
+    return settings.LogOut.load() != 0 && settings.LogChkDisMsg.load() != 1;
+}
+
+bool AccessLog::AppendLine(std::string_view lines) {
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    if (lines.empty() && lengths_.empty() && dropped_ == 0 && !sidePending_) {
+        return true;
+    }
+    if (WriteLocked(lines)) {
+        inEpisode_ = false;
+        return true;
+    }
+    Wait(lines);
+    if (!inEpisode_) {
+        inEpisode_ = true;
+        reportDue_ = true;
+    }
+    return false;
+}
+
+bool AccessLog::WriteLocked(std::string_view lines) {
+    platform::ExclusiveFile file;
+    if (!file.Open(logPath_, platform::FileOpenMode::ReadWriteAlways)) {
+        return false;
+    }
+    if (sidePending_) {
+        // The lines of an earlier run come first. A side file that is held stays, and so does
+        // everything after it: the order is kept.
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::path(sidePath_), error)) {
+            sidePending_ = false;
+        } else {
+            platform::ExclusiveFile side;
+            if (!side.Open(sidePath_, platform::FileOpenMode::ReadExisting)) {
+                return false;
+            }
+            std::string text;
+            char chunk[1 << 16];
+            for (std::int64_t got; (got = side.Read(chunk, sizeof chunk)) != 0;) {
+                if (got < 0) {
+                    return false;
+                }
+                text.append(chunk, static_cast<std::size_t>(got));
+            }
+            if (!file.Append(text.data(), text.size())) {
+                return false;
+            }
+            // Emptied before it goes, so that a side file that cannot be removed is not written twice.
+            side.Seek(0);
+            side.TruncateHere();
+            side.Close();
+            std::remove(sidePath_.c_str());
+            sidePending_ = false;
+        }
+    }
+    if (!lengths_.empty() || dropped_ > 0) {
+        const std::string waiting = WaitingText();
+        if (!file.Append(waiting.data(), waiting.size())) {
+            return false;
+        }
+        ClearWaiting();
+    }
+    if (!lines.empty() && !file.Append(lines.data(), lines.size())) {
+        return false;
+    }
+    // The lines are in the file: writing them again would only double them.
+    file.Close();
+    return true;
+}
+
+void AccessLog::Wait(std::string_view lines) {
+    LineSplitter splitter;
+    LineLengths lengths{lengths_};
+    splitter.Consume(lines.data(), lines.size(), lengths);
+    splitter.Finish(lengths);
+    waiting_.append(lines);
+    // The oldest lines go first; the room they leave is reclaimed once it is half the text.
+    while (!lengths_.empty() && (lengths_.size() > limits_.lines || waiting_.size() - waitingHead_ > limits_.bytes)) {
+        waitingHead_ += lengths_.front();
+        lengths_.pop_front();
+        ++dropped_;
+    }
+    if (waitingHead_ > waiting_.size() / 2) {
+        waiting_.erase(0, waitingHead_);
+        waitingHead_ = 0;
+    }
+}
+
+std::string AccessLog::WaitingText() const {
+    std::string text;
+    if (dropped_ > 0) {
+        // The gap is where the dropped lines stood: before the oldest line still waiting.
+        const std::string format = platform::LoadText(IDS_LOG_LINES_DROPPED);
+        char message[512];
+        std::snprintf(message, sizeof message, format.c_str(),
+                      static_cast<int>(std::min<std::size_t>(dropped_, 0x7FFFFFFF)));
+        AppendDisconnectLine(text, platform::NowSeconds(), std::string(), std::string(), message);
+    }
+    text.append(waiting_, waitingHead_, std::string::npos);
+    return text;
+}
+
+void AccessLog::ClearWaiting() {
+    waiting_.clear();
+    waiting_.shrink_to_fit();
+    waitingHead_ = 0;
+    lengths_.clear();
+    dropped_ = 0;
+}
+
+bool AccessLog::TakeFailureToReport() {
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    return std::exchange(reportDue_, false);
+}
+
+std::size_t AccessLog::WaitingLines() const {
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    return lengths_.size();
+}
+
+bool AccessLog::HasWaiting() const {
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    return !lengths_.empty() || dropped_ > 0 || sidePending_;
+}
+
+void AccessLog::KeepWaitingLines() {
+    std::lock_guard<std::mutex> lock(LogFileGuard());
+    if (lengths_.empty() && dropped_ == 0) {
+        return;
+    }
+    if (WriteLocked({})) {
+        inEpisode_ = false;
+        return;
+    }
+    platform::ExclusiveFile side;
+    if (side.Open(sidePath_, platform::FileOpenMode::ReadWriteAlways)) {
+        const std::string waiting = WaitingText();
+        if (side.Append(waiting.data(), waiting.size()) && side.Close()) {
+            ClearWaiting();
+            sidePending_ = true;
+        }
+    }
+}
+
+std::string AccessLog::FailureText() const {
+    return platform::LoadText(IDS_LOG_SAVE_FAILED) + "\n" + logPath_;
+}
+
+void AccessLog::ReportFailure() const {
+    if (reporter_) {
+        reporter_();
+        return;
+    }
+    platform::ShowMessage(FailureText(), caption_, platform::MessageIcon::Warning);
+}
+
+LogWrite AccessLog::TryWriteAccessLine(const AppSettings& settings, const AccessEntry& entry) {
+    if (!LogsAccess(settings, entry)) {
+        return LogWrite::Skipped;
+    }
+    return AppendLine(ComposeAccessLine(entry)) ? LogWrite::Written : LogWrite::Waiting;
+}
+
+LogWrite AccessLog::TryWriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
+                                           const std::string& userName, const std::string& message,
+                                           const std::string& pathName) {
+    if (!LogsDisconnections(settings)) {
+        return LogWrite::Skipped;
+    }
+    const std::int32_t now = platform::NowSeconds();
+    return AppendLine(ComposeDisconnectLine(now, clientName, userName, message, pathName)) ? LogWrite::Written
+                                                                                           : LogWrite::Waiting;
+}
+
+LogWrite AccessLog::WriteDisconnectLine(const AppSettings& settings, const std::string& clientName,
+                                        const std::string& userName, const std::string& message,
+                                        const std::string& pathName) {
+    const LogWrite result = TryWriteDisconnectLine(settings, clientName, userName, message, pathName);
+    if (TakeFailureToReport()) {
+        ReportFailure();
+    }
+    return result;
+}
+
+} // namespace glimmerfen
