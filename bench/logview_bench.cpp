@@ -2,7 +2,8 @@
 // - loading and grouping a log of 1,000,000 lines (about 120 MB, a few hundred dates and users)
 //   beside reading the same file once into memory, and beside `wc -l` of it;
 // - the rows of the largest date (100,000 lines) selected;
-// - Apply deletions (one user of one date marked) beside `cp` of the same file.
+// - Apply deletions (one user of one date marked) beside `cp` of the same file, with a thread that
+//   appends a line every millisecond meanwhile, as the poll does, and the longest wait it met.
 // Prints medians of several rounds and the peak resident set size that the load adds.
 //
 //   TZ=Asia/Tokyo logview_bench [rounds]     (default 5)
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +20,11 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "generate_log.h"
+#include "monitor/log/AccessLog.h"
 #include "monitor/log/LoadedLog.h"
 
 namespace {
@@ -92,7 +96,8 @@ int main(int argc, char** argv) {
                 "file)\n",
                 dates, users, rssLoad / 1024.0, rssLoad * 1024.0 / static_cast<double>(bytes));
 
-    std::vector<double> readTimes, wcTimes, loadTimes, listTimes, cpTimes, applyTimes;
+    std::vector<double> readTimes, wcTimes, loadTimes, listTimes, cpTimes, applyTimes, waitTimes;
+    std::vector<int> appendCounts;
     std::size_t listed = 0;
     std::size_t kept = 0;
     const std::string wc = "wc -l '" + log.string() + "' > /dev/null";
@@ -134,9 +139,27 @@ int main(int argc, char** argv) {
         const std::size_t marked = loaded.MarkDeleted(
             LogSelection::User(loaded.Dates()[busiest].text, std::string(loaded.Users()[user].user)));
         ::sync();
+        // Meanwhile the poll appends a line every millisecond; its longest wait is what Apply costs it.
+        std::atomic<bool> applying{true};
+        double longestWait = 0;
+        int appends = 0;
+        std::thread poll([&] {
+            AccessLog appender((fs::path(exeDir) / kLogFileName).string(), "logview_bench");
+            while (applying.load()) {
+                const auto asked = Clock::now();
+                appender.AppendLine(AccessLog::ComposeDisconnectLine(1700000000, "PC", "u", "m"));
+                longestWait = std::max(longestWait, SecondsSince(asked));
+                ++appends;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
         start = Clock::now();
         const LogApply result = loaded.ApplyDeletions(exeDir);
         applyTimes.push_back(SecondsSince(start));
+        applying = false;
+        poll.join();
+        waitTimes.push_back(longestWait);
+        appendCounts.push_back(appends);
         Settle(log);
         if (result != LogApply::Replaced) {
             std::fprintf(stderr, "apply failed\n");
@@ -148,12 +171,17 @@ int main(int argc, char** argv) {
     }
     const double read = Median(readTimes), wcl = Median(wcTimes), load = Median(loadTimes);
     const double list = Median(listTimes), cpt = Median(cpTimes), apply = Median(applyTimes);
+    const double wait = *std::max_element(waitTimes.begin(), waitTimes.end());
     std::printf("medians of %d rounds:\n", rounds);
     std::printf("  load and group %.1f ms; reading the file once %.1f ms (%.2f times); wc -l %.1f ms (%.2f times)\n",
                 load * 1e3, read * 1e3, load / read, wcl * 1e3, load / wcl);
     std::printf("  rows of the busiest date (%zu) %.1f ms\n", listed, list * 1e3);
     std::printf("  Apply deletions (%zu lines kept) %.1f ms; cp %.1f ms (%.2f times as long)\n", kept, apply * 1e3,
                 cpt * 1e3, apply / cpt);
+    std::printf("  longest wait of an append (one every ms, %d to %d per Apply) while Apply ran: %.1f ms over all "
+                "rounds\n",
+                *std::min_element(appendCounts.begin(), appendCounts.end()),
+                *std::max_element(appendCounts.begin(), appendCounts.end()), wait * 1e3);
     std::sort(applyTimes.begin(), applyTimes.end());
     std::sort(cpTimes.begin(), cpTimes.end());
     std::printf("  Apply deletions from %.1f to %.1f ms, cp from %.1f to %.1f ms\n", applyTimes.front() * 1e3,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -82,22 +83,17 @@ void AccessLog::AppendAccessLine(std::string& line, const AccessEntry& entry) {
     line.reserve(line.size() + 64 + entry.clientName.size() + entry.userName.size() + entry.startTimeText.size() +
                  entry.userIdent.size() + entry.clientType.size() + entry.operation.size() + entry.pathName.size());
     AppendNumber(line, entry.startTime);
-    line += '\t';
-    AppendValue(line, entry.clientName);
-    line += '\t';
-    AppendValue(line, entry.userName);
-    line += '\t';
-    AppendValue(line, entry.startTimeText);
-    line += '\t';
-    AppendValue(line, entry.userIdent);
-    line += '\t';
-    AppendValue(line, entry.clientType);
+    for (const std::string* value :
+         {&entry.clientName, &entry.userName, &entry.startTimeText, &entry.userIdent, &entry.clientType}) {
+        line += '\t';
+        AppendValue(line, *value);
+    }
     line += '\t';
     AppendNumber(line, entry.fileId);
-    line += '\t';
-    AppendValue(line, entry.operation);
-    line += '\t';
-    AppendValue(line, entry.pathName);
+    for (const std::string* value : {&entry.operation, &entry.pathName}) {
+        line += '\t';
+        AppendValue(line, *value);
+    }
     line += "\t\t";
     line += kLineEnd;
 }

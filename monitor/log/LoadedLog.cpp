@@ -493,7 +493,14 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
     std::unique_ptr<char[]> chunk(new char[chunkSize]);
     const std::size_t loaded = bytes_.size();
     const std::size_t lastPiece = loaded - std::min(loaded, chunkSize);
+    // Opens the log and compares its bytes [from, to) with the loaded ones; Replaced when they match.
     auto compare = [&](platform::ExclusiveFile& in, std::size_t from, std::size_t to) {
+        if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
+            return LogApply::NotOpened;
+        }
+        if (!in.Seek(from)) {
+            return LogApply::Failed;
+        }
         for (std::size_t at = from; at < to;) {
             const std::int64_t got = in.Read(chunk.get(), std::min(chunkSize, to - at));
             if (got < 0) {
@@ -509,12 +516,6 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
     for (std::size_t at = 0; at < lastPiece; at += chunkSize) {
         std::lock_guard<std::mutex> lock(LogFileGuard());
         platform::ExclusiveFile in;
-        if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
-            return LogApply::NotOpened;
-        }
-        if (!in.Seek(at)) {
-            return LogApply::Failed;
-        }
         if (const LogApply result = compare(in, at, std::min(at + chunkSize, lastPiece));
             result != LogApply::Replaced) {
             return result;
@@ -523,12 +524,6 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
 
     std::lock_guard<std::mutex> lock(LogFileGuard());
     platform::ExclusiveFile in;
-    if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
-        return LogApply::NotOpened;
-    }
-    if (!in.Seek(lastPiece)) {
-        return LogApply::Failed;
-    }
     if (const LogApply result = compare(in, lastPiece, loaded); result != LogApply::Replaced) {
         return result;
     }

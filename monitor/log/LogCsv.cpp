@@ -29,7 +29,12 @@ bool LooksLikeFormula(std::string_view field) {
 // A rewrite of path through a name beside it that no file has yet, opened; false when none could be made.
 bool OpenRewriteBeside(const std::string& path, std::size_t bufferSize, std::optional<FileRewrite>& rewrite) {
     for (int n = 0; n < 10; ++n) {
-        const std::string candidate = path + (n == 0 ? std::string() : "." + std::to_string(n)) + ".tmp";
+        std::string candidate = path;
+        if (n != 0) {
+            candidate += '.';
+            candidate += std::to_string(n);
+        }
+        candidate += ".tmp";
         platform::ExclusiveFile probe;
         if (probe.Open(candidate, platform::FileOpenMode::ReadExisting)) {
             continue;
