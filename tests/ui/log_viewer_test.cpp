@@ -12,6 +12,7 @@
 
 #include "engine/temp_dir.h"
 #include "platform/exclusive_file.h"
+#include "platform/notify.h"
 #include "platform/profile.h"
 #include "platform/strings.h"
 #include "resource.h"
@@ -179,6 +180,32 @@ TEST_F(LogViewerTest, DeleteThenF5FromAnyControlRewritesTheLog) {
     ASSERT_TRUE(PumpThroughChain([&] { return viewer_.Log().RowCount() == 3; }));
     EXPECT_EQ(test::ReadBytes(LogPath()),
               Line(kDay2, "PC3", "bob", "\\b2") + Line(kDay2, "PC4", "Bob", "\\b3") + appended);
+    viewer_.DestroyWindow();
+}
+
+// Regression: while another program held the log, Refresh dropped the user's deletions without a word.
+// Now the user is told, the marks stay, and the next Refresh applies them.
+TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
+    std::vector<std::string> shown;
+    const platform::MessageSink previous = platform::SetMessageSinkForTesting(
+        [&](const std::string& text, const std::string&, platform::MessageIcon) { shown.push_back(text); });
+    Open();
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    {
+        platform::ExclusiveFile other;
+        ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
+        viewer_.RunCommand(ID_LOG_REFRESH);
+    }
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], platform::LoadText(IDS_LOG_APPLY_HELD));
+    EXPECT_EQ(test::ReadBytes(LogPath()), log_);
+    EXPECT_EQ(FindItem(Tree(), "2024-12-06", "alice"), nullptr) << "the deleted user came back";
+    viewer_.RunCommand(ID_LOG_REFRESH);
+    EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC2", "Bob", "\\b1") + Line(kDay2, "PC3", "bob", "\\b2") +
+                                              Line(kDay2, "PC4", "Bob", "\\b3"));
+    EXPECT_EQ(shown.size(), 1u);
+    platform::SetMessageSinkForTesting(previous);
     viewer_.DestroyWindow();
 }
 
