@@ -1,7 +1,8 @@
 // What a poll costs when every one of many entries is new and logged: the whole population is
 // replaced before each poll, so each poll appends one access line per entry to a real "log.txt".
 // Beside it, in the same process, the same number of lines appended one exclusive opening per line,
-// which is how the poll used to write them.
+// which is how the poll used to write them. Then the same polls while another opening holds the log
+// (the lines wait, up to 100,000), and the first poll after it lets go.
 //
 //   churn_log [entries] [rounds]     (defaults 10000 and 5)
 //
@@ -18,6 +19,7 @@
 #include "FakeServer.h"
 #include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
+#include "platform/exclusive_file.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -85,6 +87,41 @@ int main(int argc, char** argv) {
         }
         perLine.push_back(Milliseconds(Clock::now() - refStart));
     }
+
+    // Another program holds the log for heldRounds polls: the lines wait (up to the bound of 100,000
+    // lines), and the first poll after it lets go writes them all ahead of its own.
+    const int heldRounds = 100000 / entries + 1;
+    auto countLines = [&] {
+        std::FILE* file = std::fopen(logPath.c_str(), "rb");
+        std::size_t lines = 0;
+        for (int c; file != nullptr && (c = std::fgetc(file)) != EOF;) {
+            lines += c == '\n' ? 1 : 0;
+        }
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+        return lines;
+    };
+    const std::size_t linesBefore = countLines();
+    std::vector<double> heldPolls;
+    platform::ExclusiveFile holder;
+    holder.Open(logPath, platform::FileOpenMode::ReadWriteAlways);
+    for (int r = 0; r < heldRounds; ++r) {
+        Populate(server, entries, rounds + r);
+        const Clock::time_point start = Clock::now();
+        monitor.PollQuietly();
+        heldPolls.push_back(Milliseconds(Clock::now() - start));
+    }
+    const std::size_t waiting = log.WaitingLines();
+    holder.Close();
+    Populate(server, entries, rounds + heldRounds);
+    const Clock::time_point flushStart = Clock::now();
+    monitor.PollQuietly();
+    const double flush = Milliseconds(Clock::now() - flushStart);
+    const std::size_t written = countLines() - linesBefore;
+    const std::size_t dropped =
+        static_cast<std::size_t>(heldRounds + 1) * static_cast<std::size_t>(entries) + 1 - written;
+
     const auto size = std::filesystem::file_size(logPath);
     std::filesystem::remove_all(dir);
 
@@ -92,5 +129,10 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(size), lost ? ", LINES LOST" : "");
     std::printf("poll with its lines through one opening: median %.1f ms\n", Median(polls));
     std::printf("the same lines one opening each:        median %.1f ms\n", Median(perLine));
+    std::printf("log held by another opening for %d polls: median poll %.1f ms, %zu lines waiting at the end\n",
+                heldRounds, Median(heldPolls), waiting);
+    std::printf("the first poll after it let go wrote %zu lines (the waiting ones, one for the %zu dropped, its own) "
+                "in %.1f ms\n",
+                written, dropped, flush);
     return lost ? 1 : 0;
 }

@@ -1,0 +1,114 @@
+// The lines of the log as every reader of it splits them, and the time in their field 0, whatever
+// pieces the bytes come in.
+#include "monitor/log/LogLines.h"
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace glimmerfen {
+namespace {
+
+// Each line as the splitter hands it on; a line that came in parts is marked with "~".
+struct Collector {
+    std::vector<std::string> lines;
+    std::string open;
+    bool parts = false;
+    void Whole(const char* line, std::size_t size, std::size_t withEnd) {
+        EXPECT_TRUE(withEnd == size + 1 || withEnd == size + 2);
+        EXPECT_EQ(line[withEnd - 1], '\n');
+        lines.emplace_back(line, size);
+    }
+    void Part(const char* data, std::size_t size) {
+        EXPECT_GT(size, 0u);
+        open.append(data, size);
+        parts = true;
+    }
+    void End() {
+        lines.push_back(open);
+        open.clear();
+        parts = false;
+    }
+};
+
+std::vector<std::string> Split(const std::string& bytes, std::size_t piece, LineSplitter splitter = {}) {
+    Collector collector;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        splitter.Consume(bytes.data() + at, std::min(piece, bytes.size() - at), collector);
+    }
+    splitter.Finish(collector);
+    return collector.lines;
+}
+
+TEST(LineSplitter, SameLinesWhateverThePieces) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\r\n\r\n\n", {"a", "", ""}},
+        {"lone\rCR\r\n", {"lone\rCR"}},   // a CR not before an LF is a character
+        {"end in CR\r", {"end in CR\r"}}, // so is a CR at the very end
+        {"\r", {"\r"}},
+        {"\r\r\n", {"\r"}}, // only the CR right before the LF is the line end
+        {"x\n\r", {"x", "\r"}},
+        {std::string(5000, 'y') + "\r\nz", {std::string(5000, 'y'), "z"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t piece :
+             {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{1} << 20}) {
+            EXPECT_EQ(Split(c.bytes, piece), c.lines) << "piece " << piece << ": " << c.bytes.substr(0, 20);
+        }
+    }
+}
+
+// Bytes that continue a line begun earlier: never handed on as a whole line, and a held-back CR is a
+// line end only when an LF follows.
+TEST(LineSplitter, StartingInsideALine) {
+    EXPECT_EQ(Split("rest\nnext\n", 3, LineSplitter::InsideLine(false)), (std::vector<std::string>{"rest", "next"}));
+    EXPECT_EQ(Split("\nnext\n", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"", "next"}));
+    EXPECT_EQ(Split("x\n", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"\rx"}));
+    EXPECT_EQ(Split("", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"\r"}));
+    EXPECT_EQ(Split("", 1, LineSplitter::InsideLine(false)), (std::vector<std::string>{""}));
+}
+
+// One reading of field 0 for the trimming and the viewer; they differ only for a line without a TAB.
+TEST(LineTime, ReadLikeAtoiInOnePieceOrMany) {
+    struct Case {
+        std::string line;
+        std::int32_t trimming; // LineWithoutTab::EmptyField0
+        std::int32_t viewer;   // LineWithoutTab::WholeLineIsField0
+    };
+    const Case cases[] = {
+        {"1709996400\tPC1", 1709996400, 1709996400},
+        {"  +42\t", 42, 42},
+        {"\r\v\f7\t", 7, 7},
+        {"-5\tx", -5, -5},
+        {"12ab\t", 12, 12},
+        {"abc\t12", 0, 0},
+        {"\t12", 0, 0},
+        {"+\t1", 0, 0},
+        {"", 0, 0},
+        {"12", 0, 12},
+        {"12 PC1 alice", 0, 12},
+        {"99999999999999999999\t", INT32_MAX, INT32_MAX},
+        {"-99999999999999999999\t", INT32_MIN, INT32_MIN},
+        {"000000000000000000000000000000000000000000001\t", 1, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadLineTime(c.line, LineWithoutTab::EmptyField0), c.trimming) << c.line;
+        EXPECT_EQ(ReadLineTime(c.line, LineWithoutTab::WholeLineIsField0), c.viewer) << c.line;
+        LineTimeReader pieces;
+        for (const char ch : c.line) {
+            pieces.Feed(&ch, 1);
+        }
+        EXPECT_EQ(pieces.Value(LineWithoutTab::EmptyField0), c.trimming) << c.line << " byte by byte";
+    }
+}
+
+} // namespace
+} // namespace glimmerfen
