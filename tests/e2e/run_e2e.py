@@ -24,7 +24,7 @@ APP_NAME = "GlimmerfenChecker"  # caption of the program's message boxes
 MAIN_CAPTION = "Glimmerfen Checker"
 LIST_CAPTION = "Glimmerfen Checker - ListView"
 LOG_CAPTION = "Glimmerfen Checker - LOG VIEWER"
-WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND = 0x0010, 0x0111, 0x0112
+WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND, WM_ENDSESSION = 0x0010, 0x0111, 0x0112, 0x0016
 SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
@@ -557,7 +557,8 @@ def case_manual_disconnect(env, args, texts):
 def case_log_viewer(env, args, texts):
     """"Log open" shows the log's dates and users; deleting one user of one date and refreshing rewrites
     log.txt without that user's lines of that date and keeps every other line, one appended by the running
-    program after the viewer loaded included; closing the viewer saves its place."""
+    program after the viewer loaded included; closing the viewer saves its place; the end of the user's
+    session writes a deletion as a close does."""
     keep, drop, newcomer = texts["users"]
     now = int(time.time())
     yesterday, today = now - 86400, now - 60
@@ -612,8 +613,19 @@ def case_log_viewer(env, args, texts):
         saved = dict(program.read_ini().get("LogDialogPos", []))
         check(saved.get("bottom", "0") != "0" and saved.get("columnck8") == "1",
               "LogDialogPos after the close: %r" % saved)
-        program.close_application(process)
-        check(process.returncode == 0, "exit code %s" % process.returncode)
+
+        # Windows ends the session while the viewer holds a deletion: it is written as at a close.
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
+        program.wait_window(LOG_CAPTION)
+        check(wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1].startswith(day(yesterday))),
+              "the viewer did not load again")
+        check(program.helper("treeselect", LOG_CAPTION, IDC_LOG_TREE, 0, 0)[0] == 0, "could not select the user")
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_DELETE)
+        program.post(MAIN_CAPTION, WM_ENDSESSION, 1, 0)
+        check(wait_until(lambda: open(program.path("log.txt"), "rb").read().decode(texts["codepage"])
+                         .split("\r\n")[0] == seeded[3][:-2]), "the deletion was not written at the session's end")
+        with open(program.path("log.txt"), "rb") as f:
+            check(len(f.read().decode(texts["codepage"]).split("\r\n")) == 3, "the session's end lost a line")
     finally:
         program.kill_all()
 
