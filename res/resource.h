@@ -1,6 +1,6 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731 and 57740..57743; dialogs,
+// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731 and 57750..57754; dialogs,
 // menus, icons and their controls take their own ranges below, one block per window.
 #pragma once
 
@@ -45,12 +45,13 @@
 #define IDS_CLOSE_FILE_MANUAL 57730
 #define IDS_CLOSE_FILE_ERROR 57731
 #define IDS_MESSAGE_TOO_LONG 57698
-// The log file: the line that stands for lines dropped while it could not be written, and the log
-// viewer's messages when its deletions could not be written.
-#define IDS_LOG_LINES_DROPPED 57740
-#define IDS_LOG_APPLY_HELD 57741
-#define IDS_LOG_APPLY_CHANGED 57742
-#define IDS_LOG_APPLY_CLOSE 57743
+// The log file: the line that stands for lines dropped while it could not be written, the log viewer's
+// messages when its deletions could not be written, and the tooltip's note while lines wait for it.
+#define IDS_LOG_LINES_DROPPED 57750
+#define IDS_LOG_APPLY_HELD 57751
+#define IDS_LOG_APPLY_CHANGED 57752
+#define IDS_LOG_APPLY_CLOSE 57753
+#define IDS_TIP_LOG_WAITING 57754
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

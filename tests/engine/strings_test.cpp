@@ -118,6 +118,7 @@ const std::vector<Text>& AllTexts() {
          "log.",
          u"ログファイルから削除できませんでした。ほかのプログラムがファイルを開いているか、書き込めないか、読み込んだ後"
          u"に変更されました。\nこのまま閉じますか？行はログに残ります。"},
+        {IDS_TIP_LOG_WAITING, "%d log lines wait", u"書き込み待ちのログ %d 行"},
     };
     return texts;
 }

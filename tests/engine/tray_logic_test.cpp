@@ -150,14 +150,20 @@ TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
         TrayTickResult tick; // what the animation decided
         std::uint32_t code;
         TrayTickResult shown; // what the icon gets (modify false: nothing)
+        std::size_t waiting = 0;
     };
     // The texts of the user interface's language.
     const std::string denied = platform::LoadText(IDS_TIP_ACCESS_DENIED);
     const std::string error53 = platform::LoadText(IDS_TIP_SERVER_ERROR) + "53";
+    std::string wait7 = "\n" + platform::LoadText(IDS_TIP_LOG_WAITING);
+    wait7.replace(wait7.find("%d"), 2, "7");
     const Step steps[] = {
         {{true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit"}},
-        {{false, 0, ""}, 5, {true, IDI_MAIN, denied}},             // fails while the picture stays
-        {{false, 0, ""}, 5, {false, 0, ""}},                       // nothing new
+        {{false, 0, ""}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit" + wait7}, 7}, // lines wait for the log
+        {{false, 0, ""}, 0, {false, 0, ""}, 7},
+        {{false, 0, ""}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit"}}, // written: the note goes
+        {{false, 0, ""}, 5, {true, IDI_MAIN, denied}},                      // fails while the picture stays
+        {{false, 0, ""}, 5, {false, 0, ""}},                                // nothing new
         {{true, IDI_IDLE, kIdleTip}, 5, {true, IDI_IDLE, denied}}, // entries aged out: idle picture, same state
         {{true, IDI_IDLE, kIdleTip}, 53, {true, IDI_IDLE, error53}},
         {{false, 0, ""}, 0, {true, IDI_IDLE, kIdleTip}}, // answers again: the animation's tooltip at once
@@ -166,7 +172,7 @@ TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
     ServerTipState state;
     int n = 0;
     for (const Step& step : steps) {
-        const TrayTickResult shown = state.Apply(step.tick, step.code);
+        const TrayTickResult shown = state.Apply(step.tick, step.code, step.waiting);
         EXPECT_EQ(shown.modify, step.shown.modify) << "step " << n;
         if (step.shown.modify) {
             EXPECT_EQ(shown.iconId, step.shown.iconId) << "step " << n;

@@ -156,6 +156,10 @@ void CListViewDlg::ReleaseImageList() {
     images_.reset();
 }
 
+std::size_t CListViewDlg::LogWaitingLines() const {
+    return log_ ? log_->WaitingLines() : 0;
+}
+
 void CListViewDlg::StopEngine() {
     if (threads_) {
         threads_->Stop();

@@ -91,6 +91,8 @@ public:
 
     // The engine. EntryCount() of the monitor is the hit count of the tray.
     AccessMonitor& Monitor() noexcept { return *monitor_; }
+    // Log lines waiting for a log file that another program holds; 0 without a log.
+    std::size_t LogWaitingLines() const;
     // Ends both monitor threads and releases the table (MonitorThreads::Stop). On this window's thread
     // only; while it waits it still answers a refresh in progress. Nothing refreshes afterwards.
     void StopEngine();

@@ -138,7 +138,8 @@ void CTrayDlg::TrayTick() {
         ::PostMessageA(Hwnd(), kServerStateMessage, server.code, 0);
     }
     const TrayTickResult result =
-        serverTip_.Apply(animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); }), server.code);
+        serverTip_.Apply(animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); }), server.code,
+                         listView_.LogWaitingLines());
     if (result.modify) {
         SetIcon(result.iconId, result.tip);
     }

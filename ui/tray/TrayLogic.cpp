@@ -1,5 +1,6 @@
 #include "ui/tray/TrayLogic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -66,25 +67,35 @@ std::string ServerStateTip(std::uint32_t code) {
     return FitTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + std::to_string(code));
 }
 
-TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code) {
+TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines) {
     if (tick.modify) {
         lastIcon_ = tick.iconId;
         lastTip_ = tick.tip;
     }
+    const int icon = lastIcon_ != 0 ? lastIcon_ : IDI_IDLE;
+    TrayTickResult result = tick;
     if (code != 0) {
         if (tick.modify || shown_ != code) {
             shown_ = code;
-            return {true, lastIcon_ != 0 ? lastIcon_ : IDI_IDLE, ServerStateTip(code)};
+            result = {true, icon, ServerStateTip(code)};
         }
-        return tick;
-    }
-    if (shown_ != 0) {
+    } else if (shown_ != 0) {
         shown_ = 0;
         if (!tick.modify) {
-            return {true, lastIcon_ != 0 ? lastIcon_ : IDI_IDLE, lastTip_.empty() ? kIdleTip : lastTip_};
+            result = {true, icon, lastTip_.empty() ? kIdleTip : lastTip_};
         }
     }
-    return tick;
+    if (waitingLines != shownWaiting_ && !result.modify) {
+        result = {true, icon, shown_ != 0 ? ServerStateTip(shown_) : (lastTip_.empty() ? kIdleTip : lastTip_)};
+    }
+    shownWaiting_ = waitingLines;
+    if (result.modify && waitingLines > 0) {
+        char note[128];
+        std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(),
+                      static_cast<int>(std::min<std::size_t>(waitingLines, 0x7FFFFFFF)));
+        result.tip = FitTip(result.tip + "\n" + note);
+    }
+    return result;
 }
 
 bool TakeFirstRunQuestion(AppSettings& settings) {

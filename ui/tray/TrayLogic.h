@@ -70,15 +70,17 @@ std::string ServerStateTip(std::uint32_t code);
 
 // Puts the server's state over what the animation decided: while the enumerations fail (code not 0)
 // the tooltip says so (with the picture the animation last chose); once they succeed again the
-// animation's own tooltip comes back at once.
+// animation's own tooltip comes back at once. While log lines wait for a log file held by another
+// program, a second line of the tooltip says how many.
 class ServerTipState {
 public:
-    TrayTickResult Apply(TrayTickResult tick, std::uint32_t code);
+    TrayTickResult Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines = 0);
 
 private:
     int lastIcon_ = 0;
     std::string lastTip_;
-    std::uint32_t shown_ = 0; // the code whose tooltip is up, 0 for none
+    std::uint32_t shown_ = 0;      // the code whose tooltip is up, 0 for none
+    std::size_t shownWaiting_ = 0; // the waiting lines the tooltip tells of
 };
 
 // The first-run question about the start-up shortcut. True exactly once per InitFlag of 0: the flag is
