@@ -379,8 +379,22 @@ void AccessMonitor::CarryOutDisconnections() {
         return;
     }
     disconnectLines_.clear();
+    // An open-file entry has no client name: every session of the user who holds the file is closed.
+    // The user's other files selected in this poll share that outcome; asking again would find none
+    // of the user's sessions left and log a failure for a holder who has just been cut.
+    std::unordered_map<std::string, std::string> userOutcomes;
     for (const Disconnection& d : disconnections_) {
-        const std::string result = DisconnectSession(server_, "\\\\" + d.clientName, d.userName);
+        std::string result;
+        if (d.clientName.empty()) {
+            const std::string user = AnsiUpper(d.userName);
+            auto outcome = userOutcomes.find(user);
+            if (outcome == userOutcomes.end()) {
+                outcome = userOutcomes.emplace(user, DisconnectAccess(server_, d.clientName, d.userName)).first;
+            }
+            result = outcome->second;
+        } else {
+            result = DisconnectAccess(server_, d.clientName, d.userName);
+        }
         if (d.log) {
             WriteDisconnectLine(d.clientName, d.userName, result.empty() ? d.message : result);
         }

@@ -60,9 +60,9 @@ std::vector<OpenFileRecord> EnumerateOpenFiles(platform::ServerPlatform& server,
     return files.TakeVector();
 }
 
-std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
-                              const std::string& userName) {
-    const std::uint32_t result = server.DeleteSession(clientArg, userName);
+namespace {
+
+std::string DisconnectResult(std::uint32_t result) {
     if (result == platform::kNetSuccess) {
         return {};
     }
@@ -70,6 +70,25 @@ std::string DisconnectSession(platform::ServerPlatform& server, const std::strin
     char code[32];
     std::snprintf(code, sizeof code, "(Error:%d)", static_cast<int>(result));
     return platform::LoadText(IDS_DISCONNECT_ERROR) + code;
+}
+
+} // namespace
+
+std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
+                              const std::string& userName) {
+    return DisconnectResult(server.DeleteSession(clientArg, userName));
+}
+
+std::string DisconnectAccess(platform::ServerPlatform& server, const std::string& clientName,
+                             const std::string& userName) {
+    if (!clientName.empty()) {
+        return DisconnectSession(server, "\\\\" + clientName, userName);
+    }
+    // Neither a client nor a user: a server could read that as no filter at all.
+    if (userName.empty()) {
+        return DisconnectResult(platform::kErrorInvalidParameter);
+    }
+    return DisconnectResult(server.DeleteSession(std::nullopt, userName));
 }
 
 std::string CloseOpenFile(platform::ServerPlatform& server, std::uint32_t fileId) {

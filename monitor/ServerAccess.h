@@ -29,6 +29,15 @@ std::uint32_t EnumerateOpenFiles(platform::ServerPlatform& server, const std::st
 std::string DisconnectSession(platform::ServerPlatform& server, const std::string& clientArg,
                               const std::string& userName);
 
+// Closes the sessions behind an entry of the access table (or a row of the list that shows it), with
+// the same result text. An entry with a client name stands for that client's session of the user
+// ("\\\\" followed by the name). An entry without one stands for an open file: the server names only
+// the user who holds it, not the computer, and a client argument of the backslashes alone would find
+// no session, so every session of that user is closed. Without a user name either there is nobody to
+// name, and the server is not asked (87, invalid parameter).
+std::string DisconnectAccess(platform::ServerPlatform& server, const std::string& clientName,
+                             const std::string& userName);
+
 // Empty when the server closed the open file, otherwise string 57731 followed by "(Error:%d)".
 std::string CloseOpenFile(platform::ServerPlatform& server, std::uint32_t fileId);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace glimmerfen::platform {
 inline constexpr std::uint32_t kNetSuccess = 0;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 
 // One round of an enumeration: the platform's result code (0 done, 234 more follow, anything else a
 // failure) and the records of the round, already converted to narrow text, added to the end of out.
@@ -22,8 +24,11 @@ public:
     // An empty userName means no user filter.
     virtual std::uint32_t OpenFileRound(const std::string& userName, std::uint64_t& resumeHandle,
                                         RecordList<OpenFileRecord>& out) = 0;
-    // Closes the sessions of clientArg ("\\\\" followed by the computer name) and userName.
-    virtual std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) = 0;
+    // Closes the sessions of clientArg ("\\\\" followed by the computer name) and userName. Without a
+    // client argument (a null client name to the server) it closes every session of userName, from
+    // whichever computer. A client argument of the two backslashes alone names no computer: a server
+    // finds no session for it (2312).
+    virtual std::uint32_t DeleteSession(const std::optional<std::string>& clientArg, const std::string& userName) = 0;
     // Closes one open file (its id from the open-file enumeration) and the locks on it. A server that
     // cannot answers 50 (not supported).
     virtual std::uint32_t CloseFile(std::uint32_t fileId) {

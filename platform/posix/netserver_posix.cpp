@@ -11,7 +11,9 @@ public:
     std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, RecordList<OpenFileRecord>&) override {
         return kNetSuccess;
     }
-    std::uint32_t DeleteSession(const std::string&, const std::string&) override { return kErrorNotSupported; }
+    std::uint32_t DeleteSession(const std::optional<std::string>&, const std::string&) override {
+        return kErrorNotSupported;
+    }
 };
 
 } // namespace

@@ -152,16 +152,17 @@ public:
         return status;
     }
 
-    std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) override {
+    std::uint32_t DeleteSession(const std::optional<std::string>& clientArg, const std::string& userName) override {
         if (const std::uint32_t missing = api_.Unavailable(api_.sessionDel != nullptr, false)) {
             return missing;
         }
         if (wineBuiltin_) {
             return kErrorNotSupported;
         }
-        std::u16string wideClient = AnsiToWide(clientArg);
+        // No client argument is a null client name: the server then closes every session of the user.
+        std::u16string wideClient = clientArg ? AnsiToWide(*clientArg) : std::u16string();
         std::u16string wideUser = AnsiToWide(userName);
-        return api_.sessionDel(nullptr, reinterpret_cast<LPWSTR>(wideClient.data()),
+        return api_.sessionDel(nullptr, clientArg ? reinterpret_cast<LPWSTR>(wideClient.data()) : nullptr,
                                reinterpret_cast<LPWSTR>(wideUser.data()));
     }
 

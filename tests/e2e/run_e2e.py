@@ -902,6 +902,35 @@ def case_close_one_file(env, args, texts):
           closed[0][8:] == [path, texts["closed_file"], ""], "the log's lines are %r" % lines)
 
 
+def case_extension_rule(env, args, texts):
+    """With the extension rule on, the holder of an ".eml" file is cut: the server is asked to close every
+    session of the file's user (an open file names no computer), which the stand-in answers with success
+    only when it closed one, and log.txt gets one disconnect line for the file with the rule's message."""
+    user = texts["users"][0]
+    mail = {"en": "C:\\Share\\mail\\inbox.eml", "ja": "D:\\共有\\受信\\連絡.eml"}[env.lang]
+    suffix = {"en": "Disconnect automatically for detecting an extention", "ja": "を検知し自動切断"}[env.lang]
+    program = Program(env, args, "extension_rule", ini=KNOWN_INI + "DisJuncFileFlag=1\r\n",
+                      scenario=["session PC-MAIL %s 30 0 0 Windows" % user, "file %s 501 1 0 %s" % (user, mail)])
+    deletions = program.path("deletions.txt")
+    program.run_env["GLIMMERFEN_SIM_DELETIONS"] = windows_path(deletions)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        check(wait_until(lambda: os.path.exists(deletions), 15), "NetSessionDel was not called")
+        time.sleep(1.0)
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    with open(deletions, "rb") as f:
+        calls = set(f.read().decode("utf-8").splitlines())
+    check(calls == {"(null)\t%s" % user}, "NetSessionDel calls: %r" % calls)  # again at every poll, the same
+    with open(program.path("log.txt"), "rb") as f:
+        lines = [line.split("\t") for line in f.read().decode(texts["codepage"]).split("\r\n")[:-1]]
+    cut = [line for line in lines if line[9] != ""]
+    check(len(cut) == 1 and cut[0][1:3] == ["", user] and cut[0][4:] == [""] * 5 + ["eml" + suffix, ""],
+          "the disconnect lines are %r" % cut)
+
+
 def case_export_csv(env, args, texts):
     """"Export as CSV..." in the log viewer's list menu: the Save dialog, a file name typed into it, and the
     listed lines in the file as UTF-8 with a byte-order mark, the header in the interface's language,
@@ -1019,7 +1048,7 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address,
-         case_close_one_file, case_export_csv, case_held_log_loses_nothing]
+         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing]
 
 
 def main():

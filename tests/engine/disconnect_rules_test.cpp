@@ -84,7 +84,7 @@ TEST_F(RulesTest, NotAcceptableIsCutAfterItsAccessLineAndLoggedOnce) {
     EXPECT_EQ(monitor.lines[0], (Line{"pc3", "alice", "Disconnect automatically for no-Acceptable PC"}));
     EXPECT_EQ(monitor.order, (std::vector<std::string>{"access:0", "access:1", "access:2", "disconnect:pc3"}));
 
-    // Still enumerated at the next poll: disconnected again, not logged again.
+    // Still in the table at the next poll: disconnected again, not logged again.
     monitor.Poll();
     EXPECT_EQ(server.deletions.size(), 2u);
     EXPECT_EQ(monitor.lines.size(), 1u);
@@ -130,16 +130,24 @@ TEST_F(RulesTest, ExtensionTextStartsAtTheFirstDot) {
     }
 }
 
-TEST_F(RulesTest, ExtensionRuleSelectsOpenFiles) {
+// An open-file entry has no client name, and its disconnection asked for client "\\" alone: no server
+// has one (2312), so the holder stayed connected and a failure was logged. Now the user's sessions close.
+TEST_F(RulesTest, ExtensionRuleSelectsOpenFilesAndClosesTheirUsersSessions) {
     settings.DisJuncFileFlag = 1;
     settings.DisJuncFileStr.Set("eml;LOG");
     server.AddSession("PC1", "alice");
+    server.AddSession("PC2", "Alice"); // the same user from another computer
+    server.AddSession("PC2", "bob");
     server.AddFile("alice", "\\docs\\mail.eml", 1);
     server.AddFile("alice", "\\x\\A.Log", 2);
     server.AddFile("alice", "\\docs.old\\mail.eml", 3);
     monitor.Poll();
-    // Item order first, then newest first within an item; open-file entries carry no client name.
-    EXPECT_EQ(server.deletions, (std::vector<Deletion>{{"\\\\", "alice"}, {"\\\\", "alice"}}));
+    // Item order first, then newest first within an item. An open-file entry has no client name: its
+    // user's sessions close, once a poll; the second file shares the outcome (asking again would find
+    // none of alice's sessions left and log a failure).
+    EXPECT_EQ(server.deletions, (std::vector<Deletion>{{"", "alice", true}}));
+    ASSERT_EQ(server.sessions.size(), 1u);
+    EXPECT_EQ(server.sessions[0].userName, "bob");
     EXPECT_EQ(monitor.lines,
               (std::vector<Line>{{"", "alice", "emlDisconnect automatically for detecting an extention"},
                                  {"", "alice", "logDisconnect automatically for detecting an extention"}}));
@@ -152,7 +160,7 @@ TEST_F(RulesTest, TimeLimitIsStrictAndLogsOnlyFiles) {
     server.AddSession("PC3", "carol", 21);
     server.AddFile("carol", "\\f.doc");
     monitor.Poll();
-    EXPECT_EQ(server.deletions, (std::vector<Deletion>{{"\\\\", "carol"}, {"\\\\PC1", "alice"}}));
+    EXPECT_EQ(server.deletions, (std::vector<Deletion>{{"", "carol", true}, {"\\\\PC1", "alice"}}));
     EXPECT_EQ(monitor.lines,
               (std::vector<Line>{{"", "carol", "20seconds Since access time passed, it disconnect automatically."}}));
     // The session entry is never marked: cut again at every poll, silently; the file once logged.

@@ -95,7 +95,9 @@ public:
     std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, RecordList<OpenFileRecord>&) override {
         return platform::kNetSuccess;
     }
-    std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }
+    std::uint32_t DeleteSession(const std::optional<std::string>&, const std::string&) override {
+        return platform::kNetSuccess;
+    }
 
 private:
     WorkProbe& probe_;

@@ -61,7 +61,9 @@ public:
     std::uint32_t OpenFileRound(const std::string&, std::uint64_t&, RecordList<OpenFileRecord>&) override {
         return ++fileRounds < 1000 ? platform::kErrorMoreData : platform::kNetSuccess;
     }
-    std::uint32_t DeleteSession(const std::string&, const std::string&) override { return platform::kNetSuccess; }
+    std::uint32_t DeleteSession(const std::optional<std::string>&, const std::string&) override {
+        return platform::kNetSuccess;
+    }
 };
 
 TEST(Enumeration, MoreDataWithoutProgressEndsTheEnumeration) {
@@ -85,8 +87,12 @@ TEST(Enumeration, UserFilter) {
 
 TEST(Disconnect, PassesArgumentsAndFormatsTheError) {
     FakeServer server;
+    server.AddSession("PC1", "alice");
+    server.AddSession("PC2", "bob");
     EXPECT_EQ(DisconnectSession(server, "\\\\PC1", "alice"), "");
-    EXPECT_EQ(DisconnectSession(server, "\\\\", "bob"), "");
+    EXPECT_TRUE(DisconnectSession(server, "\\\\", "bob").ends_with("(Error:2312)"));
+    // Without a client or a user name nobody is named: the server is not asked.
+    EXPECT_TRUE(DisconnectAccess(server, "", "").ends_with("(Error:87)"));
     EXPECT_EQ(server.deletions, (std::vector<FakeServer::Deletion>{{"\\\\PC1", "alice"}, {"\\\\", "bob"}}));
     server.deleteResult = 5;
     const std::string text = DisconnectSession(server, "\\\\PC1", "alice");

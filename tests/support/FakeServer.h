@@ -1,13 +1,14 @@
 // An in-process file server for tests and benchmarks: serves the sessions and open files it is given,
 // in rounds of a chosen size, and records the deletions it is asked for. Like a real server it finds a
-// user's open files without regard to the letter case of the name, and it can take a fixed time per
-// call, as a remote procedure call does.
+// user's open files without regard to the letter case of the name, closes the sessions a deletion
+// names, and it can take a fixed time per call, as a remote procedure call does.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -24,9 +25,10 @@ public:
     struct Deletion {
         std::string clientArg;
         std::string userName;
+        bool noClient = false; // asked without a client argument: every session of the user
         bool operator==(const Deletion&) const = default;
         friend std::ostream& operator<<(std::ostream& out, const Deletion& d) {
-            return out << '{' << d.clientArg << '|' << d.userName << '}';
+            return out << '{' << (d.noClient ? "(null)" : d.clientArg) << '|' << d.userName << '}';
         }
     };
 
@@ -36,7 +38,7 @@ public:
     int failSessionRound = 0;              // 1-based round of the session enumeration that fails; 0 = none
     int failFileRound = 0;                 // the same for every open-file enumeration
     std::uint32_t failCode = 5;            // code returned by a failing round
-    std::uint32_t deleteResult = 0;        // what DeleteSession answers
+    std::uint32_t deleteResult = 0;        // when not 0, what DeleteSession answers (closing nothing)
     std::vector<Deletion> deletions;       // every DeleteSession call, in order
     std::vector<std::string> fileQueries;  // user filter of every open-file enumeration, in order
     std::function<void()> onDelete;        // called inside every DeleteSession, before it answers
@@ -106,12 +108,23 @@ public:
         return Round(found == byUser_.end() ? none_ : found->second, resume, out, failFileRound, fileRounds_);
     }
 
-    std::uint32_t DeleteSession(const std::string& clientArg, const std::string& userName) override {
-        deletions.push_back({clientArg, userName});
+    // As a server does: the sessions of that client ("\\\\" and its name; the backslashes alone name
+    // none, no client argument every one) and user close, names compared without regard to case; 2312
+    // (client name not found) when none did.
+    std::uint32_t DeleteSession(const std::optional<std::string>& clientArg, const std::string& userName) override {
+        deletions.push_back({clientArg.value_or(std::string()), userName, !clientArg});
         if (onDelete) {
             onDelete();
         }
-        return deleteResult;
+        if (deleteResult != 0) {
+            return deleteResult;
+        }
+        const std::string client = clientArg && clientArg->size() > 2 ? clientArg->substr(2) : std::string();
+        const std::size_t closed = std::erase_if(sessions, [&](const SessionRecord& s) {
+            return (!clientArg || (!client.empty() && AnsiEqualNoCase(s.clientName, client))) &&
+                   AnsiEqualNoCase(s.userName, userName);
+        });
+        return closed > 0 ? platform::kNetSuccess : 2312;
     }
 
     // Closes the file with this id: 2314 (file id not found) when there is none.

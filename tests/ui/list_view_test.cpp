@@ -66,7 +66,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return server_.OpenFileRound(user, resume, out);
     }
-    std::uint32_t DeleteSession(const std::string& client, const std::string& user) override {
+    std::uint32_t DeleteSession(const std::optional<std::string>& client, const std::string& user) override {
         std::lock_guard<std::mutex> lock(mutex_);
         return server_.DeleteSession(client, user);
     }
@@ -465,7 +465,8 @@ TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
 
     std::vector<testing::FakeServer::Deletion> deletions;
     server.Change([&](testing::FakeServer& s) { deletions = s.deletions; });
-    const std::vector<testing::FakeServer::Deletion> expected = {{"\\\\PC2", "bob"}, {"\\\\", longUser}};
+    // The open-file row has no client: its user's sessions are closed without one.
+    const std::vector<testing::FakeServer::Deletion> expected = {{"\\\\PC2", "bob"}, {"", longUser, true}};
     EXPECT_EQ(deletions, expected);
 
     // The two disconnect lines after the access lines: client, user and message in fields 1, 2 and 9.

@@ -343,20 +343,24 @@ TEST_F(NetApiTest, LongJapanesePathsAreNotCutInsideACharacter) {
 TEST_F(NetApiTest, DeletionPassesClientAndUserAndClosesTheSession) {
     UseScenario(L"session PC01 alice 0 0 0 x\n"
                 L"session PC02 bob 0 0 0 x\n"
+                L"session \"\" bob 0 0 0 x\n"
                 L"file alice 1 1 0 C:\\a.txt\n"
                 L"file bob 2 1 0 C:\\b.txt\n");
 
     EXPECT_EQ(DisconnectSession(LocalServer(), "\\\\PC01", "alice"), "");
-    EXPECT_EQ(ClientNames(EnumerateSessions(LocalServer())), (std::vector<std::string>{"PC02"}));
+    EXPECT_EQ(ClientNames(EnumerateSessions(LocalServer())), (std::vector<std::string>{"PC02", ""}));
     EXPECT_EQ(FileIds(EnumerateOpenFiles(LocalServer(), "")), (std::vector<std::uint32_t>{2}));
 
-    // A row of an open file has no client name: the argument is the two backslashes alone.
+    // The two backslashes alone name no computer, as on a real server, not even an empty name.
     EXPECT_EQ(DisconnectSession(LocalServer(), "\\\\", "bob"), DisconnectErrorText(2312));
     EXPECT_EQ(DisconnectSession(LocalServer(), "\\\\PC09", ""), DisconnectErrorText(2312));
+    // An open file's entry names no computer: a null client closes every session of its user.
+    EXPECT_EQ(DisconnectAccess(LocalServer(), "", "bob"), "");
     EXPECT_EQ(Deletions(), "\\\\PC01\talice\n"
                            "\\\\\tbob\n"
-                           "\\\\PC09\t\n");
-    EXPECT_EQ(ClientNames(EnumerateSessions(LocalServer())), (std::vector<std::string>{"PC02"}));
+                           "\\\\PC09\t\n"
+                           "(null)\tbob\n");
+    EXPECT_TRUE(EnumerateSessions(LocalServer()).empty());
 }
 
 TEST_F(NetApiTest, DeletionPassesJapaneseNames) {

@@ -397,6 +397,11 @@ DWORD Simulation::DeleteSessions(const wchar_t* uncClient, const wchar_t* user) 
         return ERROR_INVALID_PARAMETER;
     }
     const std::wstring client = uncClient ? std::wstring(WithoutBackslashes(uncClient)) : std::wstring();
+    // A client argument without a name (the backslashes alone) names no computer, whatever sessions
+    // there are; a null one names every computer.
+    if (uncClient != nullptr && client.empty()) {
+        return NERR_ClientNameNotFound;
+    }
     const std::size_t removed = RemoveSessions([&](const LiveSession& s) {
         return (uncClient == nullptr || SameName(s.line.client, client.c_str())) &&
                (user == nullptr || SameName(s.line.user, user));

@@ -397,10 +397,10 @@ void CListViewDlg::DisconnectSelected() {
     if (mark == -1) {
         return;
     }
-    // An open-file row has no client: the server is asked with the two backslashes alone.
+    // An open-file row has no client: every session of the user who holds the file is closed.
     const std::string client = RowText(mark, 0);
     const std::string user = RowText(mark, 1);
-    const std::string error = DisconnectSession(context_.server, "\\\\" + client, user);
+    const std::string error = DisconnectAccess(context_.server, client, user);
     const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
     if (log_) {
         // No lock is held here: a line that cannot be written is reported in a box.

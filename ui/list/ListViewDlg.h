@@ -61,8 +61,9 @@ public:
     void ShowDetails();
 
     // The commands of the context menu on the row at the selection mark; without one they do nothing.
-    // Ends the row's session on the server and logs a disconnect line with "Disconnect manually" or the
-    // server's error text; nothing is shown unless the log cannot be written.
+    // Ends the row's session on the server (for an open-file row, every session of the file's user) and
+    // logs a disconnect line with "Disconnect manually" or the server's error text; nothing is shown
+    // unless the log cannot be written.
     void DisconnectSelected();
     // Adds the row's computer to the acceptable (32786) or denied (32787) list and, when that list is not
     // the rules' target, asks whether it should become it.
