@@ -8,20 +8,32 @@
 
 namespace glimmerfen {
 
-ClientNames::ClientNames(Resolver resolver) : resolver_(std::move(resolver)) {
-    if (!resolver_) {
-        resolver_ = [](const std::string& address) { return platform::NameOfAddress(address); };
+namespace {
+
+ClientNames::Resolver OrSystemResolver(ClientNames::Resolver resolver) {
+    if (resolver) {
+        return resolver;
     }
+    return [](const std::string& address) { return platform::NameOfAddress(address); };
 }
 
+} // namespace
+
+ClientNames::ClientNames(Resolver resolver)
+    : shared_(std::make_shared<Shared>(OrSystemResolver(std::move(resolver)))) {}
+
 ClientNames::~ClientNames() {
+    std::thread worker;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+        worker = std::move(worker_);
     }
-    changed_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
+    shared_->changed.notify_all();
+    // The thread holds its own share of the state: it ends at its next look at `stop`, which may be
+    // only when a hanging lookup returns. Nobody waits for that.
+    if (worker.joinable()) {
+        worker.detach();
     }
 }
 
@@ -29,20 +41,22 @@ std::string ClientNames::NameOf(const std::string& client) {
     if (!platform::IsNumericAddress(client)) {
         return {};
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = names_.find(client);
-    if (found != names_.end()) {
+    Shared& s = *shared_;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    const auto found = s.names.find(client);
+    if (found != s.names.end()) {
         return found->second.value_or(std::string());
     }
-    if (stop_) {
+    if (s.stop) {
         return {};
     }
-    names_.emplace(client, std::nullopt);
-    queue_.push_back(client);
+    s.names.emplace(client, std::nullopt);
+    s.queue.push_back(client);
     if (!worker_.joinable()) {
-        worker_ = std::thread([this] { platform::ContainFault("client name lookup", [this] { Work(); }); });
+        worker_ = std::thread(
+            [shared = shared_] { platform::ContainFault("client name lookup", [&shared] { Work(shared); }); });
     }
-    changed_.notify_all();
+    s.changed.notify_all();
     return {};
 }
 
@@ -52,32 +66,34 @@ std::string ClientNames::Display(const std::string& client) {
 }
 
 bool ClientNames::WaitIdle(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return queue_.empty() && !busy_; });
+    Shared& s = *shared_;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    return s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&s] { return s.queue.empty() && !s.busy; });
 }
 
-void ClientNames::Work() {
-    std::unique_lock<std::mutex> lock(mutex_);
+void ClientNames::Work(const std::shared_ptr<Shared>& shared) {
+    Shared& s = *shared;
+    std::unique_lock<std::mutex> lock(s.mutex);
     for (;;) {
-        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (stop_) {
+        s.changed.wait(lock, [&s] { return s.stop || !s.queue.empty(); });
+        if (s.stop) {
             return;
         }
-        const std::string address = std::move(queue_.front());
-        queue_.pop_front();
-        busy_ = true;
+        const std::string address = std::move(s.queue.front());
+        s.queue.pop_front();
+        s.busy = true;
         lock.unlock();
         // The lookup runs with nothing locked: it may take seconds.
-        std::optional<std::string> name = resolver_(address);
+        std::optional<std::string> name = s.resolver(address);
         lock.lock();
-        busy_ = false;
-        names_[address] = std::move(name).value_or(std::string());
-        answered_.push_back(address);
-        while (answered_.size() > kCapacity) {
-            names_.erase(answered_.front());
-            answered_.pop_front();
+        s.busy = false;
+        s.names[address] = std::move(name).value_or(std::string());
+        s.answered.push_back(address);
+        while (s.answered.size() > kCapacity) {
+            s.names.erase(s.answered.front());
+            s.answered.pop_front();
         }
-        changed_.notify_all();
+        s.changed.notify_all();
     }
 }
 

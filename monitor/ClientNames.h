@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,11 +18,15 @@ namespace glimmerfen {
 
 class ClientNames {
 public:
-    // Gives the name of an address, or nothing; may block. The default is the system's resolver.
+    // Gives the name of an address, or nothing; may block. The default is the system's resolver. A
+    // lookup in progress may outlive the ClientNames (see the destructor): the function is kept alive
+    // by the lookup thread, and whatever it refers to must stay valid until it returns.
     using Resolver = std::function<std::optional<std::string>(const std::string& address)>;
 
     explicit ClientNames(Resolver resolver = {});
-    // Waits for a lookup in progress to end; the ones still queued are dropped.
+    // Never waits for the resolver: a lookup in progress (a reverse lookup of an unreachable address
+    // may take many seconds) finishes on its own thread, which then ends without touching this object;
+    // the addresses still queued are dropped.
     ~ClientNames();
     ClientNames(const ClientNames&) = delete;
     ClientNames& operator=(const ClientNames&) = delete;
@@ -39,18 +44,24 @@ public:
     static constexpr std::size_t kCapacity = 4096;
 
 private:
-    void Work();
+    // Everything the lookup thread uses, owned jointly by this object and that thread, so that the
+    // thread may go on after this object is gone.
+    struct Shared {
+        explicit Shared(Resolver r) : resolver(std::move(r)) {}
+        const Resolver resolver;
+        std::mutex mutex;
+        std::condition_variable changed;
+        // Known addresses: the name, empty when the address has none; absent from the map: never asked.
+        std::unordered_map<std::string, std::optional<std::string>> names; // nullopt: queued or in progress
+        std::deque<std::string> queue;
+        std::deque<std::string> answered; // addresses in the order they were answered, for forgetting
+        bool busy = false;
+        bool stop = false;
+    };
+    static void Work(const std::shared_ptr<Shared>& shared);
 
-    Resolver resolver_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    // Known addresses: the name, empty when the address has none; absent from the map: never asked.
-    std::unordered_map<std::string, std::optional<std::string>> names_; // nullopt: queued or in progress
-    std::deque<std::string> queue_;
-    std::deque<std::string> answered_; // addresses in the order they were answered, for forgetting
-    bool busy_ = false;
-    bool stop_ = false;
-    std::thread worker_; // started at the first address
+    std::shared_ptr<Shared> shared_;
+    std::thread worker_; // started at the first address; detached at the end
 };
 
 } // namespace glimmerfen

@@ -1,7 +1,7 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731 and 57750..57754; dialogs,
-// menus, icons and their controls take their own ranges below, one block per window.
+// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731, 57740 and
+// 57750..57754; dialogs, menus, icons and their controls take their own ranges below, one block per window.
 #pragma once
 
 // String table.
@@ -45,6 +45,8 @@
 #define IDS_CLOSE_FILE_MANUAL 57730
 #define IDS_CLOSE_FILE_ERROR 57731
 #define IDS_MESSAGE_TOO_LONG 57698
+// The send-message dialog's status while the command runs and has printed no line yet.
+#define IDS_SENDING_MESSAGE 57740
 // The log file: the line that stands for lines dropped while it could not be written, the log viewer's
 // messages when its deletions could not be written, and the tooltip's note while lines wait for it.
 #define IDS_LOG_LINES_DROPPED 57750
@@ -185,3 +187,5 @@
 #define IDC_SENDER 1025
 #define IDC_MESSAGE 1026
 #define IDC_RECIPIENT 1027
+// Shows that the message is on its way and the last line the command printed.
+#define IDC_SEND_STATUS 1048

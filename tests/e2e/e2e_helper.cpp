@@ -26,6 +26,7 @@
 //   e2e_helper text <caption> <control-id>             prints a control's text
 //   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
 //                                                     after a TAB (each top-level item is expanded first)
+//   e2e_helper rows <caption> <control-id>             prints a list view's first column, one row a line
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
 //   e2e_helper rclick <caption> <control-id> <x> <y>   moves the cursor to that client point of the control
@@ -432,6 +433,33 @@ int main() {
         CloseHandle(process);
         Print(out);
         return ok ? 0 : 1;
+    }
+    if (command == L"rows" && argc >= 4) {
+        // The text comes into memory of the list's own process.
+        HWND list = FindControl(caption, static_cast<int>(number(3)));
+        DWORD processId = 0;
+        GetWindowThreadProcessId(list, &processId);
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        void* remote = process == nullptr ? nullptr
+                                          : VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + 2048,
+                                                           MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (list == nullptr || remote == nullptr) {
+            return 1;
+        }
+        LVITEMW item{};
+        item.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(LVITEMW));
+        item.cchTextMax = 1024;
+        const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < rows; ++row) {
+            wchar_t text[1024] = {};
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process, item.pszText, text, sizeof text - sizeof(wchar_t), nullptr);
+            Print(ToUtf8(text) + "\n");
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        return 0;
     }
     if (command == L"treeselect" && argc >= 5) {
         HWND tree = FindControl(caption, static_cast<int>(number(3)));

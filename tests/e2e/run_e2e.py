@@ -32,7 +32,7 @@ ID_DISCONNECT = 32771
 ID_OPTION, ID_SEND_MESSAGE = 32776, 32784
 ID_APPLY = 12321
 IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 1016
-IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT = 1025, 1026, 1027
+IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT, IDC_SEND_STATUS = 1025, 1026, 1027, 1048
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
 ID_LOG_EXPORT_CSV = 32810
@@ -794,14 +794,18 @@ MESSAGE_SESSION = {"en": ("PC-MSG", "carol", "Hello there"), "ja": ("経理部PC
 def case_send_message(env, args, texts):
     """"Send message to this PC" on a row: the recipient is the row's computer, the sender offered is
     user(computer); Transmission runs the stand-in msg.exe beside the program with the composed command line
-    and shows what it printed; MsgFrom keeps the sender; "Close Application" also closes an open dialog."""
+    and shows what it printed; MsgFrom keeps the sender. The stand-in waits 10 s after its first line, as a
+    message to an absent computer does: meanwhile the dialog shows that line and a session that arrives is
+    logged and listed at once. "Close Application" while the command still runs ends the program at once."""
     client, user, message = MESSAGE_SESSION[env.lang]
     program = Program(env, args, "send_message", ini=KNOWN_INI, scenario=["session %s %s 30 0 0 Windows" % (client, user)])
     for name in ("msg.exe", "net.exe"):
         shutil.copy(args.stub, program.path(name))
     record = program.path("command_line.txt")
     program.run_env["GLIMMERFEN_STUB_RECORD"] = windows_path(record)
+    program.run_env["GLIMMERFEN_STUB_DELAY_MS"] = "10000"
     caption = texts["send_caption"]
+    running = lambda: program.control_text(caption, IDC_SEND_STATUS) == "Stand-in: the message was handed on."
     try:
         process, _ = program.start()
         program.wait_window(LIST_CAPTION)
@@ -819,6 +823,16 @@ def case_send_message(env, args, texts):
         check(program.count(caption) == 1, "a second send-message dialog opened")
         program.helper("settext", caption, IDC_MESSAGE, message)
         program.helper("click", caption, IDOK)
+        check(wait_until(running, 5), "while the command runs the dialog does not show its first line")
+        with open(program.path("scenario.txt"), "a", encoding="utf-8") as f:
+            f.write("session PC-LATE dave 0 0 0 Windows\n")  # the scenario starts over with it
+        arrived = time.time()
+        check(wait_until(lambda: b"\tPC-LATE\tdave\t" in open(program.path("log.txt"), "rb").read(), 5) and
+              time.time() - arrived <= 1.0, "the session that arrived was not logged within a second")
+        # The list refreshes once a second; reading it from outside takes a moment of its own.
+        check(wait_until(lambda: "PC-LATE" in program.helper("rows", LIST_CAPTION, IDC_LIST)[1].split("\n"), 5) and
+              time.time() - arrived <= 2.0, "the session that arrived was not listed at once")
+        check(program.box(timeout_ms=10) is None, "the command ended before the checks were done")
         shown = program.box()
         check(shown is not None and "Stand-in: the message was handed on." in shown,
               "the output box shows %r" % shown)
@@ -831,12 +845,14 @@ def case_send_message(env, args, texts):
         expected = ('msg * /server:%s "This message from %s\n\n%s"' % (client, sender, message)).encode(texts["codepage"])
         check(line == expected, "the stand-in received %r, expected %r" % (line, expected))
 
-        # Open again and leave it open: "Close Application" ends it with the program.
+        # Open again and send: "Close Application" while the command runs ends it with the program.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_SEND_MESSAGE)
         program.wait_window(caption)
         check(program.control_text(caption, IDC_SENDER) == sender, "MsgFrom was not offered the second time")
+        program.helper("click", caption, IDOK)
+        check(wait_until(running, 5), "the second message's command did not start")
         elapsed = program.close_application(process)
-        check(elapsed <= 1.0, "with the send-message dialog open the program took %.2f s to end" % elapsed)
+        check(elapsed <= 1.0, "with a message on its way the program took %.2f s to end" % elapsed)
         check(process.returncode == 0, "exit code %s" % process.returncode)
         with open(program.path("Glimmerfen.ini"), "rb") as f:
             check(("MsgFrom=%s\r\n" % sender).encode(texts["codepage"]) in f.read(), "MsgFrom was not saved")

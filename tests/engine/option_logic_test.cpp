@@ -2,7 +2,9 @@
 // the pages show, and what Apply stores and writes.
 #include "ui/options/OptionLogic.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -238,6 +240,42 @@ TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {
     EXPECT_EQ(reloaded.ThreadLevel1.load(), 0);
     EXPECT_EQ(reloaded.ThreadLevel2.load(), 3);
     EXPECT_EQ(reloaded.CycleTime1.load(), 20);
+}
+
+// A poll reads the acceptable selector, then the denied one. Apply switching to the acceptable list
+// clears the denied selector first, or a poll in between cuts computers off by both lists. A watcher
+// reads them as a poll does while Apply runs (seeing the acceptable one set proves the denied one was
+// cleared before, so a report is never false); a wrong order is caught within a few rounds.
+TEST(OptionApply, SwitchingToTheAcceptableListNeverChoosesBothLists) {
+    TempDir dir;
+    AppSettings s;
+    ui::OptionPages pages;
+    pages.disconnect = ui::DisconnectPageValues{1, 1, 0};
+    std::atomic<int> phase{0}, seen{0}; // odd phases are watched, -1 ends the watcher
+    std::atomic<bool> both{false};
+    std::thread watcher([&] {
+        for (int p = phase.load(); p >= 0; p = phase.load()) {
+            seen = p;
+            while (p % 2 == 1 && phase.load() == p) {
+                both = both || (s.DisJuncOkPcFlag.load() != 0 && s.DisJuncNgPcFlag.load() != 0);
+            }
+        }
+    });
+    auto enter = [&](int p) {
+        for (phase = p; seen.load() != p;) {
+            std::this_thread::yield();
+        }
+    };
+    for (int round = 0; round < 300 && !both; ++round) {
+        s.DisJuncOkPcFlag = 0;
+        s.DisJuncNgPcFlag = 1;
+        enter(2 * round + 1);
+        ui::ApplyOptionPages(s, pages, {}, dir.File("Glimmerfen.ini"));
+        enter(2 * round + 2);
+    }
+    phase = -1;
+    watcher.join();
+    EXPECT_FALSE(both) << "a poll during Apply saw both computer lists chosen";
 }
 
 } // namespace

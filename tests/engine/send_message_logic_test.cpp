@@ -2,6 +2,7 @@
 #include "ui/dialogs/SendMessageLogic.h"
 
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,21 @@ TEST(SendMessage, CommandBySystemVersionAndOfferedSender) {
     // A computer name longer than the user name comes out whole.
     EXPECT_EQ(ui::OfferedSender("al", "A-VERY-LONG-COMPUTER-NAME-OF-MANY-LETTERS"),
               "al(A-VERY-LONG-COMPUTER-NAME-OF-MANY-LETTERS)");
+}
+
+// What the dialog shows while the command runs: the last complete line; one still being printed waits,
+// so a read that ends inside a double-byte character never shows half of it ("" for nothing shown).
+TEST(SendMessage, StatusShowsTheLastCompleteLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\r\n  \t\r\n", ""},
+        {"first\r\nsecond\r\n", "second"},
+        {"first\r\n\r\n  padded  \r\n", "padded"},
+        {"first\r\nsecond, still", "first"},
+        {"\x91\x97\x90\x4d\r\n\x8e\xb8\x94", "\x91\x97\x90\x4d"}, // Shift-JIS, cut in a character
+    };
+    for (const auto& [output, shown] : cases) {
+        EXPECT_EQ(ui::LatestOutputLine(output).value_or(""), shown) << output;
+    }
 }
 
 } // namespace

@@ -100,6 +100,7 @@ const std::vector<Text>& AllTexts() {
         {IDS_EXPORT_CSV_FILTER, "CSV (*.csv)", u"CSV ファイル (*.csv)"},
         {IDS_CLOSE_FILE_MANUAL, "Closed the file manually", u"手動でファイルを閉じました"},
         {IDS_CLOSE_FILE_ERROR, "Closing the file failed ", u"ファイルを閉じられませんでした"},
+        {IDS_SENDING_MESSAGE, "Sending...", u"送信中..."},
         {IDS_LOG_LINES_DROPPED, "%d lines of the log were dropped while the log file could not be written.",
          u"ログファイルに書き込めない間に%d行のログが失われました"},
         {IDS_LOG_APPLY_HELD,

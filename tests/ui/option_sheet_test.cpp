@@ -190,11 +190,15 @@ TEST_F(OptionSheetTest, DisconnectPageEnablingAndCancelWritesNothing) {
         Click(page.Item(IDC_OK_PC));
         check({"choosing Acceptable PC", true, true, true, false});
         ::SetWindowTextA(page.Item(IDC_OK_PC_LIST), "PCX");
+        Click(page.Item(IDC_OK_PC));
+        EXPECT_EQ(WindowTextUtf8(page.Item(IDC_OK_PC_LIST)), "PCX") << "choosing an option keeps typed text";
         Click(page.Item(IDC_PC_RULE));
         check({"unticking the rule", false, false, false, false});
+        EXPECT_EQ(WindowTextUtf8(page.Item(IDC_OK_PC_LIST)), "PC1;PC2") << "the rule's box puts the stored list back";
+        ::SetWindowTextA(page.Item(IDC_OK_PC_LIST), "PCY");
         Click(page.Item(IDC_PC_RULE));
         check({"ticking it again", true, true, true, false});
-        EXPECT_EQ(WindowTextUtf8(page.Item(IDC_OK_PC_LIST)), "PCX") << "typed text survives the rule's toggling";
+        EXPECT_EQ(WindowTextUtf8(page.Item(IDC_OK_PC_LIST)), "PC1;PC2") << "the rule's box puts the stored list back";
 
         HWND after = page.Item(IDC_DISCONNECT_AFTER);
         EXPECT_FALSE(Enabled(after));

@@ -361,7 +361,8 @@ TEST(Resources, OptionPagesAndSendMessageDialog) {
           {IDCANCEL, "Cancel", "ｷｬﾝｾﾙ"},
           {IDC_SENDER, "", nullptr},
           {IDC_MESSAGE, "", nullptr},
-          {IDC_RECIPIENT, "", nullptr}}},
+          {IDC_RECIPIENT, "", nullptr},
+          {IDC_SEND_STATUS, "", nullptr}}},
     };
     const bool japanese = test::JapaneseUi();
     HWND parent = ::CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,

@@ -1,9 +1,12 @@
 // Stand-in for the system's "net" and "msg" commands in tests: copied beside a program as net.exe or
 // msg.exe, it is what that program's child process runs. It writes its command line, byte for byte,
 // to the file named by GLIMMERFEN_STUB_RECORD and prints a known text, part on standard output and
-// part on standard error, so that a test sees whether both reached the reader.
+// part on standard error, so that a test sees whether both reached the reader. With
+// GLIMMERFEN_STUB_DELAY_MS set it waits that many milliseconds between the two parts, as a message to
+// an absent computer keeps the real command waiting for the network.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -28,6 +31,10 @@ int main() {
         }
     }
     Write(STD_OUTPUT_HANDLE, "Stand-in: the message was handed on.\r\n");
+    char delay[16] = {};
+    if (::GetEnvironmentVariableA("GLIMMERFEN_STUB_DELAY_MS", delay, sizeof delay) > 0) {
+        ::Sleep(static_cast<DWORD>(std::strtoul(delay, nullptr, 10)));
+    }
     Write(STD_ERROR_HANDLE, "Stand-in: \x82\xa0 on standard error.\r\n");
     return 0;
 }

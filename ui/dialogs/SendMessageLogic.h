@@ -29,6 +29,11 @@ std::string QuotedMessage(std::string_view sender, std::string_view message);
 std::optional<std::string> BuildMessageCommandLine(MessageCommand command, std::string_view recipient,
                                                    std::string_view sender, std::string_view message);
 
+// What the dialog shows while the command runs: the last complete line that the command has printed so
+// far (its line end and surrounding blanks removed), nothing before the first one. A line still being
+// printed is not shown: the chunk that ends it may cut a double-byte character in half.
+std::optional<std::string> LatestOutputLine(std::string_view output);
+
 // "%s(%s)" of the user and the computer name: the sender offered while MsgFrom is empty.
 std::string OfferedSender(std::string_view user, std::string_view computer);
 

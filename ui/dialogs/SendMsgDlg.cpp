@@ -14,11 +14,18 @@ namespace glimmerfen::ui {
 
 namespace {
 
-// The child's output comes in chunks of at most this many bytes.
+// The child's output is read in chunks of at most this many bytes.
 constexpr DWORD kReadChunk = 511;
+// At most this many chunks are taken in one poll, so that a command printing without pause cannot hold
+// up the window's thread either.
+constexpr int kChunksPerPoll = 64;
+// The timer that polls the running command's output, and its period in milliseconds.
+constexpr UINT_PTR kOutputTimer = 1;
+constexpr UINT kOutputPollMs = 50;
 
-// Starts the command line hidden, at idle priority, printing into `output`. False when it cannot run.
-bool StartHidden(const std::string& commandLine, HANDLE output) {
+// Starts the command line hidden, at idle priority, printing into `output`; the process's handle, or
+// none when it cannot run.
+win32::UniqueHandle StartHidden(const std::string& commandLine, HANDLE output) {
     // CreateProcessA may write into its command line, so it gets a copy of its own.
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
@@ -33,40 +40,82 @@ bool StartHidden(const std::string& commandLine, HANDLE output) {
     // No application name: the system's search finds the program, in this program's folder first.
     if (!::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, IDLE_PRIORITY_CLASS, nullptr, nullptr,
                           &startup, &process)) {
-        return false;
+        return {};
     }
     ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    return win32::UniqueHandle(process.hProcess);
+}
+
+// Reads one chunk into `output`; false when the read failed (the pipe has ended).
+bool ReadChunk(HANDLE pipe, DWORD wanted, std::string& output) {
+    char chunk[kReadChunk];
+    DWORD got = 0;
+    if (!::ReadFile(pipe, chunk, wanted < kReadChunk ? wanted : kReadChunk, &got, nullptr) || got == 0) {
+        return false;
+    }
+    output.append(chunk, got);
     return true;
 }
 
 } // namespace
 
-CommandOutput RunHiddenCommand(const std::string& commandLine) {
-    CommandOutput result;
+HiddenCommand::Failure HiddenCommand::Start(const std::string& commandLine) {
+    Abandon();
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readRaw = nullptr;
     HANDLE writeRaw = nullptr;
     if (!::CreatePipe(&readRaw, &writeRaw, &inheritable, 0)) {
-        result.failure = CommandOutput::Failure::Pipe;
-        return result;
+        return Failure::Pipe;
     }
     win32::UniqueHandle readEnd(readRaw);
     win32::UniqueHandle writeEnd(writeRaw);
     // Only the write end goes to the child.
     ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    if (!StartHidden(commandLine, writeEnd.get())) {
-        result.failure = CommandOutput::Failure::Process;
-        return result;
+    win32::UniqueHandle process = StartHidden(commandLine, writeEnd.get());
+    if (!process) {
+        return Failure::Process;
     }
-    // Our copy of the write end goes, so that the read fails once the child has ended.
+    // Our copy of the write end goes, so that the pipe ends once the child (and whatever inherited
+    // the pipe from it) has ended.
     writeEnd.reset();
-    char chunk[kReadChunk];
-    DWORD got = 0;
-    while (::ReadFile(readEnd.get(), chunk, kReadChunk, &got, nullptr) && got > 0) {
-        result.text.append(chunk, got);
+    readEnd_ = std::move(readEnd);
+    process_ = std::move(process);
+    return Failure::None;
+}
+
+bool HiddenCommand::Collect(std::string& output) {
+    if (!readEnd_) {
+        return false;
     }
-    return result;
+    for (int i = 0; i < kChunksPerPoll; ++i) {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(readEnd_.get(), nullptr, 0, nullptr, &available, nullptr)) {
+            // Every write end is closed. A read can no longer wait: whatever is still buffered comes,
+            // then the read fails.
+            if (::GetLastError() == ERROR_BROKEN_PIPE) {
+                while (ReadChunk(readEnd_.get(), kReadChunk, output)) {
+                }
+            }
+            readEnd_.reset();
+            process_.reset();
+            return false;
+        }
+        // Only what is there is read: a read of more would wait for the child.
+        if (available == 0 || !ReadChunk(readEnd_.get(), available, output)) {
+            break;
+        }
+    }
+    return true;
+}
+
+void HiddenCommand::Abandon() noexcept {
+    if (readEnd_ && process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        // Nobody reads what it prints any more; a message to an absent computer would wait on for
+        // tens of seconds, hidden.
+        ::TerminateProcess(process_.get(), 1);
+    }
+    readEnd_.reset();
+    process_.reset();
 }
 
 MessageCommand SystemMessageCommand() {
@@ -84,12 +133,16 @@ bool CSendMsgDlg::OnInitDialog() {
     SetItemText(IDC_RECIPIENT, recipient);
     SetItemText(IDC_SENDER, sender);
     message.clear();
+    sending_ = false;
+    output_.clear();
     // The focus goes to the first control in tab order, "Transmission".
     return true;
 }
 
 void CSendMsgDlg::OnOK() {
-    SendNetMessage();
+    if (!sending_) {
+        SendNetMessage();
+    }
 }
 
 void CSendMsgDlg::SendNetMessage() {
@@ -103,27 +156,72 @@ void CSendMsgDlg::SendNetMessage() {
         platform::ShowMessage(platform::LoadText(IDS_MESSAGE_TOO_LONG), appName_, platform::MessageIcon::Warning);
         return;
     }
-    CommandOutput output = RunHiddenCommand(*commandLine);
-    if (output.failure == CommandOutput::Failure::Process && !command_) {
+    HiddenCommand::Failure failure = running_.Start(*commandLine);
+    if (failure == HiddenCommand::Failure::Process && !command_) {
         // The system's choice is missing (no "msg" on some editions): the other command may be there.
         const MessageCommand other = preferred == MessageCommand::Msg ? MessageCommand::NetSend : MessageCommand::Msg;
         if (const auto otherLine = BuildMessageCommandLine(other, recipient, sender, message)) {
-            output = RunHiddenCommand(*otherLine);
+            failure = running_.Start(*otherLine);
         }
     }
-    switch (output.failure) {
-    case CommandOutput::Failure::Pipe:
+    switch (failure) {
+    case HiddenCommand::Failure::Pipe:
         platform::ShowMessage("fail to open pipe\n", appName_, platform::MessageIcon::None);
         return;
-    case CommandOutput::Failure::Process:
+    case HiddenCommand::Failure::Process:
         platform::ShowMessage("fail to create process\n", appName_, platform::MessageIcon::None);
         return;
-    case CommandOutput::Failure::None:
+    case HiddenCommand::Failure::None:
         break;
     }
+    BeginWaiting();
+}
+
+void CSendMsgDlg::BeginWaiting() {
+    sending_ = true;
+    output_.clear();
+    // The message is on its way: it can neither be sent twice nor changed any more.
+    if (::GetFocus() == Item(IDOK)) {
+        ::SendMessageA(Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDCANCEL)), TRUE);
+    }
+    ::EnableWindow(Item(IDOK), FALSE);
+    ::SendMessageA(Item(IDC_SENDER), EM_SETREADONLY, TRUE, 0);
+    ::SendMessageA(Item(IDC_MESSAGE), EM_SETREADONLY, TRUE, 0);
+    ShowStatus();
+    ::SetTimer(Hwnd(), kOutputTimer, kOutputPollMs, nullptr);
+}
+
+void CSendMsgDlg::ShowStatus() {
+    const std::optional<std::string> line = LatestOutputLine(output_);
+    const std::string status = line ? *line : platform::LoadText(IDS_SENDING_MESSAGE);
+    if (ItemText(IDC_SEND_STATUS) != status) {
+        SetItemText(IDC_SEND_STATUS, status);
+    }
+}
+
+void CSendMsgDlg::OnTimer(UINT_PTR id) {
+    if (id != kOutputTimer || !sending_) {
+        return;
+    }
+    if (running_.Collect(output_)) {
+        ShowStatus();
+    } else {
+        Finish();
+    }
+}
+
+void CSendMsgDlg::Finish() {
+    ::KillTimer(Hwnd(), kOutputTimer);
+    sending_ = false;
     // The bytes as they came; an empty output gives an empty box.
-    platform::ShowMessage(output.text, appName_, platform::MessageIcon::None);
+    platform::ShowMessage(output_, appName_, platform::MessageIcon::None);
     ::SendMessageA(Hwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+void CSendMsgDlg::OnDestroy() {
+    ::KillTimer(Hwnd(), kOutputTimer);
+    sending_ = false;
+    running_.Abandon();
 }
 
 } // namespace glimmerfen::ui

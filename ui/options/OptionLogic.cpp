@@ -182,8 +182,15 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
     }
     if (const auto& v = pages.disconnect) {
         s.DisJuncPcFlag.store(v->pcFlag);
-        s.DisJuncOkPcFlag.store(v->acceptable);
-        s.DisJuncNgPcFlag.store(v->denied);
+        // The selector that goes off is cleared before the other is set: a poll in between sees
+        // neither list chosen for once, never both.
+        if (v->acceptable != 0) {
+            s.DisJuncNgPcFlag.store(v->denied);
+            s.DisJuncOkPcFlag.store(v->acceptable);
+        } else {
+            s.DisJuncOkPcFlag.store(v->acceptable);
+            s.DisJuncNgPcFlag.store(v->denied);
+        }
         s.DisJuncOkPcStr.Set(v->acceptableList);
         s.DisJuncNgPcStr.Set(v->deniedList);
         s.DisJuncFileFlag.store(v->fileFlag);

@@ -52,13 +52,16 @@ bool CPropDisjunc::OnCommand(WORD id, WORD code, HWND) {
     case IDC_NG_PC:
         if (code == BN_CLICKED) {
             ::CheckRadioButton(Hwnd(), IDC_OK_PC, IDC_NG_PC, id);
+            EnablePcRule();
+            Changed();
         }
-        [[fallthrough]];
+        return true;
     case IDC_PC_RULE:
-        // Text typed into the acceptable list and not yet applied stays: switching the rule off and
-        // on again loses nothing.
         if (code == BN_CLICKED) {
             EnablePcRule();
+            // The rule's box puts the stored acceptable list back: text typed there and not yet
+            // applied is dropped.
+            SetTextQuietly(IDC_OK_PC_LIST, Settings().DisJuncOkPcStr.Get());
             Changed();
         }
         return true;
