@@ -517,19 +517,18 @@ int main() {
         return !found.empty() && PostMessageW(found.front(), WM_USER + 101, static_cast<WPARAM>(number(3)), 0) ? 0 : 1;
     }
     if (command == L"hold" && argc >= 4) {
-        // Holds a file open without sharing, as an editor or a backup agent may, for the given
-        // milliseconds; "<path>.held" says when the hold has begun.
-        const HANDLE file =
-            CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Holds a file open without sharing, as an editor or a backup agent may, until "<path>.release"
+        // exists or the given milliseconds have passed; "<path>.held" says when the hold has begun.
+        const std::wstring path = argv[2];
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return 1;
         }
-        const HANDLE marker = CreateFileW((std::wstring(argv[2]) + L".held").c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (marker != INVALID_HANDLE_VALUE) {
-            CloseHandle(marker);
-        }
-        Sleep(static_cast<DWORD>(number(3)));
+        CloseHandle(CreateFileW((path + L".held").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        WaitFor([&] { return GetFileAttributesW((path + L".release").c_str()) != INVALID_FILE_ATTRIBUTES; },
+                static_cast<int>(number(3)));
         CloseHandle(file);
         return 0;
     }

@@ -1008,14 +1008,19 @@ def case_held_log_loses_nothing(env, args, texts):
     with open(program.path("log.txt"), "wb") as f:
         f.write("".join(line + "\r\n" for line in before).encode("ascii"))
 
-    def hold(ms):
-        marker = program.path("log.txt.held")
-        if os.path.exists(marker):
-            os.remove(marker)
-        holder = subprocess.Popen(["wine", args.helper, "hold", windows_path(program.path("log.txt")), str(ms)],
+    def hold():
+        """Another program holds log.txt until release() (at most a minute)."""
+        for marker in ("log.txt.held", "log.txt.release"):
+            if os.path.exists(program.path(marker)):
+                os.remove(program.path(marker))
+        holder = subprocess.Popen(["wine", args.helper, "hold", windows_path(program.path("log.txt")), "60000"],
                                   env=program.run_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        check(wait_until(lambda: os.path.exists(marker), 30), "the helper did not take hold of log.txt")
+        check(wait_until(lambda: os.path.exists(program.path("log.txt.held")), 30), "the helper did not take hold")
         return holder
+
+    def release(holder):
+        open(program.path("log.txt.release"), "w").close()
+        holder.wait(timeout=60)
 
     def clients():
         with open(program.path("log.txt"), "rb") as f:
@@ -1024,11 +1029,13 @@ def case_held_log_loses_nothing(env, args, texts):
         return [line.split("\t")[1] for line in lines[:-1]]
 
     try:
-        holder = hold(10000)
+        holder = hold()
+        started = time.time()
         process, _ = program.start()
         text = program.box()
         check(text is not None and text.startswith(texts["log_failed"]), "no box about the held log, but %r" % text)
-        holder.wait(timeout=60)
+        time.sleep(max(0.0, started + 10 - time.time()))  # the clients connect 2.5 to 7.5 s after the start
+        release(holder)
         expected = ["OLD0", "OLD1", "OLD2"] + ["HOLD%04d" % i for i in range(500)]
         check(wait_until(lambda: len(clients()) >= len(expected), 20), "only %d lines after the log was let go"
               % len(clients()))
@@ -1040,7 +1047,7 @@ def case_held_log_loses_nothing(env, args, texts):
         # writes ahead of its own lines.
         with open(program.path("scenario.txt"), "w", encoding="utf-8") as f:
             f.write("\n".join(held_log_scenario(500, 100, 1500)) + "\n")
-        holder = hold(20000)
+        holder = hold()
         process, _ = program.start()
         check(wait_until(lambda: program.count(APP_NAME) >= 1, 20), "no box about the held log")
         time.sleep(3)  # the clients have connected
@@ -1049,7 +1056,8 @@ def case_held_log_loses_nothing(env, args, texts):
         with open(program.path("scenario.txt"), "w", encoding="utf-8") as f:
             f.write("\n".join(held_log_scenario(600, 50, 500)) + "\n")
         process, _ = program.start()
-        holder.wait(timeout=60)
+        time.sleep(3)  # its clients connect
+        release(holder)
         expected += ["HOLD%04d" % i for i in range(500, 650)]
         check(wait_until(lambda: len(clients()) >= len(expected), 30), "only %d lines after the second hold"
               % len(clients()))

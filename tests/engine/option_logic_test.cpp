@@ -250,7 +250,9 @@ TEST(OptionApply, SwitchingToTheAcceptableListNeverChoosesBothLists) {
     TempDir dir;
     AppSettings s;
     ui::OptionPages pages;
-    pages.disconnect = ui::DisconnectPageValues{1, 1, 0};
+    pages.disconnect.emplace();
+    pages.disconnect->pcFlag = 1;
+    pages.disconnect->acceptable = 1;
     std::atomic<int> phase{0}, seen{0}; // odd phases are watched, -1 ends the watcher
     std::atomic<bool> both{false};
     std::thread watcher([&] {
