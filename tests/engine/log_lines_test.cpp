@@ -60,16 +60,6 @@ TEST(LineSplitter, SameLinesWhateverThePieces) {
     }
 }
 
-// Bytes that continue a line begun earlier: never handed on as a whole line, and a held-back CR is a
-// line end only when an LF follows.
-TEST(LineSplitter, StartingInsideALine) {
-    EXPECT_EQ(Split("rest\nnext\n", 3, LineSplitter::InsideLine(false)), (std::vector<std::string>{"rest", "next"}));
-    EXPECT_EQ(Split("\nnext\n", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"", "next"}));
-    EXPECT_EQ(Split("x\n", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"\rx"}));
-    EXPECT_EQ(Split("", 1, LineSplitter::InsideLine(true)), (std::vector<std::string>{"\r"}));
-    EXPECT_EQ(Split("", 1, LineSplitter::InsideLine(false)), (std::vector<std::string>{""}));
-}
-
 // One reading of field 0 for the trimming and the viewer; they differ only for a line without a TAB.
 TEST(LineTime, ReadLikeAtoiInOnePieceOrMany) {
     struct Case {
