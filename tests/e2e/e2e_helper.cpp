@@ -11,7 +11,7 @@
 //   e2e_helper classcount <class>                      prints how many top-level windows have the class
 //   e2e_helper tray <caption> exists|delete           the tray icon (id 0) of that dialog: is it there (exit
 //                                                     0) or not (1); or take it away, as a shell restart does
-//   e2e_helper taskbarcreated <caption>                posts the shell's "TaskbarCreated" message to the dialog
+//   e2e_helper taskbarcreated <caption>                the dialog exists: broadcasts "TaskbarCreated" as the shell does
 //   e2e_helper rect <caption>                          prints the dialog's screen rectangle: x y width height
 //   e2e_helper classrect <class>                       the same for the first visible window of the class
 //   e2e_helper list                                    prints every top-level window (class, visible, caption)
@@ -310,7 +310,7 @@ int main() {
     if (command == L"taskbarcreated") {
         const std::vector<HWND> found = FindDialogs(caption, false);
         const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
-        return !found.empty() && message != 0 && PostMessageW(found.front(), message, 0, 0) ? 0 : 1;
+        return !found.empty() && message != 0 && PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
     }
     if (command == L"rect" || command == L"classrect") {
         HWND window = nullptr;

@@ -199,6 +199,30 @@ TEST(TrayAnimation, EmptyTableDoesNotResetTheCountdown) {
     EXPECT_EQ(draws.taken, 2);
 }
 
+// Shell notifications, a letter each (m move, d/u/D left down/up/double, r/R/x right ones, c menu request,
+// s select, k key select, | menu closed), and each one's action (. none, L list, C menu at cursor, A at icon).
+TEST(TrayNotifyRouter, MouseKeepsItsMeaningAndTheKeyboardReachesListAndMenu) {
+    using namespace tray_event;
+    const unsigned codes[] = {kMouseMove, kLeftDown,         kLeftUp,      kLeftDoubleClick, kRightDown,
+                              kRightUp,   kRightDoubleClick, kContextMenu, kSelect,          kKeySelect};
+    const std::pair<std::string, std::string> cases[] = {
+        {"dus", "..."},    {"mdmus", "....."}, {"dusDus", "...L.."},   {"k", "L"},       {"s", "L"},
+        {"rRc|", "C.."},   {"r|Rc", "C.."},    {"c|c|", "AA"},         {"cc|", "A."},    {"r|mc|", "C.A"},
+        {"rmRc|", "C..."}, {"r|c|", "C."},     {"rRc|xRc|", "C....."}, {"rRc|k", "C..L"}};
+    for (const auto& [sequence, expected] : cases) {
+        TrayNotifyRouter router;
+        std::string actions;
+        for (const char e : sequence) {
+            if (e == '|') {
+                router.MenuClosed();
+            } else {
+                actions += ".LCA"[static_cast<int>(router.OnEvent(codes[std::string("mduDrRxcsk").find(e)]))];
+            }
+        }
+        EXPECT_EQ(actions, expected) << sequence;
+    }
+}
+
 TEST(FirstRunQuestion, AskedOnceAndTheAnswerDecidesTheShortcut) {
     AppSettings settings;
     EXPECT_TRUE(TakeFirstRunQuestion(settings));

@@ -269,5 +269,38 @@ TEST(MainWindow, ClosingWhileTheFirstRunQuestionIsUpTakesTheBoxAlong) {
     EXPECT_EQ(app.settings.InitFlag.load(), 0) << "an unanswered question must come again";
 }
 
+// Regression: run as administrator, the window missed a restarted shell's TaskbarCreated; the icon was gone.
+TEST(MainWindow, TrayIconComesBackWithTheTaskbarAndAnswersTheKeyboard) {
+    test::TempDir dir;
+    CCheckerApp app;
+    app.iniPath = dir.File(kIniFileName);
+    app.settings.StartDlg = 1;
+    app.settings.CycleTime3 = 3600000; // no tick meanwhile
+    Win32StartupHost host;
+    ui::TrayContext context = MainWindowContext(app, host);
+    // Calls to the shell: 0 add, 1 modify, 2 delete, 4 version, A filter; ? not the full record, ! failed.
+    std::string calls;
+    const UINT created = ::RegisterWindowMessageA("TaskbarCreated");
+    auto note = [&](const std::string& call, bool ok) { return calls += call + (ok ? " " : "! "), ok; };
+    context.shell = {
+        [&, s = context.shell](DWORD action, NOTIFYICONDATAA& r) {
+            const bool full = r.cbSize == sizeof r && r.uVersion == 4 && (r.uFlags & NIF_SHOWTIP);
+            return note(std::to_string(action) + (full ? "" : "?"), s.notifyIcon(action, r));
+        },
+        [&, s = context.shell](HWND w, UINT m) { return note(m == created ? "A" : "?", s.allowMessage(w, m)); }};
+    ui::CTrayDlg mainWindow(std::move(context));
+    ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
+    EXPECT_EQ(std::exchange(calls, ""), "A 0 4 ");
+    // The taskbar announced to all while the icon is still there (the lost icon coming back: end-to-end).
+    ::PostMessageA(HWND_BROADCAST, created, 0, 0);
+    EXPECT_TRUE(test::PumpUntil([&] { return !calls.empty(); }));
+    EXPECT_EQ(std::exchange(calls, ""), "0! 1 4 ");
+    const HWND list = ::FindWindowA(nullptr, "Glimmerfen Checker - ListView");
+    ::PostMessageA(mainWindow.Hwnd(), ui::kTrayNotifyMessage, MAKEWPARAM(300, 330), NIN_KEYSELECT);
+    EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(list) != FALSE; }));
+    mainWindow.DestroyWindow();
+    EXPECT_EQ(calls, "2 ");
+}
+
 } // namespace
 } // namespace glimmerfen

@@ -1,5 +1,7 @@
 #include "ui/tray/TrayDlg.h"
 
+#include <windowsx.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,7 +29,12 @@ constexpr UINT kAskStartupMessage = WM_APP + 1;
 // Posted by the tray tick the first time the server's enumerations fail with a code; wParam the code.
 constexpr UINT kServerStateMessage = WM_APP + 2;
 
-// The record of the first version holds a tooltip of kTipCapacity bytes, terminator included; a
+static_assert(tray_event::kContextMenu == WM_CONTEXTMENU && tray_event::kMouseMove == WM_MOUSEMOVE &&
+              tray_event::kLeftDoubleClick == WM_LBUTTONDBLCLK && tray_event::kRightDown == WM_RBUTTONDOWN &&
+              tray_event::kRightDoubleClick == WM_RBUTTONDBLCLK && tray_event::kSelect == NIN_SELECT &&
+              tray_event::kKeySelect == NIN_KEYSELECT);
+
+// The tooltip keeps to kTipCapacity bytes, terminator included, as in the record's first version; a
 // longer text is cut before the first character that does not fit whole.
 template <std::size_t N>
 void CopyTip(char (&tip)[N], const std::string& text) {
@@ -43,6 +50,13 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 }
 
 } // namespace
+
+TrayShell SystemTrayShell() {
+    return {[](DWORD action, NOTIFYICONDATAA& record) { return ::Shell_NotifyIconA(action, &record) != FALSE; },
+            [](HWND window, UINT message) {
+                return GF_CHECK_BOOL(::ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr));
+            }};
+}
 
 CTrayDlg::CTrayDlg(TrayContext context)
     : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
@@ -88,19 +102,25 @@ bool CTrayDlg::OnInitDialog() {
     ::SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(mainIcon_));
     ::SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon_));
 
+    // Run as administrator, the window would not hear a restarted shell announce its new taskbar: the
+    // shell runs with lower rights, and the system drops its messages unless they are let through.
+    if (taskbarCreated_ != 0) {
+        context_.shell.allowMessage(Hwnd(), taskbarCreated_);
+    }
     {
         std::lock_guard<std::mutex> lock(iconMutex_);
-        // The first version's size: on x86-64 the documented record size is that of a 32-bit build,
-        // and this one keeps the mouse message in the notify message's second parameter.
-        trayIcon_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        // The whole record: the version below is read only from a record of the full size.
+        trayIcon_.cbSize = sizeof trayIcon_;
         trayIcon_.hWnd = Hwnd();
         trayIcon_.uID = 0;
-        trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        // With version 4 the shell shows the tooltip only when asked to.
+        trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
         trayIcon_.uCallbackMessage = kTrayNotifyMessage;
         trayIcon_.hIcon = TrayIcon(IDI_IDLE);
         CopyTip(trayIcon_.szTip, kStartTip);
+        trayIcon_.uVersion = NOTIFYICON_VERSION_4;
     }
-    iconAdded_ = NotifyIcon(NIM_ADD);
+    AddIcon();
 
     // Creating the list window starts the engine.
     listView_.CreateModeless(Hwnd());
@@ -161,7 +181,18 @@ bool CTrayDlg::NotifyIcon(DWORD action) {
         record = trayIcon_;
     }
     // Not under the lock: the shell may take its time, and the record is a copy.
-    return ::Shell_NotifyIconA(action, &record) != FALSE;
+    return context_.shell.notifyIcon(action, record);
+}
+
+void CTrayDlg::AddIcon() {
+    // An icon that is still there (the taskbar announced without having lost it) is kept, and still
+    // removed at the end.
+    iconAdded_ = NotifyIcon(NIM_ADD) || NotifyIcon(NIM_MODIFY);
+    if (iconAdded_) {
+        // Lost with the icon, so set at every add. A shell that refuses it keeps version 0, whose mouse
+        // messages the notification handling reads just the same.
+        NotifyIcon(NIM_SETVERSION);
+    }
 }
 
 void CTrayDlg::AskStartupQuestion() {
@@ -220,28 +251,37 @@ void CTrayDlg::ShowList() {
     listView_.ShowByUser();
 }
 
-void CTrayDlg::OnTrayNotify(UINT mouseMessage) {
-    switch (mouseMessage) {
-    case WM_LBUTTONDBLCLK:
+void CTrayDlg::OnTrayNotify(WPARAM anchor, LPARAM event) {
+    switch (trayInput_.OnEvent(LOWORD(event))) {
+    case TrayAction::ShowList:
         ShowList();
         break;
-    case WM_RBUTTONDOWN:
-        TrackTrayMenu();
+    case TrayAction::MenuAtCursor: {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        TrackTrayMenu(cursor, false);
         break;
-    default:
+    }
+    case TrayAction::MenuAtAnchor:
+        TrackTrayMenu(POINT{GET_X_LPARAM(anchor), GET_Y_LPARAM(anchor)}, true);
+        break;
+    case TrayAction::None:
         break;
     }
 }
 
-void CTrayDlg::TrackTrayMenu() {
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
+void CTrayDlg::TrackTrayMenu(POINT at, bool fromKeyboard) {
     win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY))));
-    if (!menu) {
-        return;
+    if (menu) {
+        // The notifications that come while it is open are handled meanwhile, in its loop.
+        TrackShortcutMenu(::GetSubMenu(menu.get(), 0), at, TPM_RIGHTBUTTON, Hwnd(), Hwnd());
     }
-    HMENU popup = ::GetSubMenu(menu.get(), 0);
-    TrackShortcutMenu(popup, cursor, TPM_RIGHTBUTTON, Hwnd(), Hwnd());
+    trayInput_.MenuClosed();
+    MSG command;
+    if (fromKeyboard && iconAdded_ && !::PeekMessageA(&command, Hwnd(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) {
+        // Dismissed: the keyboard's focus goes back to the icon, where the user left it.
+        NotifyIcon(NIM_SETFOCUS);
+    }
 }
 
 void CTrayDlg::TellServerState(std::uint32_t code) {
@@ -474,7 +514,7 @@ bool CTrayDlg::Paint() {
 
 bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message == kTrayNotifyMessage) {
-        OnTrayNotify(static_cast<UINT>(lParam));
+        OnTrayNotify(wParam, lParam);
         return false; // and on to the default processing
     }
     if (message == kAskStartupMessage) {
@@ -491,7 +531,7 @@ bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         // A restarted shell has forgotten the icon: add it again, or the program could no longer be
         // reached.
         if (!closing_) {
-            iconAdded_ = NotifyIcon(NIM_ADD);
+            AddIcon();
         }
         result = 0;
         return true;

@@ -23,6 +23,17 @@
 
 namespace glimmerfen::ui {
 
+// The main window's calls to the shell about its icon. SystemTrayShell() gives the system's own; a caller
+// may wrap them to see what the window asks of the shell.
+struct TrayShell {
+    // Shell_NotifyIconA.
+    std::function<bool(DWORD action, NOTIFYICONDATAA& record)> notifyIcon;
+    // Lets a message through to the window from processes of lower integrity (the shell, when this
+    // program runs as administrator).
+    std::function<bool(HWND window, UINT message)> allowMessage;
+};
+TrayShell SystemTrayShell();
+
 // What the main window uses: the settings (the tray tick's period, the first-run answer), where the
 // program's files lie, the resolution of the timers, the list window's own context (which holds the
 // engine) and what to run when the session ends.
@@ -34,6 +45,7 @@ struct TrayContext {
     // The exit routine's saving, run at once at the end of the session: the system ends the process
     // as soon as the main window has answered, so the exit routine never runs then.
     std::function<void()> saveAtSessionEnd;
+    TrayShell shell = SystemTrayShell();
 };
 
 class CTrayDlg : public Dialog {
@@ -63,8 +75,10 @@ protected:
 
 private:
     void TrayTick();
-    void OnTrayNotify(UINT mouseMessage);
-    void TrackTrayMenu();
+    void OnTrayNotify(WPARAM anchor, LPARAM event);
+    void TrackTrayMenu(POINT at, bool fromKeyboard);
+    // Adds the icon (once more, after the taskbar was created anew) and sets its version.
+    void AddIcon();
     void AskStartupQuestion();
     // Dismisses the first-run question's box, so that its loop returns and the modal run can end.
     void DismissStartupQuestion();
@@ -95,6 +109,7 @@ private:
     CSendMsgDlg sendMsgDlg_;
     // The version box of the system menu, a box of its own while it is open.
     CAboutDlg* systemMenuAbout_ = nullptr;
+    TrayNotifyRouter trayInput_;
     TrayAnimation animation_; // its countdown is animCountdown
     // The tray tick's own (one tick at a time): the server's state over the tooltip, and the failure
     // codes already told.

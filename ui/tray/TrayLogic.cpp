@@ -60,6 +60,54 @@ TrayTickResult TrayAnimation::Tick(int entryCount, const std::function<int()>& d
     return result;
 }
 
+TrayAction TrayNotifyRouter::OnEvent(unsigned event) {
+    using namespace tray_event;
+    TrayAction menu = TrayAction::None;
+    switch (event) {
+    case kMouseMove:
+        // The pointer back over the icon once its menu has gone: the right click is over, also when its
+        // release went to the menu and the shell never saw it (and so sends no menu request).
+        if (!menuOpen_) {
+            rightClick_ = false;
+        }
+        return TrayAction::None;
+    case kLeftUp:
+    case kRightUp:
+        return TrayAction::None;
+    case kLeftDown:
+    case kLeftDoubleClick:
+        leftClick_ = true;
+        rightClick_ = false;
+        return event == kLeftDoubleClick ? TrayAction::ShowList : TrayAction::None;
+    case kSelect:
+    case kKeySelect: {
+        const bool afterClick = event == kSelect && leftClick_;
+        leftClick_ = false;
+        rightClick_ = false;
+        return afterClick ? TrayAction::None : TrayAction::ShowList;
+    }
+    case kRightDown:
+    case kRightDoubleClick:
+        // Only the press opens the menu; the second click of a double click does not.
+        leftClick_ = false;
+        rightClick_ = true;
+        menu = event == kRightDown ? TrayAction::MenuAtCursor : TrayAction::None;
+        break;
+    case kContextMenu:
+        leftClick_ = false;
+        menu = rightClick_ ? TrayAction::None : TrayAction::MenuAtAnchor;
+        rightClick_ = false;
+        break;
+    default:
+        return TrayAction::None;
+    }
+    if (menu == TrayAction::None || menuOpen_) {
+        return TrayAction::None;
+    }
+    menuOpen_ = true;
+    return menu;
+}
+
 std::string ServerStateTip(std::uint32_t code) {
     if (code == 5) {
         return FitTip(platform::LoadText(IDS_TIP_ACCESS_DENIED));

@@ -17,7 +17,9 @@ struct AppSettings;
 
 namespace glimmerfen::ui {
 
-// The tray icon's notify message (WM_USER + 100); the mouse message comes in its second parameter.
+// The tray icon's notify message (WM_USER + 100). The icon speaks version 4 of the shell's protocol: the
+// event comes in the low word of the second parameter (the icon's id in the high word), the point the
+// event belongs to (the pointer, or the icon for the keyboard) in the first.
 inline constexpr unsigned kTrayNotifyMessage = 1124;
 // Tooltip buffer of the notify-icon record, terminator included.
 inline constexpr std::size_t kTipCapacity = 64;
@@ -62,6 +64,45 @@ public:
 
 private:
     int animCountdown_ = -1;
+};
+
+// The events of the notify message, with the values the system gives them.
+namespace tray_event {
+inline constexpr unsigned kContextMenu = 0x007B; // the menu key or Shift+F10; after a right click too
+inline constexpr unsigned kMouseMove = 0x0200;
+inline constexpr unsigned kLeftDown = 0x0201;
+inline constexpr unsigned kLeftUp = 0x0202;
+inline constexpr unsigned kLeftDoubleClick = 0x0203;
+inline constexpr unsigned kRightDown = 0x0204;
+inline constexpr unsigned kRightUp = 0x0205;
+inline constexpr unsigned kRightDoubleClick = 0x0206;
+inline constexpr unsigned kSelect = 0x0400;    // a left click, or a key that selects the icon
+inline constexpr unsigned kKeySelect = 0x0401; // Enter or Space on the icon
+} // namespace tray_event
+
+enum class TrayAction {
+    None,
+    ShowList,
+    MenuAtCursor, // the tray menu where the mouse pointer is
+    MenuAtAnchor, // the tray menu at the point the notification carries (the icon, for the keyboard)
+};
+
+// What each notification of the tray icon does. The mouse works as it always has: a double click shows
+// the list and pressing the right button opens the menu at the pointer; nothing else does anything. The
+// keyboard reaches the same through the notifications that the shell sends for it: a select (Enter,
+// Space) shows the list, the menu key opens the menu at the icon. The notifications that the shell sends
+// after a mouse click (a select after a left click, a menu request after a right click) are recognised
+// by the click before them and do nothing more, and no second menu opens while one is open.
+class TrayNotifyRouter {
+public:
+    TrayAction OnEvent(unsigned event);
+    // The menu that an action opened has gone.
+    void MenuClosed() { menuOpen_ = false; }
+
+private:
+    bool leftClick_ = false;  // a left click whose select is still to come
+    bool rightClick_ = false; // a right click whose menu request is still to come
+    bool menuOpen_ = false;
 };
 
 // The tooltip while the server's enumerations fail with this code: access denied (5) asks to run the
