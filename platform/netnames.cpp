@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/codepage.h"
+
 namespace glimmerfen::platform {
 
 namespace {
@@ -70,6 +72,58 @@ bool IsHexGroups(std::string_view text) {
 
 bool IsNumericAddress(std::string_view text) {
     return IsDottedDecimal(text) || IsHexGroups(text);
+}
+
+bool IsDoubleByteAt(std::string_view text, std::size_t i) {
+    if (i + 1 >= text.size() || !IsLeadByte(static_cast<unsigned char>(text[i]))) {
+        return false;
+    }
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
+}
+
+bool IsWellFormedComputerName(std::string_view text) {
+    if (IsNumericAddress(text)) {
+        // The numeric check lets any zone through after "%"; here it may only name an interface.
+        const std::size_t zone = text.find('%');
+        if (zone == std::string_view::npos) {
+            return true;
+        }
+        for (const char c : text.substr(zone + 1)) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    constexpr std::size_t kMaxName = 255;
+    constexpr std::size_t kMaxLabel = 63;
+    if (text.empty() || text.size() > kMaxName || text.front() == '-') {
+        return false;
+    }
+    std::size_t label = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '.') {
+            if (label == 0) {
+                return false; // "..", or a leading dot
+            }
+            label = 0;
+            continue;
+        }
+        if (IsDoubleByteAt(text, i)) {
+            ++i;
+            label += 2;
+        } else if (c < 0x80 && (std::isalnum(c) || c == '-' || c == '_')) {
+            ++label;
+        } else {
+            return false;
+        }
+        if (label > kMaxLabel) {
+            return false;
+        }
+    }
+    return label != 0; // no trailing dot
 }
 
 } // namespace glimmerfen::platform

@@ -1,6 +1,7 @@
 // Names of the computers that a server reports by their network address.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,20 @@ namespace glimmerfen::platform {
 // True when the text is an IPv4 address in dotted decimals or an IPv6 address in hexadecimal groups
 // (with an optional zone after "%"), as a server reports a client it knows by address only.
 bool IsNumericAddress(std::string_view text);
+
+// True when a byte pair at text[i] is one whole double-byte character of the ANSI code page: a lead
+// byte followed by a trail byte (0x40..0xFC, not 0x7F). Its trail byte may be 0x5C or 0x7C, which the
+// system's conversion to UTF-16 makes part of the one character, never a backslash or a bar.
+bool IsDoubleByteAt(std::string_view text, std::size_t i);
+
+// True when the text may name a computer in a command line or after "\\" in a path: an IPv4 or IPv6
+// address (a zone, if any, of letters and digits), or a host name of at most 255 bytes made of labels
+// separated by single dots, each of ASCII letters, digits, "-" and "_" and whole double-byte
+// characters of the ANSI code page, not starting with "-". Everything else is refused: blanks, quotes,
+// "\", "/", ":", "*", "?", "<", ">", "|", control characters, an empty label ("..", a leading or
+// trailing dot) and single bytes above 0x7F. A client name comes from the network, so whatever does
+// not fit is never handed to a command or a path.
+bool IsWellFormedComputerName(std::string_view text);
 
 // The name the system's resolver gives for the address (its reverse lookup), in the ANSI code page;
 // nothing when the address has no name or the text is no address. May wait on the network: never call

@@ -47,6 +47,10 @@
 #define IDS_MESSAGE_TOO_LONG 57698
 // The send-message dialog's status while the command runs and has printed no line yet.
 #define IDS_SENDING_MESSAGE 57740
+// Refusals of a computer name from the network (send message, open shared folder) and of a message
+// text that a command line cannot carry.
+#define IDS_BAD_COMPUTER_NAME 57760
+#define IDS_MESSAGE_BAD_CHARACTER 57761
 // The log file: the line that stands for lines dropped while it could not be written, the log viewer's
 // messages when its deletions could not be written, and the tooltip's note while lines wait for it.
 #define IDS_LOG_LINES_DROPPED 57750

@@ -9,6 +9,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "platform/win32/system_library.h"
+
 namespace glimmerfen::platform {
 
 namespace {
@@ -49,12 +51,49 @@ private:
     Interface* p_ = nullptr;
 };
 
+// The shell's link object, made by the library that the machine's registration names, loaded from the
+// system folder. CoCreateInstance would find the library through HKEY_CLASSES_ROOT, which merges in the
+// user's own classes: any program of the user could register a library there, and it would be loaded into
+// this program, which usually runs as administrator.
+HRESULT CreateShellLink(void** link) {
+    constexpr const wchar_t* kServerKey =
+        L"SOFTWARE\\Classes\\CLSID\\{00021401-0000-0000-C000-000000000046}\\InprocServer32";
+    wchar_t registered[MAX_PATH] = {};
+    DWORD size = sizeof registered;
+    std::wstring server = L"shell32.dll";
+    // Only the file name is taken: the value may name its folder through the environment, which the user
+    // sets, and the library is loaded from the system folder whatever it names.
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kServerKey, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, registered, &size) == ERROR_SUCCESS) {
+        const std::wstring path = registered;
+        const std::size_t slash = path.find_last_of(L"\\/");
+        const std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+        if (!name.empty() && name.find_first_of(L"%:") == std::wstring::npos) {
+            server = name;
+        }
+    }
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject = LibraryFunction<GetClassObjectFn>(LoadSystemLibrary(server.c_str()), "DllGetClassObject");
+    if (getClassObject == nullptr && server != L"shell32.dll") {
+        getClassObject = LibraryFunction<GetClassObjectFn>(LoadSystemLibrary(L"shell32.dll"), "DllGetClassObject");
+    }
+    if (getClassObject == nullptr) {
+        return E_NOINTERFACE;
+    }
+    ComPtr<IClassFactory> factory;
+    const HRESULT hr = getClassObject(CLSID_ShellLink, IID_IClassFactory, factory.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return factory->CreateInstance(nullptr, IID_IShellLinkA, link);
+}
+
 } // namespace
 
 bool CreateShortcut(const std::string& shortcutPath, const std::string& target, const std::string& description) {
     ComScope com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put()))) {
+    if (FAILED(CreateShellLink(link.put()))) {
         return false;
     }
     ComPtr<IPersistFile> file;

@@ -4,6 +4,31 @@
 
 namespace glimmerfen::platform {
 
+namespace {
+
+std::string FolderFile(UINT (*folderOf)(LPSTR, UINT), const char* name) {
+    char folder[MAX_PATH] = {};
+    const UINT length = folderOf(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    std::string path(folder, length);
+    if (path.back() != '\\') {
+        path += '\\';
+    }
+    return path + name;
+}
+
+} // namespace
+
+std::string SystemFolderFile(const char* name) {
+    return FolderFile([](LPSTR folder, UINT size) { return GetSystemDirectoryA(folder, size); }, name);
+}
+
+std::string WindowsFolderFile(const char* name) {
+    return FolderFile([](LPSTR folder, UINT size) { return GetWindowsDirectoryA(folder, size); }, name);
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     HMODULE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {

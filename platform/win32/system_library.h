@@ -9,12 +9,20 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace glimmerfen::platform {
 
 // Loads the system's library `name` (a bare file name such as L"netapi32.dll") from the system folder.
 // Returns nullptr, with the loader's error in GetLastError(), when it is not there. The library stays
 // loaded for the life of the process.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// The full path of the file `name` in the system folder (System32) or in the Windows folder, for starting
+// the system's programs by path rather than by a search that looks in this program's folder first.
+// Empty when the folder is not known.
+std::string SystemFolderFile(const char* name);
+std::string WindowsFolderFile(const char* name);
 
 // The function `name` of `library` as a typed pointer; nullptr when the library or the function is
 // missing.

@@ -35,6 +35,7 @@ IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 101
 IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT, IDC_SEND_STATUS = 1025, 1026, 1027, 1048
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
+ID_OPEN_SHARED = 32780
 ID_LOG_EXPORT_CSV = 32810
 IDC_LIST = 1004
 IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
@@ -53,6 +54,7 @@ TEXTS = {
         "send_caption": "Glimmerfen Checker - Sending Messeage",
         "objects": "objects",
         "closed_file": "Closed the file manually",
+        "bad_name": "This computer name is not used: it is not a well-formed computer name or IP address.",
         "csv_title": "Export as CSV",
         "csv_header": "Client name,User name,Connection start time,User Identification,Client type,Process ID,"
                       "Operation,Path name,Message for disconnect",
@@ -71,6 +73,7 @@ TEXTS = {
         "send_caption": "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",
         "objects": "個のオブジェクト",
         "closed_file": "手動でファイルを閉じました",
+        "bad_name": "このコンピュータ名は使えません（正しいコンピュータ名またはIPアドレスではありません）。",
         "csv_title": "CSV形式で保存",
         "csv_header": "クライアント名,ユーザー名,接続開始時間,ユーザー識別,クライアントタイプ,プロセスID,操作,パス名,"
                       "切断メッセージ",
@@ -199,7 +202,10 @@ class Environment:
         shutil.copy(self.standin, self.system_library())
 
     def system_library(self):
-        return os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "system32", "netapi32.dll")
+        return self.system_file("netapi32.dll")
+
+    def system_file(self, name):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "system32", name)
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -787,22 +793,29 @@ def case_option_sheet(env, args, texts):
         program.kill_all()
 
 
-# The row the message goes to, per language.
-MESSAGE_SESSION = {"en": ("PC-MSG", "carol", "Hello there"), "ja": ("経理部PC", "山田", "会議は３時から")}
+# The row the message goes to, per language, with a message that tries to add arguments of its own: quotes,
+# backslashes (a trailing one too), what a shell would expand, a line break; in Japanese characters whose
+# second byte is "\\" (表) or "|" (ポ).
+MESSAGE_SESSION = {"en": ("PC-MSG", "carol", 'Hello "there" /time:0 \\" %PATH% ^& | <x>\r\nC:\\dir\\'),
+                   "ja": ("経理部PC", "山田", '会議は"３時"から 表" ポ|表\r\n表')}
 
 
 def case_send_message(env, args, texts):
     """"Send message to this PC" on a row: the recipient is the row's computer, the sender offered is
-    user(computer); Transmission runs the stand-in msg.exe beside the program with the composed command line
-    and shows what it printed; MsgFrom keeps the sender. The stand-in waits 10 s after its first line, as a
+    user(computer); Transmission runs the stand-in msg.exe of the system folder (not the one planted beside the
+    program) and the message, hostile as it is, reaches it as exactly one argument, byte for byte; the dialog
+    shows what it printed; MsgFrom keeps the sender. The stand-in waits 10 s after its first line, as a
     message to an absent computer does: meanwhile the dialog shows that line and a session that arrives is
     logged and listed at once. "Close Application" while the command still runs ends the program at once."""
     client, user, message = MESSAGE_SESSION[env.lang]
     program = Program(env, args, "send_message", ini=KNOWN_INI, scenario=["session %s %s 30 0 0 Windows" % (client, user)])
+    shutil.copy(args.stub, env.system_file("msg.exe"))
     for name in ("msg.exe", "net.exe"):
-        shutil.copy(args.stub, program.path(name))
+        shutil.copy(args.stub, program.path(name))  # planted: never run
     record = program.path("command_line.txt")
+    arguments = program.path("arguments.txt")
     program.run_env["GLIMMERFEN_STUB_RECORD"] = windows_path(record)
+    program.run_env["GLIMMERFEN_STUB_ARGS"] = windows_path(arguments)
     program.run_env["GLIMMERFEN_STUB_DELAY_MS"] = "10000"
     caption = texts["send_caption"]
     running = lambda: program.control_text(caption, IDC_SEND_STATUS) == "Stand-in: the message was handed on."
@@ -840,10 +853,13 @@ def case_send_message(env, args, texts):
         check(stderr_line in shown, "the standard error line is missing from %r" % shown)
         program.helper("press", APP_NAME, IDOK)
         check(program.helper("gone", caption, 5000)[0] == 0, "the dialog stayed open after Transmission")
-        with open(record, "rb") as f:
-            line = f.read()
-        expected = ('msg * /server:%s "This message from %s\n\n%s"' % (client, sender, message)).encode(texts["codepage"])
-        check(line == expected, "the stand-in received %r, expected %r" % (line, expected))
+        with open(arguments, "rb") as f:
+            received = f.read().split(b"\0")[:-1]
+        expected = [b"*", ("/server:" + client).encode(texts["codepage"]),
+                    ("This message from %s\n\n%s" % (sender, message)).encode(texts["codepage"])]
+        check(received[0].lower() == b"c:\\windows\\system32\\msg.exe", "%r ran, not the system folder's" % received[0])
+        check(received[1:] == expected, "the stand-in received %r (command line %r), expected %r" %
+              (received[1:], open(record, "rb").read(), expected))
 
         # Open again and send: "Close Application" while the command runs ends it with the program.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_SEND_MESSAGE)
@@ -856,6 +872,30 @@ def case_send_message(env, args, texts):
         check(process.returncode == 0, "exit code %s" % process.returncode)
         with open(program.path("Glimmerfen.ini"), "rb") as f:
             check(("MsgFrom=%s\r\n" % sender).encode(texts["codepage"]) in f.read(), "MsgFrom was not saved")
+    finally:
+        program.kill_all()
+
+
+def case_hostile_client_name(env, args, texts):
+    """"Open shared folder" refuses a client name from the network that is no computer name ("..\\evil")
+    with a message; for a well-formed one it starts Explorer (no failure box)."""
+    program = Program(env, args, "hostile_name", ini=KNOWN_INI,
+                      scenario=["session ..\\evil bob 30 0 0 Windows", "session PC-OK carol 30 0 0 Windows"])
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        rows = lambda: program.helper("rows", LIST_CAPTION, IDC_LIST)[1].split("\n")
+        check(wait_until(lambda: len(rows()) == 2, 10), "the two sessions are not listed")
+        rows = rows()
+        for name, refused in (("..\\evil", True), ("PC-OK", False)):
+            program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, rows.index(name))
+            program.post(MAIN_CAPTION, WM_COMMAND, ID_OPEN_SHARED)
+            shown = program.box(timeout_ms=3000)
+            check((shown or "").startswith(texts["bad_name"]) if refused else shown is None,
+                  "Open shared folder for %r showed %r" % (name, shown))
+            if shown is not None:
+                program.helper("press", APP_NAME, IDOK)
+        program.close_application(process)
     finally:
         program.kill_all()
 
@@ -1071,7 +1111,8 @@ def case_held_log_loses_nothing(env, args, texts):
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
-         case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_client_by_address,
+         case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
+         case_client_by_address,
          case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing]
 
 

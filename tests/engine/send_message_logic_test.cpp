@@ -6,37 +6,68 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/codepage_fixture.h"
+#include "platform/netnames.h"
+
 namespace glimmerfen {
 namespace {
 
+using test::CodePage932Test;
 using ui::BuildMessageCommandLine;
+using ui::CommandRefusal;
 using ui::MessageCommand;
 
-TEST(SendMessage, CommandLinesAsComposed) {
+// Hostile senders and messages reach the command as exactly one argument, quoted for the C runtime's
+// parser; the trail byte 0x5C of a Shift-JIS character (表 is 95 5C) is no backslash, so it is never
+// doubled. Recipients come from the network: anything but a computer name or address is refused.
+TEST_F(CodePage932Test, CommandLinesQuoteTheTextAndRefuseHostileRecipients) {
     struct Case {
         MessageCommand command;
         const char* recipient;
-        const char* sender;
-        std::string message;
-        std::string line;
+        std::string text;   // the message; the sender is B"ob
+        std::string quoted; // what follows "This message from B\"ob\n\n"; "" when refused
+        CommandRefusal refusal;
     };
+    const auto net = MessageCommand::NetSend;
+    const auto none = CommandRefusal::None;
     const Case cases[] = {
-        {MessageCommand::NetSend, "PC1", "Bob", "Hello", "net send PC1 \"This message from Bob\n\nHello\""},
-        {MessageCommand::NetSend, "PC1", "Bob", "", "net send PC1 \"This message from Bob\n\n\""},
-        // A quote in the sender ends the argument early: passed on unchanged, nothing escaped.
-        {MessageCommand::NetSend, "PC1", "B\"ob", "Hi", "net send PC1 \"This message from B\"ob\n\nHi\""},
-        // Line breaks typed in the message stay as they are.
-        {MessageCommand::NetSend, "PC1", "Bob", "a\r\nb", "net send PC1 \"This message from Bob\n\na\r\nb\""},
-        {MessageCommand::Msg, "PC1", "Bob", "Hello", "msg * /server:PC1 \"This message from Bob\n\nHello\""},
-        // Shift-JIS bytes (表 ends in a backslash byte) go through untouched.
-        {MessageCommand::Msg, "\x95\x5C", "\x8E\x52\x93\x63", "\x95\x5C",
-         "msg * /server:\x95\x5C \"This message from "
-         "\x8E\x52\x93\x63\n\n\x95\x5C\""},
+        {net, "PC1", "say \"hi\" /time:0", "say \\\"hi\\\" /time:0\"", none},
+        {net, "PC1", "a\\b \\\\\"c", "a\\b \\\\\\\\\\\"c\"", none}, // only backslashes before a quote double
+        {net, "PC1", "C:\\dir\\", "C:\\dir\\\\\"", none},           // and those before the closing one
+        {net, "PC1", "%PATH% ^& | < > \t\r\n", "%PATH% ^& | < > \t\r\n\"", none},
+        {net, "PC1", "\x95\x5C", "\x95\x5C\"", none},
+        {net, "PC1", "\x95\x5C\"\x83\x7C", "\x95\x5C\\\"\x83\x7C\"", none},
+        {MessageCommand::Msg, "\x8C\x6F\x97\x9D-PC", "Hi", "Hi\"", none}, // 経理-PC
+        {net, "PC1 /time:0", "Hi", "", CommandRefusal::Recipient},
+        {net, "PC1", "a\x1b[2J", "", CommandRefusal::Character},
+        {net, "PC1", std::string("a\0b", 3), "", CommandRefusal::Character},
+        {net, "PC1", "lone lead \x95", "", CommandRefusal::Character},
+        {net, "PC1", "lead before a quote \x95\"", "", CommandRefusal::Character},
     };
     for (const Case& c : cases) {
-        const auto line = BuildMessageCommandLine(c.command, c.recipient, c.sender, c.message);
-        ASSERT_TRUE(line.has_value()) << c.line;
-        EXPECT_EQ(*line, c.line);
+        const ui::MessageCommandLine built = BuildMessageCommandLine(c.command, c.recipient, "B\"ob", c.text);
+        EXPECT_EQ(built.refusal, c.refusal) << c.text;
+        const std::string start = c.command == net ? "net send " : "msg * /server:";
+        const std::string expected =
+            c.quoted.empty() ? "" : start + c.recipient + " \"This message from B\\\"ob\n\n" + c.quoted;
+        EXPECT_EQ(built.line, expected) << c.text;
+    }
+}
+
+TEST_F(CodePage932Test, ComputerNamesFromTheNetwork) {
+    const std::string accepted[] = {"PC-01",      "pc_01",    "host.example.com", "192.168.0.1",
+                                    "fe80::1%12", "\x95\x5C", "\x83\x7C\x8C\x6F", std::string(63, 'a')};
+    // "\xB1" is a half-width katakana, a single byte; "\x95" a lead byte alone.
+    const std::string refused[] = {"",     "PC 1",         "PC\"1", "..\\evil",    "PC1\\C$",
+                                   "a/b",  "a..b",         ".a",    "a.",          "..",
+                                   "-x",   "a:b",          "a*",    "a?",          "a<b>",
+                                   "a|b",  "a,b",          "a\tb",  "a\nb",        "a%b",
+                                   "\x95", "\x95\x5C\x5C", "\xB1",  "fe80::1%a b", std::string(64, 'a')};
+    for (const std::string& name : accepted) {
+        EXPECT_TRUE(platform::IsWellFormedComputerName(name)) << name;
+    }
+    for (const std::string& name : refused) {
+        EXPECT_FALSE(platform::IsWellFormedComputerName(name)) << name;
     }
 }
 
@@ -44,12 +75,14 @@ TEST(SendMessage, CommandLineLongerThanTheBufferIsRefused) {
     // "net send PC1 \"This message from Bob\n\n" and the closing quote take 37 bytes.
     const std::string prefix = "net send PC1 \"This message from Bob\n\n";
     const std::size_t fits = ui::kCommandLineBuffer - 1 - prefix.size() - 1;
-    const auto longest = BuildMessageCommandLine(MessageCommand::NetSend, "PC1", "Bob", std::string(fits, 'x'));
-    ASSERT_TRUE(longest.has_value());
-    EXPECT_EQ(longest->size(), ui::kCommandLineBuffer - 1) << "9999 characters and the terminator fit";
-    EXPECT_EQ(longest->back(), '"') << "nothing cut";
-    EXPECT_FALSE(BuildMessageCommandLine(MessageCommand::NetSend, "PC1", "Bob", std::string(fits + 1, 'x')));
-    EXPECT_FALSE(BuildMessageCommandLine(MessageCommand::Msg, "PC1", "Bob", std::string(fits, 'x')))
+    const std::string longest =
+        BuildMessageCommandLine(MessageCommand::NetSend, "PC1", "Bob", std::string(fits, 'x')).line;
+    EXPECT_EQ(longest.size(), ui::kCommandLineBuffer - 1) << "9999 characters and the terminator fit";
+    EXPECT_EQ(longest.back(), '"') << "nothing cut";
+    EXPECT_EQ(BuildMessageCommandLine(MessageCommand::NetSend, "PC1", "Bob", std::string(fits + 1, 'x')).refusal,
+              CommandRefusal::TooLong);
+    EXPECT_EQ(BuildMessageCommandLine(MessageCommand::Msg, "PC1", "Bob", std::string(fits, 'x')).refusal,
+              CommandRefusal::TooLong)
         << "the longer msg prefix leaves less room";
 }
 

@@ -120,6 +120,13 @@ const std::vector<Text>& AllTexts() {
          u"ログファイルから削除できませんでした。ほかのプログラムがファイルを開いているか、書き込めないか、読み込んだ後"
          u"に変更されました。\nこのまま閉じますか？行はログに残ります。"},
         {IDS_TIP_LOG_WAITING, "%d log lines wait", u"書き込み待ちのログ %d 行"},
+        {IDS_BAD_COMPUTER_NAME,
+         "This computer name is not used: it is not a well-formed computer name or IP address. Nothing was started.",
+         u"このコンピュータ名は使えません（正しいコンピュータ名またはIPアドレスではありません）。何も起動していません"
+         u"。"},
+        {IDS_MESSAGE_BAD_CHARACTER,
+         "The sender or the message holds a control character that cannot be sent. Remove it and try again.",
+         u"送信者かメッセージに送信できない制御文字が含まれています。取り除いてからもう一度送信してください。"},
     };
     return texts;
 }

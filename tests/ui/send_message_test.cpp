@@ -1,5 +1,6 @@
-// The send-message dialog with a stand-in net.exe or msg.exe beside the test program: what the user
-// sees, what the command receives, what the output box shows, and the keys.
+// The send-message dialog with a stand-in net.exe or msg.exe in the system folder (where the dialog
+// starts the commands from): what the user sees, what the command receives, what the output box shows,
+// and the keys.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -32,16 +33,26 @@ std::string ExeDir() {
     return dir.substr(0, dir.find_last_of("\\/") + 1);
 }
 
-// The stand-in under a command's name beside this program, for the test's lifetime, recording into
-// a file of the test's own.
+std::string SystemDir() {
+    char path[MAX_PATH] = {};
+    ::GetSystemDirectoryA(path, MAX_PATH);
+    return std::string(path) + "\\";
+}
+
+// The stand-in under a command's name in the system folder, for the test's lifetime (a file of that
+// name there, Wine's own net.exe, is put back afterwards), recording into a file of the test's own.
 class StandIn {
 public:
-    explicit StandIn(const char* name) : path_(ExeDir() + name) {
+    explicit StandIn(const char* name) : path_(SystemDir() + name), saved_(path_ + ".saved") {
+        kept_ = ::MoveFileExA(path_.c_str(), saved_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
         installed_ = ::CopyFileA((ExeDir() + "msgstub.exe").c_str(), path_.c_str(), FALSE) != FALSE;
         ::SetEnvironmentVariableA("GLIMMERFEN_STUB_RECORD", record_.c_str());
     }
     ~StandIn() {
         ::DeleteFileA(path_.c_str());
+        if (kept_) {
+            ::MoveFileExA(saved_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
         ::SetEnvironmentVariableA("GLIMMERFEN_STUB_RECORD", nullptr);
     }
     bool Installed() const { return installed_; }
@@ -54,6 +65,8 @@ public:
 private:
     test::TempDir dir_;
     std::string path_;
+    std::string saved_;
+    bool kept_ = false;
     std::string record_ = dir_.File("command_line.txt");
     bool installed_ = false;
 };
@@ -157,22 +170,25 @@ TEST(SendMessageDialog, RefusalsKeepTheDialogOpen) {
     struct Case {
         const char* what;
         const char* program; // the stand-in installed, nullptr for none
+        const char* recipient;
         std::string message;
         std::string expectedBox;
     };
     const std::string tooLong(ui::kCommandLineBuffer, 'x');
     const Case cases[] = {
         // Longer than the command-line buffer: refused whole, nothing runs.
-        {"too long", "msg.exe", tooLong, platform::LoadText(IDS_MESSAGE_TOO_LONG)},
-        // No msg.exe here (Wine has none): the chosen command cannot start.
-        {"no program", nullptr, "Hi", "fail to create process\n"},
+        {"too long", "msg.exe", "PC1", tooLong, platform::LoadText(IDS_MESSAGE_TOO_LONG)},
+        // No msg.exe in the system folder (Wine has none): the chosen command cannot start.
+        {"no program", nullptr, "PC1", "Hi", "fail to create process\n"},
+        {"recipient", "msg.exe", "PC1 /time:0", "Hi", platform::LoadText(IDS_BAD_COMPUTER_NAME)},
+        {"character", "msg.exe", "PC1", "Hi\x1b[2J", platform::LoadText(IDS_MESSAGE_BAD_CHARACTER)},
     };
     for (const Case& c : cases) {
         StandIn standIn(c.program != nullptr ? c.program : "unused.exe");
         Boxes boxes;
         ui::CSendMsgDlg dialog("GlimmerfenChecker");
         dialog.SetCommand(MessageCommand::Msg);
-        dialog.recipient = "PC1";
+        dialog.recipient = c.recipient;
         dialog.sender = "Bob";
         bool stillOpen = false;
         RunSoon([&] {

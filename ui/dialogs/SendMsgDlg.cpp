@@ -8,6 +8,7 @@
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/system_library.h"
 #include "resource.h"
 
 namespace glimmerfen::ui {
@@ -23,9 +24,9 @@ constexpr int kChunksPerPoll = 64;
 constexpr UINT_PTR kOutputTimer = 1;
 constexpr UINT kOutputPollMs = 50;
 
-// Starts the command line hidden, at idle priority, printing into `output`; the process's handle, or
-// none when it cannot run.
-win32::UniqueHandle StartHidden(const std::string& commandLine, HANDLE output) {
+// Starts the program hidden, at idle priority, printing into `output`; the process's handle, or none
+// when it cannot run.
+win32::UniqueHandle StartHidden(const std::string& program, const std::string& commandLine, HANDLE output) {
     // CreateProcessA may write into its command line, so it gets a copy of its own.
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
@@ -37,9 +38,10 @@ win32::UniqueHandle StartHidden(const std::string& commandLine, HANDLE output) {
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION process{};
-    // No application name: the system's search finds the program, in this program's folder first.
-    if (!::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, IDLE_PRIORITY_CLASS, nullptr, nullptr,
-                          &startup, &process)) {
+    // The program by its full path: without one the system would look in this program's folder
+    // first, and whatever lies there would run with this program's rights.
+    if (program.empty() || !::CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, TRUE,
+                                             IDLE_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
         return {};
     }
     ::CloseHandle(process.hThread);
@@ -59,7 +61,7 @@ bool ReadChunk(HANDLE pipe, DWORD wanted, std::string& output) {
 
 } // namespace
 
-HiddenCommand::Failure HiddenCommand::Start(const std::string& commandLine) {
+HiddenCommand::Failure HiddenCommand::Start(const std::string& program, const std::string& commandLine) {
     Abandon();
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readRaw = nullptr;
@@ -71,7 +73,7 @@ HiddenCommand::Failure HiddenCommand::Start(const std::string& commandLine) {
     win32::UniqueHandle writeEnd(writeRaw);
     // Only the write end goes to the child.
     ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    win32::UniqueHandle process = StartHidden(commandLine, writeEnd.get());
+    win32::UniqueHandle process = StartHidden(program, commandLine, writeEnd.get());
     if (!process) {
         return Failure::Process;
     }
@@ -150,18 +152,28 @@ void CSendMsgDlg::SendNetMessage() {
     sender = ItemText(IDC_SENDER);
     message = ItemText(IDC_MESSAGE);
     const MessageCommand preferred = command_.value_or(SystemMessageCommand());
-    const auto commandLine = BuildMessageCommandLine(preferred, recipient, sender, message);
-    if (!commandLine) {
+    const MessageCommandLine built = BuildMessageCommandLine(preferred, recipient, sender, message);
+    switch (built.refusal) {
+    case CommandRefusal::None:
+        break;
+    case CommandRefusal::Recipient:
+        platform::ShowMessage(platform::LoadText(IDS_BAD_COMPUTER_NAME), appName_, platform::MessageIcon::Warning);
+        return;
+    case CommandRefusal::Character:
+        platform::ShowMessage(platform::LoadText(IDS_MESSAGE_BAD_CHARACTER), appName_, platform::MessageIcon::Warning);
+        return;
+    case CommandRefusal::TooLong:
         // Refused whole rather than cut: a message cut short is not the one the user wrote.
         platform::ShowMessage(platform::LoadText(IDS_MESSAGE_TOO_LONG), appName_, platform::MessageIcon::Warning);
         return;
     }
-    HiddenCommand::Failure failure = running_.Start(*commandLine);
+    HiddenCommand::Failure failure = running_.Start(platform::SystemFolderFile(CommandProgram(preferred)), built.line);
     if (failure == HiddenCommand::Failure::Process && !command_) {
         // The system's choice is missing (no "msg" on some editions): the other command may be there.
         const MessageCommand other = preferred == MessageCommand::Msg ? MessageCommand::NetSend : MessageCommand::Msg;
-        if (const auto otherLine = BuildMessageCommandLine(other, recipient, sender, message)) {
-            failure = running_.Start(*otherLine);
+        const MessageCommandLine otherLine = BuildMessageCommandLine(other, recipient, sender, message);
+        if (otherLine.refusal == CommandRefusal::None) {
+            failure = running_.Start(platform::SystemFolderFile(CommandProgram(other)), otherLine.line);
         }
     }
     switch (failure) {

@@ -27,8 +27,9 @@ public:
     HiddenCommand(const HiddenCommand&) = delete;
     HiddenCommand& operator=(const HiddenCommand&) = delete;
 
-    // Starts the command line (after abandoning one still running).
-    Failure Start(const std::string& commandLine);
+    // Starts the program, given by its full path, with the command line (after abandoning one still
+    // running). The path is never looked for: Failure::Process when no such file can run.
+    Failure Start(const std::string& program, const std::string& commandLine);
     // Appends to `output` what the command printed since the last call, without waiting. False once
     // the output has ended: the command and everything that inherited the pipe have ended, and the
     // pipe is released.

@@ -1,7 +1,6 @@
 #include "ui/list/ListViewDlg.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
 #include "platform/ansitext.h"
+#include "platform/netnames.h"
 #include "platform/netserver.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
@@ -23,10 +23,31 @@
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
 #include "platform/win32/checks.h"
+#include "platform/win32/system_library.h"
 
 namespace glimmerfen::ui {
 
 namespace {
+
+// Starts the file explorer of the Windows folder, by its full path, on the target. Neither a search
+// (which would look in this program's folder first) nor the shell's file associations (which merge in
+// the user's own registry) choose what runs with this program's rights.
+bool StartExplorer(const std::string& target) {
+    const std::string program = platform::WindowsFolderFile("explorer.exe");
+    std::string commandLine = "explorer.exe " + target;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process{};
+    if (program.empty() || !::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                             nullptr, &startup, &process)) {
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
 
 // Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
 constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
@@ -426,10 +447,15 @@ void CListViewDlg::OpenSharedFolder() {
     if (mark == -1 || RowText(mark, 0).empty()) {
         return;
     }
-    const std::string target = "\\\\" + RowText(mark, 0);
-    const auto result =
-        reinterpret_cast<INT_PTR>(::ShellExecuteA(Hwnd(), nullptr, "explorer.exe", target.c_str(), nullptr, SW_SHOW));
-    if (result <= 32) {
+    const std::string client = RowText(mark, 0);
+    // The name comes from the network: one holding "\\", "..", a blank or a comma would make the path
+    // (or Explorer's own arguments) name something other than that computer's shares.
+    if (!platform::IsWellFormedComputerName(client)) {
+        const std::string text = platform::LoadText(IDS_BAD_COMPUTER_NAME);
+        ::MessageBoxA(Hwnd(), text.c_str(), context_.appName.c_str(), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!StartExplorer("\\\\" + client)) {
         const std::string text = platform::LoadText(IDS_EXPLORER_FAILED);
         ::MessageBoxA(Hwnd(), text.c_str(), context_.appName.c_str(), MB_OK | MB_ICONWARNING);
     }

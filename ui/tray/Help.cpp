@@ -9,32 +9,8 @@ namespace glimmerfen::ui {
 
 namespace {
 
-// HTML Help's class: its registered in-process server is the viewer library.
-constexpr const char* kHtmlHelpServerKey = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 constexpr UINT kDisplayTopic = 0; // HH_DISPLAY_TOPIC
 constexpr WORD kHtmlHelpAOrdinal = 14;
-
-// A path that names its drive or server: the loader takes exactly that file, and searches no folder.
-bool IsFullPath(const char* path) {
-    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    const auto separator = [](char c) { return c == '\\' || c == '/'; };
-    return (letter(path[0]) && path[1] == ':' && separator(path[2])) || (separator(path[0]) && separator(path[1]));
-}
-
-HMODULE LoadRegisteredViewer() {
-    // The default value, at most 260 bytes, terminated here whatever the registry holds.
-    char path[MAX_PATH + 1] = {};
-    LONG size = MAX_PATH;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, kHtmlHelpServerKey, path, &size) != ERROR_SUCCESS || path[0] == '\0') {
-        return nullptr;
-    }
-    // A bare or relative name would be looked for in the program's folder first: that is left to the
-    // system folder below.
-    if (!IsFullPath(path)) {
-        return nullptr;
-    }
-    return LoadLibraryA(path);
-}
 
 } // namespace
 
@@ -45,10 +21,10 @@ bool HtmlHelpBinding::Bind() {
     if (failed_) {
         return false;
     }
-    library_ = LoadRegisteredViewer();
-    if (library_ == nullptr) {
-        library_ = platform::LoadSystemLibrary(L"hhctrl.ocx");
-    }
+    // The viewer from the system folder only. Its class's registration is not read: that view of the
+    // registry merges in the user's own classes, which any program of the user may write, and this
+    // program usually runs as administrator.
+    library_ = platform::LoadSystemLibrary(L"hhctrl.ocx");
     if (library_ == nullptr) {
         failed_ = true;
         return false;

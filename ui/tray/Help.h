@@ -15,9 +15,8 @@ inline constexpr const char* kManualFileName = "manual.chm";
 void ShowHelp(const std::string& exeDir, const std::string& appName);
 
 // The HTML Help entry point, bound on the first request and kept for the rest of the run. The viewer
-// library is the in-process server registered for HTML Help's class (when registered by its full path),
-// or "hhctrl.ocx" from the system folder; the entry point is its ordinal 14 (HtmlHelpA). Once binding
-// has failed it is never tried again.
+// library is "hhctrl.ocx" from the system folder, and from nowhere else; the entry point is its ordinal
+// 14 (HtmlHelpA). Once binding has failed it is never tried again.
 class HtmlHelpBinding {
 public:
     using HtmlHelpProc = HWND(WINAPI*)(HWND caller, LPCSTR file, UINT command, DWORD_PTR data);
