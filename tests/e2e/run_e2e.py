@@ -754,13 +754,13 @@ def case_option_sheet(env, args, texts):
         program.helper("click", caption, IDC_PC_RULE)
         program.helper("settext", caption, IDC_OK_PC_LIST, ACCEPTABLE_LIST[env.lang])
         program.helper("click", caption, ID_APPLY)
-        check(wait_until(lambda: "Setting" in program.read_ini() and
-                         dict(program.read_ini()["Setting"]).get("DlgPopTime") == "100"),
-              "Apply did not write Glimmerfen.ini")
+        # Apply writes key after key: the file is read once the last one is there.
+        check(wait_until(lambda: [k for k, _ in program.read_ini().get("Setting", [])] == APPLIED_ORDER),
+              "Apply did not write Glimmerfen.ini: %r" % program.read_ini().get("Setting"))
         applied = program.read_ini()["Setting"]
-        check([k for k, _ in applied] == APPLIED_ORDER, "Apply wrote %r" % [k for k, _ in applied])
         values = dict(applied)
-        check(values["StartDlg"] == "1" and values["DisJuncPcFlag"] == "1", "Apply wrote %r" % applied)
+        check(values["StartDlg"] == "1" and values["DisJuncPcFlag"] == "1" and values["DlgPopTime"] == "100",
+              "Apply wrote %r" % applied)
         with open(program.path("Glimmerfen.ini"), "rb") as f:
             check(("DisJuncOkPcStr=%s\r\n" % ACCEPTABLE_LIST[env.lang]).encode(texts["codepage"]) in f.read(),
                   "the acceptable list is not in the file in the ANSI code page")
