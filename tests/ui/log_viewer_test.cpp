@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,21 @@ TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
         platform::ExclusiveFile other;
         ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
         viewer_.RunCommand(ID_LOG_REFRESH);
+        // A close that cannot write them asks first; "No" keeps the viewer open, marks and all.
+        auto asked = std::make_shared<std::string>();
+        const HWND viewer = viewer_.Hwnd();
+        test::RunSoon(
+            [asked, viewer] {
+                const HWND box = ::GetLastActivePopup(viewer);
+                char text[1024] = {};
+                ::GetWindowTextA(::GetDlgItem(box, 0xFFFF), text, sizeof text);
+                *asked = text;
+                ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+            },
+            300);
+        ::SendMessageA(viewer, WM_CLOSE, 0, 0);
+        EXPECT_EQ(*asked, platform::LoadText(IDS_LOG_APPLY_CLOSE));
+        EXPECT_TRUE(viewer_.Exists());
     }
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], platform::LoadText(IDS_LOG_APPLY_HELD));
