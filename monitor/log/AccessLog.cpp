@@ -218,6 +218,7 @@ void AccessLog::Wait(std::string_view lines) {
         waiting_.erase(0, waitingHead_);
         waitingHead_ = 0;
     }
+    waitingCount_ = lengths_.size();
 }
 
 std::string AccessLog::WaitingText() const {
@@ -240,21 +241,15 @@ void AccessLog::ClearWaiting() {
     waitingHead_ = 0;
     lengths_.clear();
     dropped_ = 0;
+    waitingCount_ = 0;
 }
 
 bool AccessLog::TakeFailureToReport() {
-    std::lock_guard<std::mutex> lock(LogFileGuard());
-    return std::exchange(reportDue_, false);
+    return reportDue_.exchange(false);
 }
 
 std::size_t AccessLog::WaitingLines() const {
-    std::lock_guard<std::mutex> lock(LogFileGuard());
-    return lengths_.size();
-}
-
-bool AccessLog::HasWaiting() const {
-    std::lock_guard<std::mutex> lock(LogFileGuard());
-    return !lengths_.empty() || dropped_ > 0 || sidePending_;
+    return waitingCount_.load();
 }
 
 void AccessLog::KeepWaitingLines() {

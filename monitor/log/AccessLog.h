@@ -1,6 +1,7 @@
 // The access log "log.txt": one line per new access and per disconnection, ten TABs per line.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -75,9 +76,8 @@ public:
     // True once per episode, at the first call after a line had to wait: the caller tells the user
     // (ReportFailure), with no lock held.
     bool TakeFailureToReport();
-    // Lines in memory waiting for the file, and whether the side file of an earlier run waits too.
+    // Lines in memory waiting for the file.
     std::size_t WaitingLines() const;
-    bool HasWaiting() const;
     // At the program's end: tries once more to write what waits; when the file is still held, the
     // waiting lines go to the side file, which the next start writes first.
     void KeepWaitingLines();
@@ -128,7 +128,9 @@ private:
     std::size_t dropped_ = 0;           // lines dropped from the front since the file last took lines
     bool sidePending_ = false;          // the side file may hold lines of an earlier run
     bool inEpisode_ = false;
-    bool reportDue_ = false;
+    // Read without the guard by the poll and the tray tick, which must not wait for a rewrite's piece.
+    std::atomic<bool> reportDue_{false};
+    std::atomic<std::size_t> waitingCount_{0};
 };
 
 } // namespace glimmerfen

@@ -106,9 +106,6 @@ public:
     // without lines disappears from DateOrder. Returns the number of rows marked.
     std::size_t MarkDeleted(const LogSelection& selection);
 
-    // Number of marked rows, those marked at the load included.
-    std::size_t MarkedCount() const { return marked_; }
-
     // With no row marked, does nothing (Unchanged). Otherwise writes exeDir + "log_tmp.txt" with every
     // loaded line that is not marked, then every line appended to "log.txt" since the load, each ending
     // with CR LF, and puts it in the place of "log.txt" in one step. The kept lines are written from

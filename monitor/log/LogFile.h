@@ -75,7 +75,6 @@ public:
     // exclusive opening, when the caller holds it (closed either way), so that no other opening can
     // come in between where the system allows it. False on any failure: the target is as it was.
     bool Commit(platform::ExclusiveFile* heldTarget = nullptr);
-    const std::string& TempPath() const { return temp_; }
 
 private:
     std::string target_;
