@@ -3,6 +3,8 @@
 #include <new>
 
 #include "monitor/log/LogRetention.h"
+#include "platform/ansitext.h"
+#include "platform/netnames.h"
 #include "settings/Paths.h"
 #include "platform/clock.h"
 #include "platform/fault.h"
@@ -34,6 +36,16 @@ bool StartupHost::BeginTimerPeriod(unsigned periodMs) {
 
 void StartupHost::EndTimerPeriod(unsigned periodMs) {
     platform::EndTimerPeriod(periodMs);
+}
+
+void StartupHost::ShowUsage(const std::string&, const std::string&) {}
+
+void StartupHost::UnregisterEventSource(const std::string&) {}
+
+void StartupHost::RegisterEventSource(const std::string&) {}
+
+std::string InstanceMutexName(const std::string& appName, const std::string& watchedComputer) {
+    return watchedComputer.empty() ? appName : appName + " " + AnsiUpper(watchedComputer);
 }
 
 void StartupHost::SaveSettings(const AppSettings& settings, const std::string& iniPath) {
@@ -68,8 +80,13 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
 
-    if (host.CreateInstanceMutex(appName) == StartupHost::MutexResult::AlreadyExists) {
-        host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+    const CommandLine commandLine = ParseCommandLine(host.Arguments());
+    if (commandLine.help || !commandLine.error.empty()) {
+        host.ShowUsage(commandLine.error, appName);
+        return false;
+    }
+    if (commandLine.unregister) {
+        host.UnregisterEventSource(appName);
         return false;
     }
 
@@ -91,8 +108,23 @@ bool CCheckerApp::Start(StartupHost& host) {
     exeDir = paths->exeDir;
     iniPath = paths->iniPath;
 
+    // Reading the settings writes nothing, so a second instance refused below leaves every file alone;
+    // the instance's name needs the computer that the INI file may name.
     host.LoadSettings(settings, iniPath);
+    watchedComputer = commandLine.hasServer ? commandLine.server : WatchedComputerName(settings.Computer.Get());
+    if (!watchedComputer.empty() && !platform::IsWellFormedComputerName(watchedComputer)) {
+        host.ShowMessage(platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer, appName,
+                         platform::MessageIcon::Warning);
+        return false;
+    }
+
+    if (host.CreateInstanceMutex(InstanceMutexName(appName, watchedComputer)) ==
+        StartupHost::MutexResult::AlreadyExists) {
+        host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+        return false;
+    }
     reachedSettings_ = true;
+    host.RegisterEventSource(exePath);
 
     host.TrimLog(exeDir, settings.LogSetDays.load());
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "settings/Paths.h"
 #include "settings/Settings.h"
 #include "platform/notify.h"
@@ -35,6 +36,15 @@ public:
     virtual MutexResult CreateInstanceMutex(const std::string& name) = 0;
     // Runs the main window modally; returns when it has ended.
     virtual void RunMainWindow(CCheckerApp& app) = 0;
+    // The command line after the program's name (none by default).
+    virtual std::string Arguments() { return {}; }
+    // Shows how the program is started; badWord is the word that was not understood (empty for /?).
+    virtual void ShowUsage(const std::string& badWord, const std::string& caption);
+    // /unregister: removes the event source's registration, telling the user the outcome.
+    virtual void UnregisterEventSource(const std::string& caption);
+    // When the process runs elevated: registers the event source for this executable unless the
+    // registration already names it. Nothing is told; without rights nothing happens.
+    virtual void RegisterEventSource(const std::string& exePath);
 
     virtual void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon);
     virtual void LoadSettings(AppSettings& settings, const std::string& iniPath);
@@ -55,6 +65,10 @@ inline constexpr int kPlatformOther = -1;
 inline constexpr const char* kWrongPlatformMessage = "This software does not operate in usage's OS. m(_ _)m";
 inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient error.";
 
+// The single-instance mutex's name: the application's name, and for another computer than this one a
+// blank and that computer's name upper-cased, so that one program folder per server can run at once.
+std::string InstanceMutexName(const std::string& appName, const std::string& watchedComputer);
+
 // The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
 // (an unknown platform, or a system that could not be asked).
 int PlatformIdFrom(std::optional<unsigned long> systemPlatform);
@@ -65,8 +79,8 @@ public:
     CCheckerApp(const CCheckerApp&) = delete;
     CCheckerApp& operator=(const CCheckerApp&) = delete;
 
-    // The start routine: platform check, single instance, paths, settings, log trimming, timer
-    // resolution, then the modal run of the main window. Every path ends start-up, so the result is
+    // The start routine: platform check, command line, paths, settings, single instance (per watched
+    // computer), event source, log trimming, timer resolution, then the modal run of the main window. Every path ends start-up, so the result is
     // always false (no message loop is wanted after it).
     bool Start(StartupHost& host);
     // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
@@ -84,6 +98,9 @@ public:
     std::string exePath; // full path of the executable
     std::string exeDir;  // drive and directory of the executable, ending with a separator
     std::string iniPath; // exeDir + "Glimmerfen.ini"
+    // The computer whose shared folders are watched (/server: before the INI's Computer key), without
+    // leading backslashes; empty: this computer.
+    std::string watchedComputer;
     // The timer device's smallest period: the resolution of every one-shot timer of the program.
     unsigned timerResolution = 1;
 

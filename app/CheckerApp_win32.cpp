@@ -42,6 +42,22 @@ std::string Win32StartupHost::ModulePath() {
     }
 }
 
+std::string Win32StartupHost::Arguments() {
+    // The command line without the program's own name (quoted or not), as the C runtime splits it.
+    const char* line = GetCommandLineA();
+    if (line == nullptr) {
+        return {};
+    }
+    bool quoted = false;
+    while (*line != '\0' && (quoted || (*line != ' ' && *line != '\t'))) {
+        if (*line == '"') {
+            quoted = !quoted;
+        }
+        ++line;
+    }
+    return line;
+}
+
 StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string& name) {
     // Held, never closed, until the process ends: a second start is refused for as long as it runs.
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());

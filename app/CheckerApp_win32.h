@@ -13,6 +13,7 @@ class Win32StartupHost : public StartupHost {
 public:
     std::optional<unsigned long> SystemPlatform() override;
     std::string ModulePath() override;
+    std::string Arguments() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
     void RunMainWindow(CCheckerApp& app) override;
 

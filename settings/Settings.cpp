@@ -77,6 +77,8 @@ void LoadSettings(AppSettings& settings, const std::string& iniPath) {
     read.Int(settings.IntermitCheck, "IntermitCheck", 0);
     read.Text(settings.MsgFrom, "MsgFrom", "");
     read.Int(settings.ChkStartUp, "ChkStartUp", 0);
+    settings.EventLog.store(platform::ProfileGetInt(iniPath, kNetworkSection, "EventLog", 0));
+    settings.Computer.Set(platform::ProfileGetString(iniPath, kNetworkSection, "Computer", "", kTextBuffer));
 }
 
 namespace {
@@ -146,6 +148,7 @@ void WriteKeys(const AppSettings& settings, const std::string& iniPath, std::ini
             write.Text(settings.*(field->text), field->key);
         }
     }
+    platform::ProfileWriteInt(iniPath, kNetworkSection, "EventLog", settings.EventLog.load());
 }
 
 } // namespace

@@ -40,21 +40,29 @@ struct AppSettings {
     std::atomic<int> IntermitCheck{0};
     SharedText MsgFrom;
     std::atomic<int> ChkStartUp{0};
+
+    // Section "Network", apart from "Setting" so that section stays as earlier versions wrote it.
+    // 1 = what the log records also goes to the system's event log.
+    std::atomic<int> EventLog{0};
+    // The computer whose shared folders are watched; empty: this computer. Read at start-up only (the
+    // program folder is that computer's record); no window edits it, so it is never written back.
+    SharedText Computer;
 };
 
 inline constexpr const char* kSettingSection = "Setting";
+inline constexpr const char* kNetworkSection = "Network";
 inline constexpr const char* kIniFileName = "Glimmerfen.ini";
 
-// Reads every key in table order with its default.
+// Reads every key in table order with its default, then section "Network".
 void LoadSettings(AppSettings& settings, const std::string& iniPath);
 
 // Writes the keys in the exit order; the four thread keys only while IntermitCheck is 0. CycleTime3
-// and IntermitCheck are never written.
+// and IntermitCheck are never written. Then EventLog into section "Network".
 void SaveSettings(const AppSettings& settings, const std::string& iniPath);
 
 // The option sheet's Apply: the same keys but MsgFrom, in the sheet's order (the pop-up close choice
 // before its hidden check box, ChkStartUp before the four thread keys), under the same IntermitCheck
-// rule.
+// rule, and EventLog after them.
 void SaveAppliedSettings(const AppSettings& settings, const std::string& iniPath);
 
 } // namespace glimmerfen

@@ -81,7 +81,9 @@ const char kDefaultFile[] = "[Setting]\r\n"
                             "CycleTime1=20\r\n"
                             "CycleTime2=1000\r\n"
                             "MsgFrom=\r\n"
-                            "ChkStartUp=0\r\n";
+                            "ChkStartUp=0\r\n"
+                            "[Network]\r\n"
+                            "EventLog=0\r\n";
 
 TEST(Settings, FirstRunWithoutIniUsesDefaultsAndSaveWritesEveryKeyInOrder) {
     TempDir dir;
@@ -107,21 +109,24 @@ TEST(Settings, FirstRunWithoutIniUsesDefaultsAndSaveWritesEveryKeyInOrder) {
     EXPECT_FALSE(std::filesystem::exists(ini)) << "loading must not create the file";
 
     SaveSettings(settings, ini);
-    EXPECT_EQ(ReadBytes(ini), kDefaultFile) << "CycleTime3 and IntermitCheck are never written";
+    EXPECT_EQ(ReadBytes(ini), kDefaultFile) << "CycleTime3 and IntermitCheck are never written, nor Computer";
 }
 
 TEST(Settings, SaveUpdatesKeysInPlaceAndKeepsOtherSections) {
     TempDir dir;
     const std::string ini = dir.File("Glimmerfen.ini");
     WriteBytes(ini, "[DialogPos]\r\nLeft=10\r\n[Setting]\r\nChkStartUp=1\r\nLogOut=0\r\nCycleTime3=500\r\n"
-                    "[LogDialogPos]\r\nTop=20\r\n");
+                    "[LogDialogPos]\r\nTop=20\r\n[Network]\r\nComputer=FS01\r\nEventLog=1\r\n");
     AppSettings settings;
     LoadSettings(settings, ini);
     EXPECT_EQ(settings.ChkStartUp.load(), 1);
     EXPECT_EQ(settings.LogOut.load(), 0);
     EXPECT_EQ(settings.CycleTime3.load(), 500);
+    EXPECT_EQ(settings.EventLog.load(), 1);
+    EXPECT_EQ(settings.Computer.Get(), "FS01");
 
     settings.LogOut = 1;
+    settings.EventLog = 0;
     settings.DisJuncNgPcStr.Set("PC1;PC2");
     SaveSettings(settings, ini);
     const std::string file = ReadBytes(ini);
@@ -129,7 +134,9 @@ TEST(Settings, SaveUpdatesKeysInPlaceAndKeepsOtherSections) {
               0u)
         << file;
     EXPECT_NE(file.find("\r\nDisJuncNgPcStr=PC1;PC2\r\n"), std::string::npos);
-    EXPECT_NE(file.find("\r\n[LogDialogPos]\r\nTop=20\r\n"), std::string::npos);
+    EXPECT_NE(file.find("\r\n[LogDialogPos]\r\nTop=20\r\n[Network]\r\nComputer=FS01\r\nEventLog=0\r\n"),
+              std::string::npos)
+        << file;
     EXPECT_EQ(platform::ProfileGetInt(ini, "DialogPos", "Left", 0), 10);
     EXPECT_EQ(platform::ProfileGetInt(ini, "LogDialogPos", "Top", 0), 20);
     EXPECT_EQ(platform::ProfileGetInt(ini, "Setting", "CycleTime3", 0), 500);

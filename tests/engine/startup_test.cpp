@@ -2,6 +2,7 @@
 // and what reaches the disk on each path.
 #include "app/CheckerApp.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -49,6 +50,11 @@ public:
         return platform;
     }
     std::string ModulePath() override { return modulePath_; }
+    std::string arguments;
+    std::string iniComputer;
+    std::string Arguments() override { return arguments; }
+    void ShowUsage(const std::string& badWord, const std::string&) override { steps.push_back("usage " + badWord); }
+    void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
         mutexName = name;
@@ -69,6 +75,7 @@ public:
             StartupHost::LoadSettings(settings, iniPath);
         } else {
             settings.LogSetDays = 4; // so that the trimming is seen to use the loaded value
+            settings.Computer.Set(iniComputer);
         }
     }
     void TrimLog(const std::string& exeDir, int logSetDays) override {
@@ -109,8 +116,8 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_EQ(app.Exit(host), 0);
     const std::vector<std::string> expected = {
         "platform",
-        "mutex",
         "load " + kDir + "Glimmerfen.ini",
+        "mutex",
         "trim " + kDir + " 4",
         "resolution",
         "begin 2",
@@ -133,6 +140,52 @@ TEST(StartupOrder, MutexIsNamedAfterTheRenamedExecutable) {
     FakeHost host("D:\\tools\\Copy.of.checker.EXE");
     app.Start(host);
     EXPECT_EQ(host.mutexName, "Copy.of.checker");
+}
+
+// The command line decides what runs and which computer's instance this is; the INI's Computer key
+// counts only without /server:.
+TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
+    struct Case {
+        std::string arguments;
+        std::string iniComputer;
+        std::vector<std::string> steps; // after "platform"; "run" stands for the full run
+        std::string mutexName;
+        std::string watched;
+    };
+    const Case cases[] = {
+        {"", "", {"run"}, "GlimmerfenChecker", ""},
+        {"/server:fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
+        {"-SERVER:\\\\fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
+        {"", "\\\\nas2", {"run"}, "GlimmerfenChecker NAS2", "nas2"},
+        {"\"/server:fs01\"", "nas2", {"run"}, "GlimmerfenChecker FS01", "fs01"},
+        {"/server:", "nas2", {"run"}, "GlimmerfenChecker", ""},
+        {"--help", "", {"usage "}, "", ""},
+        {"/?", "", {"usage "}, "", ""},
+        {"/unregister", "", {"unregister"}, "", ""},
+        {"/server:fs01 extra", "", {"usage extra"}, "", ""},
+        {"/servers:x", "", {"usage /servers:x"}, "", ""},
+        {"/server:fs01&calc", "", {"message"}, "", ""},
+        {"", "bad name", {"message"}, "", ""},
+    };
+    for (const Case& c : cases) {
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.arguments = c.arguments;
+        host.iniComputer = c.iniComputer;
+        app.Start(host);
+        std::vector<std::string> steps(host.steps.begin() + 1, host.steps.end());
+        if (c.steps == std::vector<std::string>{"run"}) {
+            EXPECT_TRUE(app.RanMainWindow()) << c.arguments;
+            EXPECT_EQ(host.mutexName, c.mutexName) << c.arguments;
+            EXPECT_EQ(app.watchedComputer, c.watched) << c.arguments;
+        } else {
+            steps.erase(std::remove_if(steps.begin(), steps.end(),
+                                       [](const std::string& step) { return step.rfind("load ", 0) == 0; }),
+                        steps.end());
+            EXPECT_EQ(steps, c.steps) << c.arguments;
+            EXPECT_FALSE(app.ReachedSettings()) << c.arguments;
+        }
+    }
 }
 
 struct PlatformCase {
@@ -164,7 +217,7 @@ TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
     host.mutexResult = StartupHost::MutexResult::AlreadyExists;
     EXPECT_FALSE(app.Start(host));
     app.Exit(host);
-    const std::vector<std::string> expected = {"platform", "mutex", "message"};
+    const std::vector<std::string> expected = {"platform", "load " + kDir + "Glimmerfen.ini", "mutex", "message"};
     EXPECT_EQ(host.steps, expected);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
@@ -192,7 +245,7 @@ TEST(StartupEarlyExit, FolderTooLongForTheIniPathIsRefused) {
     FakeHost host(dir + "GlimmerfenChecker.exe");
     EXPECT_FALSE(app.Start(host));
     app.Exit(host);
-    const std::vector<std::string> expected = {"platform", "mutex", "message"};
+    const std::vector<std::string> expected = {"platform", "message"};
     EXPECT_EQ(host.steps, expected);
     ASSERT_EQ(host.messages.size(), 1u);
     // The string table's text in the user's language, then the folder.
@@ -215,8 +268,8 @@ TEST(StartupEarlyExit, NoTimerDeviceEndsSilentlyButSavesTheSettings) {
     app.Exit(host);
     const std::vector<std::string> expected = {
         "platform",
-        "mutex",
         "load " + kDir + "Glimmerfen.ini",
+        "mutex",
         "trim " + kDir + " 4",
         "resolution",
         "save " + kDir + "Glimmerfen.ini",
