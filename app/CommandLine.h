@@ -8,7 +8,7 @@ namespace glimmerfen {
 
 struct CommandLine {
     bool hasServer = false;
-    std::string server;     // from /server:NAME, without leading backslashes; empty: this computer
+    std::string server;      // from /server:NAME, without leading backslashes; empty: this computer
     bool unregister = false; // /unregister: remove the event source's registration and end
     bool help = false;       // /? , -h, --help or /help: show the usage and end
     std::string error;       // the first word that could not be understood; then nothing else counts

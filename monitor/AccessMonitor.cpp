@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
+#include "res/event_ids.h"
 #include "res/resource.h"
 
 namespace glimmerfen {
@@ -167,6 +168,8 @@ bool AccessMonitor::PollQuietly() {
     }
     GroupFilesByUser();
     serverState_ = sessionResult != 0 ? sessionResult : (fileResult != 0 ? (std::uint64_t{1} << 32) | fileResult : 0);
+    eventsOn_ = events_ != nullptr && settings_.EventLog.load() != 0;
+    NoteServerState(sessionResult != 0 ? sessionResult : fileResult);
 
     // Under the table's lock the poll only decides: the access lines of new entries and the sessions
     // to close are queued, and carried out in the same order once the table is free again, so that
@@ -198,6 +201,9 @@ bool AccessMonitor::PollQuietly() {
     // that wait for a log held elsewhere are retried at every poll, also when it has none of its own.
     FlushLines(accessLines_);
     CarryOutDisconnections();
+    if (!pollEvents_.empty()) {
+        events_->Post(pollEvents_);
+    }
     return log_ != nullptr && log_->TakeFailureToReport();
 }
 
@@ -337,9 +343,36 @@ void AccessMonitor::Age(std::uint64_t poll) {
 
 void AccessMonitor::WriteAccessLine(std::int32_t key) {
     const AccessEntry* entry = table_->FindEntry(key);
-    if (log_ != nullptr && entry != nullptr &&
-        AccessLog::LogsAccess(settings_, *entry, clientNames_.NameOf(entry->clientName))) {
+    if (entry == nullptr || (log_ == nullptr && !eventsOn_)) {
+        return;
+    }
+    const std::string resolved = clientNames_.NameOf(entry->clientName);
+    if (!AccessLog::RecordsAccess(settings_, *entry, resolved)) {
+        return;
+    }
+    if (log_ != nullptr && settings_.LogOut.load() != 0) {
         AccessLog::AppendAccessLine(accessLines_, *entry);
+    }
+    if (eventsOn_) {
+        pollEvents_.push_back(events_->Access(*entry, resolved));
+    }
+}
+
+void AccessMonitor::NoteServerState(std::uint32_t code) {
+    const std::uint32_t last = lastCode_;
+    lastCode_ = code;
+    if (!eventsOn_ || code == last) {
+        return;
+    }
+    EventFields fields;
+    const std::string codeText = std::to_string(code);
+    fields.message = codeText;
+    if (code == 0) {
+        pollEvents_.push_back(events_->Compose(platform::EventType::Information, kEventServerAnswers, {}));
+    } else {
+        pollEvents_.push_back(events_->Compose(
+            platform::EventType::Error,
+            code == platform::kErrorAccessDenied ? kEventServerAccessDenied : kEventServerError, fields));
     }
 }
 
@@ -368,7 +401,8 @@ void AccessMonitor::DisconnectEntry(AccessEntry& entry, const std::string& ruleM
     // The session is closed every time a rule selects the entry, marked or not; the entry is marked
     // whether the closing succeeds or not, so it can be marked now.
     const bool log = logCondition && entry.disconnected == 0;
-    disconnections_.push_back({entry.clientName, entry.userName, log ? ruleMessage : std::string(), log});
+    disconnections_.push_back(
+        {entry.clientName, entry.userName, log ? ruleMessage : std::string(), log, entry.startTime});
     if (log) {
         entry.disconnected = 1;
     }
@@ -397,6 +431,18 @@ void AccessMonitor::CarryOutDisconnections() {
         }
         if (d.log) {
             WriteDisconnectLine(d.clientName, d.userName, result.empty() ? d.message : result);
+            if (eventsOn_ && AccessLog::RecordsDisconnections(settings_)) {
+                const std::string resolved = clientNames_.NameOf(d.clientName);
+                EventFields fields;
+                fields.client = d.clientName;
+                fields.clientName = resolved;
+                fields.user = d.userName;
+                fields.message = result.empty() ? d.message : result;
+                fields.connectionStart = IsoUtcText(d.startTime);
+                pollEvents_.push_back(
+                    events_->Compose(result.empty() ? platform::EventType::Warning : platform::EventType::Error,
+                                     result.empty() ? kEventDisconnectedByRule : kEventDisconnectFailed, fields));
+            }
         }
     }
     disconnections_.clear();

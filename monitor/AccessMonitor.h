@@ -13,6 +13,7 @@
 
 #include "monitor/AccessTable.h"
 #include "monitor/ClientNames.h"
+#include "monitor/EventReporter.h"
 #include "platform/records.h"
 
 namespace glimmerfen {
@@ -49,6 +50,10 @@ public:
     void CreateTable();
     // Removes every entry and the table itself; from then on polls do nothing.
     void ReleaseTable();
+
+    // Set before the monitor threads start; null (the default): no events. Events are composed in the
+    // poll, as the log lines are, while EventLog is 1, and handed to the reporter when the poll ends.
+    void SetEventReporter(EventReporter* events) noexcept { events_ = events; }
 
     // One poll: enumerate, merge into the table, log new accesses, age out the unseen, apply the
     // disconnection rules. When lines began to wait for the log, the user is told (ReportLostLines).
@@ -112,8 +117,9 @@ private:
     struct Disconnection {
         std::string clientName;
         std::string userName;
-        std::string message; // the rule's message, logged when the session could be closed
-        bool log = false;    // the rule's log condition held and the entry was not marked yet
+        std::string message;        // the rule's message, logged when the session could be closed
+        bool log = false;           // the rule's log condition held and the entry was not marked yet
+        std::int32_t startTime = 0; // the connection's start, for its event
     };
 
     void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
@@ -150,6 +156,8 @@ private:
     // Each spelling of a user name met so far, with its list in filesByUser_ (whose nodes stay put).
     std::unordered_map<std::string, std::vector<std::uint32_t>*> spellings_;
     std::vector<std::uint32_t> allFiles_; // 0 .. files_.size() - 1: a session without a user name
+    // Queues the event of a change of the server's state (an enumeration's code) since the last poll.
+    void NoteServerState(std::uint32_t code);
     // Groups files_ by user into filesByUser_.
     void GroupFilesByUser();
     // The places in files_ of the files the server gives for this user name.
@@ -159,6 +167,11 @@ private:
     std::string accessLines_;
     std::string disconnectLines_;
     std::vector<Disconnection> disconnections_;
+
+    EventReporter* events_ = nullptr;
+    bool eventsOn_ = false;         // EventLog as the current poll read it
+    std::vector<Event> pollEvents_; // the current poll's events, in the order of its log lines
+    std::uint32_t lastCode_ = 0;    // the server's code at the previous poll
 };
 
 } // namespace glimmerfen

@@ -11,6 +11,7 @@
 namespace glimmerfen::platform {
 
 inline constexpr std::uint32_t kNetSuccess = 0;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;

@@ -125,14 +125,21 @@ void AccessLog::AppendDisconnectLine(std::string& line, std::int32_t now, const 
     line += kLineEnd;
 }
 
-bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName) {
-    return settings.LogOut.load() != 0 &&
-           !(settings.LogChkOkPc.load() == 1 && (IsAcceptablePc(settings, entry.clientName) ||
+bool AccessLog::RecordsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName) {
+    return !(settings.LogChkOkPc.load() == 1 && (IsAcceptablePc(settings, entry.clientName) ||
                                                  (!resolvedName.empty() && IsAcceptablePc(settings, resolvedName))));
 }
 
+bool AccessLog::RecordsDisconnections(const AppSettings& settings) {
+    return settings.LogChkDisMsg.load() != 1;
+}
+
+bool AccessLog::LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName) {
+    return settings.LogOut.load() != 0 && RecordsAccess(settings, entry, resolvedName);
+}
+
 bool AccessLog::LogsDisconnections(const AppSettings& settings) {
-    return settings.LogOut.load() != 0 && settings.LogChkDisMsg.load() != 1;
+    return settings.LogOut.load() != 0 && RecordsDisconnections(settings);
 }
 
 bool AccessLog::AppendLine(std::string_view lines) {

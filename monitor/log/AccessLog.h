@@ -68,6 +68,9 @@ public:
     static bool LogsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName = {});
     // Whether disconnect lines are logged: LogOut is not 0 and LogChkDisMsg is not 1.
     static bool LogsDisconnections(const AppSettings& settings);
+    // The same choices of what is recorded, whatever LogOut says: the event log follows them too.
+    static bool RecordsAccess(const AppSettings& settings, const AccessEntry& entry, std::string_view resolvedName);
+    static bool RecordsDisconnections(const AppSettings& settings);
 
     // One exclusive opening for the waiting lines and then these (whole lines, each ending in CR LF;
     // none: only what waits): open (creating the file), write at the end, close. True when all of them

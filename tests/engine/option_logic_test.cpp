@@ -122,6 +122,8 @@ const std::vector<std::string> kAppliedDefaults = {
     "DisJuncOkPcStr=",   "DisJuncNgPcStr=", "DisJuncFileFlag=0", "DisJuncFileStr=eml", "DisJuncTimerFlag=0",
     "DisJuncTimer=20",   "ChkStartUp=0",    "ThreadLevel1=0",    "ThreadLevel2=0",     "CycleTime1=20",
     "CycleTime2=1000",
+    "[Network]",
+    "EventLog=0",
 };
 
 struct Effects {
@@ -222,12 +224,13 @@ TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {
     EXPECT_EQ(s.CycleTime1.load(), 20);
     EXPECT_EQ(s.CycleTime2.load(), 1000);
     EXPECT_EQ(s.IntermitCheck.load(), 1);
-    // ... the file keeps its own, and nothing of them is written after ChkStartUp.
+    // ... the file keeps its own, and nothing of them is written after ChkStartUp (then comes section
+    // "Network").
     const std::vector<std::string> keys = KeysOf(ReadBytes(ini));
     ASSERT_GE(keys.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 4),
               (std::vector<std::string>{"ThreadLevel1=2", "ThreadLevel2=-1", "CycleTime1=50", "CycleTime2=700"}));
-    EXPECT_EQ(keys.back(), "ChkStartUp=0");
+    EXPECT_EQ(keys[keys.size() - 3], "ChkStartUp=0");
 
     // A list without a selection keeps the setting; Apply with the button released writes them.
     s.ThreadLevel2 = 3;
