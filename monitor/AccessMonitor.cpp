@@ -201,7 +201,7 @@ bool AccessMonitor::PollQuietly() {
     // that wait for a log held elsewhere are retried at every poll, also when it has none of its own.
     FlushLines(accessLines_);
     CarryOutDisconnections();
-    if (!pollEvents_.empty()) {
+    if (!pollEvents_.Empty()) {
         events_->Post(pollEvents_);
     }
     return log_ != nullptr && log_->TakeFailureToReport();
@@ -354,7 +354,7 @@ void AccessMonitor::WriteAccessLine(std::int32_t key) {
         AccessLog::AppendAccessLine(accessLines_, *entry);
     }
     if (eventsOn_) {
-        pollEvents_.push_back(events_->Access(*entry, resolved));
+        pollEvents_.AddAccess(*entry, resolved);
     }
 }
 
@@ -364,16 +364,15 @@ void AccessMonitor::NoteServerState(std::uint32_t code) {
     if (!eventsOn_ || code == last) {
         return;
     }
-    EventFields fields;
-    const std::string codeText = std::to_string(code);
-    fields.message = codeText;
     if (code == 0) {
-        pollEvents_.push_back(events_->Compose(platform::EventType::Information, kEventServerAnswers, {}));
-    } else {
-        pollEvents_.push_back(events_->Compose(
-            platform::EventType::Error,
-            code == platform::kErrorAccessDenied ? kEventServerAccessDenied : kEventServerError, fields));
+        pollEvents_.Add(platform::EventType::Information, kEventServerAnswers, {});
+        return;
     }
+    const std::string codeText = std::to_string(code);
+    EventFields fields;
+    fields.message = codeText;
+    pollEvents_.Add(platform::EventType::Error,
+                    code == platform::kErrorAccessDenied ? kEventServerAccessDenied : kEventServerError, fields);
 }
 
 void AccessMonitor::WriteDisconnectLine(const std::string& clientName, const std::string& userName,
@@ -438,10 +437,9 @@ void AccessMonitor::CarryOutDisconnections() {
                 fields.clientName = resolved;
                 fields.user = d.userName;
                 fields.message = result.empty() ? d.message : result;
-                fields.connectionStart = IsoUtcText(d.startTime);
-                pollEvents_.push_back(
-                    events_->Compose(result.empty() ? platform::EventType::Warning : platform::EventType::Error,
-                                     result.empty() ? kEventDisconnectedByRule : kEventDisconnectFailed, fields));
+                fields.connectionStart = d.startTime;
+                pollEvents_.Add(result.empty() ? platform::EventType::Warning : platform::EventType::Error,
+                                result.empty() ? kEventDisconnectedByRule : kEventDisconnectFailed, fields);
             }
         }
     }

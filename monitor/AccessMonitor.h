@@ -169,9 +169,9 @@ private:
     std::vector<Disconnection> disconnections_;
 
     EventReporter* events_ = nullptr;
-    bool eventsOn_ = false;         // EventLog as the current poll read it
-    std::vector<Event> pollEvents_; // the current poll's events, in the order of its log lines
-    std::uint32_t lastCode_ = 0;    // the server's code at the previous poll
+    bool eventsOn_ = false;      // EventLog as the current poll read it
+    EventBatch pollEvents_;      // the current poll's events, in the order of its log lines
+    std::uint32_t lastCode_ = 0; // the server's code at the previous poll
 };
 
 } // namespace glimmerfen

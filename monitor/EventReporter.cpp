@@ -1,7 +1,7 @@
 #include "monitor/EventReporter.h"
 
 #include <chrono>
-#include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "monitor/AccessTable.h"
@@ -13,14 +13,14 @@ namespace {
 constexpr auto kDrainAtEnd = std::chrono::seconds(2);
 
 void AppendField(std::string& fields, std::string_view text) {
-    // A '\0' inside a name would end the insertion string early and shift the rest: it is cut there.
-    fields.append(text.substr(0, text.find('\0')));
+    // The texts come from the server's C strings and hold no '\0' of their own.
+    fields.append(text);
     fields.push_back('\0');
 }
 
 } // namespace
 
-std::string IsoUtcText(std::int64_t instant) {
+void AppendIsoUtcText(std::string& out, std::int64_t instant) {
     // Days since 1970-01-01 into a civil date (proleptic Gregorian), without the C library's gmtime,
     // which is neither thread-safe everywhere nor defined for every instant.
     std::int64_t days = instant / 86400;
@@ -38,26 +38,90 @@ std::string IsoUtcText(std::int64_t instant) {
     const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    // Years 0 to 9999 are all an instant of 32 or even 37 bits can name.
+    auto digits = [&out](std::int64_t value, int width) {
+        char text[8];
+        for (int i = width - 1; i >= 0; --i) {
+            text[i] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+        out.append(text, static_cast<std::size_t>(width));
+    };
+    digits(year, 4);
+    out.push_back('-');
+    digits(month, 2);
+    out.push_back('-');
+    digits(day, 2);
+    out.push_back('T');
+    digits(seconds / 3600, 2);
+    out.push_back(':');
+    digits(seconds / 60 % 60, 2);
+    out.push_back(':');
+    digits(seconds % 60, 2);
+    out.push_back('Z');
+}
+
+std::string IsoUtcText(std::int64_t instant) {
+    std::string text;
+    AppendIsoUtcText(text, instant);
     return text;
 }
 
-std::vector<std::string> Event::Strings() const {
-    std::vector<std::string> strings;
-    std::size_t begin = 0;
-    while (begin < fields.size()) {
-        const std::size_t end = fields.find('\0', begin);
-        strings.emplace_back(fields, begin, end - begin);
+void EventBatch::Add(platform::EventType type, std::uint32_t id, const EventFields& f) {
+    heads_.push_back({type, id, text_.size(), f.locks, f.connectionStart});
+    for (const std::string_view text : {f.client, f.clientName, f.user, f.path, f.operation, f.message}) {
+        AppendField(text_, text);
+    }
+}
+
+void EventBatch::AddAccess(const AccessEntry& entry, std::string_view resolvedName) {
+    EventFields fields;
+    fields.client = entry.clientName;
+    fields.clientName = resolvedName;
+    fields.user = entry.userName;
+    fields.path = entry.pathName;
+    fields.operation = entry.operation;
+    if (!entry.pathName.empty()) {
+        fields.locks = entry.lockCount;
+    }
+    fields.connectionStart = entry.startTime;
+    Add(platform::EventType::Information, kEventAccess, fields);
+}
+
+void EventBatch::Clear() {
+    text_.clear();
+    heads_.clear();
+}
+
+void EventBatch::Truncate(std::size_t count) {
+    if (count < heads_.size()) {
+        text_.resize(heads_[count].offset);
+        heads_.resize(count);
+    }
+}
+
+void EventBatch::Strings(std::size_t i, const std::string& computer, std::vector<std::string>& out) const {
+    const Head& head = heads_[i];
+    out.resize(9);
+    std::size_t begin = head.offset;
+    for (const std::size_t field : {0, 1, 2, 3, 4, 6}) {
+        const std::size_t end = text_.find('\0', begin);
+        out[field].assign(text_, begin, end - begin);
         begin = end + 1;
     }
-    return strings;
+    out[5].clear();
+    if (head.locks) {
+        out[5] += std::to_string(*head.locks);
+    }
+    out[7].clear();
+    if (head.connectionStart) {
+        AppendIsoUtcText(out[7], *head.connectionStart);
+    }
+    out[8] = computer;
 }
 
 EventReporter::EventReporter(std::unique_ptr<platform::EventSink> sink, std::string computer, std::size_t bound)
-    : sink_(std::move(sink)), computer_(std::move(computer)), bound_(bound) {
+    : sink_(std::move(sink)), computer_(std::move(computer)), bound_(bound == 0 ? 1 : bound) {
     if (sink_) {
         writer_ = std::thread([this] { Run(); });
     }
@@ -74,86 +138,71 @@ EventReporter::~EventReporter() {
     }
 }
 
-Event EventReporter::Compose(platform::EventType type, std::uint32_t id, const EventFields& f) const {
-    Event event;
-    event.type = type;
-    event.id = id;
-    event.fields.reserve(f.client.size() + f.clientName.size() + f.user.size() + f.path.size() + f.operation.size() +
-                         f.locks.size() + f.message.size() + f.connectionStart.size() + computer_.size() + 9);
-    for (const std::string_view text : {f.client, f.clientName, f.user, f.path, f.operation, std::string_view(f.locks),
-                                        f.message, std::string_view(f.connectionStart), std::string_view(computer_)}) {
-        AppendField(event.fields, text);
-    }
-    return event;
-}
-
-Event EventReporter::Access(const AccessEntry& entry, std::string_view resolvedName) const {
-    EventFields fields;
-    fields.client = entry.clientName;
-    fields.clientName = resolvedName;
-    fields.user = entry.userName;
-    fields.path = entry.pathName;
-    fields.operation = entry.operation;
-    if (!entry.pathName.empty()) {
-        fields.locks = std::to_string(entry.lockCount);
-    }
-    fields.connectionStart = IsoUtcText(entry.startTime);
-    return Compose(platform::EventType::Information, kEventAccess, fields);
-}
-
-void EventReporter::Post(std::vector<Event>& events) {
-    if (events.empty()) {
+void EventReporter::Post(EventBatch& events) {
+    if (events.Empty() || !sink_) {
+        events.Clear();
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const std::size_t room = queue_.size() < bound_ ? bound_ - queue_.size() : 0;
-        const std::size_t taken = events.size() < room ? events.size() : room;
-        queue_.insert(queue_.end(), std::make_move_iterator(events.begin()),
-                      std::make_move_iterator(events.begin() + static_cast<std::ptrdiff_t>(taken)));
-        dropped_ += events.size() - taken;
+        const std::size_t room = queued_ < bound_ ? bound_ - queued_ : 0;
+        const std::size_t dropped = events.Size() > room ? events.Size() - room : 0;
+        events.Truncate(room);
+        if (!events.Empty()) {
+            queued_ += events.Size();
+            queue_.push_back({std::move(events), dropped});
+            events = std::move(spare_);
+            spare_ = EventBatch();
+        } else {
+            // No room means the queue holds bound events: the gap follows the newest of them.
+            queue_.back().droppedAfter += dropped;
+        }
     }
-    events.clear();
+    events.Clear();
     changed_.notify_one();
 }
 
-void EventReporter::Post(Event event) {
-    std::vector<Event> one;
-    one.push_back(std::move(event));
+void EventReporter::Post(platform::EventType type, std::uint32_t id, const EventFields& fields) {
+    EventBatch one;
+    one.Add(type, id, fields);
     Post(one);
 }
 
 void EventReporter::Run() {
-    std::vector<Event> batch;
+    using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lock(mutex_);
-    std::chrono::steady_clock::time_point deadline{};
+    std::optional<Clock::time_point> deadline;
+    std::vector<std::string> strings;
     for (;;) {
-        changed_.wait(lock, [this] { return stop_ || !queue_.empty() || dropped_ != 0; });
-        if (stop_ && deadline == std::chrono::steady_clock::time_point{}) {
-            deadline = std::chrono::steady_clock::now() + kDrainAtEnd;
+        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (stop_ && !deadline) {
+            deadline = Clock::now() + kDrainAtEnd;
         }
-        batch.swap(queue_);
-        const std::size_t dropped = dropped_;
-        dropped_ = 0;
-        lock.unlock();
-        // In order; the gap of dropped events is told where it is, after the events queued before it.
-        for (const Event& event : batch) {
-            if (deadline != std::chrono::steady_clock::time_point{} && std::chrono::steady_clock::now() > deadline) {
-                break;
-            }
-            sink_->Report(event.type, event.id, event.Strings());
-        }
-        if (dropped != 0) {
-            EventFields fields;
-            const std::string count = std::to_string(dropped);
-            fields.message = count;
-            const Event gap = Compose(platform::EventType::Warning, kEventEventsDropped, fields);
-            sink_->Report(gap.type, gap.id, gap.Strings());
-        }
-        batch.clear();
-        lock.lock();
-        if (stop_ && (queue_.empty() || std::chrono::steady_clock::now() > deadline)) {
+        if (queue_.empty() || (deadline && Clock::now() > *deadline)) {
             return;
+        }
+        Pending pending = std::move(queue_.front());
+        queue_.pop_front();
+        queued_ -= pending.events.Size();
+        lock.unlock();
+        const EventBatch& batch = pending.events;
+        for (std::size_t i = 0; i < batch.Size() && !(deadline && Clock::now() > *deadline); ++i) {
+            batch.Strings(i, computer_, strings);
+            sink_->Report(batch.Type(i), batch.Id(i), strings);
+        }
+        if (pending.droppedAfter != 0) {
+            EventBatch gap;
+            EventFields fields;
+            const std::string count = std::to_string(pending.droppedAfter);
+            fields.message = count;
+            gap.Add(platform::EventType::Warning, kEventEventsDropped, fields);
+            gap.Strings(0, computer_, strings);
+            sink_->Report(gap.Type(0), gap.Id(0), strings);
+        }
+        pending.events.Clear();
+        lock.lock();
+        if (pending.events.Capacity() > spare_.Capacity()) {
+            spare_ = std::move(pending.events);
         }
     }
 }

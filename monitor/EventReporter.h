@@ -6,8 +6,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -21,34 +23,62 @@ struct AccessEntry;
 
 // "2026-12-07T12:34:56Z" of an instant (seconds since 1970, UTC).
 std::string IsoUtcText(std::int64_t instant);
+void AppendIsoUtcText(std::string& out, std::int64_t instant);
 
-// One event: its type, id and nine insertion strings, kept in one buffer (each ended by '\0') so
-// that composing it inside a poll costs one allocation.
-struct Event {
-    platform::EventType type = platform::EventType::Information;
-    std::uint32_t id = 0;
-    std::string fields;
-
-    // The insertion strings, %1 first.
-    std::vector<std::string> Strings() const;
+// What an event says besides the watched server. Every event carries nine insertion strings, in
+// this order: %1 client (as the server names it: a computer name or an address), %2 its name
+// resolved from the address, %3 user, %4 the open file's full path, %5 operation, %6 locks,
+// %7 message (the rule's message, a result, an error code or a count), %8 the connection's start
+// (ISO 8601, UTC), %9 the watched server.
+struct EventFields {
+    std::string_view client;
+    std::string_view clientName;
+    std::string_view user;
+    std::string_view path;
+    std::string_view operation;
+    std::optional<std::int32_t> locks;
+    std::string_view message;
+    std::optional<std::int64_t> connectionStart;
 };
 
-// The nine insertion strings of every event, in this order.
-struct EventFields {
-    std::string_view client;     // %1 IpAddress: the client as the server names it
-    std::string_view clientName; // %2 ClientName: its name resolved from the address, when known
-    std::string_view user;       // %3 SubjectUserName
-    std::string_view path;       // %4 ObjectName: the open file's full path
-    std::string_view operation;  // %5 Operation
-    std::string locks;           // %6 Locks
-    std::string_view message;    // %7 Message: the rule's message, a result, a code or a count
-    std::string connectionStart; // %8 ConnectionStart, ISO 8601 UTC
+// Events in order, their texts in one buffer: composing one inside a poll costs no allocation of its
+// own, and the numbers are turned into text by the writer, not by the poll.
+class EventBatch {
+public:
+    void Add(platform::EventType type, std::uint32_t id, const EventFields& fields);
+    // The event of a new access (a session or an open file).
+    void AddAccess(const AccessEntry& entry, std::string_view resolvedName);
+
+    std::size_t Size() const { return heads_.size(); }
+    std::size_t Capacity() const { return heads_.capacity(); }
+    bool Empty() const { return heads_.empty(); }
+    void Clear();
+    // Keeps the first count events.
+    void Truncate(std::size_t count);
+
+    platform::EventType Type(std::size_t i) const { return heads_[i].type; }
+    std::uint32_t Id(std::size_t i) const { return heads_[i].id; }
+    // The nine insertion strings of event i, %1 first, into out (whose strings keep their storage).
+    void Strings(std::size_t i, const std::string& computer, std::vector<std::string>& out) const;
+
+private:
+    static constexpr std::size_t kTextFields = 6; // client, name, user, path, operation, message
+    struct Head {
+        platform::EventType type;
+        std::uint32_t id;
+        std::size_t offset; // of its texts in text_, each ended by '\0'
+        std::optional<std::int32_t> locks;
+        std::optional<std::int64_t> connectionStart;
+    };
+    std::string text_;
+    std::vector<Head> heads_;
 };
 
 class EventReporter {
 public:
-    // computer: the watched server as the events name it (%9). At most bound events wait; past it new
-    // events are dropped and their number is written as one event when the queue has room again.
+    // computer: the watched server as the events name it (%9). At most bound (at least 1) events wait;
+    // past it new events are dropped, and their number is written as one event where they would have
+    // been.
     EventReporter(std::unique_ptr<platform::EventSink> sink, std::string computer, std::size_t bound = 100000);
     // Writes what is queued, for at most two seconds (the log file holds the record; the events are a
     // copy), then ends the writer.
@@ -56,14 +86,11 @@ public:
     EventReporter(const EventReporter&) = delete;
     EventReporter& operator=(const EventReporter&) = delete;
 
-    // An event with the computer as %9.
-    Event Compose(platform::EventType type, std::uint32_t id, const EventFields& fields) const;
-    // The event of a new access (a session or an open file).
-    Event Access(const AccessEntry& entry, std::string_view resolvedName) const;
-
-    // Queues the events (emptying the vector); never waits for the event log.
-    void Post(std::vector<Event>& events);
-    void Post(Event event);
+    // Queues the events; never waits for the event log. The batch comes back empty, with the storage
+    // of one that the writer has finished when there is one, so that a busy poll after a busy poll
+    // composes its events into memory already in use.
+    void Post(EventBatch& events);
+    void Post(platform::EventType type, std::uint32_t id, const EventFields& fields);
 
 private:
     void Run();
@@ -72,10 +99,15 @@ private:
     const std::string computer_;
     const std::size_t bound_;
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Event> queue_;
-    std::size_t dropped_ = 0; // dropped since the writer last reported a drop
+    struct Pending {
+        EventBatch events;
+        std::size_t droppedAfter = 0; // events dropped at the bound right after these
+    };
+    std::deque<Pending> queue_;
+    std::size_t queued_ = 0; // events in queue_
+    EventBatch spare_;       // written, emptied, its storage kept for the next Post
     bool stop_ = false;
     std::thread writer_;
 };
