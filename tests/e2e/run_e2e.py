@@ -11,6 +11,7 @@ Usage: run_e2e.py --exe GlimmerfenChecker.exe --dll netapi32.dll --helper e2e_he
                   --stub msgstub.exe [--manual manual.chm] --lang en|ja [--keep]
 """
 import argparse
+import re
 import glob
 import os
 import shutil
@@ -1107,13 +1108,104 @@ def case_held_log_loses_nothing(env, args, texts):
     finally:
         program.kill_all()
 
+EVENT_TYPES = {0x0004: "information", 0x0002: "warning", 0x0001: "error"}
+
+
+def wine_string(text):
+    """A string as Wine's debug output quotes it: \\xxxx for a character above ASCII, C escapes for the rest."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            following = text[i + 1]
+            if re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
+                out.append(chr(int(text[i + 1:i + 5], 16)))
+                i += 5
+                continue
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(following, following))
+            i += 2
+            continue
+        out.append(text[i])
+        i += 1
+    return "".join(out)
+
+
+def reported_events(stderr_text):
+    """(type, id, strings) of every ReportEventW call in Wine's debug output, in order. The strings follow
+    their call on the same thread; other threads' lines may come between them."""
+    events, open_event = [], {}
+    for line in stderr_text.splitlines():
+        call = re.match(r"^(\w+):fixme:advapi:ReportEventW \(\w+,0x(\w+),0x\w+,0x(\w+),\w+,0x(\w+),", line)
+        if call:
+            event = (EVENT_TYPES.get(int(call.group(2), 16), call.group(2)), int(call.group(3), 16), [])
+            events.append(event)
+            open_event[call.group(1)] = event
+            continue
+        string = re.match(r'^(\w+):(?:trace|warn|err):eventlog:ReportEventW L"(.*)"$', line)
+        if string and string.group(1) in open_event:
+            open_event[string.group(1)][2].append(wine_string(string.group(2)))
+    return events
+
+
+def case_events(env, args, texts):
+    """With events on, what reaches the event log while the server first denies access, then answers with two
+    sessions of which a rule cuts one: the ids, types and nine strings of each, in order, from start to end.
+    Wine's event log stores nothing but prints each call on its debug channel, which the program's output
+    gives here. In Japanese the names reach the event log as the same characters (code page 932 to UTF-16)."""
+    user = texts["users"][0]
+    rule = {"en": "Disconnect automatically for the Denied PC", "ja": "拒否PCのため自動切断"}[env.lang]
+    program = Program(env, args, "events",
+                      ini=KNOWN_INI + "DisJuncPcFlag=1\r\nDisJuncNgPcFlag=1\r\nDisJuncNgPcStr=PC-BAD\r\n"
+                      "[Network]\r\nEventLog=1\r\n",
+                      scenario=["deny sessions 5", "session PC-GOOD %s 30 0 0 Windows" % user,
+                                "session PC-BAD bob 30 0 0 Windows", "at 3000", "deny sessions off"])
+    program.run_env["WINEDEBUG"] = "-all,+eventlog,fixme+advapi"
+    output = program.path("wine-debug.txt")
+    try:
+        with open(output, "wb") as debug:
+            process = subprocess.Popen(["wine", program.exe], cwd=program.dir, env=program.run_env,
+                                       stdout=subprocess.DEVNULL, stderr=debug)
+            program.processes.append(process)
+            text = program.box()
+            check(text is not None and text.startswith(texts["access_denied"]), "the message was %r" % text)
+            program.helper("press", APP_NAME, IDOK)
+            check(wait_until(lambda: os.path.exists(program.path("log.txt")) and
+                             open(program.path("log.txt"), "rb").read().count(b"\r\n") >= 3, 15),
+                  "the two accesses and the disconnection were not logged")
+            program.close_application(process)
+    finally:
+        program.kill_all()
+    with open(output, "rb") as f:
+        events = reported_events(f.read().decode("utf-8", "replace"))
+    check(events, "no event was reported")
+    computer = events[0][2][8] if len(events[0][2]) == 9 else None
+    check(computer, "the first event names no computer: %r" % (events[0],))
+    got = []
+    for kind, number, strings in events:
+        check(len(strings) == 9 and strings[8] == computer, "event %d has the strings %r" % (number, strings))
+        # The connection's start is there (an ISO 8601 UTC time) for accesses and disconnections only.
+        start = strings[7]
+        check((re.match(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$", start) is not None) == (number in (200, 300)),
+              "event %d has the start %r" % (number, start))
+        got.append((kind, number, strings[:7]))
+    empty = [""] * 7
+    expected = [
+        ("information", 100, empty),
+        ("error", 400, ["", "", "", "", "", "", "5"]),
+        ("information", 402, empty),
+        ("information", 200, ["PC-GOOD", "", user, "", "", "", ""]),
+        ("information", 200, ["PC-BAD", "", "bob", "", "", "", ""]),
+        ("warning", 300, ["PC-BAD", "", "bob", "", "", "", rule]),
+        ("information", 101, empty),
+    ]
+    check(got == expected, "the events were\n%s" % "\n".join(repr(e) for e in got))
+
 
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
          case_client_by_address,
-         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing]
+         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing, case_events]
 
 
 def main():

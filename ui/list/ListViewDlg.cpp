@@ -11,6 +11,9 @@
 #include "settings/Settings.h"
 #include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
+#include "monitor/EventReporter.h"
+#include "platform/eventlog.h"
+#include "res/event_ids.h"
 #include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
@@ -89,6 +92,17 @@ CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_
         log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName);
     }
     monitor_ = std::make_unique<AccessMonitor>(context_.settings, context_.server, log_.get());
+    // Events name the watched server, this computer by its own name.
+    std::string computer = context_.computer;
+    if (computer.empty()) {
+        char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD size = sizeof name;
+        if (::GetComputerNameA(name, &size)) {
+            computer.assign(name, size);
+        }
+    }
+    events_ = std::make_unique<EventReporter>(platform::OpenEventSource(), computer);
+    monitor_->SetEventReporter(events_.get());
 }
 
 CListViewDlg::~CListViewDlg() {
@@ -144,8 +158,31 @@ bool CListViewDlg::OnInitDialog() {
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
     refreshTarget_ = Hwnd();
+    // Ahead of the first poll's events in the writer's queue.
+    ReportMonitoring(kEventMonitoringStarted);
     threads_->Start();
     return true;
+}
+
+void CListViewDlg::ReportMonitoring(std::uint32_t eventId) {
+    if (context_.settings.EventLog.load() != 0) {
+        events_->Post(platform::EventType::Information, eventId, {});
+    }
+}
+
+void CListViewDlg::ReportByHand(bool fileClosed, const std::string& client, const std::string& user,
+                                const std::string& path, const std::string& error, const std::string& message) {
+    if (context_.settings.EventLog.load() == 0 || !AccessLog::RecordsDisconnections(context_.settings)) {
+        return;
+    }
+    EventFields fields;
+    fields.client = client;
+    fields.user = user;
+    fields.path = path;
+    fields.message = message;
+    const std::uint32_t id = fileClosed ? (error.empty() ? kEventFileClosed : kEventFileCloseFailed)
+                                        : (error.empty() ? kEventDisconnectedByHand : kEventDisconnectFailed);
+    events_->Post(error.empty() ? platform::EventType::Information : platform::EventType::Error, id, fields);
 }
 
 void CListViewDlg::CreateImageList() {
@@ -182,8 +219,13 @@ std::size_t CListViewDlg::LogWaitingLines() const {
 }
 
 void CListViewDlg::StopEngine() {
+    const bool running = threads_ && threads_->MonitorRunning() != 0;
     if (threads_) {
         threads_->Stop();
+    }
+    if (running) {
+        // After the last poll's events.
+        ReportMonitoring(kEventMonitoringEnded);
     }
     // No poll runs any more: what still waits for the log is written now, or kept for the next start.
     if (log_) {
@@ -427,6 +469,7 @@ void CListViewDlg::DisconnectSelected() {
         // No lock is held here: a line that cannot be written is reported in a box.
         log_->WriteDisconnectLine(context_.settings, client, user, message);
     }
+    ReportByHand(false, client, user, {}, error, message);
 }
 
 void CListViewDlg::AddToPcList(bool acceptable) {
@@ -489,6 +532,7 @@ void CListViewDlg::CloseSelectedFile() {
     if (log_) {
         log_->WriteDisconnectLine(context_.settings, client, user, message, path);
     }
+    ReportByHand(true, client, user, path, error, message);
 }
 
 bool CListViewDlg::RunListCommand(WORD id) {

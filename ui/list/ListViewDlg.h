@@ -20,6 +20,7 @@ namespace glimmerfen {
 struct AppSettings;
 class AccessLog;
 class AccessMonitor;
+class EventReporter;
 class MonitorThreads;
 namespace platform {
 class ServerPlatform;
@@ -38,6 +39,7 @@ struct ListViewContext {
     std::string logPath;
     std::string appName; // caption of the log's failure message
     unsigned timerResolution = 1;
+    std::string computer; // the watched server; empty: this computer
 };
 
 class CListViewDlg : public Dialog {
@@ -129,9 +131,15 @@ private:
     void ShowContextMenu(POINT at);
     void CreateImageList();
     void SetAppWindowStyle(bool on);
+    // The event of a disconnection or file closing by hand (error: the server's result, empty on success).
+    void ReportByHand(bool fileClosed, const std::string& client, const std::string& user, const std::string& path,
+                      const std::string& error, const std::string& message);
+    // "Monitoring started" or "ended", while events are on.
+    void ReportMonitoring(std::uint32_t eventId);
 
     ListViewContext context_;
     std::unique_ptr<AccessLog> log_;
+    std::unique_ptr<EventReporter> events_; // declared before monitor_, which holds it
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
 
