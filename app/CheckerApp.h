@@ -10,6 +10,11 @@
 #include "settings/Settings.h"
 #include "platform/notify.h"
 
+// <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
+#ifdef RegisterEventSource
+#undef RegisterEventSource
+#endif
+
 namespace glimmerfen {
 
 class CCheckerApp;
@@ -80,8 +85,8 @@ public:
     CCheckerApp& operator=(const CCheckerApp&) = delete;
 
     // The start routine: platform check, command line, paths, settings, single instance (per watched
-    // computer), event source, log trimming, timer resolution, then the modal run of the main window. Every path ends
-    // start-up, so the result is always false (no message loop is wanted after it).
+    // computer), event source, log trimming, timer resolution, then the modal run of the main window.
+    // Every path ends start-up, so the result is always false (no message loop is wanted after it).
     bool Start(StartupHost& host);
     // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
     // timer period if one was begun. Returns the process exit code.

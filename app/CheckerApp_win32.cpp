@@ -1,5 +1,5 @@
-// The Win32 side of start-up: the system's version, the executable's path, the single-instance mutex
-// and the modal run of the main window.
+// The Win32 side of start-up: the system's version, the executable's path, the single-instance mutex,
+// the usage box, the event source's registration and the modal run of the main window.
 #include "app/CheckerApp_win32.h"
 
 #include <string>
@@ -8,7 +8,10 @@
 #include <windows.h>
 
 #include "monitor/log/AccessLog.h"
+#include "platform/eventlog.h"
 #include "platform/netserver.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 #include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
@@ -72,6 +75,35 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
 void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
     ui::CTrayDlg mainWindow(MainWindowContext(app, *this));
     mainWindow.RunModal(nullptr);
+}
+
+void Win32StartupHost::ShowUsage(const std::string& badWord, const std::string& caption) {
+    if (badWord.empty()) {
+        ShowMessage(platform::LoadText(IDS_USAGE), caption, platform::MessageIcon::Information);
+        return;
+    }
+    ShowMessage(platform::LoadText(IDS_USAGE_NOT_UNDERSTOOD) + " " + badWord + "\n\n" + platform::LoadText(IDS_USAGE),
+                caption, platform::MessageIcon::Warning);
+}
+
+void Win32StartupHost::UnregisterEventSource(const std::string& caption) {
+    switch (platform::UnregisterEventSource()) {
+    case platform::Registration::Done:
+        ShowMessage(platform::LoadText(IDS_UNREGISTER_DONE), caption, platform::MessageIcon::Information);
+        break;
+    case platform::Registration::NoRights:
+        ShowMessage(platform::LoadText(IDS_UNREGISTER_NO_RIGHTS), caption, platform::MessageIcon::Warning);
+        break;
+    case platform::Registration::Failed:
+        ShowMessage(platform::LoadText(IDS_UNREGISTER_FAILED), caption, platform::MessageIcon::Warning);
+        break;
+    }
+}
+
+void Win32StartupHost::RegisterEventSource(const std::string& exePath) {
+    // Only an elevated start may write the key; any other start leaves it as it is, and the events
+    // still reach the log (the event viewer then shows them without their texts).
+    platform::RegisterEventSource(exePath);
 }
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {

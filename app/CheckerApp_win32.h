@@ -7,6 +7,11 @@
 #include "app/CheckerApp.h"
 #include "ui/tray/TrayDlg.h"
 
+// <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
+#ifdef RegisterEventSource
+#undef RegisterEventSource
+#endif
+
 namespace glimmerfen {
 
 class Win32StartupHost : public StartupHost {
@@ -16,6 +21,9 @@ public:
     std::string Arguments() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
     void RunMainWindow(CCheckerApp& app) override;
+    void ShowUsage(const std::string& badWord, const std::string& caption) override;
+    void UnregisterEventSource(const std::string& caption) override;
+    void RegisterEventSource(const std::string& exePath) override;
 
 private:
     void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends

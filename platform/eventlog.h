@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+// <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
+#ifdef RegisterEventSource
+#undef RegisterEventSource
+#endif
+
 namespace glimmerfen::platform {
 
 enum class EventType {
@@ -33,9 +38,9 @@ std::unique_ptr<EventSink> OpenEventSource();
 // The registration of the source: HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\<source>
 // with EventMessageFile naming the executable and TypesSupported (error, warning, information).
 enum class Registration {
-    Done,      // written, or already naming this executable
-    NoRights,  // the key cannot be written (not elevated)
-    Failed,    // another failure
+    Done,     // written, or already naming this executable
+    NoRights, // the key cannot be written (not elevated)
+    Failed,   // another failure
 };
 // Writes the key unless it already names exePath.
 Registration RegisterEventSource(const std::string& exePath);

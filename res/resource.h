@@ -1,7 +1,8 @@
 // Ids shared by the resources and the code.
 //
-// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731, 57740 and
-// 57750..57754; dialogs, menus, icons and their controls take their own ranges below, one block per window.
+// Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731, 57740,
+// 57750..57754, 57760..57761 and 57770..57779; dialogs, menus, icons and their controls take their own
+// ranges below, one block per window.
 #pragma once
 
 // String table.
@@ -58,6 +59,12 @@
 #define IDS_LOG_APPLY_CHANGED 57752
 #define IDS_LOG_APPLY_CLOSE 57753
 #define IDS_TIP_LOG_WAITING 57754
+// The command line's usage box (/? and words not understood), and the outcomes of /unregister.
+#define IDS_USAGE 57770
+#define IDS_USAGE_NOT_UNDERSTOOD 57771
+#define IDS_UNREGISTER_DONE 57772
+#define IDS_UNREGISTER_NO_RIGHTS 57773
+#define IDS_UNREGISTER_FAILED 57774
 
 // Dialogs.
 #define IDD_ABOUTBOX 100
@@ -175,6 +182,7 @@
 #define IDC_LOG_DAYS_SPIN 1024
 #define IDC_LOG_CHK_OK_PC 1044
 #define IDC_LOG_CHK_DIS_MSG 1045
+#define IDC_LOG_EVENTS 1050
 
 // Controls of "Advanced" (142).
 #define IDC_MONITOR_PRIORITY 1034

@@ -1,4 +1,4 @@
-// Other systems than Windows have no event log of this kind: nothing is opened or registered.
+// Systems other than Windows have no Application log: no source to open, nothing to register.
 #include "platform/eventlog.h"
 
 namespace glimmerfen::platform {

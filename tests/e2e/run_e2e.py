@@ -61,6 +61,8 @@ TEXTS = {
                       "Operation,Path name,Message for disconnect",
         "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
+        "unregistered": "Glimmerfen Checker is no longer registered as a source of the Windows event log.",
+        "not_understood": "This part of the command line was not understood:",
     },
     "ja": {
         "codepage": "cp932",
@@ -80,6 +82,8 @@ TEXTS = {
                       "切断メッセージ",
         "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
+        "unregistered": "Glimmerfen CheckerのWindowsイベントログのソースとしての登録を削除しました。",
+        "not_understood": "コマンドラインの次の指定は理解できません:",
     },
 }
 
@@ -249,9 +253,9 @@ class Program:
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def start(self):
+    def start(self, *words):
         started = time.time()
-        process = subprocess.Popen(["wine", self.exe], cwd=self.dir, env=self.run_env,
+        process = subprocess.Popen(["wine", self.exe] + list(words), cwd=self.dir, env=self.run_env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process, started
@@ -1200,12 +1204,49 @@ def case_events(env, args, texts):
     check(got == expected, "the events were\n%s" % "\n".join(repr(e) for e in got))
 
 
+
+def event_source_values(program):
+    """The event source's key as "name type data" lines (reg query's), None when there is no key."""
+    key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Glimmerfen Checker"
+    with tempfile.TemporaryFile() as out:
+        result = subprocess.run(["wine", "reg", "query", key], env=program.run_env, stdout=out,
+                                stderr=subprocess.DEVNULL, timeout=60)
+        out.seek(0)
+        lines = [" ".join(line.split()) for line in out.read().decode("utf-8", "replace").splitlines()]
+    return [line for line in lines if " REG_" in line] if result.returncode == 0 else None
+
+
+def case_event_source(env, args, texts):
+    """A start with the rights to write the key (as every start under Wine has) registers the event source
+    for this executable; /unregister removes the key and says so; a word not understood is named above
+    the usage."""
+    program = Program(env, args, "event_source", ini=KNOWN_INI)
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        values = [v.lower() for v in event_source_values(program) or []]
+        expected = ["eventmessagefile reg_expand_sz " + windows_path(program.exe).lower(), "typessupported reg_dword 0x7"]
+        check(sorted(values) == expected, "the key holds %r" % values)
+        program.close_application(process)
+
+        for word, expected in (("/unregister", texts["unregistered"]), ("/bogus", texts["not_understood"] + " /bogus")):
+            process, _ = program.start(word)
+            text = program.box() or ""
+            check(text.startswith(expected), "%s showed %r" % (word, text))
+            program.helper("press", APP_NAME, IDOK)
+            process.wait(timeout=15)
+        check("/unregister" in text, "the usage does not name /unregister: %r" % text)
+        check(event_source_values(program) is None, "the key is still there after /unregister")
+    finally:
+        program.kill_all()
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
          case_client_by_address,
-         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing, case_events]
+         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing, case_events,
+         case_event_source]
 
 
 def main():

@@ -121,9 +121,7 @@ const std::vector<std::string> kAppliedDefaults = {
     "DlgPopCloseFlag=0", "DlgPopChkOkPc=0", "DisJuncPcFlag=0",   "DisJuncOkPcFlag=0",  "DisJuncNgPcFlag=1",
     "DisJuncOkPcStr=",   "DisJuncNgPcStr=", "DisJuncFileFlag=0", "DisJuncFileStr=eml", "DisJuncTimerFlag=0",
     "DisJuncTimer=20",   "ChkStartUp=0",    "ThreadLevel1=0",    "ThreadLevel2=0",     "CycleTime1=20",
-    "CycleTime2=1000",
-    "[Network]",
-    "EventLog=0",
+    "CycleTime2=1000",   "[Network]",       "EventLog=0",
 };
 
 struct Effects {
@@ -178,6 +176,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     pages.disconnect->timer = 0;
     pages.log = ui::LogPageFrom(s);
     pages.log->logSetDays = 0;
+    pages.log->eventLog = 1;
     pages.advanced = ui::AdvancedInitial(ui::AdvancedPageFrom(s));
     pages.advanced->monitorPriority = 6;
     pages.advanced->listInterval = 5000;
@@ -197,6 +196,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     expected[21] = "ChkStartUp=1";
     expected[22] = "ThreadLevel1=-15";
     expected[25] = "CycleTime2=5000";
+    expected[27] = "EventLog=1";
     EXPECT_EQ(KeysOf(ReadBytes(ini)), expected);
     EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost"}))
         << "the shortcut follows the new ChkStartUp, the topmost state comes after the page";
@@ -224,13 +224,13 @@ TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {
     EXPECT_EQ(s.CycleTime1.load(), 20);
     EXPECT_EQ(s.CycleTime2.load(), 1000);
     EXPECT_EQ(s.IntermitCheck.load(), 1);
-    // ... the file keeps its own, and nothing of them is written after ChkStartUp (then comes section
-    // "Network").
+    // ... the file keeps its own, and nothing of them is written after ChkStartUp.
     const std::vector<std::string> keys = KeysOf(ReadBytes(ini));
-    ASSERT_GE(keys.size(), 4u);
+    ASSERT_GE(keys.size(), 7u);
     EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 4),
               (std::vector<std::string>{"ThreadLevel1=2", "ThreadLevel2=-1", "CycleTime1=50", "CycleTime2=700"}));
-    EXPECT_EQ(keys[keys.size() - 3], "ChkStartUp=0");
+    EXPECT_EQ(std::vector<std::string>(keys.end() - 3, keys.end()),
+              (std::vector<std::string>{"ChkStartUp=0", "[Network]", "EventLog=0"}));
 
     // A list without a selection keeps the setting; Apply with the button released writes them.
     s.ThreadLevel2 = 3;

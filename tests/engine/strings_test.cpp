@@ -127,6 +127,32 @@ const std::vector<Text>& AllTexts() {
         {IDS_MESSAGE_BAD_CHARACTER,
          "The sender or the message holds a control character that cannot be sent. Remove it and try again.",
          u"送信者かメッセージに送信できない制御文字が含まれています。取り除いてからもう一度送信してください。"},
+        {IDS_USAGE,
+         "Usage: GlimmerfenChecker [/server:NAME]\n\n"
+         "/server:NAME\n      Watches the shared folders of the computer NAME (a computer name or an IP address) "
+         "instead of this computer. Without it the program watches the computer named by the Computer key of section "
+         "[Network] in Glimmerfen.ini, or this computer.\n"
+         "/unregister\n      Removes the program's registration as a source of the Windows event log, then ends. Run "
+         "it as administrator before uninstalling.\n"
+         "/? or --help\n      Shows this text.",
+         u"使い方: GlimmerfenChecker [/server:名前]\n\n"
+         u"/server:名前\n      このコンピュータではなく、指定したコンピュータ（コンピュータ名またはIPアドレス）の"
+         u"共有フォルダを監視します。指定しないときは Glimmerfen.ini の [Network] セクションの Computer キーの"
+         u"コンピュータ、またはこのコンピュータを監視します。\n"
+         u"/unregister\n      Windowsのイベントログのソースとしての登録を削除して終了します。アンインストールの前に"
+         u"管理者として実行してください。\n"
+         u"/? または --help\n      この説明を表示します。"},
+        {IDS_USAGE_NOT_UNDERSTOOD,
+         "This part of the command line was not understood:", u"コマンドラインの次の指定は理解できません:"},
+        {IDS_UNREGISTER_DONE, "Glimmerfen Checker is no longer registered as a source of the Windows event log.",
+         u"Glimmerfen CheckerのWindowsイベントログのソースとしての登録を削除しました。"},
+        {IDS_UNREGISTER_NO_RIGHTS,
+         "The registration as a source of the Windows event log could not be removed: this needs administrator rights."
+         " Start the program with /unregister by Run as administrator.",
+         u"Windowsイベントログのソースとしての登録を削除できませんでした。管理者権限が必要です。「管理者"
+         u"として実行」で /unregister を付けて起動してください。"},
+        {IDS_UNREGISTER_FAILED, "The registration as a source of the Windows event log could not be removed.",
+         u"Windowsイベントログのソースとしての登録を削除できませんでした。"},
     };
     return texts;
 }

@@ -4,12 +4,12 @@
     check_release.py --archive GlimmerfenChecker-<version>-x64.zip --version-file VERSION
                      --helper e2e_helper.exe
 
-The archive is named after the version in the VERSION file and holds exactly the program, its manual
-and the README for Windows users. Unpacked into a folder of its own, the program's version resource
-(read through the calls Explorer's Properties make) and its version box show that same version; the
-program runs under Wine in the prefix of the test run (WINEPREFIX, DISPLAY, and the stand-in
-netapi32.dll in the prefix's system folder, as scripts/test sets them up) and ends by "Close
-Application".
+The archive is named after the version in the VERSION file and holds exactly the program, its manual,
+the README for Windows users and the two event files (well-formed XML that selects the program's
+events). Unpacked into a folder of its own, the program's version resource (read through the calls
+Explorer's Properties make) and its version box show that same version; the program runs under Wine
+in the prefix of the test run (WINEPREFIX, DISPLAY, and the stand-in netapi32.dll in the prefix's
+system folder, as scripts/test sets them up) and ends by "Close Application".
 """
 import argparse
 import os
@@ -17,13 +17,17 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import xml.dom.minidom
 import zipfile
 
 MAIN_CAPTION = "Glimmerfen Checker"
 ABOUT_CAPTION = "Glimmerfen Checker - information"
 WM_COMMAND = 0x0111
 ID_VERSION_INFO, ID_CLOSE_APP = 32773, 32775
-CONTENTS = {"GlimmerfenChecker.exe", "manual.chm", "README-Windows.txt"}
+CONTENTS = {"GlimmerfenChecker.exe", "manual.chm", "README-Windows.txt", "GlimmerfenChecker-subscription.xml",
+            "GlimmerfenChecker-view.xml"}
+# The event query both event files must hold: the program's source in the Application log.
+EVENT_QUERY = "<Select Path=\"Application\">*[System[Provider[@Name='Glimmerfen Checker']]]</Select>"
 # What the README must tell a Windows user, each in words a reader would search for.
 README_TOPICS = {
     "running as administrator": "Run as administrator",
@@ -32,6 +36,7 @@ README_TOPICS = {
     "a writable folder": "writable",
     "the start-up shortcut": "Startup folder",
     "elevation at logon": "Run with highest privileges",
+    "removing the event source": "/unregister",
 }
 
 
@@ -70,6 +75,11 @@ def check_archive(archive, version, folder):
         check(words in text, "README-Windows.txt does not cover %s (\"%s\")" % (topic, words))
     with open(os.path.join(folder, "manual.chm"), "rb") as f:
         check(f.read(4) == b"ITSF", "manual.chm is not a compiled help file")
+    for name in sorted(n for n in CONTENTS if n.endswith(".xml")):
+        with open(os.path.join(folder, name), encoding="utf-8") as f:
+            text = f.read()
+        xml.dom.minidom.parseString(text)  # raises on XML that is not well-formed
+        check(EVENT_QUERY in text, "%s does not select the program's events in the Application log" % name)
 
 
 def numbers(version):

@@ -125,8 +125,13 @@ TEST_F(OptionSheetTest, TabsCorrectionsApplyAndOk) {
         EXPECT_EQ(WindowTextUtf8(seconds), "42");
         Click(sheet_.ViewPage().Item(IDC_CLOSE_NEVER));
         EXPECT_FALSE(Enabled(seconds)) << "the seconds count only for \"Closes pop-up one after\"";
+        // The event log is a destination of its own, beside the log file.
+        PropSheet_SetCurSel(sheet, nullptr, 2);
+        Click(sheet_.LogPage().Item(IDC_LOG_EVENTS));
 
         Click(SheetItem(ui::kApplyCommand));
+        EXPECT_EQ(platform::ProfileGetString(ini_, kNetworkSection, "EventLog", "(none)"), "1");
+        EXPECT_EQ(IniValue("LogOut"), "1");
         EXPECT_FALSE(sheet_.ApplyEnabled()) << "Apply clears every page's flag";
         EXPECT_EQ(IniValue("DlgPopTime"), "42");
         EXPECT_EQ(IniValue("DlgPopCloseFlag"), "2");

@@ -124,7 +124,8 @@ DisconnectPageValues DisconnectPageFrom(const AppSettings& s) {
 }
 
 LogPageValues LogPageFrom(const AppSettings& s) {
-    return {Ticked(s.LogOut.load()), s.LogSetDays.load(), Ticked(s.LogChkDisMsg.load()), Ticked(s.LogChkOkPc.load())};
+    return {Ticked(s.LogOut.load()), s.LogSetDays.load(), Ticked(s.LogChkDisMsg.load()), Ticked(s.LogChkOkPc.load()),
+            Ticked(s.EventLog.load())};
 }
 
 AdvancedPageValues AdvancedPageFrom(const AppSettings& s) {
@@ -203,6 +204,7 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         s.LogSetDays.store(v->logSetDays);
         s.LogChkDisMsg.store(v->logChkDisMsg);
         s.LogChkOkPc.store(v->logChkOkPc);
+        s.EventLog.store(v->eventLog);
     }
     // The running threads read these at their next priority check and their next timer.
     s.IntermitCheck.store(0);

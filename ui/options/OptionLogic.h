@@ -82,6 +82,7 @@ struct LogPageValues {
     int logSetDays = 0;   // 1023
     int logChkDisMsg = 0; // 1045
     int logChkOkPc = 0;   // 1044, hidden
+    int eventLog = 0;     // 1050, a destination of its own: not tied to 1007
 };
 
 struct AdvancedPageValues {
@@ -116,7 +117,8 @@ struct ApplyEffects {
 
 // Apply: stores the pages' values into the settings in page order (running the start-up shortcut's
 // update when the box changed and the list window's topmost state after "View Settings"), sets
-// IntermitCheck from "Momentary Set" (0 without the "Advanced" page), then writes section "Setting".
+// IntermitCheck from "Momentary Set" (0 without the "Advanced" page), then writes section "Setting"
+// and the event log's key of section "Network".
 // The three list texts are published whole, so a poll reading them sees the old or the new text.
 void ApplyOptionPages(AppSettings& settings, const OptionPages& pages, const ApplyEffects& effects,
                       const std::string& iniPath);

@@ -14,6 +14,7 @@ bool CPropLogChk::OnInitDialog() {
     SetUpNumberBox(IDC_LOG_DAYS, IDC_LOG_DAYS_SPIN, 0, 100, v.logSetDays);
     Tick(IDC_LOG_CHK_DIS_MSG, v.logChkDisMsg);
     Tick(IDC_LOG_CHK_OK_PC, v.logChkOkPc);
+    Tick(IDC_LOG_EVENTS, v.eventLog);
     return true;
 }
 
@@ -24,7 +25,8 @@ void CPropLogChk::EnableLogControls(bool logOut) {
 }
 
 LogPageValues CPropLogChk::Values() const {
-    return {Ticked(IDC_LOG_OUT), NumberOf(IDC_LOG_DAYS), Ticked(IDC_LOG_CHK_DIS_MSG), Ticked(IDC_LOG_CHK_OK_PC)};
+    return {Ticked(IDC_LOG_OUT), NumberOf(IDC_LOG_DAYS), Ticked(IDC_LOG_CHK_DIS_MSG), Ticked(IDC_LOG_CHK_OK_PC),
+            Ticked(IDC_LOG_EVENTS)};
 }
 
 bool CPropLogChk::OnCommand(WORD id, WORD code, HWND) {
@@ -37,6 +39,7 @@ bool CPropLogChk::OnCommand(WORD id, WORD code, HWND) {
         return true;
     case IDC_LOG_CHK_DIS_MSG:
     case IDC_LOG_CHK_OK_PC:
+    case IDC_LOG_EVENTS:
         if (code == BN_CLICKED) {
             Changed();
         }

@@ -1,5 +1,5 @@
-// "Log Settings" (dialog 135): whether accesses are logged, how long the log keeps them, and which
-// lines are left out.
+// "Log Settings" (dialog 135): whether accesses are logged, how long the log keeps them, which lines
+// are left out, and whether events also go to the Windows event log.
 #pragma once
 
 #include "ui/options/OptionPage.h"

@@ -1,0 +1,146 @@
+// The Application log through the event-logging calls of advapi32, and the registration of the source
+// under the services key, whose EventMessageFile tells the event viewer where the texts are.
+#include "platform/eventlog.h"
+
+#include <windows.h>
+
+// <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
+#ifdef RegisterEventSource
+#undef RegisterEventSource
+#endif
+
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/win32/checks.h"
+#include "platform/win32/handles.h"
+
+namespace glimmerfen::platform {
+namespace {
+
+// Error, warning and information.
+constexpr DWORD kTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+
+std::wstring Wide(std::string_view ansi) {
+    const std::u16string text = AnsiToWide(ansi);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring SourceKey() {
+    return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + Wide(kEventSourceName);
+}
+
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type key) noexcept { ::RegCloseKey(key); }
+};
+using UniqueRegKey = win32::UniqueResource<RegKeyTraits>;
+
+class EventSource final : public EventSink {
+public:
+    explicit EventSource(HANDLE source) noexcept : source_(source) {}
+    EventSource(const EventSource&) = delete;
+    EventSource& operator=(const EventSource&) = delete;
+    ~EventSource() override { ::DeregisterEventSource(source_); }
+
+    bool Report(EventType type, std::uint32_t eventId, const std::vector<std::string>& strings) override {
+        std::vector<std::wstring> wide;
+        wide.reserve(strings.size());
+        for (const std::string& text : strings) {
+            wide.push_back(Wide(text));
+        }
+        std::vector<LPCWSTR> pointers;
+        pointers.reserve(wide.size());
+        for (const std::wstring& text : wide) {
+            pointers.push_back(text.c_str());
+        }
+        WORD kind = EVENTLOG_INFORMATION_TYPE;
+        if (type == EventType::Warning) {
+            kind = EVENTLOG_WARNING_TYPE;
+        } else if (type == EventType::Error) {
+            kind = EVENTLOG_ERROR_TYPE;
+        }
+        return GF_CHECK_BOOL(::ReportEventW(source_, kind, 0, eventId, nullptr, static_cast<WORD>(pointers.size()), 0,
+                                            pointers.empty() ? nullptr : pointers.data(), nullptr));
+    }
+
+private:
+    HANDLE source_;
+};
+
+// Whether the key already holds this executable and the three types, read without write access so
+// that a start that is not elevated sees a registration it cannot change as done.
+bool AlreadyRegistered(const std::wstring& exePath) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SourceKey().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    const UniqueRegKey key(opened);
+    std::vector<wchar_t> file(exePath.size() + 2);
+    DWORD size = static_cast<DWORD>(file.size() * sizeof(wchar_t));
+    if (::RegGetValueW(key.get(), nullptr, L"EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                       nullptr, file.data(), &size) != ERROR_SUCCESS) {
+        return false; // missing, or longer than this path, so another one
+    }
+    // File names compare without regard to letter case, as the file system does.
+    if (::CompareStringOrdinal(file.data(), -1, exePath.c_str(), -1, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    DWORD types = 0;
+    size = sizeof types;
+    return ::RegGetValueW(key.get(), nullptr, L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &size) ==
+               ERROR_SUCCESS &&
+           types == kTypesSupported;
+}
+
+Registration FromError(LONG error) {
+    if (error == ERROR_SUCCESS) {
+        return Registration::Done;
+    }
+    return error == ERROR_ACCESS_DENIED ? Registration::NoRights : Registration::Failed;
+}
+
+} // namespace
+
+std::unique_ptr<EventSink> OpenEventSource() {
+    HANDLE source = GF_CHECK_HANDLE(::RegisterEventSourceW(nullptr, Wide(kEventSourceName).c_str()));
+    if (source == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<EventSource>(source);
+}
+
+Registration RegisterEventSource(const std::string& exePath) {
+    const std::wstring path = Wide(exePath);
+    if (path.empty()) {
+        return Registration::Failed;
+    }
+    if (AlreadyRegistered(path)) {
+        return Registration::Done;
+    }
+    HKEY created = nullptr;
+    LONG error = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, SourceKey().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &created, nullptr);
+    if (error != ERROR_SUCCESS) {
+        return FromError(error);
+    }
+    const UniqueRegKey key(created);
+    error =
+        ::RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    if (error == ERROR_SUCCESS) {
+        const DWORD types = kTypesSupported;
+        error = ::RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                                 sizeof types);
+    }
+    return FromError(error);
+}
+
+Registration UnregisterEventSource() {
+    const LONG error = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, SourceKey().c_str());
+    return error == ERROR_FILE_NOT_FOUND ? Registration::Done : FromError(error);
+}
+
+} // namespace glimmerfen::platform
