@@ -85,6 +85,9 @@ public:
     std::string_view Field(std::size_t row, int field) const;
     // The whole line without its line end.
     std::string_view Line(std::size_t row) const;
+    // The loaded bytes as read: every row's Line and Field views lie inside, in row order, so a scan
+    // of them meets the rows in file order.
+    std::string_view Bytes() const { return bytes_; }
     // The user group of a row; kNoGroup for a marked row, which no selection lists. A line whose field 0
     // is empty (a blank one too) is marked from the load on.
     std::uint32_t GroupOf(std::size_t row) const { return rows_[row].group; }
