@@ -14,6 +14,7 @@
 #include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
+#include "monitor/TaskThread.h"
 #include "platform/ansitext.h"
 #include "platform/netnames.h"
 #include "platform/netserver.h"
@@ -93,6 +94,12 @@ CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_
 
 CListViewDlg::~CListViewDlg() {
     StopEngine();
+    if (engineAbandoned_) {
+        // A server call left running uses them whenever the server answers; the process is ending.
+        (void)threads_.release();
+        (void)monitor_.release();
+        (void)log_.release();
+    }
     CListViewDlg* self = this;
     g_instance.compare_exchange_strong(self, nullptr);
 }
@@ -108,6 +115,13 @@ bool CListViewDlg::OnInitDialog() {
     shownRows_.clear();
     shownDetails_ = DetailValues{};
     monitor_->CreateTable();
+
+    if (!context_.computer.empty()) {
+        // Another computer's accesses: the caption says whose.
+        char caption[256] = {};
+        ::GetWindowTextA(Hwnd(), caption, sizeof caption);
+        ::SetWindowTextA(Hwnd(), WatchedCaption(caption, context_.computer).c_str());
+    }
 
     const DialogPos pos = ReadDialogPos(context_.iniPath);
     state_.detailsShown = pos.dlgSize;
@@ -141,6 +155,7 @@ bool CListViewDlg::OnInitDialog() {
         const HWND window = Hwnd();
         log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
     }
+    serverTasks_ = std::make_unique<TaskThread>();
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
     refreshTarget_ = Hwnd();
@@ -182,8 +197,11 @@ std::size_t CListViewDlg::LogWaitingLines() const {
 }
 
 void CListViewDlg::StopEngine() {
-    if (threads_) {
-        threads_->Stop();
+    if (threads_ && !threads_->Stop()) {
+        engineAbandoned_ = true;
+    }
+    if (serverTasks_ && !serverTasks_->Stop()) {
+        engineAbandoned_ = true;
     }
     // No poll runs any more: what still waits for the log is written now, or kept for the next start.
     if (log_) {
@@ -421,12 +439,25 @@ void CListViewDlg::DisconnectSelected() {
     // An open-file row has no client: every session of the user who holds the file is closed.
     const std::string client = RowText(mark, 0);
     const std::string user = RowText(mark, 1);
-    const std::string error = DisconnectAccess(context_.server, client, user);
-    const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
-    if (log_) {
-        // No lock is held here: a line that cannot be written is reported in a box.
-        log_->WriteDisconnectLine(context_.settings, client, user, message);
+    RunServerTask([client, user](platform::ServerPlatform& server, AppSettings& settings, AccessLog* log) {
+        const std::string error = DisconnectAccess(server, client, user);
+        const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
+        if (log != nullptr) {
+            // No lock is held here: a line that cannot be written is reported.
+            log->WriteDisconnectLine(settings, client, user, message);
+        }
+    });
+}
+
+void CListViewDlg::RunServerTask(std::function<void(platform::ServerPlatform&, AppSettings&, AccessLog*)> task) {
+    if (!serverTasks_) {
+        return;
     }
+    // The server may be a distant computer that answers only after a network timeout: the window goes
+    // on meanwhile. The task gets what outlives this window (the server, the settings, the log, which
+    // is kept when a task is left running at the end) and nothing of the window itself.
+    serverTasks_->Post([task = std::move(task), &server = context_.server, &settings = context_.settings,
+                        log = log_.get()] { task(server, settings, log); });
 }
 
 void CListViewDlg::AddToPcList(bool acceptable) {
@@ -484,11 +515,14 @@ void CListViewDlg::CloseSelectedFile() {
         return; // the entry went with the last poll: the file is closed already
     }
     // The server is asked with the table free.
-    const std::string error = CloseOpenFile(context_.server, *fileId);
-    const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
-    if (log_) {
-        log_->WriteDisconnectLine(context_.settings, client, user, message, path);
-    }
+    RunServerTask(
+        [client, user, path, id = *fileId](platform::ServerPlatform& server, AppSettings& settings, AccessLog* log) {
+            const std::string error = CloseOpenFile(server, id);
+            const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
+            if (log != nullptr) {
+                log->WriteDisconnectLine(settings, client, user, message, path);
+            }
+        });
 }
 
 bool CListViewDlg::RunListCommand(WORD id) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct AppSettings;
 class AccessLog;
 class AccessMonitor;
 class MonitorThreads;
+class TaskThread;
 namespace platform {
 class ServerPlatform;
 }
@@ -38,6 +40,8 @@ struct ListViewContext {
     std::string logPath;
     std::string appName; // caption of the log's failure message
     unsigned timerResolution = 1;
+    // The computer whose server is watched, empty for this computer: named in the caption.
+    std::string computer;
 };
 
 class CListViewDlg : public Dialog {
@@ -94,8 +98,10 @@ public:
     AccessMonitor& Monitor() noexcept { return *monitor_; }
     // Log lines waiting for a log file that another program holds; 0 without a log.
     std::size_t LogWaitingLines() const;
-    // Ends both monitor threads and releases the table (MonitorThreads::Stop). On this window's thread
-    // only; while it waits it still answers a refresh in progress. Nothing refreshes afterwards.
+    // Ends both monitor threads and releases the table (MonitorThreads::Stop), and ends the thread of
+    // the row commands' server calls. On this window's thread only; while it waits it still answers a
+    // refresh in progress. Nothing refreshes afterwards. A server call that still waits for the server
+    // after a second or two is left running; the engine is then kept until the process ends.
     void StopEngine();
     // Destroys the row image list (the main window's close and destruction). The access list shares
     // it, so it is taken off the control first.
@@ -129,11 +135,17 @@ private:
     void ShowContextMenu(POINT at);
     void CreateImageList();
     void SetAppWindowStyle(bool on);
+    // Runs a server call and what follows it on the task thread, in the order given.
+    void RunServerTask(std::function<void(platform::ServerPlatform&, AppSettings&, AccessLog*)> task);
 
     ListViewContext context_;
     std::unique_ptr<AccessLog> log_;
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
+    // The row commands' server calls, each followed by its log line.
+    std::unique_ptr<TaskThread> serverTasks_;
+    // A server call outlived StopEngine: the engine is never freed.
+    bool engineAbandoned_ = false;
 
     CColumnListCtrl accessList_;
     CColumnListCtrl detailsList_;
