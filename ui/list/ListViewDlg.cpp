@@ -336,8 +336,9 @@ void CListViewDlg::RefreshList() {
             table->ForEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
         }
     });
-    // The refresh waits while the window's thread applies it, so the poll (which never runs during a
-    // refresh) cannot change the table before the details are read from it.
+    // The refresh waits while the window's thread applies it. The poll runs on a thread of its own and
+    // may change the table meanwhile: the details, read from the table by the selected row's names, can
+    // then be a poll newer than the rows, until the next refresh.
     ::SendMessageA(target, kApplyRefreshMessage, 0, reinterpret_cast<LPARAM>(&data));
 }
 

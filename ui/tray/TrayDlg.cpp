@@ -147,14 +147,14 @@ bool CTrayDlg::OnInitDialog() {
 void CTrayDlg::TrayTick() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (context_.settings.InitFlag.load() == 0 && !startupQuestionPosted_.exchange(true)) {
-        // Asked on the window's thread: a box shown here would hold up the poll and the list refresh,
-        // which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
+        // Asked on the window's thread: a box shown here would hold up the list refresh and the
+        // poll's timer, which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
         // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
     const AccessMonitor::ServerState server = listView_.Monitor().LastServerState();
     if (server.code != 0 && reportedCodes_.insert(server.code).second) {
-        // Told once per code and run, on the window's thread: a box here would hold up the poll.
+        // Told once per code and run, on the window's thread: a box here would hold up the timers.
         ::PostMessageA(Hwnd(), kServerStateMessage, server.code, 0);
     }
     const TrayTickResult result =
