@@ -108,8 +108,13 @@ void Win32StartupHost::RegisterEventSource(const std::string& exePath) {
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
     const ProgramPaths paths{app.exePath, app.exeDir, app.iniPath, app.appName};
-    ui::ListViewContext list{app.settings, app.iniPath,        platform::LocalServer(), app.exeDir + kLogFileName,
-                             app.appName,  app.timerResolution};
+    ui::ListViewContext list{app.settings,
+                             app.iniPath,
+                             platform::ServerFor(app.watchedComputer),
+                             app.exeDir + kLogFileName,
+                             app.appName,
+                             app.timerResolution,
+                             app.watchedComputer};
     return ui::TrayContext{app.settings, paths, app.timerResolution, std::move(list),
                            [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
 }

@@ -128,6 +128,10 @@ EventReporter::EventReporter(std::unique_ptr<platform::EventSink> sink, std::str
 }
 
 EventReporter::~EventReporter() {
+    Finish();
+}
+
+void EventReporter::Finish() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
@@ -145,6 +149,10 @@ void EventReporter::Post(EventBatch& events) {
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_) {
+            events.Clear();
+            return;
+        }
         const std::size_t room = queued_ < bound_ ? bound_ - queued_ : 0;
         const std::size_t dropped = events.Size() > room ? events.Size() - room : 0;
         events.Truncate(room);

@@ -80,11 +80,14 @@ public:
     // past it new events are dropped, and their number is written as one event where they would have
     // been.
     EventReporter(std::unique_ptr<platform::EventSink> sink, std::string computer, std::size_t bound = 100000);
-    // Writes what is queued, for at most two seconds (the log file holds the record; the events are a
-    // copy), then ends the writer.
+    // Finish.
     ~EventReporter();
     EventReporter(const EventReporter&) = delete;
     EventReporter& operator=(const EventReporter&) = delete;
+
+    // Writes what is queued, for at most two seconds (the log file holds the record; the events are a
+    // copy), then ends the writer. Events posted after it are dropped unwritten.
+    void Finish();
 
     // Queues the events; never waits for the event log. The batch comes back empty, with the storage
     // of one that the writer has finished when there is one, so that a busy poll after a busy poll

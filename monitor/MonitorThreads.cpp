@@ -6,16 +6,20 @@
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/fault.h"
+#include "platform/notify.h"
 
 namespace glimmerfen {
 
 MonitorThreads::MonitorThreads(AppSettings& settings, AccessMonitor& monitor, unsigned timerResolution)
     : settings_(settings), monitor_(monitor), timerResolution_(timerResolution),
-      poll_([this] { Poll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution),
+      poll_([this] { RequestPoll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution),
       list_([this] { RefreshList(); }, settings.CycleTime2, settings.ThreadLevel2, timerResolution) {}
 
 MonitorThreads::~MonitorThreads() {
-    Stop();
+    if (!Stop() && poll_.thread.joinable()) {
+        // The poll that Stop left running uses this object until it ends.
+        poll_.thread.join();
+    }
 }
 
 void MonitorThreads::SetListRefresh(std::function<void()> refresh) {
@@ -27,13 +31,16 @@ void MonitorThreads::Start() {
         return;
     }
     started_ = true;
-    poll_.thread = std::thread([this] { Worker(poll_); });
+    poll_.thread = std::thread([this] {
+        Worker(poll_);
+        pollThreadEnded_ = true;
+    });
     list_.thread = std::thread([this] { Worker(list_); });
 }
 
-void MonitorThreads::Stop() {
+bool MonitorThreads::Stop() {
     if (!started_ || stopped_) {
-        return;
+        return !abandoned_;
     }
     stopped_ = true;
     {
@@ -43,19 +50,38 @@ void MonitorThreads::Stop() {
         list_.running = 0;
     }
     wake_.notify_all();
+    pollWake_.notify_all();
     poll_.chain.Halt();
     list_.chain.Halt();
-    // The workers never wait for this thread, so a plain join cannot hang; woken, they end at once.
-    for (Monitor* m : {&poll_, &list_}) {
-        if (m->thread.joinable()) {
-            m->thread.join();
+    // The List Indication Thread never waits for this thread, so a plain join cannot hang; woken, it
+    // ends at once.
+    if (list_.thread.joinable()) {
+        list_.thread.join();
+    }
+    // The Access Monitor Thread may be inside a server call that waits for a network timeout: it gets
+    // a while, and its lost-line box is answered meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + kPollGrace;
+    platform::WaitServingSentMessages([&] {
+        if (pollThreadEnded_.load()) {
+            return true;
         }
+        if (const platform::ThreadKey key = poll_.workerKey.load(); key != 0) {
+            platform::DismissMessagesOf(key);
+        }
+        return std::chrono::steady_clock::now() >= deadline;
+    });
+    if (pollThreadEnded_.load()) {
+        poll_.thread.join();
+    } else {
+        abandoned_ = true;
     }
     // A handler that is still running may be a list refresh that sends messages to this thread and
-    // waits for the answer, or a poll whose lost-line box is up: both are answered meanwhile.
+    // waits for the answer: it is answered meanwhile.
     poll_.chain.WaitUntilIdle();
     list_.chain.WaitUntilIdle();
+    // Under the table's lock: a poll left running finds no table when the server answers.
     monitor_.ReleaseTable();
+    return !abandoned_;
 }
 
 void MonitorThreads::Worker(Monitor& m) {
@@ -75,16 +101,14 @@ void MonitorThreads::Worker(Monitor& m) {
         }
         // A timer that cannot be armed ends this monitor for good, without a report. After Stop has
         // begun nothing is armed.
-        if (!m.chain.Start()) {
-            return;
-        }
+        const bool armed = m.chain.Start();
         std::unique_lock<std::mutex> lock(wakeMutex_);
-        if (watching_) {
-            // The other worker watches both priority settings; this one only waits for Stop.
-            wake_.wait(lock, [&] { return stopping_; });
+        if (&m == &poll_) {
+            if (armed) {
+                PollLoop(lock);
+            }
             return;
         }
-        watching_ = true;
         for (;;) {
             // About every 10 ms, as the priority settings promise; at once when Stop wakes it.
             wake_.wait_for(lock, std::chrono::milliseconds(10), [&] { return stopping_; });
@@ -110,6 +134,32 @@ void MonitorThreads::ApplyPriority(Monitor& target, Monitor& self) {
     }
     // Remembered even when refused, so that a value that is no priority is not retried.
     target.applied = level;
+}
+
+void MonitorThreads::PollLoop(std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+        pollWake_.wait(lock, [&] { return stopping_ || pollDue_; });
+        if (stopping_) {
+            return;
+        }
+        pollDue_ = false;
+        polling_ = true;
+        lock.unlock();
+        Poll();
+        lock.lock();
+        polling_ = false;
+    }
+}
+
+void MonitorThreads::RequestPoll() {
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        if (polling_ || stopping_) {
+            return;
+        }
+        pollDue_ = true;
+    }
+    pollWake_.notify_one();
 }
 
 void MonitorThreads::Poll() {

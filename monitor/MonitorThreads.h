@@ -1,18 +1,21 @@
 // The two monitors that keep the engine going: the "Access Monitor Thread" polls the server every
 // CycleTime1 milliseconds, the "List Indication Thread" refreshes the list window every CycleTime2
-// milliseconds. Each is a worker thread that starts its chain of one-shot timers (TimerChain) and then
-// only keeps its priority setting applied and watches its run flag; each expiry does the work and arms
-// the next timer, so runs never overlap and the period counts from the end of a run. One worker looks
-// at both priority settings every 10 ms and applies a change to either thread; the other only waits
-// for Stop. Each looking on its own would wake both threads a hundred times a second for nothing.
+// milliseconds. Each runs a chain of one-shot timers (TimerChain) on the timer service's one thread,
+// the tray tick's too. The refresh runs in its timer's expiry. The poll does not: a server call can
+// take as long as a network timeout (a distant computer that does not answer), and the refresh and the
+// tray tick on the same timer thread would wait with it. The poll's expiry only wakes the Access
+// Monitor Thread, which polls; an expiry that finds it still polling does nothing, so polls never
+// overlap and the next one starts within a period of the end of a long one. The List Indication
+// Thread keeps both priority settings applied, looking about every 10 ms.
 //
 // No lock is held around the work. The poll changes the access table and the refresh reads a
-// snapshot of it, each under the table's own lock, so neither can see the other half done; and both
-// run on the timer service's one thread, one after the other. A lock around the refresh would be held
-// while it sends messages to the list window, and one around the poll while its lost-line box is up.
+// snapshot of it, each under the table's own lock, so neither can see the other half done. A lock
+// around the refresh would be held while it sends messages to the list window, and one around the
+// poll while it waits for the server or its lost-line box is up.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -48,7 +51,14 @@ public:
     // waits it keeps answering the messages that a running list refresh sends to it, and it ends the
     // lost-line box of a running poll as if it had been answered. After Stop no poll and no refresh
     // starts any more. The AccessMonitor must outlive this object.
-    void Stop();
+    //
+    // A poll still waiting for the server after kPollGrace is left to finish on its own: Stop then
+    // returns false, and this object, the AccessMonitor and what it uses (its log, its settings) must
+    // stay alive until the process ends, for the server may answer at any time. The poll finds the
+    // table released and ends without touching anything else of the monitor's. Destroying this object
+    // then waits for that poll.
+    bool Stop();
+    static constexpr std::chrono::milliseconds kPollGrace{1500};
 
     int MonitorRunning() const { return poll_.running.load(); }
     int ListRunning() const { return list_.running.load(); }
@@ -73,6 +83,10 @@ private:
     };
 
     void Worker(Monitor& monitor);
+    // The Access Monitor Thread once its chain runs: a poll each time the chain's expiry asks for one.
+    void PollLoop(std::unique_lock<std::mutex>& lock);
+    // The poll chain's expiry: wakes the Access Monitor Thread unless it is still polling.
+    void RequestPoll();
     // On the watching worker (self): gives target's worker its priority setting if it changed.
     void ApplyPriority(Monitor& target, Monitor& self);
     void Poll();
@@ -89,10 +103,14 @@ private:
     // The workers wait on wake_ between their looks at the settings, so that Stop ends them at once.
     std::mutex wakeMutex_;
     std::condition_variable wake_;
+    std::condition_variable pollWake_;
     bool stopping_ = false; // under wakeMutex_; the run flags are cleared under it too
-    bool watching_ = false; // under wakeMutex_: a worker watches the priority settings
+    bool pollDue_ = false;  // under wakeMutex_: an expiry asked for a poll
+    bool polling_ = false;  // under wakeMutex_: the Access Monitor Thread is polling
+    std::atomic<bool> pollThreadEnded_{false};
     bool started_ = false;
     bool stopped_ = false;
+    bool abandoned_ = false; // Stop left a poll running
 };
 
 } // namespace glimmerfen

@@ -41,4 +41,10 @@ public:
 // The local server of this system (netapi32 on Windows; on other systems a server that has no sessions).
 ServerPlatform& LocalServer();
 
+// The server of the named computer (a computer name or address, without backslashes), or LocalServer()
+// for an empty name. Every call names that computer to the system ("\\\\" followed by the name). The
+// object lives until the process ends, so that a call still waiting for a distant computer when the
+// program closes never outlives it; asking again for the same name gives the same object.
+ServerPlatform& ServerFor(const std::string& computer);
+
 } // namespace glimmerfen::platform

@@ -52,6 +52,9 @@
 // text that a command line cannot carry.
 #define IDS_BAD_COMPUTER_NAME 57760
 #define IDS_MESSAGE_BAD_CHARACTER 57761
+// The server of another computer refused (the first time's message): %s stands for its name.
+#define IDS_REMOTE_SERVER_ERROR 57780
+#define IDS_REMOTE_ACCESS_DENIED 57781
 // The log file: the line that stands for lines dropped while it could not be written, the log viewer's
 // messages when its deletions could not be written, and the tooltip's note while lines wait for it.
 #define IDS_LOG_LINES_DROPPED 57750

@@ -23,4 +23,8 @@ ServerPlatform& LocalServer() {
     return server;
 }
 
+ServerPlatform& ServerFor(const std::string&) {
+    return LocalServer();
+}
+
 } // namespace glimmerfen::platform

@@ -5,7 +5,9 @@
 #include <lm.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -93,7 +95,11 @@ private:
 
 class NetApiServer final : public ServerPlatform {
 public:
-    explicit NetApiServer(const wchar_t* library) : api_(library), wineBuiltin_(IsWineBuiltinModule(api_.module)) {}
+    // computer: the watched computer's name without backslashes; empty for this computer, which the
+    // calls name with a null server name.
+    NetApiServer(const wchar_t* library, const std::string& computer)
+        : api_(library), wineBuiltin_(IsWineBuiltinModule(api_.module)),
+          serverName_(computer.empty() ? std::u16string() : u"\\\\" + AnsiToWide(computer)) {}
 
     std::uint32_t SessionRound(std::uint32_t& resumeHandle, RecordList<SessionRecord>& out) override {
         if (const std::uint32_t missing = api_.Unavailable(api_.sessionEnum != nullptr, true)) {
@@ -103,7 +109,7 @@ public:
         DWORD entriesRead = 0;
         DWORD totalEntries = 0;
         DWORD resume = resumeHandle;
-        const NET_API_STATUS status = api_.sessionEnum(nullptr, nullptr, nullptr, 2, buffer.Receive(),
+        const NET_API_STATUS status = api_.sessionEnum(ServerName(), nullptr, nullptr, 2, buffer.Receive(),
                                                        MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
         resumeHandle = resume;
         const auto* entries = buffer.As<SESSION_INFO_2>();
@@ -134,7 +140,7 @@ public:
         DWORD entriesRead = 0;
         DWORD totalEntries = 0;
         DWORD_PTR resume = static_cast<DWORD_PTR>(resumeHandle);
-        const NET_API_STATUS status = api_.fileEnum(nullptr, nullptr, userFilter, 3, buffer.Receive(),
+        const NET_API_STATUS status = api_.fileEnum(ServerName(), nullptr, userFilter, 3, buffer.Receive(),
                                                     MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
         resumeHandle = resume;
         const auto* entries = buffer.As<FILE_INFO_3>();
@@ -162,7 +168,7 @@ public:
         // No client argument is a null client name: the server then closes every session of the user.
         std::u16string wideClient = clientArg ? AnsiToWide(*clientArg) : std::u16string();
         std::u16string wideUser = AnsiToWide(userName);
-        return api_.sessionDel(nullptr, clientArg ? reinterpret_cast<LPWSTR>(wideClient.data()) : nullptr,
+        return api_.sessionDel(ServerName(), clientArg ? reinterpret_cast<LPWSTR>(wideClient.data()) : nullptr,
                                reinterpret_cast<LPWSTR>(wideUser.data()));
     }
 
@@ -174,23 +180,44 @@ public:
         if (wineBuiltin_) {
             return kErrorNotSupported;
         }
-        return api_.fileClose(nullptr, fileId);
+        return api_.fileClose(ServerName(), fileId);
     }
 
 private:
+    // The API takes the name through a non-const pointer but does not change it.
+    LPWSTR ServerName() const {
+        return serverName_.empty() ? nullptr : const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(serverName_.c_str()));
+    }
+
     const NetApi api_;
     const bool wineBuiltin_;
+    const std::u16string serverName_;
 };
 
 } // namespace
 
 ServerPlatform& LocalServer() {
-    static NetApiServer server(L"netapi32.dll");
+    static NetApiServer server(L"netapi32.dll", std::string());
     return server;
 }
 
+ServerPlatform& ServerFor(const std::string& computer) {
+    if (computer.empty()) {
+        return LocalServer();
+    }
+    // Never freed: a call that waits for an unreachable computer may still be running at the exit.
+    static std::mutex* mutex = new std::mutex;
+    static auto* servers = new std::map<std::string, std::unique_ptr<NetApiServer>>;
+    std::lock_guard<std::mutex> lock(*mutex);
+    std::unique_ptr<NetApiServer>& server = (*servers)[AnsiUpper(computer)];
+    if (!server) {
+        server = std::make_unique<NetApiServer>(L"netapi32.dll", computer);
+    }
+    return *server;
+}
+
 std::unique_ptr<ServerPlatform> ServerOnLibraryForTesting(const wchar_t* library) {
-    return std::make_unique<NetApiServer>(library);
+    return std::make_unique<NetApiServer>(library, std::string());
 }
 
 } // namespace glimmerfen::platform

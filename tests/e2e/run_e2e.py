@@ -1240,13 +1240,93 @@ def case_event_source(env, args, texts):
     finally:
         program.kill_all()
 
+def case_remote_computer(env, args, texts):
+    """/server:FS01 through a stand-in playing FS01, 1.5 s a call: accesses logged, caption naming it, a
+    second start for FS01 refused (not one for this computer), the list answering while a disconnection
+    waits, 53 told once, polls picking up again, and a quick end although a server call hangs."""
+    if env.lang != "en":
+        return
+    remote = "FS01"
+    caption = LIST_CAPTION + " - \\\\" + remote
+    program = Program(env, args, "remote", ini=KNOWN_INI, scenario=[
+        "session PC-ALPHA alice 30 0 0 Windows",
+        "at 30000", "fail all 53",
+        "at 40000", "fail all off", "session PC-GAMMA carol 5 0 0 Windows",
+        "at 46000", "delay 30000",
+    ])
+    deletions = program.path("deletions.txt")
+    program.run_env.update(GLIMMERFEN_SIM_COMPUTER=remote, GLIMMERFEN_SIM_DELAY_MS="1500",
+                           GLIMMERFEN_SIM_DELETIONS=windows_path(deletions))
+    second = Program(env, args, "remote_second", ini=KNOWN_INI)
+    log = program.path("log.txt")
+
+    def log_lines():
+        with open(log, "rb") if os.path.exists(log) else open(os.devnull, "rb") as f:
+            return [line.split("\t") for line in f.read().decode(texts["codepage"]).split("\r\n")[:-1]]
+
+    try:
+        process, launched = program.start("/server:" + remote)
+        program.wait_window(caption)
+        check(program.count(LIST_CAPTION) == 0, "the list window's caption does not name %s" % remote)
+
+        # One program per watched computer: the name's case does not matter; this computer is another.
+        refused, _ = second.start("/server:fs01")
+        check(second.box() == texts["has_started"], "a second start for FS01 did not show \"has started\"")
+        second.helper("press", APP_NAME, IDOK)
+        refused.wait(timeout=10)
+        local, _ = second.start()
+        second.wait_window(LIST_CAPTION)
+        check(second.box(timeout_ms=1000) is None, "the start for this computer showed a message")
+        local.kill()
+        local.wait()
+        check(wait_until(lambda: program.count(MAIN_CAPTION) == 1), "the second program's window stayed")
+
+        check(wait_until(lambda: any(line[1:3] == ["PC-ALPHA", "alice"] for line in log_lines()), 20),
+              "the access to FS01 was not logged")
+        check(wait_until(lambda: "PC-ALPHA" in program.helper("rows", caption, IDC_LIST)[1].splitlines()),
+              "the access to FS01 is not listed")
+        check(program.helper("postchild", caption, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)[0] == 0,
+              "could not select the row")
+        program.post(caption, WM_COMMAND, ID_DISCONNECT)
+        # The disconnection waits 1.5 s for the server; the list window's thread does not.
+        code, timings = program.helper("ping", caption, 2500)
+        check(code == 0, "the list window did not answer")
+        longest = float(timings.split()[3])
+        check(longest <= 300, "the list window took %.0f ms to answer while the server was slow" % longest)
+        check(wait_until(lambda: any(line[9:10] == [texts["disconnect_manual"]] for line in log_lines()), 10),
+              "the disconnection was not logged")
+
+        # Unreachable from 30 s on: told once, by the tray tick.
+        text = program.box(timeout_ms=40000)
+        check(text is not None and text.endswith("(Error:53)"), "the unreachable server was told as %r" % text)
+        program.helper("press", APP_NAME, IDOK)
+        # It answers again from 40 s on: the new session is logged.
+        check(wait_until(lambda: any(line[1:3] == ["PC-GAMMA", "carol"] for line in log_lines()), 25),
+              "the polls did not pick up again when FS01 answered")
+        check(program.box(timeout_ms=500) is None, "a second message came")
+
+        # From 46 s on every call hangs for 30 s: the close does not wait for it.
+        time.sleep(max(0.0, launched + 50 - time.time()))
+        elapsed = program.close_application(process)
+        check(elapsed <= 4.0, "the program took %.2f s to end while a server call hung" % elapsed)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+        second.kill_all()
+
+    with open(deletions, "rb") as f:
+        check(f.read().decode("utf-8").splitlines() == ["\\\\PC-ALPHA\talice"], "NetSessionDel was not called once")
+    accesses = [line[1:3] for line in log_lines() if line[9] == ""]
+    check(accesses == [["PC-ALPHA", "alice"], ["PC-GAMMA", "carol"]], "the accesses logged are %r" % accesses)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
          case_client_by_address,
          case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing, case_events,
-         case_event_source]
+         case_event_source, case_remote_computer]
 
 
 def main():

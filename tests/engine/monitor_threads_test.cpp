@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -21,6 +24,7 @@
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
+#include "monitor/TaskThread.h"
 #include "monitor/TimerChain.h"
 #include "platform/fault.h"
 #include "platform/netserver.h"
@@ -146,13 +150,12 @@ protected:
         monitor.CreateTable();
     }
 
-    // A list refresh that reads the table like the list window does, and counts itself.
+    // A list refresh that reads the table like the list window does, and counts itself. It may run
+    // while a poll waits for the server: the probe notes only polls.
     std::function<void()> CountingRefresh() {
         return [this] {
-            probe.Enter();
             ++refreshes;
             (void)monitor.Snapshot();
-            probe.Leave();
         };
     }
 
@@ -220,7 +223,7 @@ TEST(TimerChain, APeriodThatIsNotPositiveArmsNothing) {
     }
 }
 
-TEST_F(MonitorThreadsTest, PollsAndRefreshesNeverOverlapEachOtherNorAReadersPass) {
+TEST_F(MonitorThreadsTest, PollsNeverOverlapEachOtherNorChangeTheTableUnderAReadersPass) {
     MonitorThreads threads(settings, monitor, Resolution());
     threads.SetListRefresh(CountingRefresh());
 
@@ -283,6 +286,40 @@ TEST_F(MonitorThreadsTest, StopWaitsForTheRunningPollAndReleasesTheTableOnlyAfte
     EXPECT_TRUE(tableWhilePolling) << "the table was released under a running poll";
     EXPECT_EQ(monitor.completed.load(), server.enumerations.load()) << "the held poll did not finish its work";
     EXPECT_FALSE(monitor.Snapshot().hasTable);
+}
+
+TEST_F(MonitorThreadsTest, APollThatWaitsForTheServerHoldsUpNeitherTheRefreshNorStop) {
+    // A distant computer that does not answer: the call takes a network timeout.
+    std::optional<MonitorThreads> threads(std::in_place, settings, monitor, Resolution());
+    threads->SetListRefresh(CountingRefresh());
+    server.HoldPolls();
+    threads->Start();
+    ASSERT_TRUE(Eventually([&] { return server.PollHeld(); }));
+    const int refreshed = refreshes.load();
+    EXPECT_TRUE(Eventually([&] { return refreshes >= refreshed + 20; })) << "the refresh waited for the server";
+    EXPECT_FALSE(threads->Stop()) << "Stop reported the held poll as ended";
+    EXPECT_TRUE(server.PollHeld());
+    EXPECT_FALSE(monitor.Snapshot().hasTable);
+    server.ReleasePolls();
+    threads.reset(); // waits for the poll that Stop left: it ends without a table to merge into
+    EXPECT_EQ(monitor.completed.load(), 0);
+    EXPECT_EQ(server.enumerations.load(), 1) << "an expiry started a second poll";
+}
+
+// The row commands' server calls: Stop leaves a task that waits for the server instead of waiting for
+// it, and the task ends later on what it was given.
+TEST(TaskThread, StopLeavesATaskThatWaitsForTheServer) {
+    std::promise<void> answer;
+    std::atomic<bool> ended{false};
+    auto tasks = std::make_unique<TaskThread>();
+    tasks->Post([waiting = answer.get_future().share(), &ended] {
+        waiting.wait();
+        ended = true;
+    });
+    EXPECT_FALSE(tasks->Stop(50ms));
+    tasks.reset();
+    answer.set_value();
+    EXPECT_TRUE(Eventually([&] { return ended.load(); }));
 }
 
 TEST_F(MonitorThreadsTest, NothingRunsAfterStopEvenATimerThatWasDue) {

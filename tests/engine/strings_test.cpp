@@ -153,6 +153,18 @@ const std::vector<Text>& AllTexts() {
          u"として実行」で /unregister を付けて起動してください。"},
         {IDS_UNREGISTER_FAILED, "The registration as a source of the Windows event log could not be removed.",
          u"Windowsイベントログのソースとしての登録を削除できませんでした。"},
+        {IDS_REMOTE_SERVER_ERROR,
+         "Glimmerfen Checker cannot ask the computer %s for the sessions and open files of its shared folders, so it "
+         "cannot show or log who is connected. It goes on watching by itself when the computer answers again. ",
+         u"Glimmerfen Checkerはコンピュータ %s の共有フォルダへの接続と開いているファイルを調べられません。接続の表示と"
+         u"記録はできません。コンピュータが応答すると自動的に監視を再開します。"},
+        {IDS_REMOTE_ACCESS_DENIED,
+         "The computer %s does not let Glimmerfen Checker see the sessions and open files of its shared folders "
+         "(access denied). Run the program as a user who is a member of the Administrators or Server Operators group "
+         "on that computer.",
+         u"アクセスが拒否されたため、Glimmerfen Checkerはコンピュータ %s の共有フォルダへの接続と開いているファイルを"
+         u"調べられません。そのコンピュータのAdministratorsまたはServer Operatorsグループのユーザーとして実行してくださ"
+         u"い。"},
     };
     return texts;
 }

@@ -66,6 +66,23 @@ TEST(TrayTip, ALongTipIsCutBeforeADoubleByteCharacterThatWouldNotFitWhole) {
     }
 }
 
+TEST(TrayTip, AnotherComputersNameIsKeptWholeAndTheTextCutBeforeIt) {
+    GF_USE_CODE_PAGE_OR_SKIP(932);
+    const std::string kanji = "\x8a\xc4", name = " - \\\\FS01"; // 54 bytes of room before the name
+    const std::string cases[][3] = {
+        {"Glimmerfen Checker - 3hit", "", "Glimmerfen Checker - 3hit"},
+        {std::string(53, 'a') + kanji + "b", "FS01", std::string(53, 'a') + name},
+        {std::string(52, 'a') + kanji + "b", "FS01", std::string(52, 'a') + kanji + name},
+        {"tip", std::string(57, 'x') + kanji, " - \\\\" + std::string(57, 'x')}, // the name alone is too long
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WatchedTip(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
+    }
+    ServerTipState state("FS01");
+    EXPECT_EQ(state.Apply({true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0).tip, "Glimmerfen Checker - 2hit" + name);
+    EXPECT_EQ(state.Apply({false, 0, ""}, 53).tip, WatchedTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + "53", "FS01"));
+}
+
 // Hands out the numbers of a script and counts how many were taken.
 class Draws {
 public:

@@ -454,16 +454,26 @@ TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
     const int sessionRow = 1 - fileRow;
     ASSERT_EQ(Text(sessionRow, 0), "PC2");
 
+    // The server is called on a thread of its own, the line written after the call.
+    std::vector<testing::FakeServer::Deletion> deletions;
+    const auto deleted = [&](std::size_t count) {
+        return WaitFor([&] {
+            server.Change([&](testing::FakeServer& s) { deletions = s.deletions; });
+            return deletions.size() >= count;
+        });
+    };
     ClickRow(sessionRow);
     ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
+    ASSERT_TRUE(deleted(1));
     server.Change([](testing::FakeServer& s) { s.deleteResult = 53; });
     ClickRow(fileRow);
     ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
     // Without a selection mark nothing happens.
     ListView_SetSelectionMark(List(), -1);
     ::SendMessageA(Dlg().Hwnd(), WM_COMMAND, ID_DISCONNECT, 0);
-
-    std::vector<testing::FakeServer::Deletion> deletions;
+    ASSERT_TRUE(deleted(2));
+    // The lines are written in the order of the commands: the second one's last.
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(log).find("(Error:53)") != std::string::npos; }));
     server.Change([&](testing::FakeServer& s) { deletions = s.deletions; });
     // The open-file row has no client: its user's sessions are closed without one.
     const std::vector<testing::FakeServer::Deletion> expected = {{"\\\\PC2", "bob"}, {"", longUser, true}};

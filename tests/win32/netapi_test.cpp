@@ -110,6 +110,7 @@ protected:
 
     void TearDown() override {
         SetEnvironmentVariableW(L"GLIMMERFEN_SIM_DELETIONS", nullptr);
+        SetEnvironmentVariableW(L"GLIMMERFEN_SIM_COMPUTER", nullptr);
         DeleteFileW(deletions_.c_str());
         if (!scenario_.empty()) {
             DeleteFileW(scenario_.c_str());
@@ -526,6 +527,31 @@ TEST_F(NetApiTest, StandInRejectsBadArgumentsWithoutCrashing) {
     EXPECT_EQ(NetSessionEnum(nullptr, nullptr, nullptr, 2, &buffer, 8, &read, &total, &resume),
               static_cast<NET_API_STATUS>(NERR_BufTooSmall));
     EXPECT_EQ(buffer, nullptr);
+    ExpectBuffersReleased();
+}
+
+// Another computer: every call of ServerFor names it, so the stand-in playing FS01 answers it and only
+// it; this computer's calls (a null server name) and a third computer's reach nobody there (53).
+TEST_F(NetApiTest, EveryCallNamesTheWatchedComputer) {
+    UseScenario(L"session PC01 alice 10 0 0 Windows\nfile alice 7 1 0 C:\\a.txt\n");
+    SetEnvironmentVariableW(L"GLIMMERFEN_SIM_COMPUTER", L"FS01");
+    EXPECT_EQ(&platform::ServerFor("fs01"), &platform::ServerFor("FS01"));
+    EXPECT_EQ(&platform::ServerFor(""), &LocalServer());
+    for (const auto& [server, expected] : {std::pair{&LocalServer(), DWORD{ERROR_BAD_NETPATH}},
+                                           std::pair{&platform::ServerFor("FS02"), DWORD{ERROR_BAD_NETPATH}},
+                                           std::pair{&platform::ServerFor("FS01"), DWORD{0}}}) {
+        SCOPED_TRACE(expected);
+        std::uint32_t sessionResume = 0;
+        std::uint64_t fileResume = 0;
+        RecordList<SessionRecord> sessions;
+        RecordList<OpenFileRecord> files;
+        EXPECT_EQ(server->SessionRound(sessionResume, sessions), expected);
+        EXPECT_EQ(server->OpenFileRound("", fileResume, files), expected);
+        EXPECT_EQ(sessions.size() + files.size(), expected == 0 ? 2u : 0u);
+        EXPECT_EQ(server->CloseFile(7), expected);
+        EXPECT_EQ(server->DeleteSession("\\\\PC01", "alice"), expected);
+    }
+    EXPECT_EQ(Deletions(), "\\\\PC01\talice\n");
     ExpectBuffersReleased();
 }
 

@@ -202,6 +202,24 @@ bool ParsePage(LineReader& reader, Scenario& scenario) {
     return true;
 }
 
+// "<code>" (not 0) or "off" (0), the last word of the line.
+bool ParseCodeOrOff(LineReader& reader, DWORD& code) {
+    const std::optional<std::wstring> word = reader.NextWord();
+    if (!word || !reader.AtEnd()) {
+        return false;
+    }
+    code = 0;
+    if (*word != L"off") {
+        wchar_t* end = nullptr;
+        const unsigned long value = std::wcstoul(word->c_str(), &end, 10);
+        if (word->empty() || *end != L'\0' || value == 0) {
+            return false;
+        }
+        code = static_cast<DWORD>(value);
+    }
+    return true;
+}
+
 bool ParseLine(std::wstring_view line, std::uint64_t& atMs, Scenario& scenario) {
     LineReader reader(line);
     const std::optional<std::wstring> command = reader.NextWord();
@@ -222,6 +240,16 @@ bool ParseLine(std::wstring_view line, std::uint64_t& atMs, Scenario& scenario) 
         return ParsePage(reader, scenario);
     }
     if (*command == L"fail") {
+        LineReader allReader = reader;
+        if (allReader.NextWord() == L"all") {
+            // fail all <code> | fail all off: a timed step, unlike the other "fail" directives.
+            step.kind = StepKind::FailAll;
+            if (!ParseCodeOrOff(allReader, step.file.id)) {
+                return false;
+            }
+            scenario.steps.push_back(std::move(step));
+            return true;
+        }
         return ParseFailure(reader, scenario);
     }
     if (*command == L"session") {
@@ -256,18 +284,17 @@ bool ParseLine(std::wstring_view line, std::uint64_t& atMs, Scenario& scenario) 
         if (what != L"sessions") {
             return false;
         }
-        const std::optional<std::wstring> code = reader.NextWord();
-        if (!code || !reader.AtEnd()) {
+        if (!ParseCodeOrOff(reader, step.file.id)) {
             return false;
         }
-        if (*code != L"off") {
-            wchar_t* end = nullptr;
-            const unsigned long value = std::wcstoul(code->c_str(), &end, 10);
-            if (code->empty() || *end != L'\0' || value == 0) {
-                return false;
-            }
-            step.file.id = static_cast<DWORD>(value);
+    } else if (*command == L"delay") {
+        // delay <ms>: every call from here on waits that long (0: no longer)
+        step.kind = StepKind::Delay;
+        const std::optional<DWORD> ms = reader.NextNumber();
+        if (!ms || !reader.AtEnd()) {
+            return false;
         }
+        step.file.id = *ms;
     } else if (*command == L"close") {
         step.kind = StepKind::CloseFile;
         const std::optional<std::wstring> what = reader.NextWord();

@@ -31,13 +31,14 @@ struct FileLine {
     Field path;
 };
 
-enum class StepKind { AddSession, AddFile, EndSession, EndAll, CloseFile, DenySessions };
+enum class StepKind { AddSession, AddFile, EndSession, EndAll, CloseFile, DenySessions, FailAll, Delay };
 
 struct Step {
     std::uint64_t atMs = 0;
     StepKind kind = StepKind::AddSession;
     SessionLine session; // AddSession; EndSession uses client and user
-    FileLine file;       // AddFile; CloseFile uses id; DenySessions: id is the code, 0 to stop
+    FileLine file;       // AddFile; CloseFile uses id; DenySessions, FailAll: id is the code, 0 to stop;
+                         // Delay: id is the pause in ms
 };
 
 // Makes round `round` (1 for the call with resume handle 0) of every enumeration fail with `code`.

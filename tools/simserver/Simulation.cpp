@@ -169,6 +169,8 @@ void Simulation::Load(const std::wstring& path, const FileStamp& stamp) {
     files_.clear();
     nextStep_ = 0;
     sessionDenial_ = 0;
+    allFailure_ = 0;
+    delayMs_ = 0;
     scenario_ = Scenario();
     status_ = -1;
 
@@ -229,6 +231,12 @@ void Simulation::PlaySteps(std::uint64_t nowMs) {
             break;
         case StepKind::DenySessions:
             sessionDenial_ = step.file.id;
+            break;
+        case StepKind::FailAll:
+            allFailure_ = step.file.id;
+            break;
+        case StepKind::Delay:
+            delayMs_ = step.file.id;
             break;
         }
     }

@@ -56,6 +56,10 @@ public:
     // The failure code for this round of a session or file enumeration, 0 when it succeeds.
     DWORD SessionFailure(DWORD round) const;
     DWORD FileFailure(DWORD round) const;
+    // What every call returns while a "fail all" step holds, 0 when the server answers.
+    DWORD AllFailure() const { return allFailure_; }
+    // The pause of the last "delay" step, in ms; 0 without one.
+    DWORD Delay() const { return delayMs_; }
 
     // 0 when the scenario was read completely; the first line not understood; -1 when the named file
     // cannot be read; -2 in random mode.
@@ -97,6 +101,8 @@ private:
     std::vector<LiveSession> sessions_;
     std::vector<FileLine> files_;
     DWORD sessionDenial_ = 0; // what every session enumeration returns while a "deny sessions" step holds
+    DWORD allFailure_ = 0;    // what every call returns while a "fail all" step holds
+    DWORD delayMs_ = 0;       // how long every call waits, after a "delay" step
 
     // Random mode: one tick a second; the generator's sequence depends only on the seed and the tick.
     std::mt19937 random_;

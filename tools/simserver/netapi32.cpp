@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -230,6 +232,49 @@ void RecordLoad(HINSTANCE self) {
     RecordLine(L"GLIMMERFEN_SIM_LOADS", ToUtf8(program) + "\t" + ToUtf8(library) + "\n");
 }
 
+// A variable's value, empty when unset.
+std::wstring EnvironmentText(LPCWSTR variable) {
+    wchar_t value[512];
+    const DWORD length = GetEnvironmentVariableW(variable, value, 512);
+    return length > 0 && length < 512 ? std::wstring(value, length) : std::wstring();
+}
+
+std::wstring_view WithoutBackslashes(std::wstring_view name) {
+    while (!name.empty() && name.front() == L'\\') {
+        name.remove_prefix(1);
+    }
+    return name;
+}
+
+// What comes before every call is served: the pause of GLIMMERFEN_SIM_DELAY_MS and of the scenario's
+// "delay" step, outside the lock, as a distant computer's network would take it; then whether the call
+// names the computer this server plays (GLIMMERFEN_SIM_COMPUTER; unset or empty: this computer, named
+// by a null or empty server name). 0 when it does, else 53 (ERROR_BAD_NETPATH), as for a computer that
+// cannot be reached. The variables are read at every call.
+DWORD ServerGate(LPCWSTR server) {
+    const std::wstring delay = EnvironmentText(L"GLIMMERFEN_SIM_DELAY_MS");
+    DWORD pause = delay.empty() ? 0 : static_cast<DWORD>(std::wcstoul(delay.c_str(), nullptr, 10));
+    {
+        Lock lock;
+        pause += Sim().Delay();
+    }
+    if (pause > 0) {
+        Sleep(pause);
+    }
+    const std::wstring computer = EnvironmentText(L"GLIMMERFEN_SIM_COMPUTER");
+    const std::wstring_view asked = WithoutBackslashes(server != nullptr ? std::wstring_view(server) : L"");
+    const std::wstring_view played = WithoutBackslashes(computer);
+    if (played.empty()) {
+        return asked.empty() ? NERR_Success : ERROR_BAD_NETPATH;
+    }
+    if (server == nullptr || asked.size() != played.size() ||
+        CompareStringOrdinal(asked.data(), static_cast<int>(asked.size()), played.data(),
+                             static_cast<int>(played.size()), TRUE) != CSTR_EQUAL) {
+        return ERROR_BAD_NETPATH;
+    }
+    return NERR_Success;
+}
+
 } // namespace
 
 extern "C" {
@@ -245,7 +290,7 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-NET_API_STATUS WINAPI NetSessionEnum(LMSTR, LMSTR UncClientName, LMSTR username, DWORD level, LPBYTE* bufptr,
+NET_API_STATUS WINAPI NetSessionEnum(LMSTR servername, LMSTR UncClientName, LMSTR username, DWORD level, LPBYTE* bufptr,
                                      DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
                                      LPDWORD resume_handle) {
     if (!StartEnumeration(bufptr, entriesread, totalentries)) {
@@ -254,9 +299,15 @@ NET_API_STATUS WINAPI NetSessionEnum(LMSTR, LMSTR UncClientName, LMSTR username,
     if (level != 2) {
         return ERROR_INVALID_LEVEL;
     }
+    if (const DWORD unreachable = ServerGate(servername)) {
+        return unreachable;
+    }
     Lock lock;
     RecordCall("sessions", username);
     Simulation& sim = Sim();
+    if (const DWORD failure = sim.AllFailure()) {
+        return failure;
+    }
     const Progress progress = DecodeSessionHandle(resume_handle ? *resume_handle : 0);
     if (const DWORD failure = sim.SessionFailure(progress.round)) {
         return failure;
@@ -270,17 +321,24 @@ NET_API_STATUS WINAPI NetSessionEnum(LMSTR, LMSTR UncClientName, LMSTR username,
     return result.status;
 }
 
-NET_API_STATUS WINAPI NetFileEnum(LMSTR, LMSTR basepath, LMSTR username, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
-                                  LPDWORD entriesread, LPDWORD totalentries, PDWORD_PTR resume_handle) {
+NET_API_STATUS WINAPI NetFileEnum(LMSTR servername, LMSTR basepath, LMSTR username, DWORD level, LPBYTE* bufptr,
+                                  DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
+                                  PDWORD_PTR resume_handle) {
     if (!StartEnumeration(bufptr, entriesread, totalentries)) {
         return ERROR_INVALID_PARAMETER;
     }
     if (level != 3) {
         return ERROR_INVALID_LEVEL;
     }
+    if (const DWORD unreachable = ServerGate(servername)) {
+        return unreachable;
+    }
     Lock lock;
     RecordCall("files", username);
     Simulation& sim = Sim();
+    if (const DWORD failure = sim.AllFailure()) {
+        return failure;
+    }
     const Progress progress = DecodeFileHandle(resume_handle ? *resume_handle : 0);
     if (const DWORD failure = sim.FileFailure(progress.round)) {
         return failure;
@@ -294,16 +352,28 @@ NET_API_STATUS WINAPI NetFileEnum(LMSTR, LMSTR basepath, LMSTR username, DWORD l
     return result.status;
 }
 
-NET_API_STATUS WINAPI NetFileClose(LMSTR, DWORD fileid) {
+NET_API_STATUS WINAPI NetFileClose(LMSTR servername, DWORD fileid) {
+    if (const DWORD unreachable = ServerGate(servername)) {
+        return unreachable;
+    }
     Lock lock;
     Simulation& sim = Sim();
+    if (const DWORD failure = sim.AllFailure()) {
+        return failure;
+    }
     RecordLine(L"GLIMMERFEN_SIM_FILECLOSES", std::to_string(fileid) + "\n");
     return sim.CloseFileById(fileid);
 }
 
-NET_API_STATUS WINAPI NetSessionDel(LMSTR, LMSTR UncClientName, LMSTR username) {
+NET_API_STATUS WINAPI NetSessionDel(LMSTR servername, LMSTR UncClientName, LMSTR username) {
+    if (const DWORD unreachable = ServerGate(servername)) {
+        return unreachable;
+    }
     Lock lock;
     Simulation& sim = Sim();
+    if (const DWORD failure = sim.AllFailure()) {
+        return failure;
+    }
     RecordDeletion(UncClientName, username);
     return sim.DeleteSessions(UncClientName, username);
 }

@@ -292,6 +292,10 @@ namespace {
 const char* const kColumnKeys[kAccessColumnCount] = {"column0", "column1", "column2", "column3", "column4"};
 }
 
+std::string WatchedCaption(const std::string& caption, const std::string& computer) {
+    return computer.empty() ? caption : caption + " - \\\\" + computer;
+}
+
 DialogPos ReadDialogPos(const std::string& iniPath) {
     DialogPos pos;
     pos.top = platform::ProfileGetInt(iniPath, kDialogPosSection, "top", 0);

@@ -198,6 +198,10 @@ struct DialogPos {
     bool HasRect() const { return top != 0 || bottom != 0; }
     bool operator==(const DialogPos&) const = default;
 };
+// A window caption for the watched computer: the caption itself for this computer (an empty name),
+// else the caption followed by " - \\\\" and the name.
+std::string WatchedCaption(const std::string& caption, const std::string& computer);
+
 DialogPos ReadDialogPos(const std::string& iniPath);
 // "top", "bottom", "right", "left", "dlgSize", "column0" to "column4", in this order.
 void WriteDialogPos(const std::string& iniPath, const DialogPos& pos);

@@ -17,6 +17,7 @@
 #include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
+#include "monitor/TaskThread.h"
 #include "platform/ansitext.h"
 #include "platform/netnames.h"
 #include "platform/netserver.h"
@@ -85,6 +86,22 @@ constexpr int kDetailsValueWidth = 550;
 
 std::atomic<CListViewDlg*> g_instance{nullptr};
 
+// The event of a disconnection or file closing by hand (error: the server's result, empty on success).
+void ReportByHand(const ServerTask& t, bool fileClosed, const std::string& client, const std::string& user,
+                  const std::string& path, const std::string& error, const std::string& message) {
+    if (t.events == nullptr || t.settings.EventLog.load() == 0 || !AccessLog::RecordsDisconnections(t.settings)) {
+        return;
+    }
+    EventFields fields;
+    fields.client = client;
+    fields.user = user;
+    fields.path = path;
+    fields.message = message;
+    const std::uint32_t id = fileClosed ? (error.empty() ? kEventFileClosed : kEventFileCloseFailed)
+                                        : (error.empty() ? kEventDisconnectedByHand : kEventDisconnectFailed);
+    t.events->Post(error.empty() ? platform::EventType::Information : platform::EventType::Error, id, fields);
+}
+
 } // namespace
 
 CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
@@ -107,6 +124,15 @@ CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_
 
 CListViewDlg::~CListViewDlg() {
     StopEngine();
+    if (engineAbandoned_) {
+        // A server call left running uses them whenever the server answers; the process is ending.
+        (void)threads_.release();
+        (void)monitor_.release();
+        (void)log_.release();
+        // Its writer ends now; what such a call posts later stays unwritten.
+        events_->Finish();
+        (void)events_.release();
+    }
     CListViewDlg* self = this;
     g_instance.compare_exchange_strong(self, nullptr);
 }
@@ -122,6 +148,13 @@ bool CListViewDlg::OnInitDialog() {
     shownRows_.clear();
     shownDetails_ = DetailValues{};
     monitor_->CreateTable();
+
+    if (!context_.computer.empty()) {
+        // Another computer's accesses: the caption says whose.
+        char caption[256] = {};
+        ::GetWindowTextA(Hwnd(), caption, sizeof caption);
+        ::SetWindowTextA(Hwnd(), WatchedCaption(caption, context_.computer).c_str());
+    }
 
     const DialogPos pos = ReadDialogPos(context_.iniPath);
     state_.detailsShown = pos.dlgSize;
@@ -155,6 +188,7 @@ bool CListViewDlg::OnInitDialog() {
         const HWND window = Hwnd();
         log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
     }
+    serverTasks_ = std::make_unique<TaskThread>();
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
     refreshTarget_ = Hwnd();
@@ -168,21 +202,6 @@ void CListViewDlg::ReportMonitoring(std::uint32_t eventId) {
     if (context_.settings.EventLog.load() != 0) {
         events_->Post(platform::EventType::Information, eventId, {});
     }
-}
-
-void CListViewDlg::ReportByHand(bool fileClosed, const std::string& client, const std::string& user,
-                                const std::string& path, const std::string& error, const std::string& message) {
-    if (context_.settings.EventLog.load() == 0 || !AccessLog::RecordsDisconnections(context_.settings)) {
-        return;
-    }
-    EventFields fields;
-    fields.client = client;
-    fields.user = user;
-    fields.path = path;
-    fields.message = message;
-    const std::uint32_t id = fileClosed ? (error.empty() ? kEventFileClosed : kEventFileCloseFailed)
-                                        : (error.empty() ? kEventDisconnectedByHand : kEventDisconnectFailed);
-    events_->Post(error.empty() ? platform::EventType::Information : platform::EventType::Error, id, fields);
 }
 
 void CListViewDlg::CreateImageList() {
@@ -220,8 +239,11 @@ std::size_t CListViewDlg::LogWaitingLines() const {
 
 void CListViewDlg::StopEngine() {
     const bool running = threads_ && threads_->MonitorRunning() != 0;
-    if (threads_) {
-        threads_->Stop();
+    if (threads_ && !threads_->Stop()) {
+        engineAbandoned_ = true;
+    }
+    if (serverTasks_ && !serverTasks_->Stop()) {
+        engineAbandoned_ = true;
     }
     if (running) {
         // After the last poll's events.
@@ -360,8 +382,9 @@ void CListViewDlg::RefreshList() {
             table->ForEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
         }
     });
-    // The refresh waits while the window's thread applies it, so the poll (which never runs during a
-    // refresh) cannot change the table before the details are read from it.
+    // The refresh waits while the window's thread applies it. The poll runs on a thread of its own and
+    // may change the table meanwhile: the details, read from the table by the selected row's names, can
+    // then be a poll newer than the rows, until the next refresh.
     ::SendMessageA(target, kApplyRefreshMessage, 0, reinterpret_cast<LPARAM>(&data));
 }
 
@@ -463,13 +486,28 @@ void CListViewDlg::DisconnectSelected() {
     // An open-file row has no client: every session of the user who holds the file is closed.
     const std::string client = RowText(mark, 0);
     const std::string user = RowText(mark, 1);
-    const std::string error = DisconnectAccess(context_.server, client, user);
-    const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
-    if (log_) {
-        // No lock is held here: a line that cannot be written is reported in a box.
-        log_->WriteDisconnectLine(context_.settings, client, user, message);
+    RunServerTask([client, user](const ServerTask& t) {
+        const std::string error = DisconnectAccess(t.server, client, user);
+        const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
+        if (t.log != nullptr) {
+            // No lock is held here: a line that cannot be written is reported.
+            t.log->WriteDisconnectLine(t.settings, client, user, message);
+        }
+        ReportByHand(t, false, client, user, {}, error, message);
+    });
+}
+
+void CListViewDlg::RunServerTask(std::function<void(const ServerTask&)> task) {
+    if (!serverTasks_) {
+        return;
     }
-    ReportByHand(false, client, user, {}, error, message);
+    // The server may be a distant computer that answers only after a network timeout: the window goes
+    // on meanwhile. The task gets what outlives this window (the server, the settings, the log and the
+    // events, which are kept when a task is left running at the end) and nothing of the window itself.
+    serverTasks_->Post([task = std::move(task), &server = context_.server, &settings = context_.settings,
+                        log = log_.get(), events = events_.get()] {
+        task({server, settings, log, events});
+    });
 }
 
 void CListViewDlg::AddToPcList(bool acceptable) {
@@ -527,12 +565,14 @@ void CListViewDlg::CloseSelectedFile() {
         return; // the entry went with the last poll: the file is closed already
     }
     // The server is asked with the table free.
-    const std::string error = CloseOpenFile(context_.server, *fileId);
-    const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
-    if (log_) {
-        log_->WriteDisconnectLine(context_.settings, client, user, message, path);
-    }
-    ReportByHand(true, client, user, path, error, message);
+    RunServerTask([client, user, path, id = *fileId](const ServerTask& t) {
+        const std::string error = CloseOpenFile(t.server, id);
+        const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
+        if (t.log != nullptr) {
+            t.log->WriteDisconnectLine(t.settings, client, user, message, path);
+        }
+        ReportByHand(t, true, client, user, path, error, message);
+    });
 }
 
 bool CListViewDlg::RunListCommand(WORD id) {

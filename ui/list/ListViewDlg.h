@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ class AccessLog;
 class AccessMonitor;
 class EventReporter;
 class MonitorThreads;
+class TaskThread;
 namespace platform {
 class ServerPlatform;
 }
@@ -39,7 +41,16 @@ struct ListViewContext {
     std::string logPath;
     std::string appName; // caption of the log's failure message
     unsigned timerResolution = 1;
-    std::string computer; // the watched server; empty: this computer
+    // The computer whose server is watched, empty for this computer: named in the caption.
+    std::string computer;
+};
+
+// What a server call of the row commands may use: what outlives the window.
+struct ServerTask {
+    platform::ServerPlatform& server;
+    AppSettings& settings;
+    AccessLog* log;
+    EventReporter* events;
 };
 
 class CListViewDlg : public Dialog {
@@ -96,8 +107,10 @@ public:
     AccessMonitor& Monitor() noexcept { return *monitor_; }
     // Log lines waiting for a log file that another program holds; 0 without a log.
     std::size_t LogWaitingLines() const;
-    // Ends both monitor threads and releases the table (MonitorThreads::Stop). On this window's thread
-    // only; while it waits it still answers a refresh in progress. Nothing refreshes afterwards.
+    // Ends both monitor threads and releases the table (MonitorThreads::Stop), and ends the thread of
+    // the row commands' server calls. On this window's thread only; while it waits it still answers a
+    // refresh in progress. Nothing refreshes afterwards. A server call that still waits for the server
+    // after a second or two is left running; the engine is then kept until the process ends.
     void StopEngine();
     // Destroys the row image list (the main window's close and destruction). The access list shares
     // it, so it is taken off the control first.
@@ -131,17 +144,20 @@ private:
     void ShowContextMenu(POINT at);
     void CreateImageList();
     void SetAppWindowStyle(bool on);
-    // The event of a disconnection or file closing by hand (error: the server's result, empty on success).
-    void ReportByHand(bool fileClosed, const std::string& client, const std::string& user, const std::string& path,
-                      const std::string& error, const std::string& message);
     // "Monitoring started" or "ended", while events are on.
     void ReportMonitoring(std::uint32_t eventId);
+    // Runs a server call and what follows it on the task thread, in the order given.
+    void RunServerTask(std::function<void(const ServerTask&)> task);
 
     ListViewContext context_;
     std::unique_ptr<AccessLog> log_;
     std::unique_ptr<EventReporter> events_; // declared before monitor_, which holds it
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
+    // The row commands' server calls, each followed by its log line.
+    std::unique_ptr<TaskThread> serverTasks_;
+    // A server call outlived StopEngine: the engine is never freed.
+    bool engineAbandoned_ = false;
 
     CColumnListCtrl accessList_;
     CColumnListCtrl detailsList_;

@@ -67,7 +67,7 @@ CTrayDlg::CTrayDlg(TrayContext context)
                                        listView_.ApplyTopmost();
                                    }
                                }}),
-      sendMsgDlg_(context_.paths.appName),
+      sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -117,7 +117,7 @@ bool CTrayDlg::OnInitDialog() {
         trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
         trayIcon_.uCallbackMessage = kTrayNotifyMessage;
         trayIcon_.hIcon = TrayIcon(IDI_IDLE);
-        CopyTip(trayIcon_.szTip, kStartTip);
+        CopyTip(trayIcon_.szTip, WatchedTip(kStartTip, context_.list.computer));
         trayIcon_.uVersion = NOTIFYICON_VERSION_4;
     }
     AddIcon();
@@ -147,14 +147,14 @@ bool CTrayDlg::OnInitDialog() {
 void CTrayDlg::TrayTick() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (context_.settings.InitFlag.load() == 0 && !startupQuestionPosted_.exchange(true)) {
-        // Asked on the window's thread: a box shown here would hold up the poll and the list refresh,
-        // which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
+        // Asked on the window's thread: a box shown here would hold up the list refresh and the
+        // poll's timer, which run on this same timer thread, for as long as it stays unanswered. InitFlag is set
         // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
     const AccessMonitor::ServerState server = listView_.Monitor().LastServerState();
     if (server.code != 0 && reportedCodes_.insert(server.code).second) {
-        // Told once per code and run, on the window's thread: a box here would hold up the poll.
+        // Told once per code and run, on the window's thread: a box here would hold up the timers.
         ::PostMessageA(Hwnd(), kServerStateMessage, server.code, 0);
     }
     const TrayTickResult result =
@@ -288,12 +288,19 @@ void CTrayDlg::TellServerState(std::uint32_t code) {
     if (closing_) {
         return;
     }
+    const std::string& computer = context_.list.computer;
     std::string text;
-    if (code == 5) {
-        text = platform::LoadText(IDS_SERVER_ACCESS_DENIED);
+    if (computer.empty()) {
+        text = platform::LoadText(code == 5 ? IDS_SERVER_ACCESS_DENIED : IDS_SERVER_ERROR);
     } else {
-        // The table's text is used as text, never as a format: only the code is formatted.
-        text = platform::LoadText(IDS_SERVER_ERROR) + "(Error:" + std::to_string(code) + ")";
+        // The table's text is used as text, never as a format: the name takes the place of its "%s".
+        text = platform::LoadText(code == 5 ? IDS_REMOTE_ACCESS_DENIED : IDS_REMOTE_SERVER_ERROR);
+        if (const std::size_t at = text.find("%s"); at != std::string::npos) {
+            text.replace(at, 2, "\\\\" + computer);
+        }
+    }
+    if (code != 5) {
+        text += "(Error:" + std::to_string(code) + ")";
     }
     platform::ShowMessage(text, context_.paths.appName, platform::MessageIcon::Warning);
 }

@@ -23,6 +23,15 @@ std::string FitTip(const std::string& text) {
     return TruncateAnsi(text, kTipCapacity - 1);
 }
 
+std::string WatchedTip(const std::string& text, const std::string& computer) {
+    if (computer.empty()) {
+        return FitTip(text);
+    }
+    const std::string suffix = " - \\\\" + computer;
+    const std::size_t room = kTipCapacity - 1 > suffix.size() ? kTipCapacity - 1 - suffix.size() : 0;
+    return FitTip(TruncateAnsi(text, room) + suffix);
+}
+
 AnimationFrame FrameForNumber(int drawn) {
     // The last digit of the number written in decimal: a minus sign does not change it.
     int digit = drawn % 10;
@@ -137,6 +146,9 @@ TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, st
         result = {true, icon, shown_ != 0 ? ServerStateTip(shown_) : (lastTip_.empty() ? kIdleTip : lastTip_)};
     }
     shownWaiting_ = waitingLines;
+    if (result.modify && !computer_.empty()) {
+        result.tip = WatchedTip(result.tip, computer_);
+    }
     if (result.modify && waitingLines > 0) {
         char note[128];
         std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(),

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/timer.h"
 
@@ -32,6 +33,11 @@ std::string HitTip(int entryCount);
 // A tooltip text as the notify-icon record can hold it: at most kTipCapacity - 1 bytes, cut before a
 // double-byte character of the ANSI code page that would not fit whole.
 std::string FitTip(const std::string& text);
+
+// A tooltip text that names the watched computer: for this computer (an empty name) the text as it is;
+// else the text followed by " - \\\\" and the name, the text cut (never the name, unless the name alone
+// is too long) so that the whole fits the tooltip buffer.
+std::string WatchedTip(const std::string& text, const std::string& computer);
 
 // One picture of the animation and the ticks it stays after the one that chose it.
 struct AnimationFrame {
@@ -115,9 +121,13 @@ std::string ServerStateTip(std::uint32_t code);
 // program, a second line of the tooltip says how many.
 class ServerTipState {
 public:
+    // computer: the watched computer, named in every tooltip (WatchedTip); empty for this computer.
+    explicit ServerTipState(std::string computer = std::string()) : computer_(std::move(computer)) {}
+
     TrayTickResult Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines = 0);
 
 private:
+    std::string computer_;
     int lastIcon_ = 0;
     std::string lastTip_;
     std::uint32_t shown_ = 0;      // the code whose tooltip is up, 0 for none
