@@ -115,15 +115,8 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_FALSE(app.Start(host));
     EXPECT_EQ(app.Exit(host), 0);
     const std::vector<std::string> expected = {
-        "platform",
-        "load " + kDir + "Glimmerfen.ini",
-        "mutex",
-        "trim " + kDir + " 4",
-        "resolution",
-        "begin 2",
-        "main window",
-        "save " + kDir + "Glimmerfen.ini",
-        "end 2",
+        "platform",    "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4", "resolution", "begin 2",
+        "main window", "save " + kDir + "Glimmerfen.ini", "end 2",
     };
     EXPECT_EQ(host.steps, expected);
     EXPECT_TRUE(host.messages.empty());
@@ -267,12 +260,8 @@ TEST(StartupEarlyExit, NoTimerDeviceEndsSilentlyButSavesTheSettings) {
     EXPECT_FALSE(app.Start(host));
     app.Exit(host);
     const std::vector<std::string> expected = {
-        "platform",
-        "load " + kDir + "Glimmerfen.ini",
-        "mutex",
-        "trim " + kDir + " 4",
-        "resolution",
-        "save " + kDir + "Glimmerfen.ini",
+        "platform",   "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4",
+        "resolution", "save " + kDir + "Glimmerfen.ini",
     };
     EXPECT_EQ(host.steps, expected);
     EXPECT_TRUE(host.messages.empty());
