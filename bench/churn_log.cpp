@@ -22,30 +22,15 @@
 #include "platform/exclusive_file.h"
 #include "settings/Settings.h"
 
+#include "new_sessions.h"
+#include "timing.h"
+
 namespace {
 
 using namespace glimmerfen;
-using Clock = std::chrono::steady_clock;
-
-void Populate(testing::FakeServer& server, int entries, int generation) {
-    server.sessions.clear();
-    char client[32];
-    char user[32];
-    for (int i = 0; i < entries; ++i) {
-        std::snprintf(client, sizeof client, "PC%05d-%d", i, generation);
-        std::snprintf(user, sizeof user, "user%05d-%d", i, generation);
-        server.AddSession(client, user, 300, 20, 0, "Windows 10 Pro");
-    }
-}
-
-double Milliseconds(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::Clock;
+using bench::Median;
+using bench::Milliseconds;
 
 } // namespace
 
@@ -70,7 +55,7 @@ int main(int argc, char** argv) {
     std::vector<double> perLine;
     bool lost = false;
     for (int r = 0; r < rounds; ++r) {
-        Populate(server, entries, r);
+        bench::PopulateNewSessions(server, entries, r);
         const Clock::time_point start = Clock::now();
         lost = monitor.PollQuietly() || lost;
         polls.push_back(Milliseconds(Clock::now() - start));
@@ -107,14 +92,14 @@ int main(int argc, char** argv) {
     platform::ExclusiveFile holder;
     holder.Open(logPath, platform::FileOpenMode::ReadWriteAlways);
     for (int r = 0; r < heldRounds; ++r) {
-        Populate(server, entries, rounds + r);
+        bench::PopulateNewSessions(server, entries, rounds + r);
         const Clock::time_point start = Clock::now();
         monitor.PollQuietly();
         heldPolls.push_back(Milliseconds(Clock::now() - start));
     }
     const std::size_t waiting = log.WaitingLines();
     holder.Close();
-    Populate(server, entries, rounds + heldRounds);
+    bench::PopulateNewSessions(server, entries, rounds + heldRounds);
     const Clock::time_point flushStart = Clock::now();
     monitor.PollQuietly();
     const double flush = Milliseconds(Clock::now() - flushStart);

@@ -19,20 +19,15 @@
 #include "monitor/log/LogCsv.h"
 #include "platform/codepage.h"
 
+#include "timing.h"
+
 namespace {
 
 using namespace glimmerfen;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
+using bench::SecondsSince;
 
 } // namespace
 

@@ -26,10 +26,15 @@
 #include "platform/eventlog.h"
 #include "settings/Settings.h"
 
+#include "new_sessions.h"
+#include "timing.h"
+
 namespace {
 
 using namespace glimmerfen;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Milliseconds;
 
 // Passes every event on to the system's source (when there is one) and counts it.
 class CountingSink final : public platform::EventSink {
@@ -54,26 +59,6 @@ private:
     std::condition_variable changed_;
     std::size_t count_ = 0;
 };
-
-void Populate(testing::FakeServer& server, int entries, int generation) {
-    server.sessions.clear();
-    char client[32];
-    char user[32];
-    for (int i = 0; i < entries; ++i) {
-        std::snprintf(client, sizeof client, "PC%05d-%d", i, generation);
-        std::snprintf(user, sizeof user, "user%05d-%d", i, generation);
-        server.AddSession(client, user, 300, 20, 0, "Windows 10 Pro");
-    }
-}
-
-double Milliseconds(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 
@@ -103,12 +88,12 @@ int main(int argc, char** argv) {
     std::vector<double> drain;
     std::size_t reported = 0;
     int generation = 0;
-    Populate(server, entries, generation++);
+    bench::PopulateNewSessions(server, entries, generation++);
     monitor.PollQuietly(); // warm-up: the table and the log file exist
     for (int r = 0; r < rounds; ++r) {
         for (const int eventLog : {0, 1}) {
             settings.EventLog = eventLog;
-            Populate(server, entries, generation++);
+            bench::PopulateNewSessions(server, entries, generation++);
             const Clock::time_point start = Clock::now();
             monitor.PollQuietly();
             const Clock::time_point end = Clock::now();

@@ -27,21 +27,14 @@
 #include "monitor/log/AccessLog.h"
 #include "monitor/log/LoadedLog.h"
 
+#include "timing.h"
+
 namespace {
 
 using namespace glimmerfen;
 using namespace glimmerfen::bench;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 long PeakRssKiB() {
     rusage usage{};
