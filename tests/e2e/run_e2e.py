@@ -1112,41 +1112,20 @@ def case_held_log_loses_nothing(env, args, texts):
     finally:
         program.kill_all()
 
-EVENT_TYPES = {0x0004: "information", 0x0002: "warning", 0x0001: "error"}
-
-
-def wine_string(text):
-    """A string as Wine's debug output quotes it: \\xxxx for a character above ASCII, C escapes for the rest."""
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
-            following = text[i + 1]
-            if re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
-                out.append(chr(int(text[i + 1:i + 5], 16)))
-                i += 5
-                continue
-            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(following, following))
-            i += 2
-            continue
-        out.append(text[i])
-        i += 1
-    return "".join(out)
-
-
-def reported_events(stderr_text):
-    """(type, id, strings) of every ReportEventW call in Wine's debug output, in order. The strings follow
-    their call on the same thread; other threads' lines may come between them."""
+def reported_events(debug_output):
+    """Every ReportEventW call in Wine's debug output, in order, as one text: "I", "W" or "E", the id, then
+    the strings, separated by "|". The strings follow their call on the same thread (other threads' lines
+    may come between); Wine prints a character above ASCII as \\xxxx."""
     events, open_event = [], {}
-    for line in stderr_text.splitlines():
-        call = re.match(r"^(\w+):fixme:advapi:ReportEventW \(\w+,0x(\w+),0x\w+,0x(\w+),\w+,0x(\w+),", line)
-        if call:
-            event = (EVENT_TYPES.get(int(call.group(2), 16), call.group(2)), int(call.group(3), 16), [])
-            events.append(event)
-            open_event[call.group(1)] = event
-            continue
+    for line in debug_output.splitlines():
+        call = re.match(r"^(\w+):fixme:advapi:ReportEventW \(\w+,0x(\w+),0x\w+,0x(\w+),", line)
         string = re.match(r'^(\w+):(?:trace|warn|err):eventlog:ReportEventW L"(.*)"$', line)
-        if string and string.group(1) in open_event:
-            open_event[string.group(1)][2].append(wine_string(string.group(2)))
+        if call:
+            open_event[call.group(1)] = len(events)
+            events.append({4: "I", 2: "W", 1: "E"}.get(int(call.group(2), 16), "?") + str(int(call.group(3), 16)))
+        elif string and string.group(1) in open_event:
+            text = re.sub(r"\\([0-9a-f]{4})", lambda m: chr(int(m.group(1), 16)), string.group(2))
+            events[open_event[string.group(1)]] += "|" + text
     return events
 
 
@@ -1180,29 +1159,16 @@ def case_events(env, args, texts):
         program.kill_all()
     with open(output, "rb") as f:
         events = reported_events(f.read().decode("utf-8", "replace"))
-    check(events, "no event was reported")
-    computer = events[0][2][8] if len(events[0][2]) == 9 else None
-    check(computer, "the first event names no computer: %r" % (events[0],))
-    got = []
-    for kind, number, strings in events:
-        check(len(strings) == 9 and strings[8] == computer, "event %d has the strings %r" % (number, strings))
-        # The connection's start is there (an ISO 8601 UTC time) for accesses and disconnections only.
-        start = strings[7]
-        check((re.match(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$", start) is not None) == (number in (200, 300)),
-              "event %d has the start %r" % (number, start))
-        got.append((kind, number, strings[:7]))
-    empty = [""] * 7
-    expected = [
-        ("information", 100, empty),
-        ("error", 400, ["", "", "", "", "", "", "5"]),
-        ("information", 402, empty),
-        ("information", 200, ["PC-GOOD", "", user, "", "", "", ""]),
-        ("information", 200, ["PC-BAD", "", "bob", "", "", "", ""]),
-        ("warning", 300, ["PC-BAD", "", "bob", "", "", "", rule]),
-        ("information", 101, empty),
-    ]
-    check(got == expected, "the events were\n%s" % "\n".join(repr(e) for e in got))
-
+    check(events and events[0].count("|") == 9, "no event, or not nine strings: %r" % events[:1])
+    computer = events[0].split("|")[9]
+    # The connection's start (an ISO 8601 UTC time) comes with accesses and disconnections only.
+    start = r"\|\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\|"
+    expected = [r"I100\|{8}\|", r"E400\|{7}5\|{2}", r"I402\|{8}\|", r"I200\|PC-GOOD\|\|%s\|{4}" % re.escape(user) + start,
+                r"I200\|PC-BAD\|\|bob\|{4}" + start, r"W300\|PC-BAD\|\|bob\|{4}%s" % re.escape(rule) + start,
+                r"I101\|{8}\|"]
+    check(len(events) == len(expected) and all(re.fullmatch(e + re.escape(computer), got)
+                                               for e, got in zip(expected, events)) and computer,
+          "the events were\n%s" % "\n".join(events))
 
 
 def event_source_values(program):
