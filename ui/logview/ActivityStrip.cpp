@@ -46,9 +46,10 @@ bool CActivityStrip::Create(HWND parent, int id) {
     return true;
 }
 
-void CActivityStrip::SetBars(ActivityBars bars, std::vector<std::string> tips) {
+void CActivityStrip::SetBars(ActivityBars bars, std::vector<std::string> tips, std::vector<Label> labels) {
     bars_ = std::move(bars);
     tips_ = std::move(tips);
+    labels_ = std::move(labels);
     tips_.resize(bars_.bars().size());
     UpdateTools();
     if (hwnd_ != nullptr) {
@@ -96,17 +97,24 @@ void CActivityStrip::Paint() {
     ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
     const int dpi = SystemDpi();
     const std::size_t count = bars_.bars().size();
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+    // The labels take a line of text at the bottom when the bars keep at least twice that.
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(dc, &metrics);
+    const int labelHeight = !labels_.empty() && client.bottom >= 3 * metrics.tmHeight ? metrics.tmHeight : 0;
+    const int barsHeight = client.bottom - labelHeight;
     if (count != 0) {
         // The base line, then the bars on it.
-        const LogViewLayout::Box first = bars_.Column(0, client.right, client.bottom, dpi);
-        const LogViewLayout::Box last = bars_.Column(count - 1, client.right, client.bottom, dpi);
-        const LogViewLayout::Box base = bars_.BarBox(0, client.right, client.bottom, dpi);
+        const LogViewLayout::Box first = bars_.Column(0, client.right, barsHeight, dpi);
+        const LogViewLayout::Box last = bars_.Column(count - 1, client.right, barsHeight, dpi);
+        const LogViewLayout::Box base = bars_.BarBox(0, client.right, barsHeight, dpi);
         const int baseY = base.height == 0 ? base.y : base.y + base.height;
-        const int y = baseY < client.bottom ? baseY : client.bottom - 1;
+        const int y = baseY < barsHeight ? baseY : barsHeight - 1;
         RECT line{first.x, y, last.x + last.width, y + 1};
         ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_GRAYTEXT));
         for (std::size_t i = 0; i < count; ++i) {
-            const LogViewLayout::Box bar = bars_.BarBox(i, client.right, client.bottom, dpi);
+            const LogViewLayout::Box bar = bars_.BarBox(i, client.right, barsHeight, dpi);
             if (bar.height == 0 || bar.width == 0) {
                 continue;
             }
@@ -115,8 +123,36 @@ void CActivityStrip::Paint() {
                 ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_HIGHLIGHT));
             }
         }
+        if (labelHeight != 0) {
+            PaintLabels(dc, client, labelHeight, dpi);
+        }
+    }
+    if (oldFont != nullptr) {
+        ::SelectObject(dc, oldFont);
     }
     ::EndPaint(hwnd_, &ps);
+}
+
+void CActivityStrip::PaintLabels(HDC dc, const RECT& client, int labelHeight, int dpi) {
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    const int top = client.bottom - labelHeight - ScaleForDpi(1, dpi);
+    int freeFrom = 0; // a label never covers the one before it
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        const Label& label = labels_[i];
+        if (label.bar >= bars_.bars().size()) {
+            continue;
+        }
+        const LogViewLayout::Box column = bars_.Column(label.bar, client.right, client.bottom, dpi);
+        SIZE size{};
+        ::GetTextExtentPoint32A(dc, label.text.c_str(), static_cast<int>(label.text.size()), &size);
+        const int x = label.atEnd ? column.x + column.width - size.cx : column.x;
+        if (x < freeFrom || x + size.cx > client.right) {
+            continue;
+        }
+        ::TextOutA(dc, x, top, label.text.c_str(), static_cast<int>(label.text.size()));
+        freeFrom = x + size.cx + ScaleForDpi(4, dpi);
+    }
 }
 
 bool CActivityStrip::InSizeZone(int y) const {

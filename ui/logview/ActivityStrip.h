@@ -24,8 +24,15 @@ public:
     bool Create(HWND parent, int id);
     HWND Hwnd() const noexcept { return hwnd_; }
 
-    // The bars to draw, and one tooltip text per bar.
-    void SetBars(ActivityBars bars, std::vector<std::string> tips);
+    // A text under the bars, starting at a bar's column, or ending at its end.
+    struct Label {
+        std::size_t bar;
+        std::string text;
+        bool atEnd = false;
+    };
+    // The bars to draw, one tooltip text per bar, and the labels under them (drawn when the strip is
+    // high enough for them and the bars).
+    void SetBars(ActivityBars bars, std::vector<std::string> tips, std::vector<Label> labels = {});
     const ActivityBars& Bars() const noexcept { return bars_; }
 
     // Called with the first listed line of a clicked bar.
@@ -37,6 +44,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
+    void PaintLabels(HDC dc, const RECT& client, int labelHeight, int dpi);
     void UpdateTools();
     bool InSizeZone(int y) const;
 
@@ -44,6 +52,7 @@ private:
     HWND tooltip_ = nullptr;
     ActivityBars bars_;
     std::vector<std::string> tips_;
+    std::vector<Label> labels_;
     std::size_t tools_ = 0;
     bool dragging_ = false;
     int dragStartY_ = 0;      // screen y where the drag began

@@ -98,6 +98,8 @@ bool CLogViewerDlg::OnInitDialog() {
     if (pos.HasRect()) {
         ::MoveWindow(Hwnd(), pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, TRUE);
     }
+    // The search box and the strip take their room above the list.
+    Layout();
     // The log is read once the window is on the screen.
     loadPending_ = ::SetTimer(Hwnd(), kLoadTimer, 100, nullptr) != 0;
     const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
@@ -227,7 +229,11 @@ void CLogViewerDlg::ShowHourBars() {
         tips.push_back(FormatText(IDS_LOG_STRIP_HOUR, static_cast<int>(hour), static_cast<int>(hour),
                                   static_cast<unsigned>(bar.count), static_cast<unsigned>(bar.other)));
     }
-    strip_.SetBars(std::move(bars), std::move(tips));
+    std::vector<CActivityStrip::Label> labels;
+    for (std::size_t hour = 0; hour < 24; hour += 3) {
+        labels.push_back({hour, std::to_string(hour), false});
+    }
+    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
 }
 
 void CLogViewerDlg::ShowDateBars(const std::vector<DateBin>& dates) {
@@ -237,7 +243,19 @@ void CLogViewerDlg::ShowDateBars(const std::vector<DateBin>& dates) {
         const std::string& date = bar.date < log_.Dates().size() ? log_.Dates()[bar.date].text : std::string();
         tips.push_back(FormatText(IDS_LOG_STRIP_DATE, date.c_str(), static_cast<unsigned>(bar.count)));
     }
-    strip_.SetBars(std::move(bars), std::move(tips));
+    // The span of the log: its first and last dates.
+    std::vector<CActivityStrip::Label> labels;
+    const auto dateOf = [&](std::size_t i) {
+        const std::uint32_t d = bars.bars()[i].date;
+        return d < log_.Dates().size() ? log_.Dates()[d].text : std::string();
+    };
+    if (!bars.bars().empty()) {
+        labels.push_back({0, dateOf(0), false});
+        if (bars.bars().size() > 1) {
+            labels.push_back({bars.bars().size() - 1, dateOf(bars.bars().size() - 1), true});
+        }
+    }
+    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
 }
 
 void CLogViewerDlg::ShowListedRow(std::uint32_t index) {
