@@ -288,10 +288,28 @@ TEST_F(LogViewerTest, FindListsMatchesAcrossDatesAndEscBringsTheTreeBack) {
     EXPECT_EQ(ListColumn(List(), 7), "\\a1|\\a2");
     EXPECT_EQ(Status(), Objects(2));
 
+    // Ctrl+F from the list puts the caret into the box.
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    ::PostMessageA(List(), WM_KEYDOWN, 'F', 0);
+    PumpThroughChain([&] { return ::GetFocus() == find; });
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    EXPECT_EQ(::GetFocus(), find);
+
     ::SetWindowTextA(find, "pc1");
     ASSERT_TRUE(
         PumpThroughChain([&] { return viewer_.ListedCount() == 2 && TreeView_GetSelection(Tree()) == nullptr; }));
-    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-07"));
+    // The tree's focus alone selects nothing; a click on a date does, and ends the search.
+    ::SetFocus(Tree());
+    EXPECT_EQ(TreeView_GetSelection(Tree()), nullptr);
+    RECT item{};
+    TreeView_GetItemRect(Tree(), FindItem(Tree(), "2024-12-07"), &item, TRUE);
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::PostMessageA(Tree(), WM_LBUTTONUP, 0, at); // ends the tree's wait for a drag at once
+    ::SendMessageA(Tree(), WM_LBUTTONDOWN, MK_LBUTTON, at);
     EXPECT_EQ(::GetWindowTextLengthA(find), 0);
     EXPECT_EQ(ListColumn(List(), 0), "PC3|PC4");
     viewer_.DestroyWindow();

@@ -312,9 +312,9 @@ void CLogViewerDlg::OnFindChanged() {
         return;
     }
     if (!searching_) {
-        searching_ = true;
         beforeSearch_ = tree_.Selection();
         tree_.ClearSelectionQuietly();
+        searching_ = true;
     }
     StartSearch();
 }
@@ -502,6 +502,13 @@ bool CLogViewerDlg::OnCommand(WORD id, WORD code, HWND) {
 bool CLogViewerDlg::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.idFrom == IDC_LOG_TREE) {
         switch (header.code) {
+        case TVN_SELCHANGINGA:
+        case TVN_SELCHANGINGW:
+            // While a search lists lines, the tree selects an item only for the user (a click or a key):
+            // not by itself, as it does for its first item when it gets the focus with none selected
+            // (after a Tab, or the Save dialog of Export as CSV).
+            result = searching_ && reinterpret_cast<const NMTREEVIEWA&>(header).action == TVC_UNKNOWN ? TRUE : FALSE;
+            return true;
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
             // The two records differ only in the item texts, which are not read.
