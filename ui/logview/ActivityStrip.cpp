@@ -33,6 +33,12 @@ bool CActivityStrip::Create(HWND parent, int id) {
     if (!RegisterStripClass()) {
         return false;
     }
+    // A window made again (the viewer opened anew) starts without bars.
+    bars_ = {};
+    tips_.clear();
+    labels_.clear();
+    tools_ = 0;
+    dragging_ = false;
     hwnd_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, kStripClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr), nullptr);
     if (hwnd_ == nullptr) {
