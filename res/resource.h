@@ -1,7 +1,7 @@
 // Ids shared by the resources and the code.
 //
 // Ranges: string table texts use 101, 57665..57698, 57710..57713, 57720..57722, 57730..57731, 57740,
-// 57750..57754, 57760..57761 and 57770..57779; dialogs, menus, icons and their controls take their own
+// 57750..57754, 57760..57761, 57770..57779 and 57790..57799; dialogs, menus, icons and their controls take their own
 // ranges below, one block per window.
 #pragma once
 
@@ -107,6 +107,14 @@
 #define IDC_LOG_TREE 1027
 #define IDC_LOG_STATUS 1030
 #define IDC_LOG_PROGRESS 1031
+// The search box above the list, and the activity strip (a window of its own class, made at run time).
+#define IDC_LOG_FIND 1061
+#define IDC_LOG_STRIP 1062
+// The search box's cue text, and the tooltips of the strip's bars: an hour (first hour, last hour,
+// accesses, disconnections) and a date of a search's matches (date, lines).
+#define IDS_LOG_FIND_CUE 57790
+#define IDS_LOG_STRIP_HOUR 57791
+#define IDS_LOG_STRIP_DATE 57792
 
 // The main window's system-menu item that opens the version box.
 #define IDM_ABOUTBOX 16
@@ -143,6 +151,8 @@
 // The log viewer's list menu: the listed lines saved as a CSV file; the Save dialog's title and file
 // type, and the message when the file could not be written.
 #define ID_LOG_EXPORT_CSV 32810
+// The log viewer's list menu: shows or hides the activity strip (a check item).
+#define ID_LOG_SHOW_STRIP 32811
 #define IDS_EXPORT_CSV_FAILED 57720
 #define IDS_EXPORT_CSV_TITLE 57721
 #define IDS_EXPORT_CSV_FILTER 57722

@@ -27,6 +27,7 @@
 //   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
 //                                                     after a TAB (each top-level item is expanded first)
 //   e2e_helper rows <caption> <control-id>             prints a list view's first column, one row a line
+//   e2e_helper type <caption> <control-id> <text>      posts the text to the control as typed characters
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
 //   e2e_helper rclick <caption> <control-id> <x> <y>   moves the cursor to that client point of the control
@@ -397,6 +398,19 @@ int main() {
                             static_cast<LPARAM>(number(6)))
                    ? 0
                    : 1;
+    }
+    // Typed characters go through the program's message loop, one WM_CHAR each, as from the keyboard.
+    if (command == L"type" && argc >= 5) {
+        HWND control = FindControl(caption, static_cast<int>(number(3)));
+        if (control == nullptr) {
+            return 1;
+        }
+        for (const wchar_t* c = argv[4]; *c != L'\0'; ++c) {
+            if (!PostMessageW(control, WM_CHAR, *c, 1)) {
+                return 1;
+            }
+        }
+        return 0;
     }
     if (command == L"text" && argc >= 4) {
         HWND control = FindControl(caption, static_cast<int>(number(3)));

@@ -26,6 +26,7 @@ MAIN_CAPTION = "Glimmerfen Checker"
 LIST_CAPTION = "Glimmerfen Checker - ListView"
 LOG_CAPTION = "Glimmerfen Checker - LOG VIEWER"
 WM_CLOSE, WM_COMMAND, WM_SYSCOMMAND, WM_ENDSESSION = 0x0010, 0x0111, 0x0112, 0x0016
+WM_KEYDOWN, VK_ESCAPE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0100, 0x1B, 0x0201, 0x0202
 SC_CLOSE = 0xF060
 IDOK, IDCANCEL = 1, 2
 ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
@@ -38,6 +39,7 @@ ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
 ID_OPEN_SHARED = 32780
 ID_LOG_EXPORT_CSV = 32810
+IDC_LOG_LIST, IDC_LOG_FIND = 1026, 1061
 IDC_LIST = 1004
 IDC_LOG_TREE, IDC_LOG_STATUS = 1027, 1030
 LVM_SETSELECTIONMARK = 0x1043
@@ -1034,6 +1036,67 @@ def case_export_csv(env, args, texts):
     check(data == expected, "the CSV file holds %r" % data)
 
 
+def case_log_viewer_find(env, args, texts):
+    """Typing into the log viewer's search box lists the matching lines of every date in file order, with
+    their count in the status text; "Export as CSV..." then writes exactly those lines; Esc empties the box
+    and leaves the viewer open."""
+    now = int(time.time()) - 60
+    earlier = now - 86400
+
+    def line(t, client, user, path):
+        stamp = time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
+        return "%d\t%s\t%s\t%s\t\t\t0\tFILE READ\t%s\t\t\r\n" % (t, client, user, stamp, path)
+
+    log = [line(earlier, "PC17", "alice", "C:\\share\\Budget.xls"), line(earlier, "PC3", "bob", "C:\\share\\plan.doc"),
+           line(now, "PC3", "bob", "C:\\share\\budget.xls"), line(now, "PC9", "carol", "C:\\share\\budget.txt")]
+    program = Program(env, args, "log_viewer_find", ini=KNOWN_INI)
+    with open(program.path("log.txt"), "wb") as f:
+        f.write("".join(log).encode(texts["codepage"]))
+    target = program.path("found.csv")
+    try:
+        process, _ = program.start()
+        program.wait_window(MAIN_CAPTION)
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
+        program.wait_window(LOG_CAPTION)
+        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+        # A click into the box, as a user gives it the focus, then the keystrokes.
+        program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_LBUTTONDOWN, 1, 0x00020002)
+        program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_LBUTTONUP, 0, 0x00020002)
+        check(program.helper("type", LOG_CAPTION, IDC_LOG_FIND, "BUDGET xls")[0] == 0, "could not type the query")
+        expected_status = "2" + texts["objects"]
+        wait_until(lambda: program.helper("text", LOG_CAPTION, IDC_LOG_STATUS)[1].strip() == expected_status)
+        status = program.helper("text", LOG_CAPTION, IDC_LOG_STATUS)[1].strip()
+        check(status == expected_status, "the status text is %r" % status)
+        rows = program.helper("rows", LOG_CAPTION, IDC_LOG_LIST)[1].split("\n")
+        check(rows == ["PC17", "PC3"], "the search lists %r" % rows)
+
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
+        program.wait_window(texts["csv_title"])
+        check(program.helper("settext", texts["csv_title"], 0x47C, windows_path(target))[0] == 0,
+              "could not type the file name")
+        program.post(texts["csv_title"], WM_COMMAND, IDOK)  # Save
+        wait_until(lambda: os.path.exists(target))
+        time.sleep(0.5)
+
+        program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_KEYDOWN, VK_ESCAPE, 0)
+        wait_until(lambda: program.helper("text", LOG_CAPTION, IDC_LOG_FIND)[1].strip() == "")
+        check(program.helper("text", LOG_CAPTION, IDC_LOG_FIND)[1].strip() == "", "Esc left the query in the box")
+        check(program.helper("wait", LOG_CAPTION, 1000)[0] == 0, "Esc in the search box closed the viewer")
+        program.close_application(process)
+        check(process.returncode == 0, "exit code %s" % process.returncode)
+    finally:
+        program.kill_all()
+    check(os.path.exists(target), "no CSV file was written")
+    with open(target, "rb") as f:
+        data = f.read()
+    found = [log[0], log[2]]
+    expected = "\ufeff" + texts["csv_header"] + "\r\n"
+    for entry in found:
+        fields = entry[:-2].split("\t")
+        expected += ",".join(fields[1:10]) + "\r\n"
+    check(data == expected.encode("utf-8"), "the CSV file holds %r" % data)
+
+
 def held_log_scenario(first, count, start_ms):
     """count clients that connect one by one, 10 ms apart, from start_ms on."""
     lines = []
@@ -1291,8 +1354,8 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
          case_client_by_address,
-         case_close_one_file, case_export_csv, case_extension_rule, case_held_log_loses_nothing, case_events,
-         case_event_source, case_remote_computer]
+         case_close_one_file, case_export_csv, case_log_viewer_find, case_extension_rule,
+         case_held_log_loses_nothing, case_events, case_event_source, case_remote_computer]
 
 
 def main():

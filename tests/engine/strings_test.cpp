@@ -165,6 +165,10 @@ const std::vector<Text>& AllTexts() {
          u"アクセスが拒否されたため、Glimmerfen Checkerはコンピュータ %s の共有フォルダへの接続と開いているファイルを"
          u"調べられません。そのコンピュータのAdministratorsまたはServer Operatorsグループのユーザーとして実行してくださ"
          u"い。"},
+        {IDS_LOG_FIND_CUE, "Find: PC, user, file (Ctrl+F)", u"検索: PC、ユーザー、ファイル (Ctrl+F)"},
+        {IDS_LOG_STRIP_HOUR, "%02d:00-%02d:59: %u accesses, %u disconnections",
+         u"%02d:00～%02d:59: アクセス %u 件、切断 %u 件"},
+        {IDS_LOG_STRIP_DATE, "%s: %u lines found", u"%s: 検索結果 %u 行"},
     };
     return texts;
 }

@@ -1,6 +1,6 @@
 // The log viewer (dialog 141) on a real log file: the tree after the deferred load, what a selection
 // lists, Delete and Refresh (the menu command and F5 from any control) as they reach "log.txt", the
-// columns and "LogDialogPos".
+// columns and "LogDialogPos", the search box and the activity strip.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -18,6 +18,7 @@
 #include "platform/strings.h"
 #include "resource.h"
 #include "ui/framework/Dialog.h"
+#include "ui/list/ListLogic.h"
 #include "ui/logview/LogViewerDlg.h"
 #include "ui_support.h"
 
@@ -257,6 +258,118 @@ TEST_F(LogViewerTest, ColumnsAndPlaceRoundTripThroughLogDialogPos) {
     EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "columnck2", -1), 1);
     EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC1", "alice", "\\a1") + Line(kDay1, "PC2", "Bob", "\\b1") +
                                               Line(kDay1, "PC1", "alice", "\\a2"));
+}
+
+// Typing lists the matching lines of every date in file order with their count, the tree's selection
+// taken away; Esc in the box empties it without closing the viewer and brings the selection back;
+// choosing a tree item ends a search.
+TEST_F(LogViewerTest, FindListsMatchesAcrossDatesAndEscBringsTheTreeBack) {
+    Open();
+    HWND find = viewer_.Item(IDC_LOG_FIND);
+    ASSERT_NE(find, nullptr);
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
+    ASSERT_EQ(viewer_.ListedCount(), 2u);
+
+    ::SetWindowTextA(find, "BOB");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 3; }));
+    EXPECT_EQ(ListColumn(List(), 0), "PC2|PC3|PC4");
+    EXPECT_EQ(Status(), Objects(3));
+    EXPECT_EQ(TreeView_GetSelection(Tree()), nullptr);
+    // Both words, in any of the fields.
+    ::SetWindowTextA(find, "bob \\b3");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 1; }));
+    EXPECT_EQ(ListColumn(List(), 0), "PC4");
+    EXPECT_EQ(Status(), Objects(1));
+
+    ::PostMessageA(find, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(PumpThroughChain([&] { return ::GetWindowTextLengthA(find) == 0; }));
+    ASSERT_TRUE(viewer_.Exists());
+    EXPECT_EQ(TreeView_GetSelection(Tree()), FindItem(Tree(), "2024-12-06", "alice"));
+    EXPECT_EQ(ListColumn(List(), 7), "\\a1|\\a2");
+    EXPECT_EQ(Status(), Objects(2));
+
+    // Ctrl+F from the list puts the caret into the box.
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    ::PostMessageA(List(), WM_KEYDOWN, 'F', 0);
+    PumpThroughChain([&] { return ::GetFocus() == find; });
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    EXPECT_EQ(::GetFocus(), find);
+
+    ::SetWindowTextA(find, "pc1");
+    ASSERT_TRUE(
+        PumpThroughChain([&] { return viewer_.ListedCount() == 2 && TreeView_GetSelection(Tree()) == nullptr; }));
+    // The tree's focus alone selects nothing; a click on a date does, and ends the search.
+    ::SetFocus(Tree());
+    EXPECT_EQ(TreeView_GetSelection(Tree()), nullptr);
+    RECT item{};
+    TreeView_GetItemRect(Tree(), FindItem(Tree(), "2024-12-07"), &item, TRUE);
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::PostMessageA(Tree(), WM_LBUTTONUP, 0, at); // ends the tree's wait for a drag at once
+    ::SendMessageA(Tree(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    EXPECT_EQ(::GetWindowTextLengthA(find), 0);
+    EXPECT_EQ(ListColumn(List(), 0), "PC3|PC4");
+    viewer_.DestroyWindow();
+}
+
+// Delete acts on the tree's selection only: with a search listing lines, nothing is marked, and the
+// log is the same after a Refresh.
+TEST_F(LogViewerTest, DeleteWithOnlyASearchDeletesNothing) {
+    Open();
+    ::SetWindowTextA(viewer_.Item(IDC_LOG_FIND), "alice");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 2; }));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    EXPECT_EQ(viewer_.ListedCount(), 2u);
+    viewer_.RunCommand(ID_LOG_REFRESH);
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 2; }));
+    EXPECT_EQ(test::ReadBytes(LogPath()), log_);
+    EXPECT_EQ(TreeShape(Tree()), "2024-12-06[alice,Bob]2024-12-07+[Bob,bob]");
+    viewer_.DestroyWindow();
+}
+
+// The strip's height and hidden state come from "LogDialogPos" and go back there; shown again from
+// the menu it takes its height above the list, and a click on an hour's bar selects that hour's first
+// line.
+TEST_F(LogViewerTest, StripStateComesBackFromTheIniAndABarLeadsToItsLines) {
+    constexpr const char* kNine = "1733443200"; // 2024-12-06 09:00
+    test::WriteBytes(LogPath(), Line(kNine, "PC1", "alice", "\\a") + Line(kNine, "PC2", "alice", "\\b") +
+                                    Line(kNine, "PC3", "alice", "\\c") + Line(kDay1, "PC4", "alice", "\\d") +
+                                    Line(kDay1, "PC5", "alice", "\\e"));
+    test::WriteBytes(iniPath_, "[LogDialogPos]\r\nStripHeight=60\r\nStripShown=0\r\n");
+    Open();
+    HWND strip = viewer_.Item(IDC_LOG_STRIP);
+    ASSERT_NE(strip, nullptr);
+    // The viewer is not shown here: the strip's own flag tells.
+    const auto shown = [&] { return (::GetWindowLongPtrA(strip, GWL_STYLE) & WS_VISIBLE) != 0; };
+    EXPECT_FALSE(shown());
+
+    viewer_.RunCommand(ID_LOG_SHOW_STRIP);
+    EXPECT_TRUE(shown());
+    RECT stripRect{};
+    RECT listRect{};
+    ::GetWindowRect(strip, &stripRect);
+    ::GetWindowRect(List(), &listRect);
+    EXPECT_EQ(stripRect.bottom - stripRect.top, ui::ScaleForDpi(60, ui::SystemDpi()));
+    EXPECT_GT(listRect.top, stripRect.bottom);
+
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06"));
+    ASSERT_EQ(viewer_.ListedCount(), 5u);
+    // The middle of hour 10's column (the 11th of 24 between the 4-pixel margins).
+    RECT client{};
+    ::GetClientRect(strip, &client);
+    const int margin = ui::ScaleForDpi(4, ui::SystemDpi());
+    const int x = margin + (client.right - 2 * margin) * 21 / 48;
+    ::SendMessageA(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, client.bottom / 2));
+    ::SendMessageA(strip, WM_LBUTTONUP, 0, MAKELPARAM(x, client.bottom / 2));
+    EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_SELECTED), 3);
+
+    ::PostMessageA(viewer_.Hwnd(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpThroughChain([&] { return !viewer_.Exists(); }));
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "StripShown", -1), 1);
+    EXPECT_EQ(platform::ProfileGetInt(iniPath_, "LogDialogPos", "StripHeight", -1), 60);
 }
 
 // The Save dialog of this thread with the given caption, or null.

@@ -109,8 +109,10 @@ TEST(Resources, LogViewerMenus) {
         {ID_LOG_COL_DISCONNECT_MESSAGE, "Message for disconnect", "切断メッセージ"},
         {0, nullptr, nullptr},
         {ID_LOG_EXPORT_CSV, "Export as CSV...", "CSV形式で保存..."},
+        {0, nullptr, nullptr},
+        {ID_LOG_SHOW_STRIP, "Activity strip", "アクティビティ表示"},
     };
-    ExpectMenu(IDR_POP_LOG, "POP_LOG", list, 13);
+    ExpectMenu(IDR_POP_LOG, "POP_LOG", list, 15);
     const MenuItem tree[] = {
         {ID_LOG_REFRESH, "Reflesh", "表示更新"},
         {0, nullptr, nullptr},
@@ -124,6 +126,7 @@ TEST(Resources, LogViewerMenus) {
     EXPECT_EQ(ID_LOG_REFRESH, 32799);
     EXPECT_EQ(ID_LOG_DELETE, 32801);
     EXPECT_EQ(ID_LOG_EXPORT_CSV, 32810);
+    EXPECT_EQ(ID_LOG_SHOW_STRIP, 32811);
     EXPECT_EQ(ID_SELECT_LISTITEM, 57667);
 }
 
@@ -193,7 +196,7 @@ TEST(Resources, WindowTemplates) {
          WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
          WS_VISIBLE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
          WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE,
-         4},
+         5},
     };
     for (const Case& c : cases) {
         Plain dialog(c.id);

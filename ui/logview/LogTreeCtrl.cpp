@@ -172,6 +172,23 @@ bool CLogTreeCtrl::SelectQuietly(const LogSelection& selection) {
     return false;
 }
 
+void CLogTreeCtrl::ClearSelectionQuietly() {
+    if (hwnd_ != nullptr) {
+        const QuietScope quiet(quiet_);
+        TreeView_SelectItem(hwnd_, nullptr);
+    }
+    ForgetSelection();
+}
+
+bool CLogTreeCtrl::RestoreSelection(const LogSelection& selection) {
+    if (SelectQuietly(selection)) {
+        selection_ = selection;
+        return true;
+    }
+    ClearSelectionQuietly();
+    return false;
+}
+
 HTREEITEM CLogTreeCtrl::CurrentItem() const {
     return hwnd_ != nullptr ? TreeView_GetSelection(hwnd_) : nullptr;
 }

@@ -48,6 +48,11 @@ public:
     // Selects the item for a record made before a rebuild, without telling the window; false when the
     // tree no longer has such an item.
     bool SelectQuietly(const LogSelection& selection);
+    // Takes the selection away without telling the window, and forgets it.
+    void ClearSelectionQuietly();
+    // Selects the item for a record and records it, without telling the window; when the tree has no
+    // such item, nothing is selected. Returns whether it was found.
+    bool RestoreSelection(const LogSelection& selection);
 
     // TVN_SELCHANGED from the tree: records the new item and its texts, then sends ID_SELECT_LISTITEM
     // to the parent window. Returns true (handled).

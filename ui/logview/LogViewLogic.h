@@ -2,10 +2,21 @@
 // window's remembered place and columns, and where the controls go on a resize.
 #pragma once
 
+#include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "monitor/log/LoadedLog.h"
+#include "monitor/log/LogActivity.h"
+#include "monitor/log/LogSearch.h"
 #include "ui/list/ColumnLogic.h"
 #include "ui/list/ListLogic.h"
 
@@ -31,8 +42,15 @@ private:
 // The list's columns: fields 1 to 9 of a log line.
 inline constexpr int kLogColumnCount = 9;
 
-// Section "LogDialogPos" of the INI file: the window's outer rectangle at the last close and the list's
-// columns.
+// The activity strip's height in pixels of a 96-dots-per-inch screen: as it starts, and the bounds a
+// saved or dragged height is kept within.
+inline constexpr int kStripDefaultHeight = 48;
+inline constexpr int kStripMinHeight = 16;
+inline constexpr int kStripMaxHeight = 240;
+int ClampStripHeight(int height);
+
+// Section "LogDialogPos" of the INI file: the window's outer rectangle at the last close, the list's
+// columns, and the activity strip's height and whether it is shown.
 inline constexpr const char* kLogDialogPosSection = "LogDialogPos";
 struct LogDialogPos {
     int top = 0;
@@ -40,13 +58,16 @@ struct LogDialogPos {
     int right = 0;
     int left = 0;
     ColumnTable columns;
+    int stripHeight = kStripDefaultHeight; // 96-dots-per-inch pixels
+    bool stripShown = true;
 
     // A rectangle counts as saved when its top or its bottom is not 0.
     bool HasRect() const { return top != 0 || bottom != 0; }
 };
-// Widths default to 100 pixels, shown flags to 1.
+// Widths default to 100 pixels, shown flags to 1; a strip height out of bounds is brought within them.
 LogDialogPos ReadLogDialogPos(const std::string& iniPath);
-// "top", "bottom", "right", "left", "column0" to "column8", "columnck0" to "columnck8", in this order.
+// "top", "bottom", "right", "left", "column0" to "column8", "columnck0" to "columnck8", "StripHeight",
+// "StripShown", in this order.
 void WriteLogDialogPos(const std::string& iniPath, const LogDialogPos& pos);
 
 // Where the controls go for a window whose outer rectangle, in client coordinates, is left, top,
@@ -57,9 +78,92 @@ struct LogViewLayout {
         bool operator==(const Box&) const = default;
     };
     Box tree, list, status, progress;
+    Box search; // the search box, above the list
+    Box strip;  // the activity strip, between the search box and the list; 0 high when hidden
 };
-// dpi: the system's dots per inch; the distances are those of 96, scaled.
-LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int dpi = kDefaultDpi);
+// dpi: the system's dots per inch; the distances are those of 96, scaled. stripHeight: the activity
+// strip's height at 96 dots per inch, 0 when it is hidden.
+LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int dpi = kDefaultDpi,
+                                   int stripHeight = 0);
+
+// The bars of the activity strip: one per hour of a date's or a user's lines, or one per date of a
+// search's matches, with where the first line of each is in the list. Made once per selection or
+// search; the strip only draws and hit-tests them.
+class ActivityBars {
+public:
+    enum class Kind { None, Hours, Dates };
+    struct Bar {
+        std::uint32_t count = 0;             // the bar's height: accesses of an hour, lines of a date
+        std::uint32_t other = 0;             // disconnections of an hour (not drawn)
+        std::uint32_t first = kNoListedLine; // index into the listed rows
+        std::uint32_t date = 0;              // Kind::Dates: index into LoadedLog::Dates()
+    };
+
+    ActivityBars() = default;
+    static ActivityBars Hours(const std::array<HourBin, 24>& bins);
+    static ActivityBars Dates(const std::vector<DateBin>& bins);
+
+    Kind kind() const { return kind_; }
+    const std::vector<Bar>& bars() const { return bars_; }
+    std::uint32_t MaxCount() const { return max_; }
+
+    // For a strip of width by height pixels at dpi: the column a bar owns (its whole height, what a
+    // click or the tooltip answers to) and the bar drawn in it (0 high for a count of 0, at least 1
+    // pixel for any other). Columns share the width evenly between the margins; they touch.
+    LogViewLayout::Box Column(std::size_t bar, int width, int height, int dpi) const;
+    LogViewLayout::Box BarBox(std::size_t bar, int width, int height, int dpi) const;
+    // The bar whose column holds the point, or -1 (margins, no bars).
+    int HitTest(int x, int y, int width, int height, int dpi) const;
+
+private:
+    Kind kind_ = Kind::None;
+    std::vector<Bar> bars_;
+    std::uint32_t max_ = 0;
+};
+
+// Runs the viewer's searches on a worker thread of its own, one at a time: a new Start cancels the
+// search in progress (its generation is no longer the latest), and only the latest search's result
+// is kept, for the window to Take. done is called on the worker after a result was kept (the window
+// posts itself a message there); it is never called with a lock held.
+//
+// The worker reads the log between Start and the search's end: before the log changes (a load, a
+// deletion, a clear), Stop, which cancels and waits for that read to end (a cancelled search notices
+// within a MiB of bytes).
+class LogSearchRunner {
+public:
+    struct Result {
+        std::uint64_t generation = 0;
+        std::vector<std::uint32_t> rows;
+        std::vector<DateBin> dates; // the rows per date, for the strip
+    };
+
+    explicit LogSearchRunner(std::function<void()> done);
+    ~LogSearchRunner();
+    LogSearchRunner(const LogSearchRunner&) = delete;
+    LogSearchRunner& operator=(const LogSearchRunner&) = delete;
+
+    // Searches the log for the query; returns the search's generation.
+    std::uint64_t Start(const LoadedLog& log, LogQuery query);
+    // Cancels any search and waits until the worker no longer reads the log; drops any kept result.
+    void Stop();
+    // The kept result if it is the latest search's; an older one is dropped.
+    std::optional<Result> Take();
+
+private:
+    void Run();
+
+    std::function<void()> done_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<std::uint64_t> generation_{0};
+    const LoadedLog* log_ = nullptr; // the pending search's, null when none is pending
+    LogQuery query_;
+    std::uint64_t pending_ = 0;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::optional<Result> result_;
+    std::thread worker_;
+};
 
 // The name the Save dialog offers for the listed lines of a selection: "log_<date>.csv", with
 // "_<user>" after the date for one user's lines, "log.csv" without a selection. Characters that a

@@ -4,10 +4,13 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 
+#include "monitor/log/LogActivity.h"
 #include "monitor/log/LogCsv.h"
+#include "monitor/log/LogSearch.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/checks.h"
@@ -51,6 +54,14 @@ void GiveLine(const LoadedLog& log, const std::vector<std::uint32_t>& listed, It
     PutItemText(item, log.Field(listed[static_cast<std::size_t>(item.iItem)], item.iSubItem + 1));
 }
 
+// A text of the string table with numbers put into its printf-style fields.
+template <typename... Args>
+std::string FormatText(UINT id, Args... args) {
+    char text[256] = {};
+    std::snprintf(text, sizeof text, platform::LoadText(id).c_str(), args...);
+    return text;
+}
+
 } // namespace
 
 CLogViewerDlg::CLogViewerDlg(LogViewContext context) : Dialog(IDD_LOG_VIEWER), context_(std::move(context)) {}
@@ -64,9 +75,31 @@ bool CLogViewerDlg::OnInitDialog() {
 
     const LogDialogPos pos = ReadLogDialogPos(context_.iniPath);
     list_.columns = pos.columns;
+    stripHeight_ = pos.stripHeight;
+    stripShown_ = pos.stripShown;
+    searching_ = false;
+    beforeSearch_ = {};
+    searchNotify_ = Hwnd();
+    if (strip_.Create(Hwnd(), IDC_LOG_STRIP)) {
+        strip_.onPick = [this](std::uint32_t first) { ShowListedRow(first); };
+        strip_.onResize = [this](int height) { OnStripResize(height); };
+        ::ShowWindow(strip_.Hwnd(), stripShown_ ? SW_SHOW : SW_HIDE);
+        // Just below the search box in the tab order: the strip takes no focus.
+        ::SetWindowPos(strip_.Hwnd(), Item(IDC_LOG_FIND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    if (HWND find = Item(IDC_LOG_FIND)) {
+        const std::string cue = platform::LoadText(IDS_LOG_FIND_CUE);
+        std::wstring wide(cue.size() + 1, L'\0');
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, cue.data(), static_cast<int>(cue.size()), wide.data(),
+                                            static_cast<int>(wide.size()));
+        wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        ::SendMessageW(find, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
     if (pos.HasRect()) {
         ::MoveWindow(Hwnd(), pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, TRUE);
     }
+    // The search box and the strip take their room above the list.
+    Layout();
     // The log is read once the window is on the screen.
     loadPending_ = ::SetTimer(Hwnd(), kLoadTimer, 100, nullptr) != 0;
     const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
@@ -85,6 +118,10 @@ void CLogViewerDlg::OnTimer(UINT_PTR id) {
     loadPending_ = false;
     Load();
     CreateColumns();
+    if (searching_) {
+        // Typed before the log was read.
+        StartSearch();
+    }
 }
 
 void CLogViewerDlg::SetProgress(std::size_t done, std::size_t total) {
@@ -108,7 +145,9 @@ void CLogViewerDlg::Load() {
         }
     }
     const WaitCursor wait;
-    // The list shows rows of the loaded lines: it lets go of them before they are dropped.
+    // A search reads the loaded lines, and the list shows rows of them: both let go of them before
+    // they are dropped.
+    search_.Stop();
     ClearList();
     const LogLoad result =
         log_.Load(context_.exeDir, [this](std::size_t done, std::size_t total) { SetProgress(done, total); });
@@ -166,6 +205,7 @@ void CLogViewerDlg::BuildTree() {
 void CLogViewerDlg::ClearList() {
     listed_.clear();
     ListView_DeleteAllItems(list_.Hwnd());
+    strip_.SetBars({}, {});
 }
 
 void CLogViewerDlg::FillList() {
@@ -174,6 +214,138 @@ void CLogViewerDlg::FillList() {
     listed_ = log_.ListedRows(tree_.Selection());
     ListView_SetItemCountEx(list_.Hwnd(), static_cast<int>(listed_.size()), 0);
     SetStatus(listed_.size());
+    ShowHourBars();
+}
+
+void CLogViewerDlg::ShowHourBars() {
+    if (tree_.Selection().kind == LogSelection::Kind::None) {
+        strip_.SetBars({}, {});
+        return;
+    }
+    ActivityBars bars = ActivityBars::Hours(CountByHour(log_, listed_));
+    std::vector<std::string> tips;
+    for (std::size_t hour = 0; hour < bars.bars().size(); ++hour) {
+        const ActivityBars::Bar& bar = bars.bars()[hour];
+        tips.push_back(FormatText(IDS_LOG_STRIP_HOUR, static_cast<int>(hour), static_cast<int>(hour),
+                                  static_cast<unsigned>(bar.count), static_cast<unsigned>(bar.other)));
+    }
+    std::vector<CActivityStrip::Label> labels;
+    for (std::size_t hour = 0; hour < 24; hour += 3) {
+        labels.push_back({hour, std::to_string(hour), false});
+    }
+    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
+}
+
+void CLogViewerDlg::ShowDateBars(const std::vector<DateBin>& dates) {
+    ActivityBars bars = ActivityBars::Dates(dates);
+    std::vector<std::string> tips;
+    for (const ActivityBars::Bar& bar : bars.bars()) {
+        const std::string& date = bar.date < log_.Dates().size() ? log_.Dates()[bar.date].text : std::string();
+        tips.push_back(FormatText(IDS_LOG_STRIP_DATE, date.c_str(), static_cast<unsigned>(bar.count)));
+    }
+    // The span of the log: its first and last dates.
+    std::vector<CActivityStrip::Label> labels;
+    const auto dateOf = [&](std::size_t i) {
+        const std::uint32_t d = bars.bars()[i].date;
+        return d < log_.Dates().size() ? log_.Dates()[d].text : std::string();
+    };
+    if (!bars.bars().empty()) {
+        labels.push_back({0, dateOf(0), false});
+        if (bars.bars().size() > 1) {
+            labels.push_back({bars.bars().size() - 1, dateOf(bars.bars().size() - 1), true});
+        }
+    }
+    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
+}
+
+void CLogViewerDlg::ShowListedRow(std::uint32_t index) {
+    if (index >= listed_.size()) {
+        return;
+    }
+    HWND list = list_.Hwnd();
+    const int item = static_cast<int>(index);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, item, FALSE);
+    ::SetFocus(list);
+}
+
+void CLogViewerDlg::OnStripResize(int height) {
+    stripHeight_ = ClampStripHeight(height);
+    Layout();
+}
+
+void CLogViewerDlg::ToggleStrip() {
+    stripShown_ = !stripShown_;
+    if (strip_.Hwnd() != nullptr) {
+        ::ShowWindow(strip_.Hwnd(), stripShown_ ? SW_SHOW : SW_HIDE);
+    }
+    Layout();
+}
+
+void CLogViewerDlg::SetFindTextQuietly(const char* text) {
+    quietFind_ = true;
+    ::SetWindowTextA(Item(IDC_LOG_FIND), text);
+    quietFind_ = false;
+}
+
+void CLogViewerDlg::OnFindChanged() {
+    if (quietFind_) {
+        return;
+    }
+    char text[1024] = {};
+    ::GetWindowTextA(Item(IDC_LOG_FIND), text, sizeof text);
+    if (LogQuery(text).Empty()) {
+        if (!searching_) {
+            return;
+        }
+        // Back to what the tree had selected before the search.
+        search_.Stop();
+        searching_ = false;
+        ClearList();
+        SetItemText(IDC_LOG_STATUS, "");
+        tree_.RestoreSelection(beforeSearch_);
+        beforeSearch_ = {};
+        if (tree_.Selection().kind != LogSelection::Kind::None) {
+            FillList();
+        }
+        return;
+    }
+    if (!searching_) {
+        beforeSearch_ = tree_.Selection();
+        tree_.ClearSelectionQuietly();
+        searching_ = true;
+    }
+    StartSearch();
+}
+
+void CLogViewerDlg::StartSearch() {
+    char text[1024] = {};
+    ::GetWindowTextA(Item(IDC_LOG_FIND), text, sizeof text);
+    // The earlier result stays listed until this one comes.
+    search_.Start(log_, LogQuery(text));
+}
+
+void CLogViewerDlg::OnSearchDone() {
+    std::optional<LogSearchRunner::Result> result = search_.Take();
+    if (!result || !searching_) {
+        return;
+    }
+    ClearList();
+    listed_ = std::move(result->rows);
+    ListView_SetItemCountEx(list_.Hwnd(), static_cast<int>(listed_.size()), 0);
+    SetStatus(listed_.size());
+    ShowDateBars(result->dates);
+}
+
+void CLogViewerDlg::EndSearch() {
+    if (!searching_) {
+        return;
+    }
+    search_.Stop();
+    searching_ = false;
+    beforeSearch_ = {};
+    SetFindTextQuietly("");
 }
 
 void CLogViewerDlg::SetStatus(std::size_t listed) {
@@ -205,6 +377,7 @@ void CLogViewerDlg::DeleteSelection() {
     if (selection.kind == LogSelection::Kind::None) {
         return;
     }
+    search_.Stop();
     log_.MarkDeleted(selection);
     HTREEITEM current = tree_.CurrentItem();
     if (current == nullptr) {
@@ -223,6 +396,7 @@ void CLogViewerDlg::Refresh() {
         ::KillTimer(Hwnd(), kLoadTimer);
         loadPending_ = false;
     }
+    search_.Stop();
     const LogApply applied = log_.ApplyDeletions(context_.exeDir);
     if (applied == LogApply::NotOpened || applied == LogApply::Failed) {
         // The marks stay, and so does what the window shows: the next Refresh tries again.
@@ -238,6 +412,11 @@ void CLogViewerDlg::Refresh() {
     Load();
     if (first) {
         CreateColumns();
+    }
+    if (searching_) {
+        // The search runs again over the lines just read.
+        StartSearch();
+        return;
     }
     FillList();
 }
@@ -295,6 +474,10 @@ bool CLogViewerDlg::RunCommand(WORD id) {
         ExportCsv();
         return true;
     }
+    if (id == ID_LOG_SHOW_STRIP) {
+        ToggleStrip();
+        return true;
+    }
     if (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST) {
         ToggleColumn(id - ID_LOG_COLUMN_FIRST);
         return true;
@@ -302,9 +485,15 @@ bool CLogViewerDlg::RunCommand(WORD id) {
     return false;
 }
 
-bool CLogViewerDlg::OnCommand(WORD id, WORD, HWND) {
+bool CLogViewerDlg::OnCommand(WORD id, WORD code, HWND) {
     if (id == ID_SELECT_LISTITEM) {
+        // A date or user chosen in the tree ends a search.
+        EndSearch();
         FillList();
+        return true;
+    }
+    if (id == IDC_LOG_FIND && code == EN_CHANGE) {
+        OnFindChanged();
         return true;
     }
     return false;
@@ -313,6 +502,13 @@ bool CLogViewerDlg::OnCommand(WORD id, WORD, HWND) {
 bool CLogViewerDlg::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.idFrom == IDC_LOG_TREE) {
         switch (header.code) {
+        case TVN_SELCHANGINGA:
+        case TVN_SELCHANGINGW:
+            // While a search lists lines, the tree selects an item only for the user (a click or a key):
+            // not by itself, as it does for its first item when it gets the focus with none selected
+            // (after a Tab, or the Save dialog of Export as CSV).
+            result = searching_ && reinterpret_cast<const NMTREEVIEWA&>(header).action == TVC_UNKNOWN ? TRUE : FALSE;
+            return true;
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
             // The two records differ only in the item texts, which are not read.
@@ -388,16 +584,33 @@ void CLogViewerDlg::ShowListMenu() {
     if (listed_.empty()) {
         ::EnableMenuItem(popup, ID_LOG_EXPORT_CSV, MF_BYCOMMAND | MF_GRAYED);
     }
+    ::CheckMenuItem(popup, ID_LOG_SHOW_STRIP, MF_BYCOMMAND | (stripShown_ ? MF_CHECKED : MF_UNCHECKED));
     POINT at{};
     ::GetCursorPos(&at);
     TrackShortcutMenu(popup, at, TPM_LEFTALIGN | TPM_LEFTBUTTON, MenuOwner(), Hwnd());
 }
 
 bool CLogViewerDlg::PreTranslateMessage(MSG& msg) {
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || !Exists() ||
+        (msg.hwnd != Hwnd() && !::IsChild(Hwnd(), msg.hwnd))) {
+        return false;
+    }
     // F5 in any control of the viewer refreshes; the key is then handled as usual.
-    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == VK_F5 && Exists() &&
-        (msg.hwnd == Hwnd() || ::IsChild(Hwnd(), msg.hwnd))) {
+    if (msg.wParam == VK_F5) {
         Refresh();
+        return false;
+    }
+    HWND find = Item(IDC_LOG_FIND);
+    // Ctrl+F anywhere in the viewer goes to the search box.
+    if (msg.message == WM_KEYDOWN && msg.wParam == 'F' && ::GetKeyState(VK_CONTROL) < 0 && find != nullptr) {
+        ::SetFocus(find);
+        ::SendMessageA(find, EM_SETSEL, 0, -1);
+        return true;
+    }
+    // Esc in the search box empties it; it never reaches the dialog, where it would close the viewer.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && msg.hwnd == find && find != nullptr) {
+        ::SetWindowTextA(find, "");
+        return true;
     }
     return false;
 }
@@ -411,7 +624,8 @@ void CLogViewerDlg::Layout() {
     POINT bottomRight{outer.right, outer.bottom};
     ::ScreenToClient(Hwnd(), &topLeft);
     ::ScreenToClient(Hwnd(), &bottomRight);
-    const LogViewLayout layout = ComputeLogViewLayout(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y, SystemDpi());
+    const LogViewLayout layout = ComputeLogViewLayout(topLeft.x, topLeft.y, bottomRight.x, bottomRight.y, SystemDpi(),
+                                                      stripShown_ && strip_.Hwnd() != nullptr ? stripHeight_ : 0);
     const auto place = [&](int id, const LogViewLayout::Box& box) {
         if (HWND control = Item(id)) {
             ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
@@ -421,6 +635,8 @@ void CLogViewerDlg::Layout() {
     place(IDC_LOG_LIST, layout.list);
     place(IDC_LOG_STATUS, layout.status);
     place(IDC_LOG_PROGRESS, layout.progress);
+    place(IDC_LOG_FIND, layout.search);
+    place(IDC_LOG_STRIP, layout.strip);
 }
 
 void CLogViewerDlg::OnSize(UINT, int, int) {
@@ -437,6 +653,8 @@ void CLogViewerDlg::SavePlace() {
     pos.right = rect.right;
     pos.left = rect.left;
     pos.columns = list_.columns;
+    pos.stripHeight = stripHeight_;
+    pos.stripShown = stripShown_;
     WriteLogDialogPos(context_.iniPath, pos);
 }
 
@@ -473,6 +691,8 @@ void CLogViewerDlg::Close() {
     const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
     ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, style & ~LONG_PTR{WS_EX_APPWINDOW});
     SavePlace();
+    search_.Stop();
+    searchNotify_ = nullptr;
     ClearList();
     log_.Clear();
     quietClose_ = false;
@@ -495,6 +715,9 @@ void CLogViewerDlg::OnOK() {
 void CLogViewerDlg::OnDestroy() {
     ::KillTimer(Hwnd(), kLoadTimer);
     loadPending_ = false;
+    search_.Stop();
+    searchNotify_ = nullptr;
+    searching_ = false;
     tree_.Detach();
     list_.Detach();
     images_.reset();
@@ -503,6 +726,11 @@ void CLogViewerDlg::OnDestroy() {
 }
 
 bool CLogViewerDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+    if (message == kSearchDone) {
+        OnSearchDone();
+        result = 0;
+        return true;
+    }
     if (message == WM_HELP) {
         result = TRUE;
         return true;

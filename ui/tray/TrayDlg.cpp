@@ -352,7 +352,7 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
         return true;
     default:
         // The log viewer's menus, tracked with this window as their owner.
-        if (id == ID_LOG_REFRESH || id == ID_LOG_DELETE || id == ID_LOG_EXPORT_CSV ||
+        if (id == ID_LOG_REFRESH || id == ID_LOG_DELETE || id == ID_LOG_EXPORT_CSV || id == ID_LOG_SHOW_STRIP ||
             (id >= ID_LOG_COLUMN_FIRST && id <= ID_LOG_COLUMN_LAST)) {
             if (logViewer_.Exists()) {
                 logViewer_.RunCommand(id);

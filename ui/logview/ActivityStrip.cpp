@@ -1,0 +1,259 @@
+#include "ui/logview/ActivityStrip.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <utility>
+
+#include "ui/framework/Dialog.h"
+
+namespace glimmerfen::ui {
+
+namespace {
+
+constexpr const char* kStripClass = "GlimmerfenActivityStrip";
+
+bool RegisterStripClass() {
+    static const bool registered = [] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+        wc.lpszClassName = kStripClass;
+        return ::RegisterClassExA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+} // namespace
+
+bool CActivityStrip::Create(HWND parent, int id) {
+    if (!RegisterStripClass()) {
+        return false;
+    }
+    // A window made again (the viewer opened anew) starts without bars.
+    bars_ = {};
+    tips_.clear();
+    labels_.clear();
+    tools_ = 0;
+    dragging_ = false;
+    hwnd_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, kStripClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr), nullptr);
+    if (hwnd_ == nullptr) {
+        return false;
+    }
+    ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CActivityStrip::Proc));
+    tooltip_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                 ::GetModuleHandleA(nullptr), nullptr);
+    return true;
+}
+
+void CActivityStrip::SetBars(ActivityBars bars, std::vector<std::string> tips, std::vector<Label> labels) {
+    bars_ = std::move(bars);
+    tips_ = std::move(tips);
+    labels_ = std::move(labels);
+    tips_.resize(bars_.bars().size());
+    UpdateTools();
+    if (hwnd_ != nullptr) {
+        ::InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+}
+
+void CActivityStrip::UpdateTools() {
+    if (tooltip_ == nullptr) {
+        return;
+    }
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    for (std::size_t i = 0; i < tools_; ++i) {
+        tool.uId = i;
+        ::SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    tools_ = 0;
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    const int dpi = SystemDpi();
+    for (std::size_t i = 0; i < bars_.bars().size(); ++i) {
+        const LogViewLayout::Box column = bars_.Column(i, client.right, client.bottom, dpi);
+        tool = {};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = i;
+        tool.rect = {column.x, column.y, column.x + column.width, column.y + column.height};
+        tool.lpszText = const_cast<char*>(tips_[i].c_str());
+        ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tools_ = i + 1;
+    }
+}
+
+void CActivityStrip::Paint() {
+    PAINTSTRUCT ps{};
+    HDC dc = ::BeginPaint(hwnd_, &ps);
+    if (dc == nullptr) {
+        return;
+    }
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
+    const int dpi = SystemDpi();
+    const std::size_t count = bars_.bars().size();
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
+    HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+    // The labels take a line of text at the bottom when the bars keep at least twice that.
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(dc, &metrics);
+    const int labelHeight = !labels_.empty() && client.bottom >= 3 * metrics.tmHeight ? metrics.tmHeight : 0;
+    const int barsHeight = client.bottom - labelHeight;
+    if (count != 0) {
+        // The base line, then the bars on it.
+        const LogViewLayout::Box first = bars_.Column(0, client.right, barsHeight, dpi);
+        const LogViewLayout::Box last = bars_.Column(count - 1, client.right, barsHeight, dpi);
+        const LogViewLayout::Box base = bars_.BarBox(0, client.right, barsHeight, dpi);
+        const int baseY = base.height == 0 ? base.y : base.y + base.height;
+        const int y = baseY < barsHeight ? baseY : barsHeight - 1;
+        RECT line{first.x, y, last.x + last.width, y + 1};
+        ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_GRAYTEXT));
+        for (std::size_t i = 0; i < count; ++i) {
+            const LogViewLayout::Box bar = bars_.BarBox(i, client.right, barsHeight, dpi);
+            if (bar.height == 0 || bar.width == 0) {
+                continue;
+            }
+            RECT r{bar.x, bar.y, bar.x + bar.width, bar.y + bar.height};
+            if (::RectVisible(dc, &r)) {
+                ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+            }
+        }
+        if (labelHeight != 0) {
+            PaintLabels(dc, client, labelHeight, dpi);
+        }
+    }
+    if (oldFont != nullptr) {
+        ::SelectObject(dc, oldFont);
+    }
+    ::EndPaint(hwnd_, &ps);
+}
+
+void CActivityStrip::PaintLabels(HDC dc, const RECT& client, int labelHeight, int dpi) {
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    const int top = client.bottom - labelHeight - ScaleForDpi(1, dpi);
+    int freeFrom = 0; // a label never covers the one before it
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        const Label& label = labels_[i];
+        if (label.bar >= bars_.bars().size()) {
+            continue;
+        }
+        const LogViewLayout::Box column = bars_.Column(label.bar, client.right, client.bottom, dpi);
+        SIZE size{};
+        ::GetTextExtentPoint32A(dc, label.text.c_str(), static_cast<int>(label.text.size()), &size);
+        const int x = label.atEnd ? column.x + column.width - size.cx : column.x;
+        if (x < freeFrom || x + size.cx > client.right) {
+            continue;
+        }
+        ::TextOutA(dc, x, top, label.text.c_str(), static_cast<int>(label.text.size()));
+        freeFrom = x + size.cx + ScaleForDpi(4, dpi);
+    }
+}
+
+bool CActivityStrip::InSizeZone(int y) const {
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    return y >= client.bottom - ScaleForDpi(5, SystemDpi());
+}
+
+LRESULT CALLBACK CActivityStrip::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<CActivityStrip*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr || self->hwnd_ != hwnd) {
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    // Nothing may escape into the system's dispatch.
+    try {
+        return self->Handle(message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+LRESULT CActivityStrip::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        UpdateTools();
+        return 0;
+    case WM_SETCURSOR: {
+        POINT at{};
+        ::GetCursorPos(&at);
+        ::ScreenToClient(hwnd_, &at);
+        if (LOWORD(lParam) == HTCLIENT && (dragging_ || InSizeZone(at.y))) {
+            ::SetCursor(::LoadCursorA(nullptr, MAKEINTRESOURCEA(32645))); // north-south arrows
+            return TRUE;
+        }
+        break;
+    }
+    case WM_LBUTTONDOWN: {
+        const int x = GET_X_LPARAM(lParam);
+        const int y = GET_Y_LPARAM(lParam);
+        if (InSizeZone(y) && onResize) {
+            RECT window{};
+            ::GetWindowRect(hwnd_, &window);
+            POINT at{x, y};
+            ::ClientToScreen(hwnd_, &at);
+            dragging_ = true;
+            dragStartY_ = at.y;
+            dragStartHeight_ = window.bottom - window.top;
+            ::SetCapture(hwnd_);
+            return 0;
+        }
+        RECT client{};
+        ::GetClientRect(hwnd_, &client);
+        const int bar = bars_.HitTest(x, y, client.right, client.bottom, SystemDpi());
+        if (bar >= 0 && onPick) {
+            const std::uint32_t first = bars_.bars()[static_cast<std::size_t>(bar)].first;
+            if (first != kNoListedLine) {
+                onPick(first);
+            }
+        }
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        if (dragging_ && onResize) {
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ::ClientToScreen(hwnd_, &at);
+            const int pixels = dragStartHeight_ + (at.y - dragStartY_);
+            onResize(ClampStripHeight(::MulDiv(pixels, kDefaultDpi, SystemDpi())));
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        if (dragging_) {
+            ::ReleaseCapture();
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        dragging_ = false;
+        return 0;
+    case WM_NCDESTROY: {
+        HWND hwnd = hwnd_;
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        tooltip_ = nullptr; // owned by the strip: destroyed with it
+        tools_ = 0;
+        dragging_ = false;
+        return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    default:
+        break;
+    }
+    return ::DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+} // namespace glimmerfen::ui

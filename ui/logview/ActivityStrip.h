@@ -1,0 +1,62 @@
+// The log viewer's activity strip: a child window that draws ActivityBars in the system's colours,
+// tells each bar's count in a tooltip, reports a click on a bar, and lets its bottom edge be dragged
+// to change its height.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/logview/LogViewLogic.h"
+
+namespace glimmerfen::ui {
+
+class CActivityStrip {
+public:
+    CActivityStrip() noexcept = default;
+    CActivityStrip(const CActivityStrip&) = delete;
+    CActivityStrip& operator=(const CActivityStrip&) = delete;
+
+    // Creates the strip as a child of parent with the control id; false when it could not be made.
+    bool Create(HWND parent, int id);
+    HWND Hwnd() const noexcept { return hwnd_; }
+
+    // A text under the bars, starting at a bar's column, or ending at its end.
+    struct Label {
+        std::size_t bar;
+        std::string text;
+        bool atEnd = false;
+    };
+    // The bars to draw, one tooltip text per bar, and the labels under them (drawn when the strip is
+    // high enough for them and the bars).
+    void SetBars(ActivityBars bars, std::vector<std::string> tips, std::vector<Label> labels = {});
+    const ActivityBars& Bars() const noexcept { return bars_; }
+
+    // Called with the first listed line of a clicked bar.
+    std::function<void(std::uint32_t first)> onPick;
+    // Called while the bottom edge is dragged, with the height asked for, in pixels at 96 dpi.
+    std::function<void(int height)> onResize;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Paint();
+    void PaintLabels(HDC dc, const RECT& client, int labelHeight, int dpi);
+    void UpdateTools();
+    bool InSizeZone(int y) const;
+
+    HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    ActivityBars bars_;
+    std::vector<std::string> tips_;
+    std::vector<Label> labels_;
+    std::size_t tools_ = 0;
+    bool dragging_ = false;
+    int dragStartY_ = 0;      // screen y where the drag began
+    int dragStartHeight_ = 0; // the window's height then, in pixels
+};
+
+} // namespace glimmerfen::ui
