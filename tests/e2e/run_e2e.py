@@ -302,6 +302,23 @@ class Program:
             raise Failure("the program did not end within 15 s of \"Close Application\"")
         return time.time() - posted
 
+    def open_log_viewer(self):
+        """Opens the log viewer from the main window and waits until its tree is filled."""
+        self.wait_window(MAIN_CAPTION)
+        self.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
+        self.wait_window(LOG_CAPTION)
+        wait_until(lambda: self.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+
+    def export_csv(self, title, target):
+        """"Export as CSV..." (the menu's command reaches the main window, which hands it to the viewer),
+        the file name typed into the Save dialog, Save; waits for the file."""
+        self.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
+        self.wait_window(title)
+        check(self.helper("settext", title, 0x47C, windows_path(target))[0] == 0, "could not type the file name")
+        self.post(title, WM_COMMAND, IDOK)  # Save
+        wait_until(lambda: os.path.exists(target))
+        time.sleep(0.5)
+
     def kill_all(self):
         for process in self.processes:
             if process.poll() is None:
@@ -589,10 +606,7 @@ def case_log_viewer(env, args, texts):
         f.write("".join(seeded).encode(texts["codepage"]))
     try:
         process, _ = program.start()
-        program.wait_window(MAIN_CAPTION)
-        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
-        program.wait_window(LOG_CAPTION)
-        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+        program.open_log_viewer()
         rows = program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1].split("\n")
         check(rows[0] == day(yesterday) and "\t" + keep in rows and "\t" + drop in rows,
               "the tree after the load is %r" % rows)
@@ -1008,19 +1022,9 @@ def case_export_csv(env, args, texts):
     target = program.path("export.csv")
     try:
         process, _ = program.start()
-        program.wait_window(MAIN_CAPTION)
-        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
-        program.wait_window(LOG_CAPTION)
-        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+        program.open_log_viewer()
         check(program.helper("treeselect", LOG_CAPTION, IDC_LOG_TREE, 0)[0] == 0, "could not select the date")
-        # The menu's command reaches the main window, which hands it to the viewer.
-        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
-        program.wait_window(texts["csv_title"])
-        check(program.helper("settext", texts["csv_title"], 0x47C, windows_path(target))[0] == 0,
-              "could not type the file name")
-        program.post(texts["csv_title"], WM_COMMAND, IDOK)  # Save
-        wait_until(lambda: os.path.exists(target))
-        time.sleep(0.5)
+        program.export_csv(texts["csv_title"], target)
         # "Close Application" while the Save dialog is open again ends the program all the same.
         program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
         program.wait_window(texts["csv_title"])
@@ -1055,10 +1059,7 @@ def case_log_viewer_find(env, args, texts):
     target = program.path("found.csv")
     try:
         process, _ = program.start()
-        program.wait_window(MAIN_CAPTION)
-        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_OPEN)
-        program.wait_window(LOG_CAPTION)
-        wait_until(lambda: program.helper("tree", LOG_CAPTION, IDC_LOG_TREE)[1])
+        program.open_log_viewer()
         # A click into the box, as a user gives it the focus, then the keystrokes.
         program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_LBUTTONDOWN, 1, 0x00020002)
         program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_LBUTTONUP, 0, 0x00020002)
@@ -1070,13 +1071,7 @@ def case_log_viewer_find(env, args, texts):
         rows = program.helper("rows", LOG_CAPTION, IDC_LOG_LIST)[1].split("\n")
         check(rows == ["PC17", "PC3"], "the search lists %r" % rows)
 
-        program.post(MAIN_CAPTION, WM_COMMAND, ID_LOG_EXPORT_CSV)
-        program.wait_window(texts["csv_title"])
-        check(program.helper("settext", texts["csv_title"], 0x47C, windows_path(target))[0] == 0,
-              "could not type the file name")
-        program.post(texts["csv_title"], WM_COMMAND, IDOK)  # Save
-        wait_until(lambda: os.path.exists(target))
-        time.sleep(0.5)
+        program.export_csv(texts["csv_title"], target)
 
         program.helper("postchild", LOG_CAPTION, IDC_LOG_FIND, WM_KEYDOWN, VK_ESCAPE, 0)
         wait_until(lambda: program.helper("text", LOG_CAPTION, IDC_LOG_FIND)[1].strip() == "")
