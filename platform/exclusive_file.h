@@ -40,6 +40,8 @@ public:
     bool Append(const char* data, std::size_t size);
     // Moves to an absolute position.
     bool Seek(std::uint64_t offset);
+    // The file's length in bytes, -1 when it cannot be told.
+    std::int64_t Size() const;
     // Cuts the file off at the current position.
     bool TruncateHere();
     // Puts the file at from in the place of the file at to, which this object holds open, in one
@@ -61,6 +63,18 @@ private:
 // replaced, and at no moment is there no file at to. False when that could not be done (on Windows,
 // for instance, while another program holds the target open); both files are then as they were.
 // (Not named ReplaceFile: <windows.h> turns that name into a macro.)
-bool ReplaceFileByMove(const std::string& from, const std::string& to);
+[[nodiscard]] bool ReplaceFileByMove(const std::string& from, const std::string& to);
+
+// The other calls that name a file by its path. Every path the program names is text in the system's
+// ANSI code page, as the system's own "A" functions take it; these treat it so (a folder named in
+// Japanese under code page 932 included), where a conversion of the C++ library may take another code
+// page and name another file, or none.
+bool FileExists(const std::string& path);
+// Removes the file; false when it is still there (held by another program, no rights). A missing file
+// counts as removed.
+[[nodiscard]] bool RemoveFile(const std::string& path);
+// Gives the file at from the name to, which must not exist yet; false when it could not (from missing
+// or held, to existing).
+[[nodiscard]] bool RenameFile(const std::string& from, const std::string& to);
 
 } // namespace glimmerfen::platform

@@ -56,12 +56,14 @@
 #define IDS_REMOTE_SERVER_ERROR 57780
 #define IDS_REMOTE_ACCESS_DENIED 57781
 // The log file: the line that stands for lines dropped while it could not be written, the log viewer's
-// messages when its deletions could not be written, and the tooltip's note while lines wait for it.
+// messages when its deletions could not be written, the tooltip's note while lines wait for it, and the
+// message at the end when waiting lines could be kept nowhere.
 #define IDS_LOG_LINES_DROPPED 57750
 #define IDS_LOG_APPLY_HELD 57751
 #define IDS_LOG_APPLY_CHANGED 57752
 #define IDS_LOG_APPLY_CLOSE 57753
 #define IDS_TIP_LOG_WAITING 57754
+#define IDS_LOG_LINES_LOST 57755
 // The command line's usage box (/? and words not understood), and the outcomes of /unregister.
 #define IDS_USAGE 57770
 #define IDS_USAGE_NOT_UNDERSTOOD 57771

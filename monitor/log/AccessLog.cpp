@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <string_view>
-#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "settings/Settings.h"
 #include "monitor/NameList.h"
@@ -68,9 +69,11 @@ AccessLog::AccessLog(std::string logPath, std::string caption)
 AccessLog::AccessLog(std::string logPath, std::string caption, Limits limits)
     : logPath_(std::move(logPath)), caption_(std::move(caption)), limits_(limits) {
     const std::size_t slash = logPath_.find_last_of("\\/");
-    sidePath_ = (slash == std::string::npos ? std::string() : logPath_.substr(0, slash + 1)) + kLogWaitingFileName;
-    std::error_code error;
-    sidePending_ = std::filesystem::exists(std::filesystem::path(sidePath_), error);
+    const std::string folder = slash == std::string::npos ? std::string() : logPath_.substr(0, slash + 1);
+    sidePath_ = folder + kLogWaitingFileName;
+    takenPath_ = folder + kLogTakenFileName;
+    sidePending_ = platform::FileExists(sidePath_);
+    taken_ = platform::FileExists(takenPath_) ? Taken::Unchecked : Taken::None;
 }
 
 std::string AccessLog::ComposeAccessLine(const AccessEntry& entry) {
@@ -144,7 +147,7 @@ bool AccessLog::LogsDisconnections(const AppSettings& settings) {
 
 bool AccessLog::AppendLine(std::string_view lines) {
     std::lock_guard<std::mutex> lock(LogFileGuard());
-    if (lines.empty() && lengths_.empty() && dropped_ == 0 && !sidePending_) {
+    if (lines.empty() && lengths_.empty() && dropped_ == 0 && !sidePending_ && taken_ == Taken::None) {
         return true;
     }
     if (WriteLocked(lines)) {
@@ -152,6 +155,11 @@ bool AccessLog::AppendLine(std::string_view lines) {
         return true;
     }
     Wait(lines);
+    if (ended_) {
+        // Nobody writes them later in this run.
+        static_cast<void>(KeepInSideFile());
+        return false;
+    }
     if (!inEpisode_) {
         inEpisode_ = true;
         reportDue_ = true;
@@ -164,35 +172,8 @@ bool AccessLog::WriteLocked(std::string_view lines) {
     if (!file.Open(logPath_, platform::FileOpenMode::ReadWriteAlways)) {
         return false;
     }
-    if (sidePending_) {
-        // The lines of an earlier run come first. A side file that is held stays, and so does
-        // everything after it: the order is kept.
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::path(sidePath_), error)) {
-            sidePending_ = false;
-        } else {
-            platform::ExclusiveFile side;
-            if (!side.Open(sidePath_, platform::FileOpenMode::ReadExisting)) {
-                return false;
-            }
-            std::string text;
-            char chunk[1 << 16];
-            for (std::int64_t got; (got = side.Read(chunk, sizeof chunk)) != 0;) {
-                if (got < 0) {
-                    return false;
-                }
-                text.append(chunk, static_cast<std::size_t>(got));
-            }
-            if (!file.Append(text.data(), text.size())) {
-                return false;
-            }
-            // Emptied before it goes, so that a side file that cannot be removed is not written twice.
-            side.Seek(0);
-            side.TruncateHere();
-            side.Close();
-            std::remove(sidePath_.c_str());
-            sidePending_ = false;
-        }
+    if (!TakeEarlierLines(file)) {
+        return false;
     }
     if (!lengths_.empty() || dropped_ > 0) {
         const std::string waiting = WaitingText();
@@ -206,6 +187,105 @@ bool AccessLog::WriteLocked(std::string_view lines) {
     }
     // The lines are in the file: writing them again would only double them.
     file.Close();
+    return true;
+}
+
+namespace {
+
+// The whole content of a file; nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+    platform::ExclusiveFile file;
+    if (!file.Open(path, platform::FileOpenMode::ReadExisting)) {
+        return std::nullopt;
+    }
+    std::string text;
+    std::vector<char> chunk(std::size_t{1} << 16);
+    for (std::int64_t got; (got = file.Read(chunk.data(), chunk.size())) != 0;) {
+        if (got < 0) {
+            return std::nullopt;
+        }
+        text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
+// Whether the open file holds text somewhere, read from its start in pieces; false also when it
+// cannot be read.
+bool FileHolds(platform::ExclusiveFile& file, const std::string& text) {
+    if (text.empty()) {
+        return true;
+    }
+    if (!file.Seek(0)) {
+        return false;
+    }
+    const std::boyer_moore_horspool_searcher searcher(text.begin(), text.end());
+    std::string window;
+    std::vector<char> chunk(kLogChunkSize);
+    for (std::int64_t got; (got = file.Read(chunk.data(), chunk.size())) > 0;) {
+        window.append(chunk.data(), static_cast<std::size_t>(got));
+        if (std::search(window.begin(), window.end(), searcher) != window.end()) {
+            return true;
+        }
+        // What could still begin a match in the next piece.
+        if (window.size() >= text.size()) {
+            window.erase(0, window.size() - (text.size() - 1));
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool AccessLog::TakeEarlierLines(platform::ExclusiveFile& log) {
+    // The lines of an earlier run come first. A file of them that cannot be taken stays, and so does
+    // everything after it: the order is kept.
+    if (taken_ != Taken::None && !TakeClaimedFile(log)) {
+        return false;
+    }
+    if (!sidePending_) {
+        return true;
+    }
+    if (!platform::FileExists(sidePath_)) {
+        sidePending_ = false;
+        return true;
+    }
+    if (taken_ != Taken::None) {
+        // The taken file of before is still there (held by another program): the side file's lines
+        // come after its lines, which are in the log, and wait for its removal.
+        return false;
+    }
+    // Renamed before anything is appended: from here on a failure anywhere (even the end of the
+    // process) leaves a file whose lines are looked for in the log before they are appended again.
+    if (!platform::RenameFile(sidePath_, takenPath_)) {
+        return false;
+    }
+    sidePending_ = false;
+    taken_ = Taken::NotInLog;
+    return TakeClaimedFile(log);
+}
+
+bool AccessLog::TakeClaimedFile(platform::ExclusiveFile& log) {
+    if (taken_ != Taken::InLog) {
+        const std::optional<std::string> text = ReadWhole(takenPath_);
+        if (!text) {
+            if (!platform::FileExists(takenPath_)) {
+                taken_ = Taken::None; // removed by someone else
+                return true;
+            }
+            return false;
+        }
+        if (taken_ == Taken::Unchecked && FileHolds(log, *text)) {
+            taken_ = Taken::InLog;
+        } else if (!log.Append(text->data(), text->size())) {
+            return false;
+        }
+        taken_ = Taken::InLog;
+    }
+    // A removal that fails (another program reads the file) is tried again at the next write; until
+    // then this run knows that the lines are in the log.
+    if (platform::RemoveFile(takenPath_)) {
+        taken_ = Taken::None;
+    }
     return true;
 }
 
@@ -260,22 +340,45 @@ std::size_t AccessLog::WaitingLines() const {
 }
 
 void AccessLog::KeepWaitingLines() {
-    std::lock_guard<std::mutex> lock(LogFileGuard());
-    if (lengths_.empty() && dropped_ == 0) {
-        return;
+    std::size_t lost = 0;
+    {
+        std::lock_guard<std::mutex> lock(LogFileGuard());
+        ended_ = true;
+        if (lengths_.empty() && dropped_ == 0) {
+            return;
+        }
+        if (WriteLocked({})) {
+            inEpisode_ = false;
+            return;
+        }
+        if (KeepInSideFile()) {
+            return;
+        }
+        lost = lengths_.size() + dropped_;
+        ClearWaiting();
     }
-    if (WriteLocked({})) {
-        inEpisode_ = false;
-        return;
+    const std::string format = platform::LoadText(IDS_LOG_LINES_LOST);
+    char message[512];
+    std::snprintf(message, sizeof message, format.c_str(), static_cast<int>(std::min<std::size_t>(lost, 0x7FFFFFFF)));
+    platform::ShowMessage(std::string(message) + "\n" + sidePath_, caption_, platform::MessageIcon::Warning);
+}
+
+bool AccessLog::KeepInSideFile() {
+    if (lengths_.empty() && dropped_ == 0) {
+        return true;
     }
     platform::ExclusiveFile side;
-    if (side.Open(sidePath_, platform::FileOpenMode::ReadWriteAlways)) {
-        const std::string waiting = WaitingText();
-        if (side.Append(waiting.data(), waiting.size()) && side.Close()) {
-            ClearWaiting();
-            sidePending_ = true;
-        }
+    if (!side.Open(sidePath_, platform::FileOpenMode::ReadWriteAlways)) {
+        return false;
     }
+    // Appended: the side file may hold the lines of an earlier run that ended while the log was held.
+    const std::string waiting = WaitingText();
+    if (!side.Append(waiting.data(), waiting.size()) || !side.Close()) {
+        return false;
+    }
+    ClearWaiting();
+    sidePending_ = true;
+    return true;
 }
 
 std::string AccessLog::FailureText() const {

@@ -31,6 +31,11 @@ enum class LogWrite {
 // again. Lines still waiting when the program ends go to a side file beside the log
 // ("log_waiting.txt"), which the next start writes into the log ahead of every newer line.
 //
+// The side file is taken once, whatever happens: it is first renamed ("log_waiting_taken.txt"), then
+// its lines are appended, then it is removed. A taken file found at a start (the program ended between
+// the append and the removal, or the removal failed) is appended only when the log does not already
+// hold its lines.
+//
 // The user is told once per episode: from the first line that has to wait until the file takes the
 // waiting lines.
 class AccessLog {
@@ -82,7 +87,10 @@ public:
     // Lines in memory waiting for the file.
     std::size_t WaitingLines() const;
     // At the program's end: tries once more to write what waits; when the file is still held, the
-    // waiting lines go to the side file, which the next start writes first.
+    // waiting lines go to the side file, which the next start writes first. When that cannot be
+    // written either, the user is told how many lines are lost (in a box on this thread: call it with no
+    // lock held). Lines that come later (a task that ended after the engine stopped waiting for it) go
+    // the same way at once.
     void KeepWaitingLines();
 
     // "Preservation of a log went wrong." (string 57679, in the user-interface language), a line
@@ -114,12 +122,20 @@ public:
 private:
     // Under the log-file guard: one opening for the side file's lines, the waiting ones and these.
     bool WriteLocked(std::string_view lines);
+    // Under the log-file guard, with the log open: the lines of earlier runs, first those of a taken
+    // file, then those of the side file. False when they must wait (and everything after them).
+    bool TakeEarlierLines(platform::ExclusiveFile& log);
+    bool TakeClaimedFile(platform::ExclusiveFile& log);
+    // Under the log-file guard: the waiting lines appended to the side file; false when it cannot be
+    // written (they still wait).
+    bool KeepInSideFile();
     void Wait(std::string_view lines);
     std::string WaitingText() const;
     void ClearWaiting();
 
     std::string logPath_;
     std::string sidePath_;
+    std::string takenPath_;
     std::string caption_;
     Limits limits_;
     std::function<void()> reporter_;
@@ -130,6 +146,15 @@ private:
     std::deque<std::uint32_t> lengths_; // each waiting line's length, oldest first
     std::size_t dropped_ = 0;           // lines dropped from the front since the file last took lines
     bool sidePending_ = false;          // the side file may hold lines of an earlier run
+    // What is known of the taken file.
+    enum class Taken {
+        None,      // there is none
+        Unchecked, // left by an earlier run: its lines may be in the log
+        NotInLog,  // renamed by this run, its lines not yet appended
+        InLog,     // its lines are in the log; it waits to be removed
+    };
+    Taken taken_ = Taken::None;
+    bool ended_ = false; // KeepWaitingLines has run: lines that must wait go to the side file at once
     bool inEpisode_ = false;
     // Read without the guard by the poll and the tray tick, which must not wait for a rewrite's piece.
     std::atomic<bool> reportDue_{false};

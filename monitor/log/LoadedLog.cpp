@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -113,9 +112,8 @@ LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
             return LogLoad::NotOpened;
         }
         // The size as a hint only: the file is read to its end whatever it says.
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(logPath), error);
-        std::size_t capacity = error ? std::size_t{1} << 16 : static_cast<std::size_t>(size) + 1;
+        const std::int64_t size = in.Size();
+        std::size_t capacity = size < 0 ? std::size_t{1} << 16 : static_cast<std::size_t>(size) + 1;
         bytes.resize(capacity);
         std::size_t used = 0;
         for (;;) {

@@ -64,7 +64,8 @@ FileRewrite::FileRewrite(std::string target, std::string temp, std::size_t buffe
 FileRewrite::~FileRewrite() {
     if (opened_ && !committed_) {
         file_.Close();
-        std::remove(temp_.c_str());
+        // A copy that cannot be removed now is emptied the next time it is opened.
+        static_cast<void>(platform::RemoveFile(temp_));
     }
 }
 

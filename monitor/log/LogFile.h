@@ -19,6 +19,10 @@ inline constexpr const char* kLogTempFileName = "log_tmp.txt";
 // Lines that could not be written before the program ended, appended ahead of every newer line at the
 // next start.
 inline constexpr const char* kLogWaitingFileName = "log_waiting.txt";
+// The side file under the name it is given while its lines are being taken into the log: renamed before
+// its lines are appended and removed after, so that a start finding it knows that its lines may already
+// be in the log.
+inline constexpr const char* kLogTakenFileName = "log_waiting_taken.txt";
 
 // Size of the pieces in which the log is read, copied and written.
 inline constexpr std::size_t kLogChunkSize = std::size_t{1} << 20;

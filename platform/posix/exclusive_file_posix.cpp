@@ -157,6 +157,14 @@ bool ExclusiveFile::Seek(std::uint64_t offset) {
     return IsOpen() && ::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
+std::int64_t ExclusiveFile::Size() const {
+    struct stat info {};
+    if (!IsOpen() || ::fstat(Fd(handle_), &info) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
 bool ExclusiveFile::TruncateHere() {
     if (!IsOpen()) {
         return false;
@@ -191,6 +199,48 @@ bool ExclusiveFile::ReplaceByMove(const std::string& from, const std::string& to
 
 bool ReplaceFileByMove(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+namespace {
+
+// Whether an exclusive opening holds the file, which on Windows keeps it from being removed or renamed.
+bool HeldByAnOpening(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+} // namespace
+
+bool RemoveFile(const std::string& path) {
+    if (HeldByAnOpening(path)) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    if (HeldByAnOpening(from)) {
+        return false;
+    }
+    // link and unlink rather than rename, which would replace an existing target.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace glimmerfen::platform

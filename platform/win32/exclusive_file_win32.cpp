@@ -87,6 +87,14 @@ bool ExclusiveFile::Seek(std::uint64_t offset) {
     return IsOpen() && SetFilePointerEx(ToHandle(handle_), position, nullptr, FILE_BEGIN);
 }
 
+std::int64_t ExclusiveFile::Size() const {
+    LARGE_INTEGER size{};
+    if (!IsOpen() || !GetFileSizeEx(ToHandle(handle_), &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
 bool ExclusiveFile::TruncateHere() {
     return IsOpen() && SetEndOfFile(ToHandle(handle_));
 }
@@ -106,6 +114,18 @@ bool ExclusiveFile::ReplaceByMove(const std::string& from, const std::string& to
 
 bool ReplaceFileByMove(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), 0) != FALSE;
 }
 
 } // namespace glimmerfen::platform

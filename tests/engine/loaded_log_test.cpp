@@ -328,6 +328,30 @@ TEST_F(LoadedLogApplyTest, AppendAfterAMarkedLastLineWithoutEnd) {
     }
 }
 
+// The kept last line ended in a lone CR: it gets exactly one CR LF, and an LF appended after the load
+// makes that CR its line end.
+TEST_F(LoadedLogApplyTest, KeptLastLineEndingInALoneCr) {
+    const std::string a = Line(kMar10 + 1, "PC1", "alice");
+    const std::string b = Line(kMar10 + 2, "PC2", "bob");
+    const struct {
+        std::string appended;
+        std::string expected;
+    } cases[] = {
+        {"", b + "\r\r\n"},
+        {"\n", b + "\r\n"},
+        {"x\r\n", b + "\rx\r\n"},
+    };
+    for (const auto& k : cases) {
+        WriteBytes(LogPath(), a + "\r\n" + b + "\r");
+        LoadedLog log;
+        ASSERT_EQ(log.Load(ExeDir()), LogLoad::Loaded);
+        ASSERT_EQ(log.MarkDeleted(LogSelection::User("2024-03-10", "alice")), 1u);
+        WriteBytes(LogPath(), a + "\r\n" + b + "\r" + k.appended);
+        EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::Replaced);
+        EXPECT_EQ(ReadBytes(LogPath()), k.expected) << "appended " << k.appended.size();
+    }
+}
+
 // Regression: every Close and Refresh copied the whole log, with the appends waiting meanwhile. Without
 // a mark the file is not even opened: a log held by another program stays as it is, untouched.
 TEST_F(LoadedLogApplyTest, NothingMarkedLeavesTheFileAlone) {
