@@ -226,6 +226,35 @@ TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
     viewer_.DestroyWindow();
 }
 
+// Regression: F5 while the log was held and a search was shown stopped the search of the latest text
+// in the box and kept listing the rows of the text before it. Now that text's search runs again.
+TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldListsTheLatestQuery) {
+    std::vector<std::string> shown;
+    const platform::MessageSink previous = platform::SetMessageSinkForTesting(
+        [&](const std::string& text, const std::string&, platform::MessageIcon) { shown.push_back(text); });
+    Open();
+    // A mark, so that the refresh has something to write and finds the log held.
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    HWND find = viewer_.Item(IDC_LOG_FIND);
+    ::SetWindowTextA(find, "bob");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 3; }));
+    {
+        platform::ExclusiveFile other;
+        ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
+        // The refresh comes before the new text's result could be listed.
+        ::SetWindowTextA(find, "bob \\b3");
+        viewer_.RunCommand(ID_LOG_REFRESH);
+        EXPECT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 1; }));
+    }
+    EXPECT_EQ(ListColumn(List(), 0), "PC4");
+    EXPECT_EQ(Status(), Objects(1));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], platform::LoadText(IDS_LOG_APPLY_HELD));
+    platform::SetMessageSinkForTesting(previous);
+    viewer_.DestroyWindow();
+}
+
 // The saved rectangle and columns are used; the column commands flip a column between width 0 and its
 // remembered width; Close writes them back and applies the marks.
 TEST_F(LogViewerTest, ColumnsAndPlaceRoundTripThroughLogDialogPos) {

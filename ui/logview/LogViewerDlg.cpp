@@ -402,6 +402,12 @@ void CLogViewerDlg::Refresh() {
         // The marks stay, and so does what the window shows: the next Refresh tries again.
         platform::ShowMessage(platform::LoadText(IDS_LOG_APPLY_HELD), context_.appName, platform::MessageIcon::Warning);
         if (!first) {
+            // The loaded lines stay, but the search stopped above may have been the one for the latest
+            // text of the box, whose result would then never come: the list would keep an older query's
+            // rows. It runs again, for the text the box holds now, over the same lines.
+            if (searching_) {
+                StartSearch();
+            }
             return;
         }
     } else if (applied == LogApply::LogChanged) {
