@@ -78,8 +78,7 @@ bool IsDoubleByteAt(std::string_view text, std::size_t i) {
     if (i + 1 >= text.size() || !IsLeadByte(static_cast<unsigned char>(text[i]))) {
         return false;
     }
-    const auto trail = static_cast<unsigned char>(text[i + 1]);
-    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
+    return IsTrailByte(static_cast<unsigned char>(text[i + 1]));
 }
 
 bool IsWellFormedComputerName(std::string_view text) {

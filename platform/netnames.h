@@ -13,8 +13,9 @@ namespace glimmerfen::platform {
 bool IsNumericAddress(std::string_view text);
 
 // True when a byte pair at text[i] is one whole double-byte character of the ANSI code page: a lead
-// byte followed by a trail byte (0x40..0xFC, not 0x7F). Its trail byte may be 0x5C or 0x7C, which the
-// system's conversion to UTF-16 makes part of the one character, never a backslash or a bar.
+// byte followed by one of the code page's trail bytes (IsTrailByte). Its trail byte may be 0x5C or
+// 0x7C (in 932, 936 and 950), which the system's conversion to UTF-16 makes part of the one character,
+// never a backslash or a bar.
 bool IsDoubleByteAt(std::string_view text, std::size_t i);
 
 // True when the text may name a computer in a command line or after "\\" in a path: an IPv4 or IPv6

@@ -117,6 +117,8 @@
 #define IDS_LOG_FIND_CUE 57790
 #define IDS_LOG_STRIP_HOUR 57791
 #define IDS_LOG_STRIP_DATE 57792
+// The tooltip of a strip column that holds several dates (first date, last date, lines).
+#define IDS_LOG_STRIP_DATES 57793
 
 // The main window's system-menu item that opens the version box.
 #define IDM_ABOUTBOX 16

@@ -12,10 +12,6 @@
 namespace glimmerfen {
 namespace {
 
-constexpr unsigned kJapaneseCodePage = 932;
-constexpr unsigned char kIdeographicSpaceLead = 0x81;
-constexpr unsigned char kIdeographicSpaceTrail = 0x40;
-
 // Computer, user, operation, path, message, in the order they lie in a line.
 constexpr int kSearchedFields[] = {1, 2, 7, 8, 9};
 
@@ -209,7 +205,11 @@ LogQuery::LogQuery(std::string_view typed) {
         lead_[b] = platform::IsLeadByte(static_cast<unsigned char>(b));
         doubleByte_ = doubleByte_ || lead_[b];
     }
-    const bool ideographicSpace = platform::AnsiCodePage() == kJapaneseCodePage;
+    // The ideographic space (U+3000) as the code page writes it: 0x81 0x40 in 932, 0xA1 0xA1 in 936 and
+    // 949, 0xA1 0x40 in 950; a single-byte code page has none (its '?' for it separates nothing).
+    const std::string ideographicSpace = platform::WideToAnsi(u"\u3000");
+    const bool hasIdeographicSpace =
+        ideographicSpace.size() == 2 && lead_[static_cast<unsigned char>(ideographicSpace[0])];
     // The upper case of every single-byte character, from the same upper-casing the lists use.
     std::array<unsigned char, 256> upper{};
     for (unsigned b = 0; b < 256; ++b) {
@@ -247,8 +247,7 @@ LogQuery::LogQuery(std::string_view typed) {
         const auto c = static_cast<unsigned char>(typed[i]);
         if (lead_[c]) {
             if (i + 1 < typed.size()) {
-                if (ideographicSpace && c == kIdeographicSpaceLead &&
-                    static_cast<unsigned char>(typed[i + 1]) == kIdeographicSpaceTrail) {
+                if (hasIdeographicSpace && typed.substr(i, 2) == ideographicSpace) {
                     finishWord();
                 } else {
                     word.append(typed.substr(i, 2));

@@ -31,7 +31,8 @@ std::optional<std::vector<std::uint32_t>> SearchRows(const LoadedLog& log, const
                                                      const std::function<bool()>& cancelled = {});
 
 // A query as typed into the search box, in the ANSI code page. Words are separated by blanks and TABs,
-// and in code page 932 also by the ideographic space (0x81 0x40). Half a double-byte character at the
+// and in a double-byte code page also by its ideographic space (0x81 0x40 in 932, 0xA1 0xA1 in 936 and
+// 949, 0xA1 0x40 in 950). Half a double-byte character at the
 // very end of the text is dropped: it cannot match a whole character.
 class LogQuery {
 public:

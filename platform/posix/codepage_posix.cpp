@@ -1,5 +1,6 @@
-// ANSI code page of the portable layer: 1252, or 932 when the language is Japanese. Conversions go
-// through iconv; where iconv refuses a sequence, the replacement is the one Windows gives.
+// ANSI code page of the portable layer: 1252, or 932 when the language is Japanese (a test may put 936,
+// 949 or 950 in force). Conversions go through iconv; where iconv refuses a sequence, the replacement is
+// the one Windows gives.
 #include "platform/codepage.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include <iconv.h>
 
+#include "platform/doublebyte.h"
 #include "platform/posix/locale_posix.h"
 #include "platform/posix/testing.h"
 
@@ -52,7 +54,18 @@ LocaleState& State() {
 }
 
 const char* IconvName(unsigned codePage) {
-    return codePage == kJapaneseCodePage ? "CP932" : "CP1252";
+    switch (codePage) {
+    case 932:
+        return "CP932";
+    case 936:
+        return "CP936";
+    case 949:
+        return "CP949";
+    case 950:
+        return "CP950";
+    default:
+        return "CP1252";
+    }
 }
 
 // iconv descriptors are not safe to share between threads: each thread keeps its own, opened on
@@ -179,8 +192,8 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 } // namespace posix
 
 void SetLanguageAndCodePageForTesting(bool japanese, unsigned codePage) {
-    if (codePage != kJapaneseCodePage && codePage != kWesternCodePage) {
-        throw std::invalid_argument("the portable layer knows code pages 932 and 1252 only");
+    if (codePage != kWesternCodePage && FindDoubleByteRanges(codePage) == nullptr) {
+        throw std::invalid_argument("the portable layer knows code pages 932, 936, 949, 950 and 1252 only");
     }
     State().japanese.store(japanese, std::memory_order_relaxed);
     State().codePage.store(codePage, std::memory_order_relaxed);
@@ -195,17 +208,15 @@ unsigned AnsiCodePage() {
 }
 
 bool IsLeadByte(unsigned char byte) {
-    if (AnsiCodePage() != kJapaneseCodePage) {
-        return false;
-    }
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    const DoubleByteRanges* table = FindDoubleByteRanges(AnsiCodePage());
+    return table != nullptr && InRanges(table->lead, table->leadCount, byte);
 }
 
 unsigned char UpperSingleByte(unsigned char byte) {
     if (byte >= 'a' && byte <= 'z') {
         return static_cast<unsigned char>(byte - 0x20);
     }
-    // In 932 only ASCII letters have case (half-width katakana have none).
+    // In the double-byte code pages only ASCII letters have case (932's half-width katakana have none).
     if (AnsiCodePage() != kWesternCodePage) {
         return byte;
     }
@@ -282,6 +293,11 @@ std::u16string AnsiToWide(std::string_view text) {
                 // Only the five undefined bytes are refused; Windows passes them through.
                 return Replacement{1, WideBytes(first)};
             }
+            const std::size_t length = IsLeadByte(first) && rest.size() > 1 ? 2 : 1;
+            if (codePage != kJapaneseCodePage) {
+                // A lead byte takes the next byte with it, and the pair is one unknown character.
+                return Replacement{length, WideBytes(u'?')};
+            }
             // Windows gives these single bytes characters of their own; a lead byte takes the next byte
             // with it, and the pair is one unknown character.
             if (first == 0x80) {
@@ -291,7 +307,7 @@ std::u16string AnsiToWide(std::string_view text) {
                 return Replacement{1,
                                    WideBytes(static_cast<char16_t>(first == 0xA0 ? 0xF8F0 : 0xF8F1 + (first - 0xFD)))};
             }
-            return Replacement{IsLeadByte(first) ? 2u : 1u, WideBytes(kJapaneseDefaultWide)};
+            return Replacement{length, WideBytes(kJapaneseDefaultWide)};
         });
     std::u16string wide(bytes.size() / 2, u'\0');
     std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(char16_t));

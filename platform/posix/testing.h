@@ -4,8 +4,8 @@
 
 namespace glimmerfen::platform {
 
-// Switches the language of LoadText (Japanese or English) and the ANSI code page (932 or 1252; any
-// other number throws std::invalid_argument) for the whole process. Texts converted before the call
+// Switches the language of LoadText (Japanese or English) and the ANSI code page (932, 936, 949, 950 or
+// 1252; any other number throws std::invalid_argument) for the whole process. Texts converted before the call
 // keep their bytes.
 void SetLanguageAndCodePageForTesting(bool japanese, unsigned codePage);
 

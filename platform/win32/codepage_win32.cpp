@@ -10,6 +10,29 @@
 namespace glimmerfen::platform {
 namespace {
 
+// The lead bytes of the ANSI code page, from the ranges the system gives for it (GetCPInfo), so that
+// every double-byte code page (932, 936, 949, 950, ...) has its own, not one of them for all.
+const std::array<bool, 256>& LeadBytes() {
+    static const std::array<bool, 256> lead = [] {
+        std::array<bool, 256> built{};
+        CPINFO info{};
+        if (!::GetCPInfo(CP_ACP, &info)) {
+            for (unsigned value = 0; value < 256; ++value) {
+                built[value] = ::IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(value)) != FALSE;
+            }
+            return built;
+        }
+        // Pairs of first and last byte, ended by a pair of zeros.
+        for (unsigned i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+            for (unsigned value = info.LeadByte[i]; value <= info.LeadByte[i + 1]; ++value) {
+                built[value] = true;
+            }
+        }
+        return built;
+    }();
+    return lead;
+}
+
 struct CaseTables {
     std::array<unsigned char, 256> upper{};
     std::array<unsigned char, 256> lower{};
@@ -24,7 +47,7 @@ const CaseTables& Tables() {
             const auto byte = static_cast<unsigned char>(value);
             built.upper[value] = byte;
             built.lower[value] = byte;
-            if (value == 0 || IsDBCSLeadByte(byte)) {
+            if (value == 0 || LeadBytes()[value]) {
                 continue;
             }
             char one = static_cast<char>(byte);
@@ -53,7 +76,7 @@ unsigned AnsiCodePage() {
 }
 
 bool IsLeadByte(unsigned char byte) {
-    return IsDBCSLeadByte(byte) != FALSE;
+    return LeadBytes()[byte];
 }
 
 unsigned char UpperSingleByte(unsigned char byte) {

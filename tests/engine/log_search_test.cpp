@@ -82,6 +82,12 @@ TEST(LogSearchTest, WhichRowsAQueryLists) {
         {932, "\x83\x5C", {4}, "typed ソ"},
         {932, "\x83\x61", {}, "typed ヂ: a trail byte a is not folded to the A of ア"},
         {932, "pc17\x82", {0, 1, 2}, "half a character at the end is dropped"},
+        {936, "a", {0, 1, 2, 7}, "in 936 too the trail byte 0x41 of row 4 is half of a character"},
+        {936, "budget\xA1\xA1pc17", {1}, "936's ideographic space separates"},
+        {936, "budget\x81\x40pc17", {}, "0x81 0x40 is a character of 936, no blank"},
+        {949, "budget\xA1\xA1pc17", {1}, "949's ideographic space separates"},
+        {950, "budget\xA1\x40pc17", {1}, "950's ideographic space separates"},
+        {950, "budget\xA1\xA1pc17", {}, "0xA1 0xA1 is a character of 950, no blank"},
     };
     for (const MatchCase& c : cases) {
         test::ScopedCodePage codePage(c.codePage);

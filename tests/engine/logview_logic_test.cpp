@@ -2,6 +2,7 @@
 // "LogDialogPos", the places of the controls, the activity strip's bars and the search's worker.
 #include "ui/logview/LogViewLogic.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -13,8 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include "monitor/log/LoadedLog.h"
+#include "monitor/log/LogActivity.h"
 #include "platform/profile.h"
 #include "tests/engine/codepage_fixture.h"
+#include "tests/engine/time_zone_fixture.h"
 #include "tests/engine/temp_dir.h"
 
 namespace glimmerfen::ui {
@@ -137,31 +141,121 @@ TEST(ActivityBarsTest, GeometryAndHitTest) {
     ASSERT_EQ(bars.bars().size(), 24u);
     EXPECT_EQ(bars.bars()[3].first, 7u);
     // Width 244 leaves 236 between the 4-pixel margins; height 40 leaves 34 between 3-pixel ones.
-    EXPECT_EQ(bars.Column(0, 244, 40, 96), (Box{4, 0, 9, 40}));
-    EXPECT_EQ(bars.BarBox(0, 244, 40, 96).height, 0);
-    EXPECT_EQ(bars.BarBox(1, 244, 40, 96), (Box{13, 20, 9, 17}));
-    EXPECT_EQ(bars.BarBox(2, 244, 40, 96), (Box{23, 3, 9, 34}));
-    EXPECT_EQ(bars.BarBox(3, 244, 40, 96), (Box{33, 34, 9, 3}));
+    const StripColumns columns(bars, 244, 96);
+    ASSERT_EQ(columns.columns().size(), 24u);
+    EXPECT_EQ(columns.Column(0, 40), (Box{4, 0, 9, 40}));
+    EXPECT_EQ(columns.BarBox(0, 40).height, 0);
+    EXPECT_EQ(columns.BarBox(1, 40), (Box{13, 20, 9, 17}));
+    EXPECT_EQ(columns.BarBox(2, 40), (Box{23, 3, 9, 34}));
+    EXPECT_EQ(columns.BarBox(3, 40), (Box{33, 34, 9, 3}));
     struct Hit {
         int x, y, bar;
     };
     const Hit hits[] = {{3, 10, -1},  {4, 10, 0},   {12, 39, 0},  {13, 0, 1},
                         {239, 5, 23}, {240, 5, -1}, {20, 40, -1}, {20, -1, -1}};
     for (const Hit& h : hits) {
-        EXPECT_EQ(bars.HitTest(h.x, h.y, 244, 40, 96), h.bar) << h.x << "," << h.y;
+        EXPECT_EQ(columns.HitTest(h.x, h.y, 40), h.bar) << h.x << "," << h.y;
     }
-    EXPECT_EQ(ActivityBars().HitTest(20, 5, 244, 40, 96), -1);
+    EXPECT_EQ(StripColumns(ActivityBars(), 244, 96).HitTest(20, 5, 40), -1);
 
+    // 365 dates in 100 pixels: one column per pixel, the last one holding the last date.
     std::vector<DateBin> dates(365);
     dates[364].lines = 3;
-    const ActivityBars many = ActivityBars::Dates(dates);
+    const StripColumns many(ActivityBars::Dates(dates), 108, 96);
+    ASSERT_EQ(many.columns().size(), 100u);
     for (int x = 4; x < 104; ++x) {
-        const int hit = many.HitTest(x, 5, 108, 40, 96);
+        const int hit = many.HitTest(x, 5, 40);
         ASSERT_GE(hit, 0) << x;
-        const Box column = many.Column(static_cast<std::size_t>(hit), 108, 40, 96);
-        EXPECT_TRUE(column.x <= x && x < column.x + column.width) << x << " in bar " << hit;
+        const Box column = many.Column(static_cast<std::size_t>(hit), 40);
+        EXPECT_TRUE(column.x <= x && x < column.x + column.width) << x << " in column " << hit;
     }
-    EXPECT_EQ(many.HitTest(103, 5, 108, 40, 96), 364);
+    EXPECT_EQ(many.columns()[static_cast<std::size_t>(many.HitTest(103, 5, 40))].lastBar, 364u);
+    EXPECT_EQ(many.BarBox(99, 40).height, 34) << "the last date's lines are drawn";
+}
+
+// Regression: with more dates than pixels, the columns of some dates were 0 pixels wide and their
+// lines never drawn nor told. Neighbouring bars now share a pixel: every bar is counted in exactly one
+// column, the columns cover all the bars in order, and the tooltip names the span of its column.
+TEST(ActivityBarsTest, MoreBarsThanPixelsMergeIntoColumns) {
+    struct Case {
+        std::size_t bars;
+        int pixels;
+        std::size_t columns;
+    };
+    const Case cases[] = {{1000, 300, 300}, {301, 300, 300}, {300, 300, 300}, {24, 300, 24}, {24, 7, 7}, {5, 0, 0}};
+    for (const Case& c : cases) {
+        std::vector<ActivityBars::Bar> bars(c.bars);
+        for (std::size_t i = 0; i < c.bars; ++i) {
+            bars[i] = {static_cast<std::uint32_t>(i % 7 + 1), static_cast<std::uint32_t>(i % 3),
+                       i % 5 == 0 ? kNoListedLine : static_cast<std::uint32_t>(10 * i), static_cast<std::uint32_t>(i)};
+        }
+        const std::vector<StripColumn> columns = MergeBars(bars, c.pixels);
+        ASSERT_EQ(columns.size(), c.columns) << c.bars << " bars in " << c.pixels;
+        std::size_t next = 0;
+        for (const StripColumn& column : columns) {
+            // The columns follow each other without a gap or an overlap; each holds one bar at least.
+            ASSERT_EQ(column.firstBar, next) << c.bars << " bars in " << c.pixels;
+            ASSERT_LE(column.firstBar, column.lastBar);
+            std::uint64_t count = 0, other = 0;
+            std::uint32_t first = kNoListedLine;
+            for (std::size_t b = column.firstBar; b <= column.lastBar; ++b) {
+                count += bars[b].count;
+                other += bars[b].other;
+                first = std::min(first, bars[b].first);
+            }
+            EXPECT_EQ(column.count, count);
+            EXPECT_EQ(column.other, other);
+            EXPECT_EQ(column.first, first);
+            next = column.lastBar + 1;
+        }
+        EXPECT_EQ(next, c.columns == 0 ? 0 : c.bars) << "every bar is in a column";
+        if (c.bars <= static_cast<std::size_t>(c.pixels)) {
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                EXPECT_EQ(columns[i].firstBar, i);
+                EXPECT_EQ(columns[i].lastBar, i);
+            }
+        }
+    }
+}
+
+class StripTipTest : public test::TokyoZoneTest {};
+
+TEST_F(StripTipTest, TooltipNamesTheSpanOfItsColumn) {
+    GF_USE_CODE_PAGE_OR_SKIP(1252); // the English texts
+    LoadedLog log;
+    std::string bytes;
+    // One line on each of 1000 days from 2024-01-01 00:00 in Tokyo.
+    for (int day = 0; day < 1000; ++day) {
+        bytes += std::to_string(1704034800 + day * 86400) + "\tPC\tuser\t\t\t\t\tOpen\t\\f\t\r\n";
+    }
+    ASSERT_TRUE(log.Assign(bytes));
+    std::vector<std::uint32_t> all(1000);
+    for (std::uint32_t i = 0; i < 1000; ++i) {
+        all[i] = i;
+    }
+    const ActivityBars bars = ActivityBars::Dates(CountByDate(log, all));
+    ASSERT_EQ(bars.bars().size(), 1000u);
+    // 300 pixels between the margins: columns of 3 or 4 dates.
+    const StripColumns columns(bars, 308, 96);
+    ASSERT_EQ(columns.columns().size(), 300u);
+    EXPECT_EQ(StripTip(bars, columns.columns()[0], log), "2024-01-01 - 2024-01-03: 3 lines found");
+    EXPECT_EQ(StripTip(bars, columns.columns()[299], log), "2026-09-23 - 2026-09-26: 4 lines found");
+    // Fewer dates than pixels: one date per column, told alone.
+    const ActivityBars few = ActivityBars::Dates({{0, 2, 0}, {1, 0, kNoListedLine}, {2, 1, 2}});
+    const StripColumns wide(few, 308, 96);
+    ASSERT_EQ(wide.columns().size(), 3u);
+    EXPECT_EQ(StripTip(few, wide.columns()[0], log), "2024-01-01: 2 lines found");
+    EXPECT_EQ(StripTip(few, wide.columns()[2], log), "2024-01-03: 1 lines found");
+    std::array<HourBin, 24> hours{};
+    hours[22] = {5, 1, 0};
+    hours[23] = {2, 0, 5};
+    const ActivityBars hourBars = ActivityBars::Hours(hours);
+    // 12 pixels: two hours a column.
+    const StripColumns narrow(hourBars, 20, 96);
+    ASSERT_EQ(narrow.columns().size(), 12u);
+    EXPECT_EQ(StripTip(hourBars, narrow.columns()[11], log), "22:00-23:59: 7 accesses, 1 disconnections");
+    EXPECT_EQ(StripTip(hourBars, StripColumns(hourBars, 244, 96).columns()[23], log),
+              "23:00-23:59: 2 accesses, 0 disconnections");
 }
 
 // The window's use of the worker: a search replaced by the next keystroke's never reaches the window,

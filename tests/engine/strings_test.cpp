@@ -169,6 +169,7 @@ const std::vector<Text>& AllTexts() {
         {IDS_LOG_STRIP_HOUR, "%02d:00-%02d:59: %u accesses, %u disconnections",
          u"%02d:00～%02d:59: アクセス %u 件、切断 %u 件"},
         {IDS_LOG_STRIP_DATE, "%s: %u lines found", u"%s: 検索結果 %u 行"},
+        {IDS_LOG_STRIP_DATES, "%s - %s: %u lines found", u"%s～%s: 検索結果 %u 行"},
     };
     return texts;
 }

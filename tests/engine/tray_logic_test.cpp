@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <deque>
@@ -46,8 +47,8 @@ TEST(TrayTip, HitCountFillsThePattern) {
 }
 
 TEST(TrayTip, ALongTipIsCutBeforeADoubleByteCharacterThatWouldNotFitWhole) {
-    // Regression: the tip was cut at byte 63 whatever stood there, leaving the lead byte of a Shift-JIS
-    // character alone at the end, which the shell shows as garbage or joins with the terminator.
+    // Regression: the tip was cut at its last byte whatever stood there, leaving the lead byte of a
+    // Shift-JIS character alone at the end, which the shell shows as garbage or joins with the terminator.
     GF_USE_CODE_PAGE_OR_SKIP(932);
     const std::string kanji = "\x8a\xc4"; // one double-byte character
     struct Case {
@@ -55,10 +56,10 @@ TEST(TrayTip, ALongTipIsCutBeforeADoubleByteCharacterThatWouldNotFitWhole) {
         std::string fitted;
     };
     const Case cases[] = {
-        {std::string(62, 'a') + kanji, std::string(62, 'a')},               // would end at byte 64
-        {std::string(61, 'a') + kanji + "b", std::string(61, 'a') + kanji}, // ends exactly at byte 63
-        {std::string(31, 'a') + std::string(kanji) + kanji + kanji + std::string(40, 'c'),
-         std::string(31, 'a') + kanji + kanji + kanji + std::string(26, 'c')},
+        {std::string(126, 'a') + kanji, std::string(126, 'a')},               // would end at byte 128
+        {std::string(125, 'a') + kanji + "b", std::string(125, 'a') + kanji}, // ends exactly at byte 127
+        {std::string(95, 'a') + std::string(kanji) + kanji + kanji + std::string(40, 'c'),
+         std::string(95, 'a') + kanji + kanji + kanji + std::string(26, 'c')},
         {"Glimmerfen", "Glimmerfen"},
     };
     for (const Case& c : cases) {
@@ -68,12 +69,12 @@ TEST(TrayTip, ALongTipIsCutBeforeADoubleByteCharacterThatWouldNotFitWhole) {
 
 TEST(TrayTip, AnotherComputersNameIsKeptWholeAndTheTextCutBeforeIt) {
     GF_USE_CODE_PAGE_OR_SKIP(932);
-    const std::string kanji = "\x8a\xc4", name = " - \\\\FS01"; // 54 bytes of room before the name
+    const std::string kanji = "\x8a\xc4", name = " - \\\\FS01"; // 118 bytes of room before the name
     const std::string cases[][3] = {
         {"Glimmerfen Checker - 3hit", "", "Glimmerfen Checker - 3hit"},
-        {std::string(53, 'a') + kanji + "b", "FS01", std::string(53, 'a') + name},
-        {std::string(52, 'a') + kanji + "b", "FS01", std::string(52, 'a') + kanji + name},
-        {"tip", std::string(57, 'x') + kanji, " - \\\\" + std::string(57, 'x')}, // the name alone is too long
+        {std::string(117, 'a') + kanji + "b", "FS01", std::string(117, 'a') + name},
+        {std::string(116, 'a') + kanji + "b", "FS01", std::string(116, 'a') + kanji + name},
+        {"tip", std::string(121, 'x') + kanji, " - \\\\" + std::string(121, 'x')}, // the name alone is too long
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WatchedTip(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
@@ -81,6 +82,52 @@ TEST(TrayTip, AnotherComputersNameIsKeptWholeAndTheTextCutBeforeIt) {
     ServerTipState state("FS01");
     EXPECT_EQ(state.Apply({true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0).tip, "Glimmerfen Checker - 2hit" + name);
     EXPECT_EQ(state.Apply({false, 0, ""}, 53).tip, WatchedTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + "53", "FS01"));
+}
+
+// Regression: the tooltip was cut at 63 bytes although the record holds 127 and a terminator, so a
+// watched server's name and the line of waiting log lines lost their ends, mid-number. Now the waiting
+// line is kept whole, then the name, and the first text gives way, only before a whole character.
+TEST(TrayTip, TheWaitingLineAndTheServerNameAreKeptWholeInTheFullRecord) {
+    const std::string kanji = "\x8a\xc4";
+    const auto repeat = [](const std::string& piece, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            out += piece;
+        }
+        return out;
+    };
+    struct Case {
+        unsigned codePage;
+        std::string computer;
+        std::uint32_t code; // 0: the hit tip of INT_MAX entries, 5: access denied
+        // The expected tip from the first text (as the tick or the server state gives it) and the
+        // waiting line: the first text's length kept, the name part, and the waiting line.
+        std::size_t keptText;
+        std::string namePart;
+        const char* what;
+    };
+    const std::string longName = "FS-" + std::string(60, 'x');
+    const std::vector<Case> cases = {
+        {1252, longName, 0, 34, " - \\\\" + longName, "everything fits the 127 bytes"},
+        {1252, std::string(90, 'y'), 0, 11, " - \\\\" + std::string(90, 'y'), "the first text is cut"},
+        {932, repeat(kanji, 20), 5, 49, " - \\\\" + repeat(kanji, 20), "Japanese, everything fits"},
+        {932, repeat(kanji, 23), 5, 47, " - \\\\" + repeat(kanji, 23), "Japanese, cut before a whole character"},
+        {932, "A" + repeat(kanji, 70), 5, 0, " - \\\\A" + repeat(kanji, 46), "the name alone is too long"},
+    };
+    for (const Case& c : cases) {
+        test::ScopedCodePage codePage(c.codePage);
+        if (!codePage.Active()) {
+            continue; // on Windows the system's code page decides
+        }
+        char note[128] = {};
+        std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(), 12345);
+        const std::string first = c.code == 0 ? HitTip(INT_MAX) : ServerStateTip(c.code);
+        ServerTipState state(c.computer);
+        const std::string tip = state.Apply({true, IDI_MAIN, HitTip(INT_MAX)}, c.code, 12345).tip;
+        ASSERT_GE(first.size(), c.keptText) << c.what;
+        EXPECT_EQ(tip, first.substr(0, c.keptText) + c.namePart + "\n" + note) << c.what;
+        EXPECT_LT(tip.size(), kTipCapacity) << c.what;
+    }
 }
 
 // Hands out the numbers of a script and counts how many were taken.

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/temp_dir.h"
@@ -226,6 +228,35 @@ TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
     viewer_.DestroyWindow();
 }
 
+// Regression: F5 while the log was held and a search was shown stopped the search of the latest text
+// in the box and kept listing the rows of the text before it. Now that text's search runs again.
+TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldListsTheLatestQuery) {
+    std::vector<std::string> shown;
+    const platform::MessageSink previous = platform::SetMessageSinkForTesting(
+        [&](const std::string& text, const std::string&, platform::MessageIcon) { shown.push_back(text); });
+    Open();
+    // A mark, so that the refresh has something to write and finds the log held.
+    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
+    viewer_.RunCommand(ID_LOG_DELETE);
+    HWND find = viewer_.Item(IDC_LOG_FIND);
+    ::SetWindowTextA(find, "bob");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 3; }));
+    {
+        platform::ExclusiveFile other;
+        ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
+        // The refresh comes before the new text's result could be listed.
+        ::SetWindowTextA(find, "bob \\b3");
+        viewer_.RunCommand(ID_LOG_REFRESH);
+        EXPECT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 1; }));
+    }
+    EXPECT_EQ(ListColumn(List(), 0), "PC4");
+    EXPECT_EQ(Status(), Objects(1));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], platform::LoadText(IDS_LOG_APPLY_HELD));
+    platform::SetMessageSinkForTesting(previous);
+    viewer_.DestroyWindow();
+}
+
 // The saved rectangle and columns are used; the column commands flip a column between width 0 and its
 // remembered width; Close writes them back and applies the marks.
 TEST_F(LogViewerTest, ColumnsAndPlaceRoundTripThroughLogDialogPos) {
@@ -365,6 +396,47 @@ TEST_F(LogViewerTest, StripStateComesBackFromTheIniAndABarLeadsToItsLines) {
     ::SendMessageA(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, client.bottom / 2));
     ::SendMessageA(strip, WM_LBUTTONUP, 0, MAKELPARAM(x, client.bottom / 2));
     EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_SELECTED), 3);
+
+    // Regression: the tooltip had a tool per bar, all made again at every resize. One tool covers the
+    // strip, and asks for the text of the column under the mouse when it shows.
+    std::pair<HWND, HWND> search{strip, nullptr}; // the strip, and the tooltip it owns
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            char name[64] = {};
+            ::GetClassNameA(hwnd, name, sizeof name);
+            auto& found = *reinterpret_cast<std::pair<HWND, HWND>*>(data);
+            if (std::string(name) != TOOLTIPS_CLASSA) {
+                return TRUE;
+            }
+            // A popup's owner is the top window: the strip's tooltip is the one whose tools are its.
+            TTTOOLINFOA tool{};
+            tool.cbSize = sizeof tool;
+            if (::SendMessageA(hwnd, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool)) && tool.hwnd == found.first) {
+                found.second = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    HWND tooltip = search.second;
+    ASSERT_NE(tooltip, nullptr);
+    EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    ::SetWindowPos(strip, nullptr, 0, 0, client.right / 2, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    // The mouse over hour 9's column of the narrower strip.
+    ::GetClientRect(strip, &client);
+    POINT at{margin + (client.right - 2 * margin) * 19 / 48, client.bottom / 2};
+    ::ClientToScreen(strip, &at);
+    ::SetCursorPos(at.x, at.y);
+    NMTTDISPINFOA info{};
+    info.hdr.hwndFrom = tooltip;
+    info.hdr.code = TTN_GETDISPINFOA;
+    ::SendMessageA(strip, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    char expected[256] = {};
+    std::snprintf(expected, sizeof expected, platform::LoadText(IDS_LOG_STRIP_HOUR).c_str(), 9, 9, 3u, 0u);
+    ASSERT_NE(info.lpszText, nullptr);
+    EXPECT_STREQ(info.lpszText, expected);
 
     ::PostMessageA(viewer_.Hwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(PumpThroughChain([&] { return !viewer_.Exists(); }));

@@ -35,9 +35,11 @@ bool CActivityStrip::Create(HWND parent, int id) {
     }
     // A window made again (the viewer opened anew) starts without bars.
     bars_ = {};
-    tips_.clear();
+    columns_ = {};
+    tipOf_ = nullptr;
     labels_.clear();
-    tools_ = 0;
+    toolAdded_ = false;
+    tipColumn_ = -1;
     dragging_ = false;
     hwnd_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, kStripClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr), nullptr);
@@ -52,43 +54,70 @@ bool CActivityStrip::Create(HWND parent, int id) {
     return true;
 }
 
-void CActivityStrip::SetBars(ActivityBars bars, std::vector<std::string> tips, std::vector<Label> labels) {
+void CActivityStrip::SetBars(ActivityBars bars, TipOf tipOf, std::vector<Label> labels) {
     bars_ = std::move(bars);
-    tips_ = std::move(tips);
+    tipOf_ = std::move(tipOf);
     labels_ = std::move(labels);
-    tips_.resize(bars_.bars().size());
-    UpdateTools();
+    Relayout();
     if (hwnd_ != nullptr) {
         ::InvalidateRect(hwnd_, nullptr, TRUE);
     }
 }
 
-void CActivityStrip::UpdateTools() {
+void CActivityStrip::Relayout() {
+    RECT client{};
+    if (hwnd_ != nullptr) {
+        ::GetClientRect(hwnd_, &client);
+    }
+    columns_ = StripColumns(bars_, client.right, SystemDpi());
+    tipColumn_ = -1;
     if (tooltip_ == nullptr) {
         return;
     }
+    // One tool over the whole window, whose text is asked for when it shows: a resize only moves its
+    // rectangle, however many columns there are.
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = hwnd_;
-    for (std::size_t i = 0; i < tools_; ++i) {
-        tool.uId = i;
-        ::SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.uId = 0;
+    tool.rect = client;
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    if (!toolAdded_) {
+        toolAdded_ = ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+    } else {
+        ::SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
     }
-    tools_ = 0;
+    // A tip up for the old columns goes.
+    ::SendMessageA(tooltip_, TTM_POP, 0, 0);
+}
+
+void CActivityStrip::GiveTip(NMHDR& header) {
+    POINT at{};
+    ::GetCursorPos(&at);
+    ::ScreenToClient(hwnd_, &at);
     RECT client{};
     ::GetClientRect(hwnd_, &client);
-    const int dpi = SystemDpi();
-    for (std::size_t i = 0; i < bars_.bars().size(); ++i) {
-        const LogViewLayout::Box column = bars_.Column(i, client.right, client.bottom, dpi);
-        tool = {};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = hwnd_;
-        tool.uId = i;
-        tool.rect = {column.x, column.y, column.x + column.width, column.y + column.height};
-        tool.lpszText = const_cast<char*>(tips_[i].c_str());
-        ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-        tools_ = i + 1;
+    const int column = columns_.HitTest(at.x, at.y, client.bottom);
+    tipColumn_ = column;
+    tipText_.clear();
+    if (column >= 0 && tipOf_) {
+        tipText_ = tipOf_(bars_, columns_.columns()[static_cast<std::size_t>(column)]);
+    }
+    if (header.code == TTN_GETDISPINFOW) {
+        tipWide_.assign(tipText_.size() + 1, L'\0');
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, tipText_.data(), static_cast<int>(tipText_.size()),
+                                            tipWide_.data(), static_cast<int>(tipWide_.size()));
+        tipWide_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        info.lpszText = tipWide_.data();
+        info.szText[0] = L'\0';
+        info.hinst = nullptr;
+    } else {
+        auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
+        info.lpszText = tipText_.data();
+        info.szText[0] = '\0';
+        info.hinst = nullptr;
     }
 }
 
@@ -102,7 +131,7 @@ void CActivityStrip::Paint() {
     ::GetClientRect(hwnd_, &client);
     ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
     const int dpi = SystemDpi();
-    const std::size_t count = bars_.bars().size();
+    const std::size_t count = columns_.columns().size();
     HFONT font = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
     HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
     // The labels take a line of text at the bottom when the bars keep at least twice that.
@@ -112,15 +141,15 @@ void CActivityStrip::Paint() {
     const int barsHeight = client.bottom - labelHeight;
     if (count != 0) {
         // The base line, then the bars on it.
-        const LogViewLayout::Box first = bars_.Column(0, client.right, barsHeight, dpi);
-        const LogViewLayout::Box last = bars_.Column(count - 1, client.right, barsHeight, dpi);
-        const LogViewLayout::Box base = bars_.BarBox(0, client.right, barsHeight, dpi);
+        const LogViewLayout::Box first = columns_.Column(0, barsHeight);
+        const LogViewLayout::Box last = columns_.Column(count - 1, barsHeight);
+        const LogViewLayout::Box base = columns_.BarBox(0, barsHeight);
         const int baseY = base.height == 0 ? base.y : base.y + base.height;
         const int y = baseY < barsHeight ? baseY : barsHeight - 1;
         RECT line{first.x, y, last.x + last.width, y + 1};
         ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_GRAYTEXT));
         for (std::size_t i = 0; i < count; ++i) {
-            const LogViewLayout::Box bar = bars_.BarBox(i, client.right, barsHeight, dpi);
+            const LogViewLayout::Box bar = columns_.BarBox(i, barsHeight);
             if (bar.height == 0 || bar.width == 0) {
                 continue;
             }
@@ -149,7 +178,7 @@ void CActivityStrip::PaintLabels(HDC dc, const RECT& client, int labelHeight, in
         if (label.bar >= bars_.bars().size()) {
             continue;
         }
-        const LogViewLayout::Box column = bars_.Column(label.bar, client.right, client.bottom, dpi);
+        const LogViewLayout::Box column = columns_.Column(columns_.ColumnOfBar(label.bar), client.bottom);
         SIZE size{};
         ::GetTextExtentPoint32A(dc, label.text.c_str(), static_cast<int>(label.text.size()), &size);
         const int x = label.atEnd ? column.x + column.width - size.cx : column.x;
@@ -188,8 +217,17 @@ LRESULT CActivityStrip::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;
     case WM_SIZE:
-        UpdateTools();
+        Relayout();
         return 0;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header != nullptr && header->hwndFrom == tooltip_ &&
+            (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW)) {
+            GiveTip(*header);
+            return 0;
+        }
+        break;
+    }
     case WM_SETCURSOR: {
         POINT at{};
         ::GetCursorPos(&at);
@@ -216,9 +254,9 @@ LRESULT CActivityStrip::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         RECT client{};
         ::GetClientRect(hwnd_, &client);
-        const int bar = bars_.HitTest(x, y, client.right, client.bottom, SystemDpi());
-        if (bar >= 0 && onPick) {
-            const std::uint32_t first = bars_.bars()[static_cast<std::size_t>(bar)].first;
+        const int column = columns_.HitTest(x, y, client.bottom);
+        if (column >= 0 && onPick) {
+            const std::uint32_t first = columns_.columns()[static_cast<std::size_t>(column)].first;
             if (first != kNoListedLine) {
                 onPick(first);
             }
@@ -226,6 +264,14 @@ LRESULT CActivityStrip::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_MOUSEMOVE:
+        if (!dragging_ && tooltip_ != nullptr && tipColumn_ >= 0) {
+            // Over another column the tip asks for its text again.
+            RECT client{};
+            ::GetClientRect(hwnd_, &client);
+            if (columns_.HitTest(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), client.bottom) != tipColumn_) {
+                ::SendMessageA(tooltip_, TTM_UPDATE, 0, 0);
+            }
+        }
         if (dragging_ && onResize) {
             POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             ::ClientToScreen(hwnd_, &at);
@@ -246,7 +292,7 @@ LRESULT CActivityStrip::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         hwnd_ = nullptr;
         tooltip_ = nullptr; // owned by the strip: destroyed with it
-        tools_ = 0;
+        toolAdded_ = false;
         dragging_ = false;
         return ::DefWindowProcA(hwnd, message, wParam, lParam);
     }

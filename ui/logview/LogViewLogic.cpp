@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <string_view>
 #include <utility>
 
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 
 namespace glimmerfen::ui {
 
@@ -119,7 +122,6 @@ ActivityBars ActivityBars::Hours(const std::array<HourBin, 24>& bins) {
     bars.kind_ = Kind::Hours;
     for (const HourBin& bin : bins) {
         bars.bars_.push_back({bin.accesses, bin.disconnections, bin.first, 0});
-        bars.max_ = std::max(bars.max_, bin.accesses);
     }
     return bars;
 }
@@ -129,9 +131,33 @@ ActivityBars ActivityBars::Dates(const std::vector<DateBin>& bins) {
     bars.kind_ = Kind::Dates;
     for (const DateBin& bin : bins) {
         bars.bars_.push_back({bin.lines, 0, bin.first, bin.date});
-        bars.max_ = std::max(bars.max_, bin.lines);
     }
     return bars;
+}
+
+std::vector<StripColumn> MergeBars(const std::vector<ActivityBars::Bar>& bars, int pixels) {
+    std::vector<StripColumn> columns;
+    if (bars.empty() || pixels <= 0) {
+        return columns;
+    }
+    const std::size_t n = bars.size();
+    const std::size_t count = std::min(n, static_cast<std::size_t>(pixels));
+    columns.reserve(count);
+    for (std::size_t c = 0; c < count; ++c) {
+        // count <= n: every column gets one bar at least.
+        const std::size_t from = c * n / count;
+        const std::size_t to = (c + 1) * n / count;
+        StripColumn column;
+        column.firstBar = from;
+        column.lastBar = to - 1;
+        for (std::size_t b = from; b < to; ++b) {
+            column.count += bars[b].count;
+            column.other += bars[b].other;
+            column.first = std::min(column.first, bars[b].first);
+        }
+        columns.push_back(column);
+    }
+    return columns;
 }
 
 namespace {
@@ -144,54 +170,97 @@ StripMargins MarginsFor(int dpi) {
     return {ScaleForDpi(4, dpi), ScaleForDpi(3, dpi), ScaleForDpi(3, dpi)};
 }
 
+// The room between the side margins.
+int InnerWidth(int width, int dpi) {
+    return std::max(0, width - 2 * MarginsFor(dpi).side);
+}
+
+// A text of the string table with values put into its printf-style fields.
+template <typename... Args>
+std::string FormatText(unsigned id, Args... args) {
+    char text[512] = {};
+    std::snprintf(text, sizeof text, platform::LoadText(id).c_str(), args...);
+    return text;
+}
+
 } // namespace
 
-LogViewLayout::Box ActivityBars::Column(std::size_t bar, int width, int height, int dpi) const {
-    const StripMargins m = MarginsFor(dpi);
-    const std::int64_t inner = std::max(0, width - 2 * m.side);
-    const auto n = static_cast<std::int64_t>(bars_.size());
-    if (n == 0 || bar >= bars_.size()) {
+StripColumns::StripColumns(const ActivityBars& bars, int width, int dpi)
+    : columns_(MergeBars(bars.bars(), InnerWidth(width, dpi))), width_(width), dpi_(dpi) {
+    for (const StripColumn& column : columns_) {
+        max_ = std::max(max_, column.count);
+    }
+}
+
+LogViewLayout::Box StripColumns::Column(std::size_t column, int height) const {
+    const StripMargins m = MarginsFor(dpi_);
+    const std::int64_t inner = InnerWidth(width_, dpi_);
+    const auto n = static_cast<std::int64_t>(columns_.size());
+    if (n == 0 || column >= columns_.size()) {
         return {0, 0, 0, 0};
     }
-    const auto i = static_cast<std::int64_t>(bar);
+    const auto i = static_cast<std::int64_t>(column);
     const int x0 = m.side + static_cast<int>(inner * i / n);
     const int x1 = m.side + static_cast<int>(inner * (i + 1) / n);
     return {x0, 0, x1 - x0, height};
 }
 
-LogViewLayout::Box ActivityBars::BarBox(std::size_t bar, int width, int height, int dpi) const {
-    LogViewLayout::Box column = Column(bar, width, height, dpi);
-    if (column.width == 0 || bars_[bar].count == 0 || max_ == 0) {
-        return {column.x, height, column.width, 0};
+LogViewLayout::Box StripColumns::BarBox(std::size_t column, int height) const {
+    LogViewLayout::Box box = Column(column, height);
+    if (box.width == 0 || columns_[column].count == 0 || max_ == 0) {
+        return {box.x, height, box.width, 0};
     }
-    const StripMargins m = MarginsFor(dpi);
+    const StripMargins m = MarginsFor(dpi_);
     const int room = std::max(1, height - m.top - m.bottom);
-    int barHeight = static_cast<int>(static_cast<std::uint64_t>(room) * bars_[bar].count / max_);
+    int barHeight = static_cast<int>(static_cast<std::uint64_t>(room) * columns_[column].count / max_);
     barHeight = std::max(1, barHeight);
     // A one-pixel gap between neighbours when there is room for it.
-    const int barWidth = column.width >= 3 ? column.width - 1 : column.width;
-    return {column.x, height - m.bottom - barHeight, barWidth, barHeight};
+    const int barWidth = box.width >= 3 ? box.width - 1 : box.width;
+    return {box.x, height - m.bottom - barHeight, barWidth, barHeight};
 }
 
-int ActivityBars::HitTest(int x, int y, int width, int height, int dpi) const {
-    if (bars_.empty() || y < 0 || y >= height) {
+int StripColumns::HitTest(int x, int y, int height) const {
+    if (columns_.empty() || y < 0 || y >= height) {
         return -1;
     }
-    const StripMargins m = MarginsFor(dpi);
-    const int inner = width - 2 * m.side;
+    const StripMargins m = MarginsFor(dpi_);
+    const int inner = InnerWidth(width_, dpi_);
     if (inner <= 0 || x < m.side || x >= m.side + inner) {
         return -1;
     }
     // The column whose [x0, x1) holds x: the inverse of Column's division, checked against it.
-    const auto n = static_cast<std::int64_t>(bars_.size());
+    const auto n = static_cast<std::int64_t>(columns_.size());
     auto i = static_cast<std::int64_t>(x - m.side) * n / inner;
-    while (i > 0 && Column(static_cast<std::size_t>(i), width, height, dpi).x > x) {
+    while (i > 0 && Column(static_cast<std::size_t>(i), height).x > x) {
         --i;
     }
-    while (i + 1 < n && Column(static_cast<std::size_t>(i + 1), width, height, dpi).x <= x) {
+    while (i + 1 < n && Column(static_cast<std::size_t>(i + 1), height).x <= x) {
         ++i;
     }
     return static_cast<int>(i);
+}
+
+std::size_t StripColumns::ColumnOfBar(std::size_t bar) const {
+    const auto after = std::upper_bound(columns_.begin(), columns_.end(), bar,
+                                        [](std::size_t b, const StripColumn& c) { return b < c.firstBar; });
+    return after == columns_.begin() ? 0 : static_cast<std::size_t>(after - columns_.begin() - 1);
+}
+
+std::string StripTip(const ActivityBars& bars, const StripColumn& column, const LoadedLog& log) {
+    const auto count = static_cast<unsigned>(std::min<std::uint64_t>(column.count, 0xFFFFFFFFu));
+    if (bars.kind() == ActivityBars::Kind::Hours) {
+        const auto other = static_cast<unsigned>(std::min<std::uint64_t>(column.other, 0xFFFFFFFFu));
+        return FormatText(IDS_LOG_STRIP_HOUR, static_cast<int>(column.firstBar), static_cast<int>(column.lastBar),
+                          count, other);
+    }
+    const auto dateOf = [&](std::size_t bar) {
+        const std::uint32_t d = bar < bars.bars().size() ? bars.bars()[bar].date : 0xFFFFFFFFu;
+        return d < log.Dates().size() ? log.Dates()[d].text : std::string();
+    };
+    if (column.firstBar == column.lastBar) {
+        return FormatText(IDS_LOG_STRIP_DATE, dateOf(column.firstBar).c_str(), count);
+    }
+    return FormatText(IDS_LOG_STRIP_DATES, dateOf(column.firstBar).c_str(), dateOf(column.lastBar).c_str(), count);
 }
 
 LogSearchRunner::LogSearchRunner(std::function<void()> done) : done_(std::move(done)) {}

@@ -88,7 +88,7 @@ LogViewLayout ComputeLogViewLayout(int left, int top, int right, int bottom, int
 
 // The bars of the activity strip: one per hour of a date's or a user's lines, or one per date of a
 // search's matches, with where the first line of each is in the list. Made once per selection or
-// search; the strip only draws and hit-tests them.
+// search; StripColumns lays them out for the strip's width.
 class ActivityBars {
 public:
     enum class Kind { None, Hours, Dates };
@@ -105,21 +105,56 @@ public:
 
     Kind kind() const { return kind_; }
     const std::vector<Bar>& bars() const { return bars_; }
-    std::uint32_t MaxCount() const { return max_; }
-
-    // For a strip of width by height pixels at dpi: the column a bar owns (its whole height, what a
-    // click or the tooltip answers to) and the bar drawn in it (0 high for a count of 0, at least 1
-    // pixel for any other). Columns share the width evenly between the margins; they touch.
-    LogViewLayout::Box Column(std::size_t bar, int width, int height, int dpi) const;
-    LogViewLayout::Box BarBox(std::size_t bar, int width, int height, int dpi) const;
-    // The bar whose column holds the point, or -1 (margins, no bars).
-    int HitTest(int x, int y, int width, int height, int dpi) const;
 
 private:
     Kind kind_ = Kind::None;
     std::vector<Bar> bars_;
-    std::uint32_t max_ = 0;
 };
+
+// One column of the strip: a bar, or neighbouring bars merged into one pixel when there are more bars
+// than pixels.
+struct StripColumn {
+    std::size_t firstBar = 0; // the bars it covers, firstBar to lastBar
+    std::size_t lastBar = 0;
+    std::uint64_t count = 0;             // the sum of their counts
+    std::uint64_t other = 0;             // the sum of their other counts
+    std::uint32_t first = kNoListedLine; // the earliest first listed line among them
+};
+
+// The columns of bars in a room of pixels: one per bar when there are no more bars than pixels; else
+// one per pixel, column c holding bars c * n / pixels up to (c + 1) * n / pixels, so that every bar is
+// counted in exactly one column. None without bars or room.
+std::vector<StripColumn> MergeBars(const std::vector<ActivityBars::Bar>& bars, int pixels);
+
+// The strip's columns for a width and a dpi, and where they stand: each owns a slice of the width
+// between the margins (its whole height: what a click or the tooltip answers to), and the bar drawn
+// in it is 0 high for a count of 0, at least 1 pixel for any other. Columns share the width evenly;
+// they touch.
+class StripColumns {
+public:
+    StripColumns() = default;
+    StripColumns(const ActivityBars& bars, int width, int dpi);
+
+    const std::vector<StripColumn>& columns() const { return columns_; }
+    std::uint64_t MaxCount() const { return max_; }
+
+    LogViewLayout::Box Column(std::size_t column, int height) const;
+    LogViewLayout::Box BarBox(std::size_t column, int height) const;
+    // The column that holds the point, or -1 (margins, no columns).
+    int HitTest(int x, int y, int height) const;
+    // The column that holds a bar; 0 without columns.
+    std::size_t ColumnOfBar(std::size_t bar) const;
+
+private:
+    std::vector<StripColumn> columns_;
+    std::uint64_t max_ = 0;
+    int width_ = 0;
+    int dpi_ = kDefaultDpi;
+};
+
+// The tooltip of a column: its hour or hours, accesses and disconnections; or its date, or its first
+// and last date, and the lines found.
+std::string StripTip(const ActivityBars& bars, const StripColumn& column, const LoadedLog& log);
 
 // Runs the viewer's searches on a worker thread of its own, one at a time: a new Start cancels the
 // search in progress (its generation is no longer the latest), and only the latest search's result

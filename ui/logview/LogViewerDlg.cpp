@@ -54,14 +54,6 @@ void GiveLine(const LoadedLog& log, const std::vector<std::uint32_t>& listed, It
     PutItemText(item, log.Field(listed[static_cast<std::size_t>(item.iItem)], item.iSubItem + 1));
 }
 
-// A text of the string table with numbers put into its printf-style fields.
-template <typename... Args>
-std::string FormatText(UINT id, Args... args) {
-    char text[256] = {};
-    std::snprintf(text, sizeof text, platform::LoadText(id).c_str(), args...);
-    return text;
-}
-
 } // namespace
 
 CLogViewerDlg::CLogViewerDlg(LogViewContext context) : Dialog(IDD_LOG_VIEWER), context_(std::move(context)) {}
@@ -222,27 +214,20 @@ void CLogViewerDlg::ShowHourBars() {
         strip_.SetBars({}, {});
         return;
     }
-    ActivityBars bars = ActivityBars::Hours(CountByHour(log_, listed_));
-    std::vector<std::string> tips;
-    for (std::size_t hour = 0; hour < bars.bars().size(); ++hour) {
-        const ActivityBars::Bar& bar = bars.bars()[hour];
-        tips.push_back(FormatText(IDS_LOG_STRIP_HOUR, static_cast<int>(hour), static_cast<int>(hour),
-                                  static_cast<unsigned>(bar.count), static_cast<unsigned>(bar.other)));
-    }
     std::vector<CActivityStrip::Label> labels;
     for (std::size_t hour = 0; hour < 24; hour += 3) {
         labels.push_back({hour, std::to_string(hour), false});
     }
-    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
+    strip_.SetBars(ActivityBars::Hours(CountByHour(log_, listed_)), StripTipOf(), std::move(labels));
+}
+
+CActivityStrip::TipOf CLogViewerDlg::StripTipOf() const {
+    // The log outlives the bars: both are dropped together at the next load.
+    return [this](const ActivityBars& bars, const StripColumn& column) { return StripTip(bars, column, log_); };
 }
 
 void CLogViewerDlg::ShowDateBars(const std::vector<DateBin>& dates) {
     ActivityBars bars = ActivityBars::Dates(dates);
-    std::vector<std::string> tips;
-    for (const ActivityBars::Bar& bar : bars.bars()) {
-        const std::string& date = bar.date < log_.Dates().size() ? log_.Dates()[bar.date].text : std::string();
-        tips.push_back(FormatText(IDS_LOG_STRIP_DATE, date.c_str(), static_cast<unsigned>(bar.count)));
-    }
     // The span of the log: its first and last dates.
     std::vector<CActivityStrip::Label> labels;
     const auto dateOf = [&](std::size_t i) {
@@ -255,7 +240,7 @@ void CLogViewerDlg::ShowDateBars(const std::vector<DateBin>& dates) {
             labels.push_back({bars.bars().size() - 1, dateOf(bars.bars().size() - 1), true});
         }
     }
-    strip_.SetBars(std::move(bars), std::move(tips), std::move(labels));
+    strip_.SetBars(std::move(bars), StripTipOf(), std::move(labels));
 }
 
 void CLogViewerDlg::ShowListedRow(std::uint32_t index) {
@@ -402,6 +387,12 @@ void CLogViewerDlg::Refresh() {
         // The marks stay, and so does what the window shows: the next Refresh tries again.
         platform::ShowMessage(platform::LoadText(IDS_LOG_APPLY_HELD), context_.appName, platform::MessageIcon::Warning);
         if (!first) {
+            // The loaded lines stay, but the search stopped above may have been the one for the latest
+            // text of the box, whose result would then never come: the list would keep an older query's
+            // rows. It runs again, for the text the box holds now, over the same lines.
+            if (searching_) {
+                StartSearch();
+            }
             return;
         }
     } else if (applied == LogApply::LogChanged) {

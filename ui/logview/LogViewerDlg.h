@@ -94,6 +94,8 @@ private:
     // The strip's bars for the tree's selection, or none.
     void ShowHourBars();
     void ShowDateBars(const std::vector<DateBin>& dates);
+    // The strip's tooltips, from the lines loaded now.
+    CActivityStrip::TipOf StripTipOf() const;
     // Scrolls the list to a row and selects it (a click on a bar).
     void ShowListedRow(std::uint32_t index);
     void OnStripResize(int height);

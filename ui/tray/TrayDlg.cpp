@@ -34,11 +34,11 @@ static_assert(tray_event::kContextMenu == WM_CONTEXTMENU && tray_event::kMouseMo
               tray_event::kRightDoubleClick == WM_RBUTTONDBLCLK && tray_event::kSelect == NIN_SELECT &&
               tray_event::kKeySelect == NIN_KEYSELECT);
 
-// The tooltip keeps to kTipCapacity bytes, terminator included, as in the record's first version; a
+// The tooltip keeps to kTipCapacity bytes, terminator included: all of the full record's buffer; a
 // longer text is cut before the first character that does not fit whole.
 template <std::size_t N>
 void CopyTip(char (&tip)[N], const std::string& text) {
-    static_assert(N >= kTipCapacity);
+    static_assert(N == kTipCapacity, "the tooltip fills the whole buffer of the full notify-icon record");
     const std::string fitted = FitTip(text);
     std::memset(tip, 0, N);
     std::memcpy(tip, fitted.data(), fitted.size());

@@ -23,13 +23,30 @@ std::string FitTip(const std::string& text) {
     return TruncateAnsi(text, kTipCapacity - 1);
 }
 
-std::string WatchedTip(const std::string& text, const std::string& computer) {
+namespace {
+
+// The text and " - \\\\" with the name in at most room bytes: the text is cut first, then the name.
+std::string FitWatched(const std::string& text, const std::string& computer, std::size_t room) {
     if (computer.empty()) {
-        return FitTip(text);
+        return TruncateAnsi(text, room);
     }
     const std::string suffix = " - \\\\" + computer;
-    const std::size_t room = kTipCapacity - 1 > suffix.size() ? kTipCapacity - 1 - suffix.size() : 0;
-    return FitTip(TruncateAnsi(text, room) + suffix);
+    const std::size_t textRoom = room > suffix.size() ? room - suffix.size() : 0;
+    return TruncateAnsi(TruncateAnsi(text, textRoom) + suffix, room);
+}
+
+} // namespace
+
+std::string WatchedTip(const std::string& text, const std::string& computer) {
+    return FitWatched(text, computer, kTipCapacity - 1);
+}
+
+std::string WatchedTipWithNote(const std::string& text, const std::string& computer, const std::string& note) {
+    if (note.empty()) {
+        return WatchedTip(text, computer);
+    }
+    const std::string second = FitTip("\n" + note);
+    return FitWatched(text, computer, kTipCapacity - 1 - second.size()) + second;
 }
 
 AnimationFrame FrameForNumber(int drawn) {
@@ -146,14 +163,15 @@ TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, st
         result = {true, icon, shown_ != 0 ? ServerStateTip(shown_) : (lastTip_.empty() ? kIdleTip : lastTip_)};
     }
     shownWaiting_ = waitingLines;
-    if (result.modify && !computer_.empty()) {
-        result.tip = WatchedTip(result.tip, computer_);
-    }
-    if (result.modify && waitingLines > 0) {
-        char note[128];
-        std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(),
-                      static_cast<int>(std::min<std::size_t>(waitingLines, 0x7FFFFFFF)));
-        result.tip = FitTip(result.tip + "\n" + note);
+    if (result.modify) {
+        char note[128] = {};
+        if (waitingLines > 0) {
+            std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(),
+                          static_cast<int>(std::min<std::size_t>(waitingLines, 0x7FFFFFFF)));
+        }
+        // The count of waiting lines and the watched computer's name are kept whole; the first text
+        // gives way.
+        result.tip = WatchedTipWithNote(result.tip, computer_, note);
     }
     return result;
 }

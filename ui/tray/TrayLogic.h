@@ -22,8 +22,9 @@ namespace glimmerfen::ui {
 // event comes in the low word of the second parameter (the icon's id in the high word), the point the
 // event belongs to (the pointer, or the icon for the keyboard) in the first.
 inline constexpr unsigned kTrayNotifyMessage = 1124;
-// Tooltip buffer of the notify-icon record, terminator included.
-inline constexpr std::size_t kTipCapacity = 64;
+// Tooltip buffer of the notify-icon record, terminator included: the full record that version 4 needs
+// holds 128 characters, not the 64 of its first version.
+inline constexpr std::size_t kTipCapacity = 128;
 inline constexpr const char* kStartTip = "Glimmerfen";
 inline constexpr const char* kIdleTip = "Glimmerfen Checker";
 
@@ -38,6 +39,10 @@ std::string FitTip(const std::string& text);
 // else the text followed by " - \\\\" and the name, the text cut (never the name, unless the name alone
 // is too long) so that the whole fits the tooltip buffer.
 std::string WatchedTip(const std::string& text, const std::string& computer);
+
+// WatchedTip with a second line (empty: none) below it. The second line is kept whole, then the name;
+// the text is cut first, each only before a character that would not fit whole.
+std::string WatchedTipWithNote(const std::string& text, const std::string& computer, const std::string& note);
 
 // One picture of the animation and the ticks it stays after the one that chose it.
 struct AnimationFrame {
