@@ -120,6 +120,10 @@ const std::vector<Text>& AllTexts() {
          u"ログファイルから削除できませんでした。ほかのプログラムがファイルを開いているか、書き込めないか、読み込んだ後"
          u"に変更されました。\nこのまま閉じますか？行はログに残ります。"},
         {IDS_TIP_LOG_WAITING, "%d log lines wait", u"書き込み待ちのログ %d 行"},
+        {IDS_LOG_LINES_LOST,
+         "%d log lines could not be kept and are lost: neither the log file nor the file for its waiting lines could "
+         "be written.",
+         u"ログファイルにも書き込み待ちの行のファイルにも書き込めないため、ログ %d 行を保存できませんでした。"},
         {IDS_BAD_COMPUTER_NAME,
          "This computer name is not used: it is not a well-formed computer name or IP address. Nothing was started.",
          u"このコンピュータ名は使えません（正しいコンピュータ名またはIPアドレスではありません）。何も起動していません"
