@@ -66,9 +66,11 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
     const DWORD error = GetLastError();
     if (mutex == nullptr) {
-        return MutexResult::Failed;
+        // Made by a copy in another user's logon session, whose default security lets no one else open
+        // it: that copy runs all the same.
+        return error == ERROR_ACCESS_DENIED ? MutexResult::AlreadyExists : MutexResult::Failed;
     }
-    instanceMutex_ = mutex;
+    instanceMutexes_.push_back(mutex);
     return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists : MutexResult::Created;
 }
 

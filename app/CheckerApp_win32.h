@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/CheckerApp.h"
 #include "ui/tray/TrayDlg.h"
@@ -26,7 +27,7 @@ public:
     void RegisterEventSource(const std::string& exePath) override;
 
 private:
-    void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends
+    std::vector<void*> instanceMutexes_; // the single-instance mutexes, kept until the process ends
 };
 
 // The windows' view of the running program: the application's settings and paths, the local server,

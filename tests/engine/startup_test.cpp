@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/temp_dir.h"
+#include "engine/codepage_fixture.h"
 #include "platform/clock.h"
+#include "platform/netnames.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 
@@ -35,12 +38,14 @@ public:
     explicit FakeHost(std::string modulePath, bool real = false) : modulePath_(std::move(modulePath)), real_(real) {}
 
     std::optional<unsigned long> platform = 2;
-    MutexResult mutexResult = MutexResult::Created;
+    MutexResult mutexResult = MutexResult::Created; // for every name not in mutexResults
+    std::map<std::string, MutexResult> mutexResults;
+    std::vector<std::string> computerNames = {"MYPC", "mypc.corp.example"};
     std::optional<unsigned> resolution = 1;
     bool periodOk = true;
     std::vector<std::string> steps;
     std::vector<Message> messages;
-    std::string mutexName;
+    std::vector<std::string> mutexNames;
     // What the main window saw when it ran.
     int cycleTime3InMainWindow = -1;
     unsigned resolutionInMainWindow = 0;
@@ -57,9 +62,11 @@ public:
     void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
-        mutexName = name;
-        return mutexResult;
+        mutexNames.push_back(name);
+        const auto found = mutexResults.find(name);
+        return found != mutexResults.end() ? found->second : mutexResult;
     }
+    std::vector<std::string> ComputerNames() override { return computerNames; }
     void RunMainWindow(CCheckerApp& app) override {
         steps.push_back("main window");
         cycleTime3InMainWindow = app.settings.CycleTime3.load();
@@ -115,12 +122,21 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_FALSE(app.Start(host));
     EXPECT_EQ(app.Exit(host), 0);
     const std::vector<std::string> expected = {
-        "platform",    "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4", "resolution", "begin 2",
-        "main window", "save " + kDir + "Glimmerfen.ini", "end 2",
+        "platform",
+        "load " + kDir + "Glimmerfen.ini",
+        "mutex",
+        "mutex",
+        "trim " + kDir + " 4",
+        "resolution",
+        "begin 2",
+        "main window",
+        "save " + kDir + "Glimmerfen.ini",
+        "end 2",
     };
     EXPECT_EQ(host.steps, expected);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.mutexName, "GlimmerfenChecker");
+    const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName("")};
+    EXPECT_EQ(host.mutexNames, mutexes);
     EXPECT_EQ(app.appName, "GlimmerfenChecker");
     EXPECT_EQ(app.exePath, kExe);
     EXPECT_EQ(app.exeDir, kDir);
@@ -128,11 +144,83 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_EQ(host.resolutionInMainWindow, 2u);
 }
 
-TEST(StartupOrder, MutexIsNamedAfterTheRenamedExecutable) {
-    CCheckerApp app;
-    FakeHost host("D:\\tools\\Copy.of.checker.EXE");
-    app.Start(host);
-    EXPECT_EQ(host.mutexName, "Copy.of.checker");
+// A renamed copy, a copy started through another spelling of its folder, and a copy in another logon
+// session all meet the same names; another folder or another computer does not.
+TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
+    CCheckerApp renamed;
+    FakeHost host("c:\\program files\\GLIMMERFEN\\Copy of checker.EXE");
+    renamed.Start(host);
+    const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName("")};
+    EXPECT_EQ(host.mutexNames, mutexes);
+
+    EXPECT_NE(FolderMutexName(kDir), FolderMutexName("C:\\Program Files\\Glimmerfen2\\"));
+    EXPECT_NE(FolderMutexName("C:\\A\\"), ComputerMutexName("C:\\A\\"));
+    EXPECT_EQ(ComputerMutexName("fs01"), ComputerMutexName("FS01"));
+    EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName(""));
+    EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName("FS02"));
+    // Every logon session's namespace, then no further "\\" (a mutex name cannot hold one) and a short
+    // name also for the longest folder.
+    const std::string deep = "C:\\" + std::string(240, 'd') + "\\";
+    for (const std::string& name : {FolderMutexName(deep), ComputerMutexName(std::string(255, 'n'))}) {
+        ASSERT_EQ(name.rfind("Global\\", 0), 0u) << name;
+        EXPECT_EQ(name.find('\\', 7), std::string::npos) << name;
+        EXPECT_LE(name.size(), 64u) << name;
+    }
+}
+
+// Every way of naming this computer: one computer, one instance. The trail byte 0x41 of a double-byte
+// character in code page 932 is no letter "A": names that differ only there are different names.
+TEST(InstanceNames, NamesOfThisComputer) {
+    const std::vector<std::string> own = {"MYPC", "mypc.corp.example", "\x83\x41PC"};
+    struct Case {
+        const char* name;
+        bool thisComputer;
+    };
+    const Case cases[] = {
+        {".", true},
+        {"localhost", true},
+        {"LocalHost", true},
+        {"\\\\localhost", true},
+        {"127.0.0.1", true},
+        {"127.255.0.9", true},
+        {"127.1", true},
+        {"0x7f.0.0.1", true},
+        {"2130706433", true},
+        {"::1", true},
+        {"0:0:0:0:0:0:0:1", true},
+        {"0000:0000::0001", true},
+        {"[::1]", true},
+        {"::1%1", true},
+        {"::ffff:127.0.0.1", true},
+        {"\\\\MYPC", true},
+        {"mypc", true},
+        {"MyPc.Corp.Example", true},
+        {"\x83\x41pc", true},
+        {"", false},
+        {"..", false},
+        {"localhost2", false},
+        {"mypc2", false},
+        {"corp.example", false},
+        {"FS01", false},
+        {"128.0.0.1", false},
+        {"126.255.255.255", false},
+        {"127.0.0.256", false},
+        {"0x7f", false},
+        {"::", false},
+        {"::2", false},
+        {"1::1", false},
+        {"1:2::3::1", false},
+        {"[::1", false},
+        {"::ffff:128.0.0.1", false},
+        {"\x83\x61PC", false},
+    };
+    test::ScopedCodePage japanese(932);
+    for (const Case& c : cases) {
+        if (!japanese.Active() && std::string_view(c.name).find('\x83') != std::string_view::npos) {
+            continue; // Windows in another code page: those names are other characters there
+        }
+        EXPECT_EQ(platform::NamesThisComputer(c.name, own), c.thisComputer) << c.name;
+    }
 }
 
 // The command line decides what runs and which computer's instance this is; the INI's Computer key
@@ -142,23 +230,30 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         std::string arguments;
         std::string iniComputer;
         std::vector<std::string> steps; // after "platform"; "run" stands for the full run
-        std::string mutexName;
         std::string watched;
     };
     const Case cases[] = {
-        {"", "", {"run"}, "GlimmerfenChecker", ""},
-        {"/server:fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"-SERVER:\\\\fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"", "\\\\nas2", {"run"}, "GlimmerfenChecker NAS2", "nas2"},
-        {"\"/server:fs01\"", "nas2", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"/server:", "nas2", {"run"}, "GlimmerfenChecker", ""},
-        {"--help", "", {"usage "}, "", ""},
-        {"/?", "", {"usage "}, "", ""},
-        {"/unregister", "", {"unregister"}, "", ""},
-        {"/server:fs01 extra", "", {"usage extra"}, "", ""},
-        {"/servers:x", "", {"usage /servers:x"}, "", ""},
-        {"/server:fs01&calc", "", {"message"}, "", ""},
-        {"", "bad name", {"message"}, "", ""},
+        {"", "", {"run"}, ""},
+        {"/server:fs01", "", {"run"}, "fs01"},
+        {"-SERVER:\\\\fs01", "", {"run"}, "fs01"},
+        {"", "\\\\nas2", {"run"}, "nas2"},
+        {"\"/server:fs01\"", "nas2", {"run"}, "fs01"},
+        {"/server:", "nas2", {"run"}, ""},
+        // This computer by any name is this computer, from the command line and from the INI file.
+        {"/server:localhost", "nas2", {"run"}, ""},
+        {"/server:\\\\127.0.0.1", "", {"run"}, ""},
+        {"/server:[::1]", "", {"run"}, ""},
+        {"/server:.", "", {"run"}, ""},
+        {"/server:MyPc", "", {"run"}, ""},
+        {"", "\\\\MYPC.corp.example", {"run"}, ""},
+        {"", "::1", {"run"}, ""},
+        {"--help", "", {"usage "}, ""},
+        {"/?", "", {"usage "}, ""},
+        {"/unregister", "", {"unregister"}, ""},
+        {"/server:fs01 extra", "", {"usage extra"}, ""},
+        {"/servers:x", "", {"usage /servers:x"}, ""},
+        {"/server:fs01&calc", "", {"message"}, ""},
+        {"", "bad name", {"message"}, ""},
     };
     for (const Case& c : cases) {
         CCheckerApp app;
@@ -169,7 +264,8 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         std::vector<std::string> steps(host.steps.begin() + 1, host.steps.end());
         if (c.steps == std::vector<std::string>{"run"}) {
             EXPECT_TRUE(app.RanMainWindow()) << c.arguments;
-            EXPECT_EQ(host.mutexName, c.mutexName) << c.arguments;
+            const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName(c.watched)};
+            EXPECT_EQ(host.mutexNames, mutexes) << c.arguments;
             EXPECT_EQ(app.watchedComputer, c.watched) << c.arguments;
         } else {
             steps.erase(std::remove_if(steps.begin(), steps.end(),
@@ -204,20 +300,35 @@ TEST(StartupEarlyExit, NonNtPlatformShowsOnlyThePlatformMessage) {
     }
 }
 
+// Refused by a copy in the same folder (whatever it watches: the folder is asked first) or by a copy
+// anywhere that watches the same computer (also one in another user's session, whose mutex cannot be
+// opened: the host reports that as AlreadyExists).
 TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
-    CCheckerApp app;
-    FakeHost host(kExe);
-    host.mutexResult = StartupHost::MutexResult::AlreadyExists;
-    EXPECT_FALSE(app.Start(host));
-    app.Exit(host);
-    const std::vector<std::string> expected = {"platform", "load " + kDir + "Glimmerfen.ini", "mutex", "message"};
-    EXPECT_EQ(host.steps, expected);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
-    EXPECT_FALSE(host.messages[0].text.empty());
-    EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
-    EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
-    EXPECT_FALSE(app.ReachedSettings());
+    struct Case {
+        std::string takenMutex;
+        std::vector<std::string> mutexesAsked;
+    };
+    const Case cases[] = {
+        {FolderMutexName(kDir), {FolderMutexName(kDir)}},
+        {ComputerMutexName("FS7"), {FolderMutexName(kDir), ComputerMutexName("FS7")}},
+    };
+    for (const Case& c : cases) {
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.arguments = "/server:fs7";
+        host.mutexResults[c.takenMutex] = StartupHost::MutexResult::AlreadyExists;
+        EXPECT_FALSE(app.Start(host));
+        app.Exit(host);
+        EXPECT_EQ(host.mutexNames, c.mutexesAsked);
+        EXPECT_EQ(host.steps.back(), "message");
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
+        EXPECT_FALSE(host.messages[0].text.empty());
+        EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
+        EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
+        EXPECT_FALSE(app.ReachedSettings());
+        EXPECT_FALSE(app.RanMainWindow());
+    }
 }
 
 TEST(StartupEarlyExit, FailedMutexCreationLetsStartUpGoOn) {
@@ -260,7 +371,7 @@ TEST(StartupEarlyExit, NoTimerDeviceEndsSilentlyButSavesTheSettings) {
     EXPECT_FALSE(app.Start(host));
     app.Exit(host);
     const std::vector<std::string> expected = {
-        "platform",   "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4",
+        "platform",   "load " + kDir + "Glimmerfen.ini", "mutex", "mutex", "trim " + kDir + " 4",
         "resolution", "save " + kDir + "Glimmerfen.ini",
     };
     EXPECT_EQ(host.steps, expected);
