@@ -109,9 +109,9 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
 
-    const CommandLine commandLine = ParseCommandLine(host.Arguments());
-    if (commandLine.help || !commandLine.error.empty()) {
-        host.ShowUsage(commandLine.error, appName);
+    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
+    if (commandLine.help) {
+        host.ShowUsage({}, appName);
         return false;
     }
     if (commandLine.unregister) {
@@ -132,6 +132,10 @@ bool CCheckerApp::Start(StartupHost& host) {
         // the program lands in some other place.
         host.ShowMessage(reason, appName, platform::MessageIcon::Warning);
         return false;
+    }
+    unknownSwitches.clear();
+    for (const std::string& word : commandLine.unknownSwitches) {
+        unknownSwitches += (unknownSwitches.empty() ? "" : " ") + word;
     }
     exePath = paths->exePath;
     exeDir = paths->exeDir;

@@ -45,10 +45,11 @@ public:
     virtual std::vector<std::string> ComputerNames();
     // Runs the main window modally; returns when it has ended.
     virtual void RunMainWindow(CCheckerApp& app) = 0;
-    // The command line after the program's name (none by default).
-    virtual std::string Arguments() { return {}; }
-    // Shows how the program is started; badWord is the word that was not understood (empty for /?).
-    virtual void ShowUsage(const std::string& badWord, const std::string& caption);
+    // The process's whole command line, the program's name included (nothing by default).
+    virtual std::string CommandLineText() { return {}; }
+    // Shows how the program is started; badWords are the switches that were not understood (empty
+    // for /?), named above it.
+    virtual void ShowUsage(const std::string& badWords, const std::string& caption);
     // /unregister: removes the event source's registration, telling the user the outcome.
     virtual void UnregisterEventSource(const std::string& caption);
     // When the process runs elevated: registers the event source for this executable unless the
@@ -93,8 +94,9 @@ public:
 
     // The start routine: platform check, command line, paths, settings, single instance (per program
     // folder and per watched computer), event source, log trimming, timer resolution, then the modal run
-    // of the main window. Every path ends start-up, so the result is always false (no message loop is
-    // wanted after it).
+    // of the main window. Switches the command line does not know stop nothing: they are kept in
+    // unknownSwitches for the main window to name once the watch runs. Every path ends start-up, so the
+    // result is always false (no message loop is wanted after it).
     bool Start(StartupHost& host);
     // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
     // timer period if one was begun. Returns the process exit code.
@@ -114,6 +116,9 @@ public:
     // The computer whose shared folders are watched (/server: before the INI's Computer key), without
     // leading backslashes; empty: this computer, also when it was named (".", "localhost", its own name).
     std::string watchedComputer;
+    // The command line's switches that were not understood, separated by blanks; empty when there were
+    // none. Told to the user once the watch has started.
+    std::string unknownSwitches;
     // The timer device's smallest period: the resolution of every one-shot timer of the program.
     unsigned timerResolution = 1;
 

@@ -49,16 +49,20 @@ public:
     // What the main window saw when it ran.
     int cycleTime3InMainWindow = -1;
     unsigned resolutionInMainWindow = 0;
+    std::string unknownSwitchesInMainWindow;
 
     std::optional<unsigned long> SystemPlatform() override {
         steps.push_back("platform");
         return platform;
     }
     std::string ModulePath() override { return modulePath_; }
-    std::string arguments;
+    std::string arguments;   // after the quoted module path
+    std::string commandLine; // the whole line instead, when set
     std::string iniComputer;
-    std::string Arguments() override { return arguments; }
-    void ShowUsage(const std::string& badWord, const std::string&) override { steps.push_back("usage " + badWord); }
+    std::string CommandLineText() override {
+        return commandLine.empty() ? "\"" + modulePath_ + "\" " + arguments : commandLine;
+    }
+    void ShowUsage(const std::string& badWords, const std::string&) override { steps.push_back("usage " + badWords); }
     void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
@@ -71,6 +75,7 @@ public:
         steps.push_back("main window");
         cycleTime3InMainWindow = app.settings.CycleTime3.load();
         resolutionInMainWindow = app.timerResolution;
+        unknownSwitchesInMainWindow = app.unknownSwitches;
     }
     void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon) override {
         steps.push_back("message");
@@ -224,13 +229,15 @@ TEST(InstanceNames, NamesOfThisComputer) {
 }
 
 // The command line decides what runs and which computer's instance this is; the INI's Computer key
-// counts only without /server:.
+// counts only without /server:. Switches not understood stop nothing: the main window gets them to name
+// once it watches, and no usage box comes before.
 TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
     struct Case {
         std::string arguments;
         std::string iniComputer;
         std::vector<std::string> steps; // after "platform"; "run" stands for the full run
         std::string watched;
+        std::string unknown = {};
     };
     const Case cases[] = {
         {"", "", {"run"}, ""},
@@ -250,8 +257,10 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         {"--help", "", {"usage "}, ""},
         {"/?", "", {"usage "}, ""},
         {"/unregister", "", {"unregister"}, ""},
-        {"/server:fs01 extra", "", {"usage extra"}, ""},
-        {"/servers:x", "", {"usage /servers:x"}, ""},
+        {"/? /bogus", "", {"usage "}, ""},
+        {"/server:fs01 extra", "", {"run"}, "fs01"},
+        {"/servers:x", "", {"run"}, "", "/servers:x"},
+        {"/minimized /server:fs01 -X --", "", {"run"}, "fs01", "/minimized -X --"},
         {"/server:fs01&calc", "", {"message"}, ""},
         {"", "bad name", {"message"}, ""},
     };
@@ -267,6 +276,10 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
             const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName(c.watched)};
             EXPECT_EQ(host.mutexNames, mutexes) << c.arguments;
             EXPECT_EQ(app.watchedComputer, c.watched) << c.arguments;
+            EXPECT_EQ(host.unknownSwitchesInMainWindow, c.unknown) << c.arguments;
+            EXPECT_TRUE(std::none_of(steps.begin(), steps.end(), [](const std::string& step) {
+                return step.rfind("usage", 0) == 0;
+            })) << c.arguments;
         } else {
             steps.erase(std::remove_if(steps.begin(), steps.end(),
                                        [](const std::string& step) { return step.rfind("load ", 0) == 0; }),
@@ -274,6 +287,83 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
             EXPECT_EQ(steps, c.steps) << c.arguments;
             EXPECT_FALSE(app.ReachedSettings()) << c.arguments;
         }
+    }
+}
+
+// Where the program's name ends and its arguments begin. A Run key's unquoted path with blanks is one
+// name (the system hands the line over as written); a double-byte character's trail byte is never a
+// letter to fold, a backslash or a separator.
+TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
+    const std::string table = "C:\\\x95\x5C \x8C\x76\x8E\x5A\\GlimmerfenChecker.exe"; // C:\表 計算\...
+    const std::string katakanaA = "C:\\a b\\\x83\x41.exe";                            // C:\a b\ア.exe
+    struct Case {
+        std::string modulePath;
+        std::string commandLine;
+        std::string arguments;
+        bool japanese = false;
+    };
+    const Case cases[] = {
+        {kExe, "\"" + kExe + "\" /server:a", " /server:a"},
+        {kExe, kExe + " /server:a", " /server:a"},
+        {kExe, "c:\\program files\\glimmerfen\\glimmerfenchecker.EXE -x", " -x"},
+        {kExe, "C:\\Program Files\\Glimmerfen\\GlimmerfenChecker /x", " /x"},
+        {kExe, "\"C:\\Program Files\\Glimmerfen\\GlimmerfenChecker\" /x", " /x"},
+        {kExe, "  \"" + kExe + "\"", ""},
+        {kExe, kExe, ""},
+        {kExe, "GlimmerfenChecker.exe /x", " /x"},
+        {kExe, "glimmerfenchecker /x", " /x"},
+        // Other spellings: the first word, quotes keeping its blanks.
+        {kExe, "C:\\PROGRA~1\\GLIMME~1\\GLIMME~1.EXE /x", " /x"},
+        {kExe, "\"C:\\Other Dir\\x.exe\" /x", " /x"},
+        {kExe, kExe + "2 /x", " Files\\Glimmerfen\\GlimmerfenChecker.exe2 /x"},
+        {kExe, "", ""},
+        // Code page 932: 0x95 0x5C is one character, not a folder and a backslash.
+        {table, table + " /server:a", " /server:a", true},
+        {table, "\"" + table + "\" /x", " /x", true},
+        {table, "GlimmerfenChecker.exe /x", " /x", true},
+        {kExe, "\"D:\\\x95\x5C\" /x", " /x", true},
+        // 0x83 0x41 and 0x83 0x61 are two characters: no case folding inside them.
+        {katakanaA, "C:\\A B\\\x83\x41.EXE /x", " /x", true},
+        {katakanaA, "C:\\a b\\\x83\x61.exe /x", " b\\\x83\x61.exe /x", true},
+    };
+    test::ScopedCodePage japanese(932);
+    for (const Case& c : cases) {
+        if (c.japanese && !japanese.Active()) {
+            continue; // Windows in another code page
+        }
+        EXPECT_EQ(ArgumentsAfterProgram(c.commandLine, c.modulePath), c.arguments) << c.commandLine;
+    }
+}
+
+TEST(StartupCommandLine, WordsAndSwitches) {
+    struct Case {
+        std::string arguments;
+        std::string server; // "-" for none
+        bool help;
+        bool unregister;
+        std::vector<std::string> unknown;
+    };
+    const Case cases[] = {
+        {"", "-", false, false, {}},
+        {"report.txt C:\\x \"a b\"", "-", false, false, {}},
+        {"/minimized -X \t--weird", "-", false, false, {"/minimized", "-X", "--weird"}},
+        {"/server", "-", false, false, {"/server"}},
+        {"/Server=\\\\fs01 /unregister", "fs01", false, true, {}},
+        {"\"/help\"", "-", true, false, {}},
+        {"-h", "-", true, false, {}},
+        {"--HELP", "-", true, false, {}},
+        {"/? /x", "-", true, false, {"/x"}},
+        // Code page 932: whole characters, a quote after one still a quote.
+        {"/server:\x95\x5C\"x y\" /a", "\x95\x5Cx y", false, false, {"/a"}},
+        {"-\x83\x41 /b", "-", false, false, {"-\x83\x41", "/b"}},
+    };
+    test::ScopedCodePage japanese(932);
+    for (const Case& c : cases) {
+        const CommandLine parsed = ParseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.hasServer ? parsed.server : "-", c.server) << c.arguments;
+        EXPECT_EQ(parsed.help, c.help) << c.arguments;
+        EXPECT_EQ(parsed.unregister, c.unregister) << c.arguments;
+        EXPECT_EQ(parsed.unknownSwitches, c.unknown) << c.arguments;
     }
 }
 
