@@ -304,6 +304,7 @@ TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
     }
 }
 
+// What the start routine's table does not reach: words split by characters, a switch's other spellings.
 TEST(StartupCommandLine, WordsAndSwitches) {
     struct Case {
         std::string arguments;
@@ -313,15 +314,10 @@ TEST(StartupCommandLine, WordsAndSwitches) {
         std::vector<std::string> unknown;
     };
     const Case cases[] = {
-        {"", "-", false, false, {}},
-        {"report.txt C:\\x \"a b\"", "-", false, false, {}},
-        {"/minimized -X \t--weird", "-", false, false, {"/minimized", "-X", "--weird"}},
+        {"report.txt C:\\x \"a b\" -h", "-", true, false, {}},
         {"/server", "-", false, false, {"/server"}},
         {"/Server=\\\\fs01 /unregister", "fs01", false, true, {}},
         {"\"/help\"", "-", true, false, {}},
-        {"-h", "-", true, false, {}},
-        {"--HELP", "-", true, false, {}},
-        {"/? /x", "-", true, false, {"/x"}},
         // Code page 932: whole characters, a quote after one still a quote.
         {"/server:\x95\x5C\"x y\" /a", "\x95\x5Cx y", false, false, {"/a"}},
         {"-\x83\x41 /b", "-", false, false, {"-\x83\x41", "/b"}},
