@@ -1,6 +1,8 @@
 #include "app/CheckerApp.h"
 
+#include <cstdint>
 #include <new>
+#include <string_view>
 
 #include "monitor/log/LogRetention.h"
 #include "platform/ansitext.h"
@@ -44,8 +46,35 @@ void StartupHost::UnregisterEventSource(const std::string&) {}
 
 void StartupHost::RegisterEventSource(const std::string&) {}
 
-std::string InstanceMutexName(const std::string& appName, const std::string& watchedComputer) {
-    return watchedComputer.empty() ? appName : appName + " " + AnsiUpper(watchedComputer);
+std::vector<std::string> StartupHost::ComputerNames() {
+    return platform::OwnComputerNames();
+}
+
+namespace {
+
+// 64-bit FNV-1a, in 16 hexadecimal digits.
+std::string HashHex(std::string_view text) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001B3ull;
+    }
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) {
+        hex[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
+    }
+    return hex;
+}
+
+} // namespace
+
+std::string FolderMutexName(const std::string& exeDir) {
+    return "Global\\GlimmerfenChecker.Folder." + HashHex(AnsiUpper(exeDir));
+}
+
+std::string ComputerMutexName(const std::string& watchedComputer) {
+    return "Global\\GlimmerfenChecker.Computer." + HashHex(AnsiUpper(watchedComputer));
 }
 
 void StartupHost::SaveSettings(const AppSettings& settings, const std::string& iniPath) {
@@ -80,9 +109,9 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
 
-    const CommandLine commandLine = ParseCommandLine(host.Arguments());
-    if (commandLine.help || !commandLine.error.empty()) {
-        host.ShowUsage(commandLine.error, appName);
+    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
+    if (commandLine.help) {
+        host.ShowUsage({}, appName);
         return false;
     }
     if (commandLine.unregister) {
@@ -104,6 +133,10 @@ bool CCheckerApp::Start(StartupHost& host) {
         host.ShowMessage(reason, appName, platform::MessageIcon::Warning);
         return false;
     }
+    unknownSwitches.clear();
+    for (const std::string& word : commandLine.unknownSwitches) {
+        unknownSwitches += (unknownSwitches.empty() ? "" : " ") + word;
+    }
     exePath = paths->exePath;
     exeDir = paths->exeDir;
     iniPath = paths->iniPath;
@@ -112,16 +145,23 @@ bool CCheckerApp::Start(StartupHost& host) {
     // the instance's name needs the computer that the INI file may name.
     host.LoadSettings(settings, iniPath);
     watchedComputer = commandLine.hasServer ? commandLine.server : WatchedComputerName(settings.Computer.Get());
+    if (!watchedComputer.empty() && platform::NamesThisComputer(watchedComputer, host.ComputerNames())) {
+        // Watched under any name, this computer is one computer: one instance, and no "\\name" in the
+        // captions.
+        watchedComputer.clear();
+    }
     if (!watchedComputer.empty() && !platform::IsWellFormedComputerName(watchedComputer)) {
         host.ShowMessage(platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer, appName,
                          platform::MessageIcon::Warning);
         return false;
     }
 
-    if (host.CreateInstanceMutex(InstanceMutexName(appName, watchedComputer)) ==
-        StartupHost::MutexResult::AlreadyExists) {
-        host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
-        return false;
+    // The folder first: a second copy in it is refused whatever it would watch.
+    for (const std::string& name : {FolderMutexName(exeDir), ComputerMutexName(watchedComputer)}) {
+        if (host.CreateInstanceMutex(name) == StartupHost::MutexResult::AlreadyExists) {
+            host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+            return false;
+        }
     }
     reachedSettings_ = true;
     host.RegisterEventSource(exePath);

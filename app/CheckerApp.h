@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "settings/Paths.h"
@@ -37,14 +38,18 @@ public:
     virtual std::optional<unsigned long> SystemPlatform() = 0;
     // The executable's full path.
     virtual std::string ModulePath() = 0;
-    // Creates the single-instance mutex, initially owned and held until the process ends.
+    // Creates a single-instance mutex, initially owned and held until the process ends. A mutex that
+    // exists but may not be opened (made by another user's logon session) counts as AlreadyExists.
     virtual MutexResult CreateInstanceMutex(const std::string& name) = 0;
+    // The names this computer answers to besides "localhost" and its loopback addresses.
+    virtual std::vector<std::string> ComputerNames();
     // Runs the main window modally; returns when it has ended.
     virtual void RunMainWindow(CCheckerApp& app) = 0;
-    // The command line after the program's name (none by default).
-    virtual std::string Arguments() { return {}; }
-    // Shows how the program is started; badWord is the word that was not understood (empty for /?).
-    virtual void ShowUsage(const std::string& badWord, const std::string& caption);
+    // The process's whole command line, the program's name included (nothing by default).
+    virtual std::string CommandLineText() { return {}; }
+    // Shows how the program is started; badWords are the switches that were not understood (empty
+    // for /?), named above it.
+    virtual void ShowUsage(const std::string& badWords, const std::string& caption);
     // /unregister: removes the event source's registration, telling the user the outcome.
     virtual void UnregisterEventSource(const std::string& caption);
     // When the process runs elevated: registers the event source for this executable unless the
@@ -70,9 +75,12 @@ inline constexpr int kPlatformOther = -1;
 inline constexpr const char* kWrongPlatformMessage = "This software does not operate in usage's OS. m(_ _)m";
 inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient error.";
 
-// The single-instance mutex's name: the application's name, and for another computer than this one a
-// blank and that computer's name upper-cased, so that one program folder per server can run at once.
-std::string InstanceMutexName(const std::string& appName, const std::string& watchedComputer);
+// The two single-instance mutexes, in the namespace of every logon session and whatever the
+// executable is called. One per program folder (the folder upper-cased and hashed, since a mutex's
+// name holds no "\\" and is short): the copies of one folder share its INI file and log. One per watched
+// computer (its name upper-cased and hashed; empty for this computer): a computer is watched once.
+std::string FolderMutexName(const std::string& exeDir);
+std::string ComputerMutexName(const std::string& watchedComputer);
 
 // The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
 // (an unknown platform, or a system that could not be asked).
@@ -84,9 +92,11 @@ public:
     CCheckerApp(const CCheckerApp&) = delete;
     CCheckerApp& operator=(const CCheckerApp&) = delete;
 
-    // The start routine: platform check, command line, paths, settings, single instance (per watched
-    // computer), event source, log trimming, timer resolution, then the modal run of the main window.
-    // Every path ends start-up, so the result is always false (no message loop is wanted after it).
+    // The start routine: platform check, command line, paths, settings, single instance (per program
+    // folder and per watched computer), event source, log trimming, timer resolution, then the modal run
+    // of the main window. Switches the command line does not know stop nothing: they are kept in
+    // unknownSwitches for the main window to name once the watch runs. Every path ends start-up, so the
+    // result is always false (no message loop is wanted after it).
     bool Start(StartupHost& host);
     // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
     // timer period if one was begun. Returns the process exit code.
@@ -104,8 +114,11 @@ public:
     std::string exeDir;  // drive and directory of the executable, ending with a separator
     std::string iniPath; // exeDir + "Glimmerfen.ini"
     // The computer whose shared folders are watched (/server: before the INI's Computer key), without
-    // leading backslashes; empty: this computer.
+    // leading backslashes; empty: this computer, also when it was named (".", "localhost", its own name).
     std::string watchedComputer;
+    // The command line's switches that were not understood, separated by blanks; empty when there were
+    // none. Told to the user once the watch has started.
+    std::string unknownSwitches;
     // The timer device's smallest period: the resolution of every one-shot timer of the program.
     unsigned timerResolution = 1;
 

@@ -45,20 +45,9 @@ std::string Win32StartupHost::ModulePath() {
     }
 }
 
-std::string Win32StartupHost::Arguments() {
-    // The command line without the program's own name (quoted or not), as the C runtime splits it.
+std::string Win32StartupHost::CommandLineText() {
     const char* line = GetCommandLineA();
-    if (line == nullptr) {
-        return {};
-    }
-    bool quoted = false;
-    while (*line != '\0' && (quoted || (*line != ' ' && *line != '\t'))) {
-        if (*line == '"') {
-            quoted = !quoted;
-        }
-        ++line;
-    }
-    return line;
+    return line != nullptr ? line : "";
 }
 
 StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string& name) {
@@ -66,9 +55,11 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
     const DWORD error = GetLastError();
     if (mutex == nullptr) {
-        return MutexResult::Failed;
+        // Made by a copy in another user's logon session, whose default security lets no one else open
+        // it: that copy runs all the same.
+        return error == ERROR_ACCESS_DENIED ? MutexResult::AlreadyExists : MutexResult::Failed;
     }
-    instanceMutex_ = mutex;
+    instanceMutexes_.push_back(mutex);
     return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists : MutexResult::Created;
 }
 
@@ -77,12 +68,12 @@ void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
     mainWindow.RunModal(nullptr);
 }
 
-void Win32StartupHost::ShowUsage(const std::string& badWord, const std::string& caption) {
-    if (badWord.empty()) {
+void Win32StartupHost::ShowUsage(const std::string& badWords, const std::string& caption) {
+    if (badWords.empty()) {
         ShowMessage(platform::LoadText(IDS_USAGE), caption, platform::MessageIcon::Information);
         return;
     }
-    ShowMessage(platform::LoadText(IDS_USAGE_NOT_UNDERSTOOD) + " " + badWord + "\n\n" + platform::LoadText(IDS_USAGE),
+    ShowMessage(platform::LoadText(IDS_USAGE_NOT_UNDERSTOOD) + " " + badWords + "\n\n" + platform::LoadText(IDS_USAGE),
                 caption, platform::MessageIcon::Warning);
 }
 
@@ -115,8 +106,12 @@ ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
                              app.appName,
                              app.timerResolution,
                              app.watchedComputer};
-    return ui::TrayContext{app.settings, paths, app.timerResolution, std::move(list),
-                           [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
+    ui::TrayContext context{app.settings, paths, app.timerResolution, std::move(list),
+                            [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
+    if (!app.unknownSwitches.empty()) {
+        context.afterStart = [&app, &host] { host.ShowUsage(app.unknownSwitches, app.appName); };
+    }
+    return context;
 }
 
 } // namespace glimmerfen

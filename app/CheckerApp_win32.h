@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/CheckerApp.h"
 #include "ui/tray/TrayDlg.h"
@@ -18,19 +19,20 @@ class Win32StartupHost : public StartupHost {
 public:
     std::optional<unsigned long> SystemPlatform() override;
     std::string ModulePath() override;
-    std::string Arguments() override;
+    std::string CommandLineText() override;
     MutexResult CreateInstanceMutex(const std::string& name) override;
     void RunMainWindow(CCheckerApp& app) override;
-    void ShowUsage(const std::string& badWord, const std::string& caption) override;
+    void ShowUsage(const std::string& badWords, const std::string& caption) override;
     void UnregisterEventSource(const std::string& caption) override;
     void RegisterEventSource(const std::string& exePath) override;
 
 private:
-    void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends
+    std::vector<void*> instanceMutexes_; // the single-instance mutexes, kept until the process ends
 };
 
 // The windows' view of the running program: the application's settings and paths, the local server,
-// the log "log.txt" beside the executable, and the host's saving of the settings when the session ends.
+// the log "log.txt" beside the executable, the host's saving of the settings when the session ends, and
+// the usage box naming the switches not understood, once the watch has started.
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host);
 
 } // namespace glimmerfen

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace glimmerfen::platform {
 
@@ -26,6 +27,16 @@ bool IsDoubleByteAt(std::string_view text, std::size_t i);
 // trailing dot) and single bytes above 0x7F. A client name comes from the network, so whatever does
 // not fit is never handed to a command or a path.
 bool IsWellFormedComputerName(std::string_view text);
+
+// True when the name, with or without leading "\\", denotes this computer: ".", "localhost", an IPv4
+// loopback address (127.0.0.0/8, also in the short forms the system's resolver reads, such as "127.1"),
+// the IPv6 loopback address in any spelling ("::1", "0:0:0:0:0:0:0:1", "[::1]", "::ffff:127.0.0.1"),
+// or one of ownNames. Letter case does not matter.
+bool NamesThisComputer(std::string_view name, const std::vector<std::string>& ownNames);
+
+// The names this computer answers to, in the ANSI code page: on Windows its NetBIOS name, DNS host name
+// and fully qualified DNS name; elsewhere the host name. Names the system cannot give are left out.
+std::vector<std::string> OwnComputerNames();
 
 // The name the system's resolver gives for the address (its reverse lookup), in the ANSI code page;
 // nothing when the address has no name or the text is no address. May wait on the network: never call

@@ -2,8 +2,17 @@
 
 #include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace glimmerfen::platform {
+
+std::vector<std::string> OwnComputerNames() {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+        return {};
+    }
+    return {std::string(host)};
+}
 
 std::optional<std::string> NameOfAddress(const std::string& address) {
     if (!IsNumericAddress(address)) {

@@ -1,13 +1,35 @@
-// Reverse lookups through the system's resolver. ws2_32 is one of the libraries Windows always takes
-// from its own folder, so it is linked as usual.
+// Reverse lookups through the system's resolver, and this computer's own names. ws2_32 is one of the libraries
+// Windows always takes from its own folder, so it is linked as usual.
 #include "platform/netnames.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <mutex>
+#include <utility>
 
 namespace glimmerfen::platform {
+
+std::vector<std::string> OwnComputerNames() {
+    std::vector<std::string> names;
+    for (const COMPUTER_NAME_FORMAT format :
+         {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
+        DWORD size = 0;
+        ::GetComputerNameExA(format, nullptr, &size); // asks for the size, terminator included
+        if (size == 0) {
+            continue;
+        }
+        std::string name(size, '\0');
+        if (!::GetComputerNameExA(format, name.data(), &size)) {
+            continue;
+        }
+        name.resize(size);
+        if (!name.empty()) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
 
 std::optional<std::string> NameOfAddress(const std::string& address) {
     if (!IsNumericAddress(address)) {

@@ -34,6 +34,10 @@
 //                                                     and right-clicks there
 //   e2e_helper texts <caption>                         prints the text of each child window, one a line (for
 //                                                     controls without an id of their own, such as statics)
+//   e2e_helper spawn <command-line>                    starts a program with exactly this command line, as a
+//                                                     Run key entry does (no quotes added): the system looks
+//                                                     for the program as it splits an unquoted path with
+//                                                     blanks; prints the process id
 //   e2e_helper version <file>                          prints a file's version resource as Windows reads it:
 //                                                     "fixed a.b.c.d" for both numeric versions, then
 //                                                     "<name>=<value>" for the strings of the language the
@@ -233,7 +237,7 @@ std::string VersionResource(const std::wstring& file) {
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|text|tree|treeselect|rclick|texts|version ...\n");
+          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version ...\n");
     return 2;
 }
 
@@ -264,6 +268,20 @@ int main() {
         return Usage();
     }
     const std::wstring caption = argv[2];
+    if (command == L"spawn") {
+        std::wstring line = caption;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            Print("error " + std::to_string(GetLastError()) + "\n");
+            return 1;
+        }
+        Print(std::to_string(process.dwProcessId) + "\n");
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 0;
+    }
     if (command == L"version") {
         const std::string resource = VersionResource(caption);
         Print(resource);

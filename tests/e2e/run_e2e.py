@@ -1243,8 +1243,7 @@ def event_source_values(program):
 
 def case_event_source(env, args, texts):
     """A start with the rights to write the key (as every start under Wine has) registers the event source
-    for this executable; /unregister removes the key and says so; a word not understood is named above
-    the usage."""
+    for this executable; /unregister removes the key and says so."""
     program = Program(env, args, "event_source", ini=KNOWN_INI)
     try:
         process, _ = program.start()
@@ -1254,16 +1253,55 @@ def case_event_source(env, args, texts):
         check(sorted(values) == expected, "the key holds %r" % values)
         program.close_application(process)
 
-        for word, expected in (("/unregister", texts["unregistered"]), ("/bogus", texts["not_understood"] + " /bogus")):
+        for word, expected in (("/unregister", texts["unregistered"]),):
             process, _ = program.start(word)
             text = program.box() or ""
             check(text.startswith(expected), "%s showed %r" % (word, text))
             program.helper("press", APP_NAME, IDOK)
             process.wait(timeout=15)
-        check("/unregister" in text, "the usage does not name /unregister: %r" % text)
         check(event_source_values(program) is None, "the key is still there after /unregister")
     finally:
         program.kill_all()
+
+def case_one_copy_per_folder_and_computer(env, args, texts):
+    """Started as a Run key may name it, by an unquoted path with blanks (one folder looks like a switch)
+    and with a switch it does not know, the program watches all the same and then names that switch, and
+    only that, once in a box above the usage. A second copy in its folder is refused although it would
+    watch another computer, and so are starts from another folder for this computer by other names."""
+    program = Program(env, args, "one copy -x", ini=KNOWN_INI, scenario=["session PC-ALPHA alice 30 0 0 Windows"])
+    beside = Program(env, args, "beside", ini=KNOWN_INI)
+    log = program.path("log.txt")
+    try:
+        code, out = program.helper("spawn", windows_path(program.exe) + " /minimized")
+        check(code == 0, "could not start the program: %s" % out)
+        program.wait_window(LIST_CAPTION)
+        text = program.box() or ""
+        check(text.startswith(texts["not_understood"] + " /minimized\n"), "the box after the start says %r" % text)
+        check("/unregister" in text, "the usage does not follow: %r" % text)
+        check(program.count(LIST_CAPTION) == 1, "the list window is gone while the box is up")
+        program.helper("press", APP_NAME, IDOK)
+        check(program.box(timeout_ms=1500) is None, "the switch was named twice")
+        check(wait_until(lambda: os.path.exists(log) and b"PC-ALPHA\talice" in open(log, "rb").read(), 15),
+              "the access was not logged")
+
+        for copy, word in ((program, "/server:OTHER"), (beside, "/server:localhost"), (beside, "/server:127.0.0.1")):
+            refused, _ = copy.start(word)
+            check(copy.box() == texts["has_started"], "%s from %s did not show \"has started\"" % (word, copy.dir))
+            copy.helper("press", APP_NAME, IDOK)
+            refused.wait(timeout=10)
+            check(program.count(MAIN_CAPTION) == 1, "%s made a main window" % word)
+        check(not os.path.exists(beside.path("log.txt")), "a refused start wrote a log")
+
+    finally:
+        program.kill_all()
+        beside.kill_all()
+        # Not a child of this script: ended through its menu, also after a failure, so that no later case
+        # meets it.
+        if program.count(MAIN_CAPTION):
+            program.helper("press", APP_NAME, IDOK)
+            program.post(MAIN_CAPTION, WM_COMMAND, ID_CLOSE_APP)
+        check(program.helper("gone", MAIN_CAPTION, 15000)[0] == 0, "the program did not end")
+
 
 def case_remote_computer(env, args, texts):
     """/server:FS01 through a stand-in playing FS01, 1.5 s a call: accesses logged, caption naming it, a
@@ -1351,7 +1389,8 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_planted_library_stays_unloaded, case_option_sheet, case_send_message, case_hostile_client_name,
          case_client_by_address,
          case_close_one_file, case_export_csv, case_log_viewer_find, case_extension_rule,
-         case_held_log_loses_nothing, case_events, case_event_source, case_remote_computer]
+         case_held_log_loses_nothing, case_events, case_event_source, case_one_copy_per_folder_and_computer,
+         case_remote_computer]
 
 
 def main():

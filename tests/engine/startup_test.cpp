@@ -4,14 +4,18 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/temp_dir.h"
+#include "engine/codepage_fixture.h"
 #include "platform/clock.h"
+#include "platform/netnames.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 
@@ -35,35 +39,44 @@ public:
     explicit FakeHost(std::string modulePath, bool real = false) : modulePath_(std::move(modulePath)), real_(real) {}
 
     std::optional<unsigned long> platform = 2;
-    MutexResult mutexResult = MutexResult::Created;
+    MutexResult mutexResult = MutexResult::Created; // for every name not in mutexResults
+    std::map<std::string, MutexResult> mutexResults;
+    std::vector<std::string> computerNames = {"MYPC", "mypc.corp.example"};
     std::optional<unsigned> resolution = 1;
     bool periodOk = true;
     std::vector<std::string> steps;
     std::vector<Message> messages;
-    std::string mutexName;
+    std::vector<std::string> mutexNames;
     // What the main window saw when it ran.
     int cycleTime3InMainWindow = -1;
     unsigned resolutionInMainWindow = 0;
+    std::string unknownSwitchesInMainWindow;
 
     std::optional<unsigned long> SystemPlatform() override {
         steps.push_back("platform");
         return platform;
     }
     std::string ModulePath() override { return modulePath_; }
-    std::string arguments;
+    std::string arguments;   // after the quoted module path
+    std::string commandLine; // the whole line instead, when set
     std::string iniComputer;
-    std::string Arguments() override { return arguments; }
-    void ShowUsage(const std::string& badWord, const std::string&) override { steps.push_back("usage " + badWord); }
+    std::string CommandLineText() override {
+        return commandLine.empty() ? "\"" + modulePath_ + "\" " + arguments : commandLine;
+    }
+    void ShowUsage(const std::string& badWords, const std::string&) override { steps.push_back("usage " + badWords); }
     void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
-        mutexName = name;
-        return mutexResult;
+        mutexNames.push_back(name);
+        const auto found = mutexResults.find(name);
+        return found != mutexResults.end() ? found->second : mutexResult;
     }
+    std::vector<std::string> ComputerNames() override { return computerNames; }
     void RunMainWindow(CCheckerApp& app) override {
         steps.push_back("main window");
         cycleTime3InMainWindow = app.settings.CycleTime3.load();
         resolutionInMainWindow = app.timerResolution;
+        unknownSwitchesInMainWindow = app.unknownSwitches;
     }
     void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon) override {
         steps.push_back("message");
@@ -115,12 +128,21 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_FALSE(app.Start(host));
     EXPECT_EQ(app.Exit(host), 0);
     const std::vector<std::string> expected = {
-        "platform",    "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4", "resolution", "begin 2",
-        "main window", "save " + kDir + "Glimmerfen.ini", "end 2",
+        "platform",
+        "load " + kDir + "Glimmerfen.ini",
+        "mutex",
+        "mutex",
+        "trim " + kDir + " 4",
+        "resolution",
+        "begin 2",
+        "main window",
+        "save " + kDir + "Glimmerfen.ini",
+        "end 2",
     };
     EXPECT_EQ(host.steps, expected);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.mutexName, "GlimmerfenChecker");
+    const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName("")};
+    EXPECT_EQ(host.mutexNames, mutexes);
     EXPECT_EQ(app.appName, "GlimmerfenChecker");
     EXPECT_EQ(app.exePath, kExe);
     EXPECT_EQ(app.exeDir, kDir);
@@ -128,37 +150,88 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_EQ(host.resolutionInMainWindow, 2u);
 }
 
-TEST(StartupOrder, MutexIsNamedAfterTheRenamedExecutable) {
-    CCheckerApp app;
-    FakeHost host("D:\\tools\\Copy.of.checker.EXE");
-    app.Start(host);
-    EXPECT_EQ(host.mutexName, "Copy.of.checker");
+// A renamed copy, a copy started through another spelling of its folder, and a copy in another logon
+// session all meet the same names; another folder or another computer does not.
+TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
+    CCheckerApp renamed;
+    FakeHost host("c:\\program files\\GLIMMERFEN\\Copy of checker.EXE");
+    renamed.Start(host);
+    const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName("")};
+    EXPECT_EQ(host.mutexNames, mutexes);
+
+    EXPECT_NE(FolderMutexName(kDir), FolderMutexName("C:\\Program Files\\Glimmerfen2\\"));
+    EXPECT_NE(FolderMutexName("C:\\A\\"), ComputerMutexName("C:\\A\\"));
+    EXPECT_EQ(ComputerMutexName("fs01"), ComputerMutexName("FS01"));
+    EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName(""));
+    EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName("FS02"));
+    // Every logon session's namespace, then no further "\\" (a mutex name cannot hold one) and a short
+    // name also for the longest folder.
+    const std::string deep = "C:\\" + std::string(240, 'd') + "\\";
+    for (const std::string& name : {FolderMutexName(deep), ComputerMutexName(std::string(255, 'n'))}) {
+        ASSERT_EQ(name.rfind("Global\\", 0), 0u) << name;
+        EXPECT_EQ(name.find('\\', 7), std::string::npos) << name;
+        EXPECT_LE(name.size(), 64u) << name;
+    }
+}
+
+// Every way of naming this computer: one computer, one instance. The trail byte 0x41 of a double-byte
+// character in code page 932 is no letter "A": names that differ only there are different names.
+TEST(InstanceNames, NamesOfThisComputer) {
+    const std::vector<std::string> own = {"MYPC", "mypc.corp.example", "\x83\x41PC"};
+    // Names separated by blanks.
+    const std::string thisComputer = ". localhost LocalHost \\\\localhost 127.0.0.1 127.255.0.9 127.1 0x7f.0.0.1 "
+                                     "2130706433 ::1 0:0:0:0:0:0:0:1 0000:0000::0001 [::1] ::1%1 ::ffff:127.0.0.1 "
+                                     "\\\\MYPC mypc MyPc.Corp.Example \x83\x41pc";
+    const std::string others = ".. localhost2 mypc2 corp.example FS01 128.0.0.1 126.255.255.255 127.0.0.256 0x7f "
+                               ":: ::2 1::1 1:2::3::1 [::1 ::ffff:128.0.0.1 \x83\x61PC";
+    test::ScopedCodePage japanese(932);
+    EXPECT_FALSE(platform::NamesThisComputer("", own));
+    for (const bool expected : {true, false}) {
+        std::istringstream names(expected ? thisComputer : others);
+        for (std::string name; names >> name;) {
+            if (!japanese.Active() && name.find('\x83') != std::string::npos) {
+                continue; // Windows in another code page: those names are other characters there
+            }
+            EXPECT_EQ(platform::NamesThisComputer(name, own), expected) << name;
+        }
+    }
 }
 
 // The command line decides what runs and which computer's instance this is; the INI's Computer key
-// counts only without /server:.
+// counts only without /server:. Switches not understood stop nothing: the main window gets them to name
+// once it watches, and no usage box comes before.
 TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
     struct Case {
         std::string arguments;
         std::string iniComputer;
         std::vector<std::string> steps; // after "platform"; "run" stands for the full run
-        std::string mutexName;
         std::string watched;
+        std::string unknown = {};
     };
     const Case cases[] = {
-        {"", "", {"run"}, "GlimmerfenChecker", ""},
-        {"/server:fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"-SERVER:\\\\fs01", "", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"", "\\\\nas2", {"run"}, "GlimmerfenChecker NAS2", "nas2"},
-        {"\"/server:fs01\"", "nas2", {"run"}, "GlimmerfenChecker FS01", "fs01"},
-        {"/server:", "nas2", {"run"}, "GlimmerfenChecker", ""},
-        {"--help", "", {"usage "}, "", ""},
-        {"/?", "", {"usage "}, "", ""},
-        {"/unregister", "", {"unregister"}, "", ""},
-        {"/server:fs01 extra", "", {"usage extra"}, "", ""},
-        {"/servers:x", "", {"usage /servers:x"}, "", ""},
-        {"/server:fs01&calc", "", {"message"}, "", ""},
-        {"", "bad name", {"message"}, "", ""},
+        {"", "", {"run"}, ""},
+        {"/server:fs01", "", {"run"}, "fs01"},
+        {"-SERVER:\\\\fs01", "", {"run"}, "fs01"},
+        {"", "\\\\nas2", {"run"}, "nas2"},
+        {"\"/server:fs01\"", "nas2", {"run"}, "fs01"},
+        {"/server:", "nas2", {"run"}, ""},
+        // This computer by any name is this computer, from the command line and from the INI file.
+        {"/server:localhost", "nas2", {"run"}, ""},
+        {"/server:\\\\127.0.0.1", "", {"run"}, ""},
+        {"/server:[::1]", "", {"run"}, ""},
+        {"/server:.", "", {"run"}, ""},
+        {"/server:MyPc", "", {"run"}, ""},
+        {"", "\\\\MYPC.corp.example", {"run"}, ""},
+        {"", "::1", {"run"}, ""},
+        {"--help", "", {"usage "}, ""},
+        {"/?", "", {"usage "}, ""},
+        {"/unregister", "", {"unregister"}, ""},
+        {"/? /bogus", "", {"usage "}, ""},
+        {"/server:fs01 extra", "", {"run"}, "fs01"},
+        {"/servers:x", "", {"run"}, "", "/servers:x"},
+        {"/minimized /server:fs01 -X --", "", {"run"}, "fs01", "/minimized -X --"},
+        {"/server:fs01&calc", "", {"message"}, ""},
+        {"", "bad name", {"message"}, ""},
     };
     for (const Case& c : cases) {
         CCheckerApp app;
@@ -169,8 +242,13 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         std::vector<std::string> steps(host.steps.begin() + 1, host.steps.end());
         if (c.steps == std::vector<std::string>{"run"}) {
             EXPECT_TRUE(app.RanMainWindow()) << c.arguments;
-            EXPECT_EQ(host.mutexName, c.mutexName) << c.arguments;
+            const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName(c.watched)};
+            EXPECT_EQ(host.mutexNames, mutexes) << c.arguments;
             EXPECT_EQ(app.watchedComputer, c.watched) << c.arguments;
+            EXPECT_EQ(host.unknownSwitchesInMainWindow, c.unknown) << c.arguments;
+            EXPECT_TRUE(std::none_of(steps.begin(), steps.end(), [](const std::string& step) {
+                return step.rfind("usage", 0) == 0;
+            })) << c.arguments;
         } else {
             steps.erase(std::remove_if(steps.begin(), steps.end(),
                                        [](const std::string& step) { return step.rfind("load ", 0) == 0; }),
@@ -178,6 +256,79 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
             EXPECT_EQ(steps, c.steps) << c.arguments;
             EXPECT_FALSE(app.ReachedSettings()) << c.arguments;
         }
+    }
+}
+
+// Where the program's name ends and its arguments begin. A Run key's unquoted path with blanks is one
+// name (the system hands the line over as written); a double-byte character's trail byte is never a
+// letter to fold, a backslash or a separator.
+TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
+    const std::string table = "C:\\\x95\x5C \x8C\x76\x8E\x5A\\GlimmerfenChecker.exe"; // C:\表 計算\...
+    const std::string katakanaA = "C:\\a b\\\x83\x41.exe";                            // C:\a b\ア.exe
+    struct Case {
+        std::string modulePath;
+        std::string commandLine;
+        std::string arguments;
+        bool japanese = false;
+    };
+    const Case cases[] = {
+        {kExe, "\"" + kExe + "\" /server:a", " /server:a"},
+        {kExe, kExe + " /server:a", " /server:a"},
+        {kExe, "c:\\program files\\glimmerfen\\glimmerfenchecker.EXE -x", " -x"},
+        {kExe, "C:\\Program Files\\Glimmerfen\\GlimmerfenChecker /x", " /x"},
+        {kExe, "\"C:\\Program Files\\Glimmerfen\\GlimmerfenChecker\" /x", " /x"},
+        {kExe, "  \"" + kExe + "\"", ""},
+        {kExe, kExe, ""},
+        {kExe, "GlimmerfenChecker.exe /x", " /x"},
+        {kExe, "glimmerfenchecker /x", " /x"},
+        // Other spellings: the first word, quotes keeping its blanks.
+        {kExe, "C:\\PROGRA~1\\GLIMME~1\\GLIMME~1.EXE /x", " /x"},
+        {kExe, "\"C:\\Other Dir\\x.exe\" /x", " /x"},
+        {kExe, kExe + "2 /x", " Files\\Glimmerfen\\GlimmerfenChecker.exe2 /x"},
+        {kExe, "", ""},
+        // Code page 932: 0x95 0x5C is one character, not a folder and a backslash.
+        {table, table + " /server:a", " /server:a", true},
+        {table, "\"" + table + "\" /x", " /x", true},
+        {table, "GlimmerfenChecker.exe /x", " /x", true},
+        {kExe, "\"D:\\\x95\x5C\" /x", " /x", true},
+        // 0x83 0x41 and 0x83 0x61 are two characters: no case folding inside them.
+        {katakanaA, "C:\\A B\\\x83\x41.EXE /x", " /x", true},
+        {katakanaA, "C:\\a b\\\x83\x61.exe /x", " b\\\x83\x61.exe /x", true},
+    };
+    test::ScopedCodePage japanese(932);
+    for (const Case& c : cases) {
+        if (c.japanese && !japanese.Active()) {
+            continue; // Windows in another code page
+        }
+        EXPECT_EQ(ArgumentsAfterProgram(c.commandLine, c.modulePath), c.arguments) << c.commandLine;
+    }
+}
+
+// What the start routine's table does not reach: words split by characters, a switch's other spellings.
+TEST(StartupCommandLine, WordsAndSwitches) {
+    struct Case {
+        std::string arguments;
+        std::string server; // "-" for none
+        bool help;
+        bool unregister;
+        std::vector<std::string> unknown;
+    };
+    const Case cases[] = {
+        {"report.txt C:\\x \"a b\" -h", "-", true, false, {}},
+        {"/server", "-", false, false, {"/server"}},
+        {"/Server=\\\\fs01 /unregister", "fs01", false, true, {}},
+        {"\"/help\"", "-", true, false, {}},
+        // Code page 932: whole characters, a quote after one still a quote.
+        {"/server:\x95\x5C\"x y\" /a", "\x95\x5Cx y", false, false, {"/a"}},
+        {"-\x83\x41 /b", "-", false, false, {"-\x83\x41", "/b"}},
+    };
+    test::ScopedCodePage japanese(932);
+    for (const Case& c : cases) {
+        const CommandLine parsed = ParseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.hasServer ? parsed.server : "-", c.server) << c.arguments;
+        EXPECT_EQ(parsed.help, c.help) << c.arguments;
+        EXPECT_EQ(parsed.unregister, c.unregister) << c.arguments;
+        EXPECT_EQ(parsed.unknownSwitches, c.unknown) << c.arguments;
     }
 }
 
@@ -204,20 +355,35 @@ TEST(StartupEarlyExit, NonNtPlatformShowsOnlyThePlatformMessage) {
     }
 }
 
+// Refused by a copy in the same folder (whatever it watches: the folder is asked first) or by a copy
+// anywhere that watches the same computer (also one in another user's session, whose mutex cannot be
+// opened: the host reports that as AlreadyExists).
 TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
-    CCheckerApp app;
-    FakeHost host(kExe);
-    host.mutexResult = StartupHost::MutexResult::AlreadyExists;
-    EXPECT_FALSE(app.Start(host));
-    app.Exit(host);
-    const std::vector<std::string> expected = {"platform", "load " + kDir + "Glimmerfen.ini", "mutex", "message"};
-    EXPECT_EQ(host.steps, expected);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
-    EXPECT_FALSE(host.messages[0].text.empty());
-    EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
-    EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
-    EXPECT_FALSE(app.ReachedSettings());
+    struct Case {
+        std::string takenMutex;
+        std::vector<std::string> mutexesAsked;
+    };
+    const Case cases[] = {
+        {FolderMutexName(kDir), {FolderMutexName(kDir)}},
+        {ComputerMutexName("FS7"), {FolderMutexName(kDir), ComputerMutexName("FS7")}},
+    };
+    for (const Case& c : cases) {
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.arguments = "/server:fs7";
+        host.mutexResults[c.takenMutex] = StartupHost::MutexResult::AlreadyExists;
+        EXPECT_FALSE(app.Start(host));
+        app.Exit(host);
+        EXPECT_EQ(host.mutexNames, c.mutexesAsked);
+        EXPECT_EQ(host.steps.back(), "message");
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));
+        EXPECT_FALSE(host.messages[0].text.empty());
+        EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
+        EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
+        EXPECT_FALSE(app.ReachedSettings());
+        EXPECT_FALSE(app.RanMainWindow());
+    }
 }
 
 TEST(StartupEarlyExit, FailedMutexCreationLetsStartUpGoOn) {
@@ -260,7 +426,7 @@ TEST(StartupEarlyExit, NoTimerDeviceEndsSilentlyButSavesTheSettings) {
     EXPECT_FALSE(app.Start(host));
     app.Exit(host);
     const std::vector<std::string> expected = {
-        "platform",   "load " + kDir + "Glimmerfen.ini", "mutex", "trim " + kDir + " 4",
+        "platform",   "load " + kDir + "Glimmerfen.ini", "mutex", "mutex", "trim " + kDir + " 4",
         "resolution", "save " + kDir + "Glimmerfen.ini",
     };
     EXPECT_EQ(host.steps, expected);

@@ -28,6 +28,8 @@ namespace {
 constexpr UINT kAskStartupMessage = WM_APP + 1;
 // Posted by the tray tick the first time the server's enumerations fail with a code; wParam the code.
 constexpr UINT kServerStateMessage = WM_APP + 2;
+// Posted at the end of the window's start: run the context's afterStart.
+constexpr UINT kAfterStartMessage = WM_APP + 3;
 
 static_assert(tray_event::kContextMenu == WM_CONTEXTMENU && tray_event::kMouseMove == WM_MOUSEMOVE &&
               tray_event::kLeftDoubleClick == WM_LBUTTONDBLCLK && tray_event::kRightDown == WM_RBUTTONDOWN &&
@@ -141,6 +143,9 @@ bool CTrayDlg::OnInitDialog() {
     trayTick_ =
         std::make_unique<TimerChain>([this] { TrayTick(); }, context_.settings.CycleTime3, context_.timerResolution);
     trayTick_->Start();
+    if (context_.afterStart) {
+        ::PostMessageA(Hwnd(), kAfterStartMessage, 0, 0);
+    }
     return false;
 }
 
@@ -531,6 +536,16 @@ bool CTrayDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     if (message == kServerStateMessage) {
         TellServerState(static_cast<std::uint32_t>(wParam));
+        result = 0;
+        return true;
+    }
+    if (message == kAfterStartMessage) {
+        if (!closing_ && context_.afterStart) {
+            // Taken out first: a box in it runs its own loop, and the work is done once.
+            const std::function<void()> afterStart = std::move(context_.afterStart);
+            context_.afterStart = nullptr;
+            afterStart();
+        }
         result = 0;
         return true;
     }

@@ -46,6 +46,9 @@ struct TrayContext {
     // as soon as the main window has answered, so the exit routine never runs then.
     std::function<void()> saveAtSessionEnd;
     TrayShell shell = SystemTrayShell();
+    // Run once on the window's thread after the engine has started (posted from the window's start, so
+    // the list window is up first), unless the program is closing by then; may be empty.
+    std::function<void()> afterStart = nullptr;
 };
 
 class CTrayDlg : public Dialog {
