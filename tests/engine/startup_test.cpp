@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,12 +58,9 @@ public:
         return platform;
     }
     std::string ModulePath() override { return modulePath_; }
-    std::string arguments;   // after the quoted module path
-    std::string commandLine; // the whole line instead, when set
+    std::string arguments; // after the quoted module path
     std::string iniComputer;
-    std::string CommandLineText() override {
-        return commandLine.empty() ? "\"" + modulePath_ + "\" " + arguments : commandLine;
-    }
+    std::string CommandLineText() override { return "\"" + modulePath_ + "\" " + arguments; }
     void ShowUsage(const std::string& badWords, const std::string&) override { steps.push_back("usage " + badWords); }
     void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
     MutexResult CreateInstanceMutex(const std::string& name) override {
@@ -127,18 +125,10 @@ TEST(StartupOrder, FullRunThenExit) {
     host.resolution = 2;
     EXPECT_FALSE(app.Start(host));
     EXPECT_EQ(app.Exit(host), 0);
+    const std::string ini = kDir + "Glimmerfen.ini";
     const std::vector<std::string> expected = {
-        "platform",
-        "load " + kDir + "Glimmerfen.ini",
-        "mutex",
-        "mutex",
-        "trim " + kDir + " 4",
-        "resolution",
-        "begin 2",
-        "main window",
-        "save " + kDir + "Glimmerfen.ini",
-        "end 2",
-    };
+        "platform",   "load " + ini, "mutex",       "mutex",       "trim " + kDir + " 4",
+        "resolution", "begin 2",     "main window", "save " + ini, "end 2"};
     EXPECT_EQ(host.steps, expected);
     EXPECT_TRUE(host.messages.empty());
     const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName("")};
@@ -150,8 +140,7 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_EQ(host.resolutionInMainWindow, 2u);
 }
 
-// A renamed copy, a copy started through another spelling of its folder, and a copy in another logon
-// session all meet the same names; another folder or another computer does not.
+// A renamed copy or another spelling of the folder meets the same names; another folder or computer does not.
 TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
     CCheckerApp renamed;
     FakeHost host("c:\\program files\\GLIMMERFEN\\Copy of checker.EXE");
@@ -164,8 +153,7 @@ TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
     EXPECT_EQ(ComputerMutexName("fs01"), ComputerMutexName("FS01"));
     EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName(""));
     EXPECT_NE(ComputerMutexName("FS01"), ComputerMutexName("FS02"));
-    // Every logon session's namespace, then no further "\\" (a mutex name cannot hold one) and a short
-    // name also for the longest folder.
+    // Seen from every logon session, no further backslash, short also for the longest folder.
     const std::string deep = "C:\\" + std::string(240, 'd') + "\\";
     for (const std::string& name : {FolderMutexName(deep), ComputerMutexName(std::string(255, 'n'))}) {
         ASSERT_EQ(name.rfind("Global\\", 0), 0u) << name;
@@ -178,7 +166,6 @@ TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
 // character in code page 932 is no letter "A": names that differ only there are different names.
 TEST(InstanceNames, NamesOfThisComputer) {
     const std::vector<std::string> own = {"MYPC", "mypc.corp.example", "\x83\x41PC"};
-    // Names separated by blanks.
     const std::string thisComputer = ". localhost LocalHost \\\\localhost 127.0.0.1 127.255.0.9 127.1 0x7f.0.0.1 "
                                      "2130706433 ::1 0:0:0:0:0:0:0:1 0000:0000::0001 [::1] ::1%1 ::ffff:127.0.0.1 "
                                      "\\\\MYPC mypc MyPc.Corp.Example \x83\x41pc";
@@ -217,19 +204,14 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         {"/server:", "nas2", {"run"}, ""},
         // This computer by any name is this computer, from the command line and from the INI file.
         {"/server:localhost", "nas2", {"run"}, ""},
-        {"/server:\\\\127.0.0.1", "", {"run"}, ""},
         {"/server:[::1]", "", {"run"}, ""},
-        {"/server:.", "", {"run"}, ""},
-        {"/server:MyPc", "", {"run"}, ""},
         {"", "\\\\MYPC.corp.example", {"run"}, ""},
-        {"", "::1", {"run"}, ""},
         {"--help", "", {"usage "}, ""},
         {"/?", "", {"usage "}, ""},
         {"/unregister", "", {"unregister"}, ""},
         {"/? /bogus", "", {"usage "}, ""},
         {"/server:fs01 extra", "", {"run"}, "fs01"},
-        {"/servers:x", "", {"run"}, "", "/servers:x"},
-        {"/minimized /server:fs01 -X --", "", {"run"}, "fs01", "/minimized -X --"},
+        {"/servers:x /minimized /server:fs01 -X --", "", {"run"}, "fs01", "/servers:x /minimized -X --"},
         {"/server:fs01&calc", "", {"message"}, ""},
         {"", "bad name", {"message"}, ""},
     };
@@ -259,28 +241,21 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
     }
 }
 
-// Where the program's name ends and its arguments begin. A Run key's unquoted path with blanks is one
-// name (the system hands the line over as written); a double-byte character's trail byte is never a
-// letter to fold, a backslash or a separator.
+// Where the program's name ends: an unquoted path with blanks is one name; a trail byte is never a letter,
+// a backslash or a separator.
 TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
     const std::string table = "C:\\\x95\x5C \x8C\x76\x8E\x5A\\GlimmerfenChecker.exe"; // C:\表 計算\...
     const std::string katakanaA = "C:\\a b\\\x83\x41.exe";                            // C:\a b\ア.exe
     struct Case {
-        std::string modulePath;
-        std::string commandLine;
-        std::string arguments;
+        std::string modulePath, commandLine, arguments;
         bool japanese = false;
     };
     const Case cases[] = {
-        {kExe, "\"" + kExe + "\" /server:a", " /server:a"},
         {kExe, kExe + " /server:a", " /server:a"},
         {kExe, "c:\\program files\\glimmerfen\\glimmerfenchecker.EXE -x", " -x"},
         {kExe, "C:\\Program Files\\Glimmerfen\\GlimmerfenChecker /x", " /x"},
-        {kExe, "\"C:\\Program Files\\Glimmerfen\\GlimmerfenChecker\" /x", " /x"},
         {kExe, "  \"" + kExe + "\"", ""},
         {kExe, kExe, ""},
-        {kExe, "GlimmerfenChecker.exe /x", " /x"},
-        {kExe, "glimmerfenchecker /x", " /x"},
         // Other spellings: the first word, quotes keeping its blanks.
         {kExe, "C:\\PROGRA~1\\GLIMME~1\\GLIMME~1.EXE /x", " /x"},
         {kExe, "\"C:\\Other Dir\\x.exe\" /x", " /x"},
@@ -288,8 +263,6 @@ TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
         {kExe, "", ""},
         // Code page 932: 0x95 0x5C is one character, not a folder and a backslash.
         {table, table + " /server:a", " /server:a", true},
-        {table, "\"" + table + "\" /x", " /x", true},
-        {table, "GlimmerfenChecker.exe /x", " /x", true},
         {kExe, "\"D:\\\x95\x5C\" /x", " /x", true},
         // 0x83 0x41 and 0x83 0x61 are two characters: no case folding inside them.
         {katakanaA, "C:\\A B\\\x83\x41.EXE /x", " /x", true},
@@ -307,10 +280,8 @@ TEST(StartupCommandLine, ArgumentsAfterTheProgramsName) {
 // What the start routine's table does not reach: words split by characters, a switch's other spellings.
 TEST(StartupCommandLine, WordsAndSwitches) {
     struct Case {
-        std::string arguments;
-        std::string server; // "-" for none
-        bool help;
-        bool unregister;
+        std::string arguments, server; // server "-" for none
+        bool help, unregister;
         std::vector<std::string> unknown;
     };
     const Case cases[] = {
@@ -355,26 +326,20 @@ TEST(StartupEarlyExit, NonNtPlatformShowsOnlyThePlatformMessage) {
     }
 }
 
-// Refused by a copy in the same folder (whatever it watches: the folder is asked first) or by a copy
-// anywhere that watches the same computer (also one in another user's session, whose mutex cannot be
-// opened: the host reports that as AlreadyExists).
+// Refused by a copy in the same folder (asked first, whatever it watches) or one watching the same computer.
 TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
-    struct Case {
-        std::string takenMutex;
-        std::vector<std::string> mutexesAsked;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
         {FolderMutexName(kDir), {FolderMutexName(kDir)}},
         {ComputerMutexName("FS7"), {FolderMutexName(kDir), ComputerMutexName("FS7")}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [takenMutex, mutexesAsked] : cases) {
         CCheckerApp app;
         FakeHost host(kExe);
         host.arguments = "/server:fs7";
-        host.mutexResults[c.takenMutex] = StartupHost::MutexResult::AlreadyExists;
+        host.mutexResults[takenMutex] = StartupHost::MutexResult::AlreadyExists;
         EXPECT_FALSE(app.Start(host));
         app.Exit(host);
-        EXPECT_EQ(host.mutexNames, c.mutexesAsked);
+        EXPECT_EQ(host.mutexNames, mutexesAsked);
         EXPECT_EQ(host.steps.back(), "message");
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0].text, platform::LoadText(IDS_ALREADY_RUNNING));

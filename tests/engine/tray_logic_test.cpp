@@ -84,35 +84,23 @@ TEST(TrayTip, AnotherComputersNameIsKeptWholeAndTheTextCutBeforeIt) {
     EXPECT_EQ(state.Apply({false, 0, ""}, 53).tip, WatchedTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + "53", "FS01"));
 }
 
-// Regression: the tooltip was cut at 63 bytes although the record holds 127 and a terminator, so a
-// watched server's name and the line of waiting log lines lost their ends, mid-number. Now the waiting
-// line is kept whole, then the name, and the first text gives way, only before a whole character.
+// Regression: the tip was cut at 63 of its 127 bytes, mid-name and mid-number; now the waiting line, then
+// the name are kept whole and the first text gives way before a whole character.
 TEST(TrayTip, TheWaitingLineAndTheServerNameAreKeptWholeInTheFullRecord) {
-    const std::string kanji = "\x8a\xc4";
-    const auto repeat = [](const std::string& piece, int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i) {
-            out += piece;
-        }
-        return out;
-    };
+    // In 932 each 0x82 0x82 is a full-width 'b', whose trail byte is also a lead byte.
     struct Case {
-        unsigned codePage;
+        unsigned codePage, code; // code 0: the hit tip of INT_MAX entries, 5: access denied
         std::string computer;
-        std::uint32_t code; // 0: the hit tip of INT_MAX entries, 5: access denied
-        // The expected tip from the first text (as the tick or the server state gives it) and the
-        // waiting line: the first text's length kept, the name part, and the waiting line.
-        std::size_t keptText;
+        std::size_t keptText; // bytes kept of the first text, then the name part and the waiting line
         std::string namePart;
-        const char* what;
     };
     const std::string longName = "FS-" + std::string(60, 'x');
-    const std::vector<Case> cases = {
-        {1252, longName, 0, 34, " - \\\\" + longName, "everything fits the 127 bytes"},
-        {1252, std::string(90, 'y'), 0, 11, " - \\\\" + std::string(90, 'y'), "the first text is cut"},
-        {932, repeat(kanji, 20), 5, 49, " - \\\\" + repeat(kanji, 20), "Japanese, everything fits"},
-        {932, repeat(kanji, 23), 5, 47, " - \\\\" + repeat(kanji, 23), "Japanese, cut before a whole character"},
-        {932, "A" + repeat(kanji, 70), 5, 0, " - \\\\A" + repeat(kanji, 46), "the name alone is too long"},
+    const Case cases[] = {
+        {1252, 0, longName, 34, " - \\\\" + longName},                                     // everything fits
+        {1252, 0, std::string(90, 'y'), 11, " - \\\\" + std::string(90, 'y')},             // the first text is cut
+        {932, 5, std::string(40, '\x82'), 49, " - \\\\" + std::string(40, '\x82')},        // Japanese, everything fits
+        {932, 5, std::string(46, '\x82'), 47, " - \\\\" + std::string(46, '\x82')},        // cut before a character
+        {932, 5, "A" + std::string(140, '\x82'), 0, " - \\\\A" + std::string(92, '\x82')}, // the name alone is too long
     };
     for (const Case& c : cases) {
         test::ScopedCodePage codePage(c.codePage);
@@ -124,9 +112,9 @@ TEST(TrayTip, TheWaitingLineAndTheServerNameAreKeptWholeInTheFullRecord) {
         const std::string first = c.code == 0 ? HitTip(INT_MAX) : ServerStateTip(c.code);
         ServerTipState state(c.computer);
         const std::string tip = state.Apply({true, IDI_MAIN, HitTip(INT_MAX)}, c.code, 12345).tip;
-        ASSERT_GE(first.size(), c.keptText) << c.what;
-        EXPECT_EQ(tip, first.substr(0, c.keptText) + c.namePart + "\n" + note) << c.what;
-        EXPECT_LT(tip.size(), kTipCapacity) << c.what;
+        ASSERT_GE(first.size(), c.keptText) << c.computer;
+        EXPECT_EQ(tip, first.substr(0, c.keptText) + c.namePart + "\n" + note) << c.computer;
+        EXPECT_LT(tip.size(), kTipCapacity) << c.computer;
     }
 }
 

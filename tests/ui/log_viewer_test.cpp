@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/temp_dir.h"
@@ -196,10 +195,18 @@ TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
     Open();
     TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
     viewer_.RunCommand(ID_LOG_DELETE);
+    const HWND find = viewer_.Item(IDC_LOG_FIND);
+    ::SetWindowTextA(find, "bob");
+    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 3; }));
     {
         platform::ExclusiveFile other;
         ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
+        // Regression: a refresh before the new text's rows were listed kept listing the text before it.
+        ::SetWindowTextA(find, "bob \\b3");
         viewer_.RunCommand(ID_LOG_REFRESH);
+        EXPECT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 1; }));
+        EXPECT_EQ(ListColumn(List(), 0), "PC4");
+        EXPECT_EQ(Status(), Objects(1));
         // A close that cannot write them asks first; "No" keeps the viewer open, marks and all.
         auto asked = std::make_shared<std::string>();
         const HWND viewer = viewer_.Hwnd();
@@ -224,35 +231,6 @@ TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldTellsTheUserAndKeepsTheMarks) {
     EXPECT_EQ(test::ReadBytes(LogPath()), Line(kDay1, "PC2", "Bob", "\\b1") + Line(kDay2, "PC3", "bob", "\\b2") +
                                               Line(kDay2, "PC4", "Bob", "\\b3"));
     EXPECT_EQ(shown.size(), 1u);
-    platform::SetMessageSinkForTesting(previous);
-    viewer_.DestroyWindow();
-}
-
-// Regression: F5 while the log was held and a search was shown stopped the search of the latest text
-// in the box and kept listing the rows of the text before it. Now that text's search runs again.
-TEST_F(LogViewerTest, RefreshWhileTheLogIsHeldListsTheLatestQuery) {
-    std::vector<std::string> shown;
-    const platform::MessageSink previous = platform::SetMessageSinkForTesting(
-        [&](const std::string& text, const std::string&, platform::MessageIcon) { shown.push_back(text); });
-    Open();
-    // A mark, so that the refresh has something to write and finds the log held.
-    TreeView_SelectItem(Tree(), FindItem(Tree(), "2024-12-06", "alice"));
-    viewer_.RunCommand(ID_LOG_DELETE);
-    HWND find = viewer_.Item(IDC_LOG_FIND);
-    ::SetWindowTextA(find, "bob");
-    ASSERT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 3; }));
-    {
-        platform::ExclusiveFile other;
-        ASSERT_TRUE(other.Open(LogPath(), platform::FileOpenMode::ReadExisting));
-        // The refresh comes before the new text's result could be listed.
-        ::SetWindowTextA(find, "bob \\b3");
-        viewer_.RunCommand(ID_LOG_REFRESH);
-        EXPECT_TRUE(PumpThroughChain([&] { return viewer_.ListedCount() == 1; }));
-    }
-    EXPECT_EQ(ListColumn(List(), 0), "PC4");
-    EXPECT_EQ(Status(), Objects(1));
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], platform::LoadText(IDS_LOG_APPLY_HELD));
     platform::SetMessageSinkForTesting(previous);
     viewer_.DestroyWindow();
 }
@@ -397,30 +375,24 @@ TEST_F(LogViewerTest, StripStateComesBackFromTheIniAndABarLeadsToItsLines) {
     ::SendMessageA(strip, WM_LBUTTONUP, 0, MAKELPARAM(x, client.bottom / 2));
     EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_SELECTED), 3);
 
-    // Regression: the tooltip had a tool per bar, all made again at every resize. One tool covers the
-    // strip, and asks for the text of the column under the mouse when it shows.
-    std::pair<HWND, HWND> search{strip, nullptr}; // the strip, and the tooltip it owns
+    // Regression: the tooltip had a tool per bar, all made again at every resize; one tool covers the strip.
+    HWND tooltip = strip; // becomes the tooltip popup whose tool is the strip
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
         [](HWND hwnd, LPARAM data) -> BOOL {
+            HWND& found = *reinterpret_cast<HWND*>(data);
             char name[64] = {};
-            ::GetClassNameA(hwnd, name, sizeof name);
-            auto& found = *reinterpret_cast<std::pair<HWND, HWND>*>(data);
-            if (std::string(name) != TOOLTIPS_CLASSA) {
-                return TRUE;
-            }
-            // A popup's owner is the top window: the strip's tooltip is the one whose tools are its.
             TTTOOLINFOA tool{};
             tool.cbSize = sizeof tool;
-            if (::SendMessageA(hwnd, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool)) && tool.hwnd == found.first) {
-                found.second = hwnd;
+            if (::GetClassNameA(hwnd, name, sizeof name) && std::string(name) == TOOLTIPS_CLASSA &&
+                ::SendMessageA(hwnd, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool)) && tool.hwnd == found) {
+                found = hwnd;
                 return FALSE;
             }
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&search));
-    HWND tooltip = search.second;
-    ASSERT_NE(tooltip, nullptr);
+        reinterpret_cast<LPARAM>(&tooltip));
+    ASSERT_NE(tooltip, strip);
     EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
     ::SetWindowPos(strip, nullptr, 0, 0, client.right / 2, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
