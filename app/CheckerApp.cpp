@@ -40,9 +40,9 @@ void StartupHost::EndTimerPeriod(unsigned periodMs) {
 
 void StartupHost::ShowUsage(const std::string&, const std::string&) {}
 
-void StartupHost::UnregisterEventSource(const std::string&) {}
+void StartupHost::UnregisterEventSource(const std::string&, const std::string&) {}
 
-void StartupHost::RegisterEventSource(const std::string&) {}
+void StartupHost::RegisterEventSource(const std::string&, bool, const std::string&) {}
 
 std::string InstanceMutexName(const std::string& appName, const std::string& watchedComputer) {
     return watchedComputer.empty() ? appName : appName + " " + AnsiUpper(watchedComputer);
@@ -86,7 +86,7 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
     if (commandLine.unregister) {
-        host.UnregisterEventSource(appName);
+        host.UnregisterEventSource(modulePath, appName);
         return false;
     }
 
@@ -124,7 +124,12 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
     reachedSettings_ = true;
-    host.RegisterEventSource(exePath);
+    // Only a copy that writes events registers itself. Why a path cannot be registered is told at the
+    // folder's first start (the one that asks the first-run question) rather than at every start;
+    // ticking the option tells it again.
+    if (settings.EventLog.load() == 1) {
+        host.RegisterEventSource(exePath, settings.InitFlag.load() == 0, appName);
+    }
 
     host.TrimLog(exeDir, settings.LogSetDays.load());
 

@@ -22,8 +22,8 @@ public:
     MutexResult CreateInstanceMutex(const std::string& name) override;
     void RunMainWindow(CCheckerApp& app) override;
     void ShowUsage(const std::string& badWord, const std::string& caption) override;
-    void UnregisterEventSource(const std::string& caption) override;
-    void RegisterEventSource(const std::string& exePath) override;
+    void UnregisterEventSource(const std::string& exePath, const std::string& caption) override;
+    void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption) override;
 
 private:
     void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends

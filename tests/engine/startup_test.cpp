@@ -54,7 +54,14 @@ public:
     std::string iniComputer;
     std::string Arguments() override { return arguments; }
     void ShowUsage(const std::string& badWord, const std::string&) override { steps.push_back("usage " + badWord); }
-    void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
+    void UnregisterEventSource(const std::string& exePath, const std::string&) override {
+        steps.push_back("unregister " + exePath);
+    }
+    void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string&) override {
+        steps.push_back(std::string(tellPathRefused ? "register telling " : "register ") + exePath);
+    }
+    int eventLog = 0;
+    int initFlag = 0;
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
         mutexName = name;
@@ -75,6 +82,8 @@ public:
             StartupHost::LoadSettings(settings, iniPath);
         } else {
             settings.LogSetDays = 4; // so that the trimming is seen to use the loaded value
+            settings.EventLog = eventLog;
+            settings.InitFlag = initFlag;
             settings.Computer.Set(iniComputer);
         }
     }
@@ -128,6 +137,37 @@ TEST(StartupOrder, FullRunThenExit) {
     EXPECT_EQ(host.resolutionInMainWindow, 2u);
 }
 
+// Only a copy that writes events registers itself, once it is the one instance; the reason a path
+// cannot be registered is told at the folder's first start only.
+TEST(StartupOrder, TheEventSourceIsRegisteredOnlyWithEventsOn) {
+    struct Case {
+        int eventLog;
+        int initFlag;
+        std::optional<std::string> step;
+    };
+    const Case cases[] = {
+        {0, 0, std::nullopt},
+        {0, 1, std::nullopt},
+        {1, 0, "register telling " + kExe},
+        {1, 1, "register " + kExe},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "EventLog=" << c.eventLog << " InitFlag=" << c.initFlag);
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.eventLog = c.eventLog;
+        host.initFlag = c.initFlag;
+        app.Start(host);
+        std::vector<std::string> expected = {"platform", "load " + kDir + "Glimmerfen.ini", "mutex"};
+        if (c.step) {
+            expected.push_back(*c.step);
+        }
+        expected.push_back("trim " + kDir + " 4");
+        host.steps.resize(std::min(host.steps.size(), expected.size()));
+        EXPECT_EQ(host.steps, expected);
+    }
+}
+
 TEST(StartupOrder, MutexIsNamedAfterTheRenamedExecutable) {
     CCheckerApp app;
     FakeHost host("D:\\tools\\Copy.of.checker.EXE");
@@ -154,7 +194,7 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         {"/server:", "nas2", {"run"}, "GlimmerfenChecker", ""},
         {"--help", "", {"usage "}, "", ""},
         {"/?", "", {"usage "}, "", ""},
-        {"/unregister", "", {"unregister"}, "", ""},
+        {"/unregister", "", {"unregister " + kExe}, "", ""},
         {"/server:fs01 extra", "", {"usage extra"}, "", ""},
         {"/servers:x", "", {"usage /servers:x"}, "", ""},
         {"/server:fs01&calc", "", {"message"}, "", ""},
