@@ -75,6 +75,8 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
 void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
     ui::CTrayDlg mainWindow(MainWindowContext(app, *this));
     mainWindow.RunModal(nullptr);
+    // The engine was stopped by the close (or at the latest when the window was destroyed).
+    engineAbandoned_ = mainWindow.EngineAbandoned();
 }
 
 void Win32StartupHost::ShowUsage(const std::string& badWord, const std::string& caption) {

@@ -25,8 +25,12 @@ public:
     void UnregisterEventSource(const std::string& exePath, const std::string& caption) override;
     void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption) override;
 
+    // Whether the main window's run ended with a server call left running on a thread of the engine.
+    bool EngineAbandoned() const noexcept { return engineAbandoned_; }
+
 private:
     void* instanceMutex_ = nullptr; // the single-instance mutex, kept until the process ends
+    bool engineAbandoned_ = false;
 };
 
 // The windows' view of the running program: the application's settings and paths, the local server,

@@ -1395,6 +1395,8 @@ def case_remote_computer(env, args, texts):
         elapsed = program.close_application(process)
         check(elapsed <= 4.0, "the program took %.2f s to end while a server call hung" % elapsed)
         check(process.returncode == 0, "exit code %s" % process.returncode)
+        with open(program.path("Glimmerfen.ini"), "rb") as f:
+            check(b"\r\nCycleTime1=" in f.read(), "the settings were not saved at the end")
     finally:
         program.kill_all()
         second.kill_all()
