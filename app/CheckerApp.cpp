@@ -42,9 +42,9 @@ void StartupHost::EndTimerPeriod(unsigned periodMs) {
 
 void StartupHost::ShowUsage(const std::string&, const std::string&) {}
 
-void StartupHost::UnregisterEventSource(const std::string&) {}
+void StartupHost::UnregisterEventSource(const std::string&, const std::string&) {}
 
-void StartupHost::RegisterEventSource(const std::string&) {}
+void StartupHost::RegisterEventSource(const std::string&, bool, const std::string&) {}
 
 std::vector<std::string> StartupHost::ComputerNames() {
     return platform::OwnComputerNames();
@@ -115,7 +115,7 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
     if (commandLine.unregister) {
-        host.UnregisterEventSource(appName);
+        host.UnregisterEventSource(modulePath, appName);
         return false;
     }
 
@@ -164,7 +164,12 @@ bool CCheckerApp::Start(StartupHost& host) {
         }
     }
     reachedSettings_ = true;
-    host.RegisterEventSource(exePath);
+    // Only a copy that writes events registers itself. Why a path cannot be registered is told at the
+    // folder's first start (the one that asks the first-run question) rather than at every start;
+    // ticking the option tells it again.
+    if (settings.EventLog.load() == 1) {
+        host.RegisterEventSource(exePath, settings.InitFlag.load() == 0, appName);
+    }
 
     host.TrimLog(exeDir, settings.LogSetDays.load());
 

@@ -50,11 +50,13 @@ public:
     // Shows how the program is started; badWords are the switches that were not understood (empty
     // for /?), named above it.
     virtual void ShowUsage(const std::string& badWords, const std::string& caption);
-    // /unregister: removes the event source's registration, telling the user the outcome.
-    virtual void UnregisterEventSource(const std::string& caption);
-    // When the process runs elevated: registers the event source for this executable unless the
-    // registration already names it. Nothing is told; without rights nothing happens.
-    virtual void RegisterEventSource(const std::string& exePath);
+    // /unregister: removes the event source's registration when it names this executable (or
+    // nothing), telling the user the outcome; another copy's registration is left and named.
+    virtual void UnregisterEventSource(const std::string& exePath, const std::string& caption);
+    // A start with events on: registers the event source for this executable when the key is missing
+    // or names a file that is gone. Without rights nothing happens and nothing is told; a path the key
+    // cannot hold is told only when tellPathRefused is set.
+    virtual void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption);
 
     virtual void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon);
     virtual void LoadSettings(AppSettings& settings, const std::string& iniPath);

@@ -66,6 +66,8 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
 void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
     ui::CTrayDlg mainWindow(MainWindowContext(app, *this));
     mainWindow.RunModal(nullptr);
+    // The engine was stopped by the close (or at the latest when the window was destroyed).
+    engineAbandoned_ = mainWindow.EngineAbandoned();
 }
 
 void Win32StartupHost::ShowUsage(const std::string& badWords, const std::string& caption) {
@@ -77,8 +79,15 @@ void Win32StartupHost::ShowUsage(const std::string& badWords, const std::string&
                 caption, platform::MessageIcon::Warning);
 }
 
-void Win32StartupHost::UnregisterEventSource(const std::string& caption) {
-    switch (platform::UnregisterEventSource()) {
+void Win32StartupHost::UnregisterEventSource(const std::string& exePath, const std::string& caption) {
+    // One key serves every copy: another copy's stays, so that its events keep their texts.
+    const std::optional<platform::SourceKey> key = platform::ReadSourceKey();
+    if (platform::DecideUnregistration(key, exePath) == platform::UnregisterDecision::LeaveOther) {
+        ShowMessage(platform::LoadText(IDS_UNREGISTER_OTHER_COPY) + "\n" + key->messageFile, caption,
+                    platform::MessageIcon::Information);
+        return;
+    }
+    switch (platform::DeleteSourceKey()) {
     case platform::Registration::Done:
         ShowMessage(platform::LoadText(IDS_UNREGISTER_DONE), caption, platform::MessageIcon::Information);
         break;
@@ -91,10 +100,13 @@ void Win32StartupHost::UnregisterEventSource(const std::string& caption) {
     }
 }
 
-void Win32StartupHost::RegisterEventSource(const std::string& exePath) {
+void Win32StartupHost::RegisterEventSource(const std::string& exePath, bool tellPathRefused,
+                                           const std::string& caption) {
     // Only an elevated start may write the key; any other start leaves it as it is, and the events
     // still reach the log (the event viewer then shows them without their texts).
-    platform::RegisterEventSource(exePath);
+    if (platform::RegisterEventSource(exePath) == platform::RegisterOutcome::PathHasList && tellPathRefused) {
+        ShowMessage(platform::LoadText(IDS_EVENT_SOURCE_PATH_LIST), caption, platform::MessageIcon::Warning);
+    }
 }
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {

@@ -23,11 +23,15 @@ public:
     MutexResult CreateInstanceMutex(const std::string& name) override;
     void RunMainWindow(CCheckerApp& app) override;
     void ShowUsage(const std::string& badWords, const std::string& caption) override;
-    void UnregisterEventSource(const std::string& caption) override;
-    void RegisterEventSource(const std::string& exePath) override;
+    void UnregisterEventSource(const std::string& exePath, const std::string& caption) override;
+    void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption) override;
+
+    // Whether the main window's run ended with a server call left running on a thread of the engine.
+    bool EngineAbandoned() const noexcept { return engineAbandoned_; }
 
 private:
     std::vector<void*> instanceMutexes_; // the single-instance mutexes, kept until the process ends
+    bool engineAbandoned_ = false;
 };
 
 // The windows' view of the running program: the application's settings and paths, the local server,

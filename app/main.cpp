@@ -26,5 +26,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     glimmerfen::Win32StartupHost host;
     glimmerfen::CCheckerApp& app = glimmerfen::TheApp();
     app.Start(host);
-    return app.Exit(host);
+    const int code = app.Exit(host);
+    if (host.EngineAbandoned()) {
+        // A server call that never came back still runs on a thread of the engine, which was kept
+        // alive for it. Returning would destroy the static objects and end the C runtime under that
+        // thread; ExitProcess ends the other threads first. The settings are saved by now and the
+        // log's waiting lines are in its side file.
+        ::ExitProcess(static_cast<UINT>(code));
+    }
+    return code;
 }

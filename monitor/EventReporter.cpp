@@ -1,7 +1,6 @@
 #include "monitor/EventReporter.h"
 
 #include <chrono>
-#include <optional>
 #include <utility>
 
 #include "monitor/AccessTable.h"
@@ -134,6 +133,10 @@ EventReporter::~EventReporter() {
 void EventReporter::Finish() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!stop_) {
+            const auto deadline = std::chrono::steady_clock::now() + kDrainAtEnd;
+            deadline_ = static_cast<std::int64_t>(deadline.time_since_epoch().count());
+        }
         stop_ = true;
     }
     changed_.notify_all();
@@ -176,36 +179,59 @@ void EventReporter::Post(platform::EventType type, std::uint32_t id, const Event
     Post(one);
 }
 
+bool EventReporter::PastDeadline() const {
+    const std::int64_t deadline = deadline_.load();
+    return deadline != 0 &&
+           static_cast<std::int64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) > deadline;
+}
+
+void EventReporter::ReportDropped(std::size_t count, std::vector<std::string>& strings) {
+    EventBatch gap;
+    EventFields fields;
+    const std::string text = std::to_string(count);
+    fields.message = text;
+    gap.Add(platform::EventType::Warning, kEventEventsDropped, fields);
+    gap.Strings(0, computer_, strings);
+    sink_->Report(gap.Type(0), gap.Id(0), strings);
+}
+
 void EventReporter::Run() {
-    using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lock(mutex_);
-    std::optional<Clock::time_point> deadline;
     std::vector<std::string> strings;
     for (;;) {
         changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (stop_ && !deadline) {
-            deadline = Clock::now() + kDrainAtEnd;
-        }
-        if (queue_.empty() || (deadline && Clock::now() > *deadline)) {
-            return;
+        if (queue_.empty()) {
+            return; // stopped, everything written
         }
         Pending pending = std::move(queue_.front());
         queue_.pop_front();
         queued_ -= pending.events.Size();
         lock.unlock();
+        // The deadline is looked at before every event, so a large batch cannot hold up the end.
         const EventBatch& batch = pending.events;
-        for (std::size_t i = 0; i < batch.Size() && !(deadline && Clock::now() > *deadline); ++i) {
-            batch.Strings(i, computer_, strings);
-            sink_->Report(batch.Type(i), batch.Id(i), strings);
+        std::size_t written = 0;
+        while (written < batch.Size() && !PastDeadline()) {
+            batch.Strings(written, computer_, strings);
+            sink_->Report(batch.Type(written), batch.Id(written), strings);
+            ++written;
         }
-        if (pending.droppedAfter != 0) {
-            EventBatch gap;
-            EventFields fields;
-            const std::string count = std::to_string(pending.droppedAfter);
-            fields.message = count;
-            gap.Add(platform::EventType::Warning, kEventEventsDropped, fields);
-            gap.Strings(0, computer_, strings);
-            sink_->Report(gap.Type(0), gap.Id(0), strings);
+        std::size_t dropped = pending.droppedAfter + (batch.Size() - written);
+        const bool late = written < batch.Size() || PastDeadline();
+        if (late) {
+            // Nothing more is written but the count of everything still waiting, in one event.
+            lock.lock();
+            for (const Pending& rest : queue_) {
+                dropped += rest.events.Size() + rest.droppedAfter;
+            }
+            queue_.clear();
+            queued_ = 0;
+            lock.unlock();
+        }
+        if (dropped != 0) {
+            ReportDropped(dropped, strings);
+        }
+        if (late) {
+            return;
         }
         pending.events.Clear();
         lock.lock();

@@ -3,6 +3,7 @@
 // holds up a poll.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -86,7 +87,9 @@ public:
     EventReporter& operator=(const EventReporter&) = delete;
 
     // Writes what is queued, for at most two seconds (the log file holds the record; the events are a
-    // copy), then ends the writer. Events posted after it are dropped unwritten.
+    // copy), then ends the writer. The two seconds hold inside a batch too: what is still unwritten
+    // then is dropped and its number written as one event, as at the bound. Events posted after it
+    // are dropped unwritten.
     void Finish();
 
     // Queues the events; never waits for the event log. The batch comes back empty, with the storage
@@ -97,6 +100,9 @@ public:
 
 private:
     void Run();
+    bool PastDeadline() const;
+    // The "events dropped" event for count events.
+    void ReportDropped(std::size_t count, std::vector<std::string>& strings);
 
     std::unique_ptr<platform::EventSink> sink_;
     const std::string computer_;
@@ -112,6 +118,9 @@ private:
     std::size_t queued_ = 0; // events in queue_
     EventBatch spare_;       // written, emptied, its storage kept for the next Post
     bool stop_ = false;
+    // When Finish gives up on what is left, in steady-clock ticks; 0 until Finish. Read by the writer
+    // between events without the lock.
+    std::atomic<std::int64_t> deadline_{0};
     std::thread writer_;
 };
 

@@ -12,8 +12,10 @@ namespace glimmerfen {
 
 MonitorThreads::MonitorThreads(AppSettings& settings, AccessMonitor& monitor, unsigned timerResolution)
     : settings_(settings), monitor_(monitor), timerResolution_(timerResolution),
-      poll_([this] { RequestPoll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution),
-      list_([this] { RefreshList(); }, settings.CycleTime2, settings.ThreadLevel2, timerResolution) {}
+      poll_([this] { RequestPoll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution,
+            TimerChain::Rearm::ByCaller),
+      list_([this] { RefreshList(); }, settings.CycleTime2, settings.ThreadLevel2, timerResolution,
+            TimerChain::Rearm::AfterWork) {}
 
 MonitorThreads::~MonitorThreads() {
     if (!Stop() && poll_.thread.joinable()) {
@@ -148,11 +150,17 @@ void MonitorThreads::PollLoop(std::unique_lock<std::mutex>& lock) {
         Poll();
         lock.lock();
         polling_ = false;
+        // The next period starts now. Armed once polling_ is clear, so that even a 1 ms expiry finds
+        // this thread ready; without the lock, which the expiry takes. After Halt nothing is armed.
+        lock.unlock();
+        poll_.chain.ArmNext();
+        lock.lock();
     }
 }
 
 void MonitorThreads::RequestPoll() {
     {
+        // No timer is armed while a poll runs, so polling_ is clear here unless the monitor stops.
         std::lock_guard<std::mutex> lock(wakeMutex_);
         if (polling_ || stopping_) {
             return;

@@ -4,9 +4,9 @@
 // the tray tick's too. The refresh runs in its timer's expiry. The poll does not: a server call can
 // take as long as a network timeout (a distant computer that does not answer), and the refresh and the
 // tray tick on the same timer thread would wait with it. The poll's expiry only wakes the Access
-// Monitor Thread, which polls; an expiry that finds it still polling does nothing, so polls never
-// overlap and the next one starts within a period of the end of a long one. The List Indication
-// Thread keeps both priority settings applied, looking about every 10 ms.
+// Monitor Thread, which polls and then arms the next timer itself: polls never overlap, and the
+// period counts from the end of each poll however long it took, as it does for the refresh. The List
+// Indication Thread keeps both priority settings applied, looking about every 10 ms.
 //
 // No lock is held around the work. The poll changes the access table and the refresh reads a
 // snapshot of it, each under the table's own lock, so neither can see the other half done. A lock
@@ -72,8 +72,9 @@ public:
 private:
     // One monitor: its priority setting, its chain, its worker thread and run flag.
     struct Monitor {
-        Monitor(std::function<void()> work, std::atomic<int>& period, std::atomic<int>& level, unsigned resolution)
-            : level(level), chain(std::move(work), period, resolution) {}
+        Monitor(std::function<void()> work, std::atomic<int>& period, std::atomic<int>& level, unsigned resolution,
+                TimerChain::Rearm rearm)
+            : level(level), chain(std::move(work), period, resolution, rearm) {}
         std::atomic<int>& level;
         TimerChain chain;
         std::thread thread;

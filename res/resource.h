@@ -70,6 +70,9 @@
 #define IDS_UNREGISTER_DONE 57772
 #define IDS_UNREGISTER_NO_RIGHTS 57773
 #define IDS_UNREGISTER_FAILED 57774
+// The event source's key: /unregister leaving another copy's, and a program path the key cannot hold.
+#define IDS_UNREGISTER_OTHER_COPY 57810
+#define IDS_EVENT_SOURCE_PATH_LIST 57811
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

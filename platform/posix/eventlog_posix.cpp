@@ -1,4 +1,4 @@
-// Systems other than Windows have no Application log: no source to open, nothing to register.
+// Systems other than Windows have no Application log: no source to open, no key to read or write.
 #include "platform/eventlog.h"
 
 namespace glimmerfen::platform {
@@ -7,11 +7,19 @@ std::unique_ptr<EventSink> OpenEventSource() {
     return nullptr;
 }
 
-Registration RegisterEventSource(const std::string&) {
+std::optional<SourceKey> ReadSourceKey() {
+    return std::nullopt;
+}
+
+bool MessageFileExists(const std::string&) {
+    return false;
+}
+
+Registration WriteSourceKey(const std::string&) {
     return Registration::Failed;
 }
 
-Registration UnregisterEventSource() {
+Registration DeleteSourceKey() {
     return Registration::Failed;
 }
 

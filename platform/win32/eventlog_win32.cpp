@@ -9,6 +9,7 @@
 #undef RegisterEventSource
 #endif
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ std::wstring Wide(std::string_view ansi) {
     return std::wstring(text.begin(), text.end());
 }
 
-std::wstring SourceKey() {
+std::wstring SourceKeyPath() {
     return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + Wide(kEventSourceName);
 }
 
@@ -70,31 +71,6 @@ private:
     HANDLE source_;
 };
 
-// Whether the key already holds this executable and the three types, read without write access so
-// that a start that is not elevated sees a registration it cannot change as done.
-bool AlreadyRegistered(const std::wstring& exePath) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SourceKey().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    const UniqueRegKey key(opened);
-    std::vector<wchar_t> file(exePath.size() + 2);
-    DWORD size = static_cast<DWORD>(file.size() * sizeof(wchar_t));
-    if (::RegGetValueW(key.get(), nullptr, L"EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                       nullptr, file.data(), &size) != ERROR_SUCCESS) {
-        return false; // missing, or longer than this path, so another one
-    }
-    // File names compare without regard to letter case, as the file system does.
-    if (::CompareStringOrdinal(file.data(), -1, exePath.c_str(), -1, TRUE) != CSTR_EQUAL) {
-        return false;
-    }
-    DWORD types = 0;
-    size = sizeof types;
-    return ::RegGetValueW(key.get(), nullptr, L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &size) ==
-               ERROR_SUCCESS &&
-           types == kTypesSupported;
-}
-
 Registration FromError(LONG error) {
     if (error == ERROR_SUCCESS) {
         return Registration::Done;
@@ -112,16 +88,56 @@ std::unique_ptr<EventSink> OpenEventSource() {
     return std::make_unique<EventSource>(source);
 }
 
-Registration RegisterEventSource(const std::string& exePath) {
+std::optional<SourceKey> ReadSourceKey() {
+    // Read without write access, so that a start that is not elevated sees it too.
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SourceKeyPath().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const UniqueRegKey key(opened);
+    SourceKey result;
+    DWORD size = 0;
+    constexpr DWORD kText = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    if (::RegGetValueW(key.get(), nullptr, L"EventMessageFile", kText, nullptr, nullptr, &size) == ERROR_SUCCESS &&
+        size >= sizeof(wchar_t)) {
+        std::vector<wchar_t> file(size / sizeof(wchar_t) + 1);
+        size = static_cast<DWORD>(file.size() * sizeof(wchar_t));
+        if (::RegGetValueW(key.get(), nullptr, L"EventMessageFile", kText, nullptr, file.data(), &size) ==
+            ERROR_SUCCESS) {
+            const std::wstring text(file.data());
+            result.messageFile = WideToAnsi(std::u16string(text.begin(), text.end()));
+        }
+    }
+    DWORD types = 0;
+    size = sizeof types;
+    result.typesComplete = ::RegGetValueW(key.get(), nullptr, L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types,
+                                          &size) == ERROR_SUCCESS &&
+                           types == kTypesSupported;
+    return result;
+}
+
+bool MessageFileExists(const std::string& path) {
+    // The value is REG_EXPAND_SZ: "%SystemRoot%\\..." names a file as the event viewer reads it.
+    const std::wstring raw = Wide(path);
+    const DWORD needed = ::ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0);
+    if (needed == 0) {
+        return false;
+    }
+    std::vector<wchar_t> expanded(needed + 1);
+    if (::ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), static_cast<DWORD>(expanded.size())) == 0) {
+        return false;
+    }
+    const DWORD attributes = ::GetFileAttributesW(expanded.data());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+Registration WriteSourceKey(const std::string& exePath) {
     const std::wstring path = Wide(exePath);
     if (path.empty()) {
         return Registration::Failed;
     }
-    if (AlreadyRegistered(path)) {
-        return Registration::Done;
-    }
     HKEY created = nullptr;
-    LONG error = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, SourceKey().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    LONG error = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, SourceKeyPath().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                    KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &created, nullptr);
     if (error != ERROR_SUCCESS) {
         return FromError(error);
@@ -138,8 +154,8 @@ Registration RegisterEventSource(const std::string& exePath) {
     return FromError(error);
 }
 
-Registration UnregisterEventSource() {
-    const LONG error = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, SourceKey().c_str());
+Registration DeleteSourceKey() {
+    const LONG error = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, SourceKeyPath().c_str());
     return error == ERROR_FILE_NOT_FOUND ? Registration::Done : FromError(error);
 }
 

@@ -64,6 +64,11 @@ TEXTS = {
         "access_denied": "Glimmerfen Checker is not allowed to see the sessions and open files of this computer's shared folders (access denied), so it cannot show or log who is connected.",
         "users": ("alice", "bob", "carol"),
         "unregistered": "Glimmerfen Checker is no longer registered as a source of the Windows event log.",
+        "unregister_other": "The event source is registered for another copy of the program and was left as it is:",
+        "path_has_list": "Glimmerfen Checker was not registered as a source of the Windows event log: the path of the "
+                         "program holds a \";\", which the event log reads as the end of one file name and the start "
+                         "of another. The events are written all the same, but the event viewer shows them without "
+                         "their texts. To have them registered, move the program to a folder whose path holds no \";\".",
         "not_understood": "This part of the command line was not understood:",
     },
     "ja": {
@@ -85,6 +90,11 @@ TEXTS = {
         "access_denied": "アクセスが拒否されたため、Glimmerfen Checkerはこのコンピュータの共有フォルダへの接続と開いているファイルを調べられません。",
         "users": ("山田", "佐藤", "鈴木"),
         "unregistered": "Glimmerfen CheckerのWindowsイベントログのソースとしての登録を削除しました。",
+        "unregister_other": "イベントソースはこのプログラムの別のコピーに登録されているため、そのままにしました:",
+        "path_has_list": "Glimmerfen CheckerをWindowsイベントログのソースとして登録しませんでした。プログラムのパスに「;」が"
+                         "含まれており、イベントログはこれをファイル名の区切りとして読むためです。イベントはそのまま書き込まれますが、"
+                         "イベントビューアーには説明文なしで表示されます。登録するには、パスに「;」を含まないフォルダにプログラムを"
+                         "移動してください。",
         "not_understood": "コマンドラインの次の指定は理解できません:",
     },
 }
@@ -1242,26 +1252,77 @@ def event_source_values(program):
 
 
 def case_event_source(env, args, texts):
-    """A start with the rights to write the key (as every start under Wine has) registers the event source
-    for this executable; /unregister removes the key and says so."""
-    program = Program(env, args, "event_source", ini=KNOWN_INI)
+    """Only a copy that writes events registers the event source: a start with EventLog=0 writes no key, one
+    with EventLog=1 writes it for its own executable (every start under Wine has the rights). A second copy
+    in another folder neither repoints that key at itself nor removes it with /unregister, which names the
+    copy the key belongs to; that copy's /unregister removes it and says so. A copy whose path holds ";" is
+    not registered, and says why at its first start only."""
+    key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Glimmerfen Checker"
+    events_on = KNOWN_INI + "[Network]\r\nEventLog=1\r\n"
+    program = Program(env, args, "event_source", ini=KNOWN_INI + "[Network]\r\nEventLog=0\r\n")
+    other = Program(env, args, "event_source_other", ini=events_on)
+    others = [other]
+    own = ["eventmessagefile reg_expand_sz " + windows_path(program.exe).lower(), "typessupported reg_dword 0x7"]
+
+    def values():
+        return sorted(v.lower() for v in event_source_values(program) or [])
+
     try:
+        # Earlier cases' copies with events on registered themselves.
+        subprocess.run(["wine", "reg", "delete", key, "/f"], env=program.run_env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        check(event_source_values(program) is None, "the key of an earlier case could not be removed")
         process, _ = program.start()
         program.wait_window(LIST_CAPTION)
-        values = [v.lower() for v in event_source_values(program) or []]
-        expected = ["eventmessagefile reg_expand_sz " + windows_path(program.exe).lower(), "typessupported reg_dword 0x7"]
-        check(sorted(values) == expected, "the key holds %r" % values)
         program.close_application(process)
+        check(event_source_values(program) is None, "a start with EventLog=0 wrote the key")
 
-        for word, expected in (("/unregister", texts["unregistered"]),):
-            process, _ = program.start(word)
-            text = program.box() or ""
-            check(text.startswith(expected), "%s showed %r" % (word, text))
-            program.helper("press", APP_NAME, IDOK)
-            process.wait(timeout=15)
+        with open(program.path("Glimmerfen.ini"), "wb") as f:
+            f.write(events_on.encode("ascii"))
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        program.close_application(process)
+        check(values() == own, "the key holds %r" % values())
+
+        process, _ = other.start()
+        other.wait_window(LIST_CAPTION)
+        other.close_application(process)
+        check(values() == own, "the second copy repointed the key: %r" % values())
+        process, _ = other.start("/unregister")
+        text = other.box() or ""
+        check(text.lower() == (texts["unregister_other"] + "\n" + windows_path(program.exe)).lower(),
+              "the second copy's /unregister showed %r" % text)
+        other.helper("press", APP_NAME, IDOK)
+        process.wait(timeout=15)
+        check(values() == own, "the second copy's /unregister changed the key: %r" % values())
+
+        process, _ = program.start("/unregister")
+        text = program.box() or ""
+        check(text.startswith(texts["unregistered"]), "/unregister showed %r" % text)
+        program.helper("press", APP_NAME, IDOK)
+        process.wait(timeout=15)
         check(event_source_values(program) is None, "the key is still there after /unregister")
+
+        # A path with ";" is not registered; why is told at the folder's first start, not at later ones.
+        listed = Program(env, args, "event;source", ini="[Setting]\r\nInitFlag=0\r\n[Network]\r\nEventLog=1\r\n")
+        others.append(listed)
+        process, _ = listed.start()
+        text = listed.box()
+        check(text == texts["path_has_list"], "the first start in a folder with \";\" showed %r" % text)
+        listed.helper("press", APP_NAME, IDOK)
+        check(listed.box() == texts["ask_startup"], "the first-run question did not follow")
+        listed.helper("press", APP_NAME, IDCANCEL)
+        listed.wait_window(LIST_CAPTION)
+        listed.close_application(process)
+        process, _ = listed.start()
+        listed.wait_window(LIST_CAPTION)
+        check(listed.box(timeout_ms=1000) is None, "the second start in a folder with \";\" showed a message")
+        listed.close_application(process)
+        check(event_source_values(program) is None, "a path with \";\" was registered")
     finally:
         program.kill_all()
+        for copy in others:
+            copy.kill_all()
 
 def case_one_copy_per_folder_and_computer(env, args, texts):
     """Started as a Run key may name it, by an unquoted path with blanks (one folder looks like a switch)
@@ -1373,6 +1434,8 @@ def case_remote_computer(env, args, texts):
         elapsed = program.close_application(process)
         check(elapsed <= 4.0, "the program took %.2f s to end while a server call hung" % elapsed)
         check(process.returncode == 0, "exit code %s" % process.returncode)
+        with open(program.path("Glimmerfen.ini"), "rb") as f:
+            check(b"\r\nCycleTime1=" in f.read(), "the settings were not saved at the end")
     finally:
         program.kill_all()
         second.kill_all()

@@ -1,9 +1,11 @@
 // Events beside the log: what a run of polls reports, in order, and the writer's bound.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "FakeServer.h"
@@ -29,7 +31,8 @@ public:
         std::condition_variable changed;
         std::vector<std::string> events;
         bool held = false;
-        int waiting = 0; // reports begun and held
+        int waiting = 0;                    // reports begun and held
+        std::chrono::milliseconds delay{0}; // what each report costs besides
     };
     explicit RecordingSink(State& state) : state_(state) {}
     bool Report(platform::EventType type, std::uint32_t id, const std::vector<std::string>& strings) override {
@@ -41,6 +44,11 @@ public:
         ++state_.waiting;
         state_.changed.notify_all();
         state_.changed.wait(lock, [&] { return !state_.held; });
+        if (state_.delay.count() != 0) {
+            lock.unlock();
+            std::this_thread::sleep_for(state_.delay);
+            lock.lock();
+        }
         state_.events.push_back(text);
         state_.changed.notify_all();
         return true;
@@ -161,6 +169,40 @@ TEST(EventReporter, PastTheBoundNewEventsAreDroppedAndCountedWhereTheyWouldHaveB
     }
     const std::vector<std::string> expected = {"I200 0", "I200 1", "I200 2", "I200 3", "I200 4", "W900 3"};
     EXPECT_EQ(seen, expected) << ::testing::PrintToString(sink.events);
+}
+
+TEST(EventReporter, TheEndGivesUpInsideALargeBatchAndCountsWhatIsLeft) {
+    // A slow event log with one large batch being written when the program closes: the end must not
+    // wait for the whole batch (here 5 s and more), only for its two seconds.
+    constexpr int kEvents = 1000;
+    RecordingSink::State sink;
+    sink.held = true;
+    sink.delay = std::chrono::milliseconds(5);
+    EventReporter events(std::make_unique<RecordingSink>(sink), "FS01");
+    EventBatch batch;
+    for (int i = 0; i < kEvents; ++i) {
+        batch.Add(platform::EventType::Information, kEventAccess, EventFields{});
+    }
+    events.Post(batch);
+    EventBatch later; // queued behind the batch: dropped with its rest
+    later.Add(platform::EventType::Information, kEventAccess, EventFields{});
+    events.Post(later);
+    {
+        std::unique_lock<std::mutex> lock(sink.mutex);
+        sink.changed.wait(lock, [&] { return sink.waiting == 1; });
+        sink.held = false;
+    }
+    sink.changed.notify_all();
+    events.Finish();
+
+    std::lock_guard<std::mutex> lock(sink.mutex);
+    ASSERT_GE(sink.events.size(), 2u);
+    const std::size_t written = sink.events.size() - 1;
+    EXPECT_LT(written, static_cast<std::size_t>(kEvents)) << "the whole batch was written before the end";
+    for (std::size_t i = 0; i < written; ++i) {
+        ASSERT_EQ(sink.events[i].substr(0, 5), "I200|") << i;
+    }
+    EXPECT_EQ(sink.events.back(), "W900|||||||" + std::to_string(kEvents + 1 - written) + "||FS01");
 }
 
 TEST(EventReporter, IsoUtcText) {

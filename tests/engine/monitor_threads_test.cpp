@@ -64,6 +64,12 @@ public:
 
     std::atomic<int> enumerations{0};
 
+    // When each poll began its enumeration.
+    std::vector<std::chrono::steady_clock::time_point> Starts() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return starts_;
+    }
+
     void HoldPolls() {
         std::lock_guard<std::mutex> lock(mutex_);
         hold_ = true;
@@ -83,6 +89,7 @@ public:
             probe_.Enter();
             const int poll = ++enumerations;
             std::unique_lock<std::mutex> lock(mutex_);
+            starts_.push_back(std::chrono::steady_clock::now());
             if (hold_) {
                 held_ = true;
                 changed_.wait_for(lock, 20s, [&] { return !hold_; });
@@ -109,6 +116,7 @@ private:
     std::condition_variable changed_;
     bool hold_ = false;
     bool held_ = false;
+    std::vector<std::chrono::steady_clock::time_point> starts_;
 };
 
 // Counts the polls that reached the end of their table work, which only a poll with a table does.
@@ -121,6 +129,12 @@ public:
     std::atomic<int> reports{0};
     std::atomic<platform::ThreadKey> reportedOn{0};
 
+    // When each poll's table work ended (shortly before the poll itself).
+    std::vector<std::chrono::steady_clock::time_point> Ends() {
+        std::lock_guard<std::mutex> lock(endsMutex_);
+        return ends_;
+    }
+
     void ReportLostLines() override {
         reportedOn = platform::CurrentThreadKey();
         ++reports;
@@ -129,12 +143,18 @@ public:
 
 protected:
     void ApplyDisconnectRules() override {
+        {
+            std::lock_guard<std::mutex> lock(endsMutex_);
+            ends_.push_back(std::chrono::steady_clock::now());
+        }
         ++completed;
         probe_.Leave();
     }
 
 private:
     WorkProbe& probe_;
+    std::mutex endsMutex_;
+    std::vector<std::chrono::steady_clock::time_point> ends_;
 };
 
 unsigned Resolution() {
@@ -304,6 +324,30 @@ TEST_F(MonitorThreadsTest, APollThatWaitsForTheServerHoldsUpNeitherTheRefreshNor
     threads.reset(); // waits for the poll that Stop left: it ends without a table to merge into
     EXPECT_EQ(monitor.completed.load(), 0);
     EXPECT_EQ(server.enumerations.load(), 1) << "an expiry started a second poll";
+}
+
+TEST_F(MonitorThreadsTest, APollLongerThanThePeriodIsFollowedByAWholePeriod) {
+    // A server that answers after three periods: no timer of the poll runs meanwhile, and the next
+    // poll starts a whole period after the end of the slow one, not at the next tick of a clock that
+    // kept running during it.
+    settings.CycleTime1 = 100;
+    MonitorThreads threads(settings, monitor, Resolution());
+    server.HoldPolls();
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return server.PollHeld(); }));
+    std::this_thread::sleep_for(300ms);
+    const platform::TimerId pendingWhilePolling = threads.MonitorTimerId();
+    server.ReleasePolls();
+    ASSERT_TRUE(Eventually([&] { return server.enumerations >= 2; }));
+    threads.Stop();
+
+    EXPECT_EQ(pendingWhilePolling, 0u) << "the poll's timer was armed while the poll ran";
+    const auto starts = server.Starts();
+    const auto ends = monitor.Ends();
+    ASSERT_GE(starts.size(), 2u);
+    ASSERT_GE(ends.size(), 1u);
+    const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(starts[1] - ends[0]);
+    EXPECT_GE(gap.count(), 90) << "the next poll followed the slow one too soon";
 }
 
 // The row commands' server calls: Stop leaves a task that waits for the server instead of waiting for

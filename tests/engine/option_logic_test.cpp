@@ -136,7 +136,8 @@ struct Effects {
                 [this] {
                     ++topmost;
                     order.push_back("topmost");
-                }};
+                },
+                [this, &s] { order.push_back("event source EventLog=" + std::to_string(s.EventLog.load())); }};
     }
 };
 
@@ -198,14 +199,25 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     expected[25] = "CycleTime2=5000";
     expected[27] = "EventLog=1";
     EXPECT_EQ(KeysOf(ReadBytes(ini)), expected);
-    EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost"}))
-        << "the shortcut follows the new ChkStartUp, the topmost state comes after the page";
+    EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost", "event source EventLog=1"}))
+        << "the shortcut follows the new ChkStartUp, the topmost state comes after the page, the event "
+           "source is registered once the ticked box is stored";
     EXPECT_EQ(s.DisJuncOkPcStr.Get(), "PC1 ; PC2");
 
-    // The same page values again: the box equals ChkStartUp now, so the Startup folder is not touched.
+    // The same page values again: the box equals ChkStartUp now, so the Startup folder is not touched,
+    // and the event log's box was ticked already, so the registration is not tried again.
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
     EXPECT_EQ(effects.shortcut, 1);
     EXPECT_EQ(effects.topmost, 2);
+    EXPECT_EQ(effects.order.size(), 4u) << ::testing::PrintToString(effects.order);
+
+    // Cleared registers nothing; ticked again registers again.
+    effects.order.clear();
+    pages.log->eventLog = 0;
+    ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
+    pages.log->eventLog = 1;
+    ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
+    EXPECT_EQ(effects.order, (std::vector<std::string>{"topmost", "topmost", "event source EventLog=1"}));
 }
 
 TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {

@@ -62,7 +62,14 @@ public:
     std::string iniComputer;
     std::string CommandLineText() override { return "\"" + modulePath_ + "\" " + arguments; }
     void ShowUsage(const std::string& badWords, const std::string&) override { steps.push_back("usage " + badWords); }
-    void UnregisterEventSource(const std::string&) override { steps.push_back("unregister"); }
+    void UnregisterEventSource(const std::string& exePath, const std::string&) override {
+        steps.push_back("unregister " + exePath);
+    }
+    void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string&) override {
+        steps.push_back(std::string(tellPathRefused ? "register telling " : "register ") + exePath);
+    }
+    int eventLog = 0;
+    int initFlag = 0;
     MutexResult CreateInstanceMutex(const std::string& name) override {
         steps.push_back("mutex");
         mutexNames.push_back(name);
@@ -86,6 +93,8 @@ public:
             StartupHost::LoadSettings(settings, iniPath);
         } else {
             settings.LogSetDays = 4; // so that the trimming is seen to use the loaded value
+            settings.EventLog = eventLog;
+            settings.InitFlag = initFlag;
             settings.Computer.Set(iniComputer);
         }
     }
@@ -184,6 +193,37 @@ TEST(InstanceNames, NamesOfThisComputer) {
     }
 }
 
+// Only a copy that writes events registers itself, once it is the one instance; the reason a path
+// cannot be registered is told at the folder's first start only.
+TEST(StartupOrder, TheEventSourceIsRegisteredOnlyWithEventsOn) {
+    struct Case {
+        int eventLog;
+        int initFlag;
+        std::optional<std::string> step;
+    };
+    const Case cases[] = {
+        {0, 0, std::nullopt},
+        {0, 1, std::nullopt},
+        {1, 0, "register telling " + kExe},
+        {1, 1, "register " + kExe},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "EventLog=" << c.eventLog << " InitFlag=" << c.initFlag);
+        CCheckerApp app;
+        FakeHost host(kExe);
+        host.eventLog = c.eventLog;
+        host.initFlag = c.initFlag;
+        app.Start(host);
+        std::vector<std::string> expected = {"platform", "load " + kDir + "Glimmerfen.ini", "mutex", "mutex"};
+        if (c.step) {
+            expected.push_back(*c.step);
+        }
+        expected.push_back("trim " + kDir + " 4");
+        host.steps.resize(std::min(host.steps.size(), expected.size()));
+        EXPECT_EQ(host.steps, expected);
+    }
+}
+
 // The command line decides what runs and which computer's instance this is; the INI's Computer key
 // counts only without /server:. Switches not understood stop nothing: the main window gets them to name
 // once it watches, and no usage box comes before.
@@ -208,7 +248,7 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         {"", "\\\\MYPC.corp.example", {"run"}, ""},
         {"--help", "", {"usage "}, ""},
         {"/?", "", {"usage "}, ""},
-        {"/unregister", "", {"unregister"}, ""},
+        {"/unregister", "", {"unregister " + kExe}, ""},
         {"/? /bogus", "", {"usage "}, ""},
         {"/server:fs01 extra", "", {"run"}, "fs01"},
         {"/servers:x /minimized /server:fs01 -X --", "", {"run"}, "fs01", "/servers:x /minimized -X --"},

@@ -174,6 +174,18 @@ const std::vector<Text>& AllTexts() {
          u"%02d:00～%02d:59: アクセス %u 件、切断 %u 件"},
         {IDS_LOG_STRIP_DATE, "%s: %u lines found", u"%s: 検索結果 %u 行"},
         {IDS_LOG_STRIP_DATES, "%s - %s: %u lines found", u"%s～%s: 検索結果 %u 行"},
+        {IDS_UNREGISTER_OTHER_COPY,
+         "The event source is registered for another copy of the program and was left as it is:",
+         u"イベントソースはこのプログラムの別のコピーに登録されているため、そのままにしました:"},
+        {IDS_EVENT_SOURCE_PATH_LIST,
+         "Glimmerfen Checker was not registered as a source of the Windows event log: the path of the program holds a "
+         "\";\", which the event log reads as the end of one file name and the start of another. The events are "
+         "written all the same, but the event viewer shows them without their texts. To have them registered, move "
+         "the program to a folder whose path holds no \";\".",
+         u"Glimmerfen "
+         u"CheckerをWindowsイベントログのソースとして登録しませんでした。プログラムのパスに「;」が含まれており、イベン"
+         u"トログはこれをファイル名の区切りとして読むためです。イベントはそのまま書き込まれますが、イベントビューアーに"
+         u"は説明文なしで表示されます。登録するには、パスに「;」を含まないフォルダにプログラムを移動してください。"},
     };
     return texts;
 }

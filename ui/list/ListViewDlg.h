@@ -112,6 +112,9 @@ public:
     // refresh in progress. Nothing refreshes afterwards. A server call that still waits for the server
     // after a second or two is left running; the engine is then kept until the process ends.
     void StopEngine();
+    // Whether StopEngine left a server call running: the engine is then kept, and the process must end
+    // without destroying what that call may still touch.
+    bool EngineAbandoned() const noexcept { return engineAbandoned_; }
     // Destroys the row image list (the main window's close and destruction). The access list shares
     // it, so it is taken off the control first.
     void ReleaseImageList();

@@ -199,7 +199,9 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         s.DisJuncTimerFlag.store(v->timerFlag);
         s.DisJuncTimer.store(v->timer);
     }
+    bool eventLogTicked = false;
     if (const auto& v = pages.log) {
+        eventLogTicked = v->eventLog != 0 && s.EventLog.load() == 0;
         s.LogOut.store(v->logOut);
         s.LogSetDays.store(v->logSetDays);
         s.LogChkDisMsg.store(v->logChkDisMsg);
@@ -216,6 +218,9 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         s.IntermitCheck.store(v->momentary != 0 ? 1 : 0);
     }
     SaveAppliedSettings(s, iniPath);
+    if (eventLogTicked && effects.eventLogTicked) {
+        effects.eventLogTicked();
+    }
 }
 
 } // namespace glimmerfen::ui

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "platform/eventlog.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
 #include "resource.h"
 #include "settings/Settings.h"
 #include "settings/StartupShortcut.h"
@@ -37,6 +40,13 @@ void CPropSheet::Apply() {
         UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
     };
     effects.applyTopmost = context_.applyTopmost;
+    effects.eventLogTicked = [this] {
+        // The copy that now writes events registers itself as a start with events on does.
+        if (platform::RegisterEventSource(context_.paths.exePath) == platform::RegisterOutcome::PathHasList) {
+            platform::ShowMessage(platform::LoadText(IDS_EVENT_SOURCE_PATH_LIST), context_.paths.appName,
+                                  platform::MessageIcon::Warning);
+        }
+    };
     // The flags go before the writing: a box shown meanwhile (the shortcut's) must not find Apply
     // still enabled.
     ClearModified();

@@ -64,6 +64,9 @@ public:
     // program ends only through here.
     void CloseApplication();
 
+    // Whether the engine was stopped with a server call left running (CListViewDlg::EngineAbandoned).
+    bool EngineAbandoned() const noexcept { return listView_.EngineAbandoned(); }
+
     // The registered message that the shell broadcasts when the taskbar has been (re)created.
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
 
