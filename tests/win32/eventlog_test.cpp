@@ -86,25 +86,33 @@ std::wstring ValueOf(const wchar_t* name) {
     return (type == REG_EXPAND_SZ ? L"expand:" : L"other:") + std::wstring(data);
 }
 
-TEST(EventSource, RegistrationFollowsTheExecutableAndUnregistrationRemovesIt) {
-    // A folder name in the ANSI code page: a double-byte one under 932 (表 ends in a backslash byte).
-    const std::u16string first =
+// The key through the real registry: an ANSI path (double-byte under 932) written as the same characters;
+// a key naming a file that is gone is taken over, one naming an existing program is kept, and a half
+// written key of this copy is completed.
+TEST(EventSource, RegistrationKeepsAnotherExistingCopyAndRemovalRemovesTheKey) {
+    const std::u16string gone =
         platform::AnsiCodePage() == 932 ? u"C:\\共有\\表\\Checker.exe" : u"C:\\Caf\u00e9\\Checker.exe";
-    ASSERT_EQ(platform::UnregisterEventSource(), platform::Registration::Done);
-    ASSERT_EQ(platform::RegisterEventSource(platform::WideToAnsi(first)), platform::Registration::Done);
-    EXPECT_EQ(ValueOf(L"EventMessageFile"), L"expand:" + std::wstring(first.begin(), first.end()));
+    ASSERT_EQ(platform::DeleteSourceKey(), platform::Registration::Done);
+    ASSERT_EQ(platform::WriteSourceKey(platform::WideToAnsi(gone)), platform::Registration::Done);
+    EXPECT_EQ(ValueOf(L"EventMessageFile"), L"expand:" + std::wstring(gone.begin(), gone.end()));
     EXPECT_EQ(ValueOf(L"TypesSupported"), L"7");
 
-    // The program moved: the key follows it. A key that names it but lacks a type is completed.
-    ASSERT_EQ(platform::RegisterEventSource("D:\\Tools\\Checker.exe"), platform::Registration::Done);
-    EXPECT_EQ(ValueOf(L"EventMessageFile"), L"expand:D:\\Tools\\Checker.exe");
+    char self[MAX_PATH] = {};
+    ASSERT_NE(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    const std::u16string selfWide = platform::AnsiToWide(self);
+    const std::wstring selfValue = L"expand:" + std::wstring(selfWide.begin(), selfWide.end());
+    EXPECT_EQ(platform::RegisterEventSource(self), platform::RegisterOutcome::Written) << "the named file is gone";
+    EXPECT_EQ(ValueOf(L"EventMessageFile"), selfValue);
+    EXPECT_EQ(platform::RegisterEventSource("D:\\Tools\\Checker.exe"), platform::RegisterOutcome::Kept);
+    EXPECT_EQ(ValueOf(L"EventMessageFile"), selfValue) << "another copy still exists";
+
     ASSERT_EQ(::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSourceKey, L"TypesSupported"), ERROR_SUCCESS);
-    ASSERT_EQ(platform::RegisterEventSource("D:\\Tools\\Checker.exe"), platform::Registration::Done);
+    EXPECT_EQ(platform::RegisterEventSource(self), platform::RegisterOutcome::Written);
     EXPECT_EQ(ValueOf(L"TypesSupported"), L"7");
 
-    EXPECT_EQ(platform::UnregisterEventSource(), platform::Registration::Done);
+    EXPECT_EQ(platform::DeleteSourceKey(), platform::Registration::Done);
     EXPECT_EQ(ValueOf(L"TypesSupported"), L"");
-    EXPECT_EQ(platform::UnregisterEventSource(), platform::Registration::Done) << "nothing to remove is no failure";
+    EXPECT_EQ(platform::DeleteSourceKey(), platform::Registration::Done) << "nothing to remove is no failure";
 }
 
 } // namespace
