@@ -7,13 +7,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/ansitext.h"
+
 namespace glimmerfen {
 
 struct AppSettings;
-
-// The items between ";" separators, in list order; empty items are skipped, nothing is trimmed. The
-// views point into text.
-std::vector<std::string_view> SplitList(std::string_view text);
 
 // True when the name equals an item of DisJuncOkPcStr, ignoring case. An empty name never does.
 bool IsAcceptablePc(const AppSettings& settings, std::string_view computerName);

@@ -98,4 +98,20 @@ std::string FieldFromWide(std::u16string_view text) {
     return TruncateAnsi(platform::WideToAnsi(text), kMaxFieldBytes);
 }
 
+std::vector<std::string_view> SplitList(std::string_view text) {
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            items.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return items;
+}
+
 } // namespace glimmerfen

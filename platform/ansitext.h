@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // <windows.h> keeps AnsiUpper and AnsiLower as old macro names of CharUpperA and CharLowerA; they would
 // rename the functions below in every file that includes both.
@@ -30,6 +31,11 @@ std::size_t AnsiFileNameStart(std::string_view path);
 // Case-free comparison of two texts as the computer lists compare names: both upper-cased by
 // AnsiUpper, so double-byte letters that the code page folds match too.
 bool AnsiEqualNoCase(std::string_view a, std::string_view b);
+
+// The items between ";" separators, in list order; empty items are skipped, nothing is trimmed. The
+// views point into text. ";" is below every trail byte of the double-byte code pages, so a plain split
+// never cuts a character.
+std::vector<std::string_view> SplitList(std::string_view text);
 
 // Cuts the text to at most maxBytes bytes without splitting a double-byte character.
 std::string TruncateAnsi(std::string text, std::size_t maxBytes);

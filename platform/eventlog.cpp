@@ -9,20 +9,8 @@
 namespace glimmerfen::platform {
 
 std::vector<std::string> MessageFiles(const std::string& value) {
-    // ";" is below every trail byte of the double-byte code pages, so a plain split never cuts one.
-    std::vector<std::string> files;
-    std::size_t begin = 0;
-    while (begin <= value.size()) {
-        std::size_t end = value.find(';', begin);
-        if (end == std::string::npos) {
-            end = value.size();
-        }
-        if (end > begin) {
-            files.push_back(value.substr(begin, end - begin));
-        }
-        begin = end + 1;
-    }
-    return files;
+    const std::vector<std::string_view> items = SplitList(value);
+    return std::vector<std::string>(items.begin(), items.end());
 }
 
 bool SameWindowsPath(const std::string& a, const std::string& b) {
