@@ -22,14 +22,21 @@ bool SameWindowsPath(const std::string& a, const std::string& b) {
     return AnsiEqualNoCase(backslashed(a), backslashed(b));
 }
 
+namespace {
+
+bool NamesThisCopy(const std::vector<std::string>& files, const std::string& exePath) {
+    return std::any_of(files.begin(), files.end(),
+                       [&](const std::string& file) { return SameWindowsPath(file, exePath); });
+}
+
+} // namespace
+
 RegisterDecision DecideRegistration(const std::optional<SourceKey>& key, const std::string& exePath,
                                     const std::function<bool(const std::string&)>& fileExists) {
     bool write = true;
     if (key) {
         const std::vector<std::string> files = MessageFiles(key->messageFile);
-        const bool namesThis = std::any_of(files.begin(), files.end(),
-                                           [&](const std::string& file) { return SameWindowsPath(file, exePath); });
-        if (namesThis) {
+        if (NamesThisCopy(files, exePath)) {
             // Alone but without its three types it is this copy's own unfinished key; in a list
             // somebody put it there on purpose.
             write = files.size() == 1 && !key->typesComplete;
@@ -49,8 +56,7 @@ UnregisterDecision DecideUnregistration(const std::optional<SourceKey>& key, con
         return UnregisterDecision::NoKey;
     }
     const std::vector<std::string> files = MessageFiles(key->messageFile);
-    if (files.empty() || std::any_of(files.begin(), files.end(),
-                                     [&](const std::string& file) { return SameWindowsPath(file, exePath); })) {
+    if (files.empty() || NamesThisCopy(files, exePath)) {
         return UnregisterDecision::Remove;
     }
     return UnregisterDecision::LeaveOther;
