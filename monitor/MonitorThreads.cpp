@@ -11,11 +11,8 @@
 namespace glimmerfen {
 
 MonitorThreads::MonitorThreads(AppSettings& settings, AccessMonitor& monitor, unsigned timerResolution)
-    : settings_(settings), monitor_(monitor), timerResolution_(timerResolution),
-      poll_([this] { RequestPoll(); }, settings.CycleTime1, settings.ThreadLevel1, timerResolution,
-            TimerChain::Rearm::ByCaller),
-      list_([this] { RefreshList(); }, settings.CycleTime2, settings.ThreadLevel2, timerResolution,
-            TimerChain::Rearm::AfterWork) {}
+    : settings_(settings), monitor_(monitor), timerResolution_(timerResolution), poll_(settings.ThreadLevel1),
+      list_(settings.ThreadLevel2), listChain_([this] { RefreshList(); }, settings.CycleTime2, timerResolution) {}
 
 MonitorThreads::~MonitorThreads() {
     if (!Stop() && poll_.thread.joinable()) {
@@ -53,8 +50,7 @@ bool MonitorThreads::Stop() {
     }
     wake_.notify_all();
     pollWake_.notify_all();
-    poll_.chain.Halt();
-    list_.chain.Halt();
+    listChain_.Halt();
     // The List Indication Thread never waits for this thread, so a plain join cannot hang; woken, it
     // ends at once.
     if (list_.thread.joinable()) {
@@ -79,8 +75,7 @@ bool MonitorThreads::Stop() {
     }
     // A handler that is still running may be a list refresh that sends messages to this thread and
     // waits for the answer: it is answered meanwhile.
-    poll_.chain.WaitUntilIdle();
-    list_.chain.WaitUntilIdle();
+    listChain_.WaitUntilIdle();
     // Under the table's lock: a poll left running finds no table when the server answers.
     monitor_.ReleaseTable();
     return !abandoned_;
@@ -88,86 +83,82 @@ bool MonitorThreads::Stop() {
 
 void MonitorThreads::Worker(Monitor& m) {
     platform::ContainFault("a monitor thread", [&] {
-        // The thread begins with its monitor's priority, as if it had been created with it. What it
-        // applied is published before its key, so that a watcher on the other thread starts from it.
-        const int initial = m.level.load();
-        platform::SetCurrentThreadPriority(initial);
-        m.applied = initial;
+        // The thread begins with its monitor's priority, as if it had been created with it.
+        m.applied = m.level.load();
+        platform::SetCurrentThreadPriority(m.applied);
         m.workerKey = platform::CurrentThreadKey();
-        {
-            std::lock_guard<std::mutex> lock(wakeMutex_);
-            if (stopping_) {
-                return;
-            }
-            m.running = 1;
-        }
-        // A timer that cannot be armed ends this monitor for good, without a report. After Stop has
-        // begun nothing is armed.
-        const bool armed = m.chain.Start();
         std::unique_lock<std::mutex> lock(wakeMutex_);
-        if (&m == &poll_) {
-            if (armed) {
-                PollLoop(lock);
-            }
+        if (stopping_) {
             return;
         }
+        if (&m == &poll_) {
+            PollLoop(lock);
+            return;
+        }
+        m.running = 1;
+        // A timer that cannot be armed ends the refresh for good, without a report; this thread then
+        // only keeps its priority until Stop. After Stop has begun nothing is armed.
+        lock.unlock();
+        listChain_.Start();
+        lock.lock();
         for (;;) {
-            // About every 10 ms, as the priority settings promise; at once when Stop wakes it.
-            wake_.wait_for(lock, std::chrono::milliseconds(10), [&] { return stopping_; });
-            ApplyPriority(poll_, m);
-            ApplyPriority(list_, m);
-            if (m.running.load() == 0) {
+            TakePriority(m, lock);
+            wake_.wait(lock, [&] { return stopping_ || m.priorities != prioritiesChanged_; });
+            if (stopping_) {
                 return;
             }
         }
     });
 }
 
-void MonitorThreads::ApplyPriority(Monitor& target, Monitor& self) {
-    const platform::ThreadKey key = target.workerKey.load();
-    const int level = target.level.load();
-    if (key == 0 || level == target.applied.load()) {
+void MonitorThreads::ApplyPriorities() {
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        ++prioritiesChanged_;
+    }
+    wake_.notify_all();
+    pollWake_.notify_all();
+}
+
+void MonitorThreads::TakePriority(Monitor& self, std::unique_lock<std::mutex>& lock) {
+    self.priorities = prioritiesChanged_;
+    const int level = self.level.load();
+    if (level == self.applied) {
         return;
     }
-    if (&target == &self) {
-        platform::SetCurrentThreadPriority(level);
-    } else {
-        platform::SetThreadPriorityOf(key, level); // fails harmlessly for a worker that has ended
-    }
     // Remembered even when refused, so that a value that is no priority is not retried.
-    target.applied = level;
+    self.applied = level;
+    lock.unlock();
+    platform::SetCurrentThreadPriority(level);
+    lock.lock();
 }
 
 void MonitorThreads::PollLoop(std::unique_lock<std::mutex>& lock) {
     for (;;) {
-        pollWake_.wait(lock, [&] { return stopping_ || pollDue_; });
-        if (stopping_) {
+        // The period as it is now: a change reaches the next wait, not the one under way.
+        const int period = settings_.CycleTime1.load();
+        if (period <= 0) {
             return;
         }
-        pollDue_ = false;
-        polling_ = true;
+        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(period);
+        // Running from the first period on, as a monitor whose first timer was armed.
+        poll_.running = 1;
+        for (;;) {
+            TakePriority(poll_, lock);
+            if (!pollWake_.wait_until(lock, due, [&] { return stopping_ || poll_.priorities != prioritiesChanged_; })) {
+                break; // due
+            }
+            if (stopping_) {
+                return;
+            }
+        }
         lock.unlock();
         Poll();
         lock.lock();
-        polling_ = false;
-        // The next period starts now. Armed once polling_ is clear, so that even a 1 ms expiry finds
-        // this thread ready; without the lock, which the expiry takes. After Halt nothing is armed.
-        lock.unlock();
-        poll_.chain.ArmNext();
-        lock.lock();
-    }
-}
-
-void MonitorThreads::RequestPoll() {
-    {
-        // No timer is armed while a poll runs, so polling_ is clear here unless the monitor stops.
-        std::lock_guard<std::mutex> lock(wakeMutex_);
-        if (polling_ || stopping_) {
+        if (stopping_) {
             return;
         }
-        pollDue_ = true;
     }
-    pollWake_.notify_one();
 }
 
 void MonitorThreads::Poll() {

@@ -1,12 +1,13 @@
 // The two monitors that keep the engine going: the "Access Monitor Thread" polls the server every
 // CycleTime1 milliseconds, the "List Indication Thread" refreshes the list window every CycleTime2
-// milliseconds. Each runs a chain of one-shot timers (TimerChain) on the timer service's one thread,
-// the tray tick's too. The refresh runs in its timer's expiry. The poll does not: a server call can
-// take as long as a network timeout (a distant computer that does not answer), and the refresh and the
-// tray tick on the same timer thread would wait with it. The poll's expiry only wakes the Access
-// Monitor Thread, which polls and then arms the next timer itself: polls never overlap, and the
-// period counts from the end of each poll however long it took, as it does for the refresh. The List
-// Indication Thread keeps both priority settings applied, looking about every 10 ms.
+// milliseconds. The refresh runs in the expiry of a chain of one-shot timers (TimerChain) on the timer
+// service's one thread, the tray tick's too. The poll does not: a server call can take as long as a
+// network timeout (a distant computer that does not answer), and the refresh and the tray tick on the
+// same timer thread would wait with it. The Access Monitor Thread times its polls itself: it sleeps
+// until one period after the end of the last poll, polls, and sleeps again, so polls never overlap,
+// the period counts from the end of each poll however long it took (as it does for the refresh), and
+// a poll costs one wake-up of one thread. Each worker gives itself its priority setting when
+// ApplyPriorities wakes it; the List Indication Thread sleeps without a limit otherwise.
 //
 // No lock is held around the work. The poll changes the access table and the refresh reads a
 // snapshot of it, each under the table's own lock, so neither can see the other half done. A lock
@@ -45,6 +46,10 @@ public:
     // Creates both worker threads, with the priorities ThreadLevel1 and ThreadLevel2. Once only.
     void Start();
 
+    // ThreadLevel1 or ThreadLevel2 changed: each worker thread takes its setting at once (a value that
+    // is no priority leaves the thread as it was). Any thread may call it, also before Start.
+    void ApplyPriorities();
+
     // Ends both monitors and releases the access table: run flags 0, pending timers killed, worker
     // threads woken and waited for, then every expiry handler that is still running waited for, then
     // the table released. Meant for the user-interface thread, never for an expiry handler: while it
@@ -62,34 +67,31 @@ public:
 
     int MonitorRunning() const { return poll_.running.load(); }
     int ListRunning() const { return list_.running.load(); }
-    platform::TimerId MonitorTimerId() const { return poll_.chain.TimerId(); }
-    platform::TimerId ListTimerId() const { return list_.chain.TimerId(); }
+    platform::TimerId ListTimerId() const { return listChain_.TimerId(); }
     unsigned TimerResolution() const { return timerResolution_; }
     // The worker threads, once they have begun (0 before).
     platform::ThreadKey MonitorThreadKey() const { return poll_.workerKey.load(); }
     platform::ThreadKey ListThreadKey() const { return list_.workerKey.load(); }
 
 private:
-    // One monitor: its priority setting, its chain, its worker thread and run flag.
+    // One monitor: its priority setting, its worker thread and run flag.
     struct Monitor {
-        Monitor(std::function<void()> work, std::atomic<int>& period, std::atomic<int>& level, unsigned resolution,
-                TimerChain::Rearm rearm)
-            : level(level), chain(std::move(work), period, resolution, rearm) {}
+        explicit Monitor(std::atomic<int>& level) : level(level) {}
         std::atomic<int>& level;
-        TimerChain chain;
         std::thread thread;
         std::atomic<int> running{0}; // monitorRunning, listRunning
         std::atomic<platform::ThreadKey> workerKey{0};
-        std::atomic<int> applied{0}; // the priority last applied to the worker, set before workerKey
+        int applied = 0;         // the priority last given to the worker; its own
+        unsigned priorities = 0; // under wakeMutex_: the prioritiesChanged_ it last looked at
     };
 
     void Worker(Monitor& monitor);
-    // The Access Monitor Thread once its chain runs: a poll each time the chain's expiry asks for one.
+    // The Access Monitor Thread's polls, one period after another, until Stop or a period that is not
+    // positive (which ends this monitor, as a timer that cannot be armed would).
     void PollLoop(std::unique_lock<std::mutex>& lock);
-    // The poll chain's expiry: wakes the Access Monitor Thread unless it is still polling.
-    void RequestPoll();
-    // On the watching worker (self): gives target's worker its priority setting if it changed.
-    void ApplyPriority(Monitor& target, Monitor& self);
+    // On a worker: gives its own thread its priority setting if it changed. Under wakeMutex_, whose
+    // holder the lock is; it is let go for the system call.
+    void TakePriority(Monitor& self, std::unique_lock<std::mutex>& lock);
     void Poll();
     void RefreshList();
 
@@ -100,14 +102,15 @@ private:
 
     Monitor poll_;
     Monitor list_;
+    TimerChain listChain_;
 
-    // The workers wait on wake_ between their looks at the settings, so that Stop ends them at once.
+    // The List Indication Thread waits on wake_, the Access Monitor Thread on pollWake_ (until its next
+    // poll is due): for a priority change or Stop.
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     std::condition_variable pollWake_;
-    bool stopping_ = false; // under wakeMutex_; the run flags are cleared under it too
-    bool pollDue_ = false;  // under wakeMutex_: an expiry asked for a poll
-    bool polling_ = false;  // under wakeMutex_: the Access Monitor Thread is polling
+    unsigned prioritiesChanged_ = 0; // under wakeMutex_: counts the calls of ApplyPriorities
+    bool stopping_ = false;          // under wakeMutex_; the run flags are cleared under it too
     std::atomic<bool> pollThreadEnded_{false};
     bool started_ = false;
     bool stopped_ = false;

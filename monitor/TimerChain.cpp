@@ -43,8 +43,8 @@ private:
 
 } // namespace
 
-TimerChain::TimerChain(std::function<void()> work, const std::atomic<int>& periodMs, unsigned resolutionMs, Rearm rearm)
-    : work_(std::move(work)), periodMs_(periodMs), resolutionMs_(resolutionMs), rearm_(rearm) {}
+TimerChain::TimerChain(std::function<void()> work, const std::atomic<int>& periodMs, unsigned resolutionMs)
+    : work_(std::move(work)), periodMs_(periodMs), resolutionMs_(resolutionMs) {}
 
 TimerChain::~TimerChain() {
     Stop();
@@ -68,15 +68,6 @@ void TimerChain::ArmLocked() {
     timerId_ = period > 0 ? platform::SetOneShotTimer(static_cast<unsigned>(period), resolutionMs_,
                                                       &TimerChain::OnExpiry, reinterpret_cast<void*>(token_))
                           : 0;
-}
-
-bool TimerChain::ArmNext() {
-    std::lock_guard<std::mutex> lock(Live().mutex);
-    if (!started_ || halted_ || timerId_ != 0) {
-        return false;
-    }
-    ArmLocked();
-    return timerId_ != 0;
 }
 
 void TimerChain::Stop() {
@@ -151,9 +142,6 @@ void TimerChain::OnExpiry(platform::TimerId id, void* context) {
 
 void TimerChain::Run() {
     work_();
-    if (rearm_ == Rearm::ByCaller) {
-        return;
-    }
     std::lock_guard<std::mutex> lock(Live().mutex);
     if (!halted_) {
         ArmLocked();

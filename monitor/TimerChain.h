@@ -1,8 +1,6 @@
 // A chain of one-shot timers: each expiry runs the work and then arms the next timer with the period
 // as it is at that moment, so runs never overlap and the period counts from the end of a run. The
-// monitor threads' poll and list refresh and the tray tick each run on one. A chain whose work only
-// hands the job to another thread is re-armed by that thread when the job is done (ArmNext), so that
-// there too the period counts from the end of the job.
+// list refresh and the tray tick each run on one.
 #pragma once
 
 #include <atomic>
@@ -15,14 +13,9 @@ namespace glimmerfen {
 
 class TimerChain {
 public:
-    enum class Rearm {
-        AfterWork, // the expiry arms the next timer once the work has returned
-        ByCaller,  // nothing is armed after the work; ArmNext does it
-    };
     // periodMs is read at every arming; a period that is not positive cannot be armed and ends the
     // chain, like any other failed arming, without a report.
-    TimerChain(std::function<void()> work, const std::atomic<int>& periodMs, unsigned resolutionMs,
-               Rearm rearm = Rearm::AfterWork);
+    TimerChain(std::function<void()> work, const std::atomic<int>& periodMs, unsigned resolutionMs);
     // Stops the chain.
     ~TimerChain();
     TimerChain(const TimerChain&) = delete;
@@ -31,10 +24,6 @@ public:
     // Arms the first timer. False when it could not be armed, or when the chain was started or halted
     // before: then no work will ever run. Even a timer that expires before this returns runs its work.
     bool Start();
-
-    // With Rearm::ByCaller, from any thread: arms the next timer with the period as it is now, unless
-    // one is pending or the chain was never started or has been halted. False when nothing was armed.
-    bool ArmNext();
 
     // Halt, then WaitUntilIdle.
     void Stop();
@@ -48,8 +37,7 @@ public:
     // the close would seem to hang).
     void WaitUntilIdle();
 
-    // The pending timer, 0 when none (before Start, after Halt, during a run, after a failed arming,
-    // and with Rearm::ByCaller from an expiry until ArmNext).
+    // The pending timer, 0 when none (before Start, after Halt, during a run, after a failed arming).
     platform::TimerId TimerId() const;
     bool Halted() const;
 
@@ -62,7 +50,6 @@ private:
     std::function<void()> work_;
     const std::atomic<int>& periodMs_;
     const unsigned resolutionMs_;
-    const Rearm rearm_;
     // Guarded by the register's lock.
     std::uintptr_t token_ = 0;
     platform::TimerId timerId_ = 0;

@@ -129,15 +129,23 @@ struct Effects {
     int topmost = 0;
     std::vector<std::string> order;
     ui::ApplyEffects Hooks(const AppSettings& s) {
-        return {[this, &s] {
-                    ++shortcut;
-                    order.push_back("shortcut ChkStartUp=" + std::to_string(s.ChkStartUp.load()));
-                },
-                [this] {
-                    ++topmost;
-                    order.push_back("topmost");
-                },
-                [this, &s] { order.push_back("event source EventLog=" + std::to_string(s.EventLog.load())); }};
+        ui::ApplyEffects hooks;
+        hooks.updateStartupShortcut = [this, &s] {
+            ++shortcut;
+            order.push_back("shortcut ChkStartUp=" + std::to_string(s.ChkStartUp.load()));
+        };
+        hooks.applyTopmost = [this] {
+            ++topmost;
+            order.push_back("topmost");
+        };
+        hooks.applyPriorities = [this, &s] {
+            order.push_back("priorities " + std::to_string(s.ThreadLevel1.load()) + " " +
+                            std::to_string(s.ThreadLevel2.load()));
+        };
+        hooks.eventLogTicked = [this, &s] {
+            order.push_back("event source EventLog=" + std::to_string(s.EventLog.load()));
+        };
+        return hooks;
     }
 };
 
@@ -199,9 +207,10 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     expected[25] = "CycleTime2=5000";
     expected[27] = "EventLog=1";
     EXPECT_EQ(KeysOf(ReadBytes(ini)), expected);
-    EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost", "event source EventLog=1"}))
-        << "the shortcut follows the new ChkStartUp, the topmost state comes after the page, the event "
-           "source is registered once the ticked box is stored";
+    EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost", "priorities -15 0",
+                                                       "event source EventLog=1"}))
+        << "the shortcut follows the new ChkStartUp, the topmost state comes after the page, the threads "
+           "take their stored priorities, the event source is registered once the ticked box is stored";
     EXPECT_EQ(s.DisJuncOkPcStr.Get(), "PC1 ; PC2");
 
     // The same page values again: the box equals ChkStartUp now, so the Startup folder is not touched,
@@ -209,7 +218,7 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
     EXPECT_EQ(effects.shortcut, 1);
     EXPECT_EQ(effects.topmost, 2);
-    EXPECT_EQ(effects.order.size(), 4u) << ::testing::PrintToString(effects.order);
+    EXPECT_EQ(effects.order.size(), 6u) << ::testing::PrintToString(effects.order);
 
     // Cleared registers nothing; ticked again registers again.
     effects.order.clear();
@@ -217,7 +226,8 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
     pages.log->eventLog = 1;
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
-    EXPECT_EQ(effects.order, (std::vector<std::string>{"topmost", "topmost", "event source EventLog=1"}));
+    EXPECT_EQ(effects.order, (std::vector<std::string>{"topmost", "priorities -15 0", "topmost", "priorities -15 0",
+                                                       "event source EventLog=1"}));
 }
 
 TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {

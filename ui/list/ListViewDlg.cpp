@@ -261,6 +261,12 @@ void CListViewDlg::ApplyTopmost() {
     ::SetWindowPos(Hwnd(), after, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
+void CListViewDlg::ApplyPriorities() {
+    if (threads_) {
+        threads_->ApplyPriorities();
+    }
+}
+
 void CListViewDlg::SetAppWindowStyle(bool on) {
     const LONG_PTR style = ::GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
     ::SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, on ? (style | WS_EX_APPWINDOW) : (style & ~LONG_PTR{WS_EX_APPWINDOW}));

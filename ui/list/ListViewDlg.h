@@ -65,6 +65,8 @@ public:
 
     // Topmost when TopDlg is 1, else not; position and size are kept.
     void ApplyTopmost();
+    // The monitor threads take ThreadLevel1 and ThreadLevel2 as they now stand.
+    void ApplyPriorities();
     // The close path (close box, Esc, automatic closes, program end): saves the rectangle, the details
     // mode and the column widths to "DialogPos", then hides the window without a taskbar button.
     void HideAndSave();

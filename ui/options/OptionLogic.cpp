@@ -208,7 +208,7 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         s.LogChkOkPc.store(v->logChkOkPc);
         s.EventLog.store(v->eventLog);
     }
-    // The running threads read these at their next priority check and their next timer.
+    // The running monitors take the periods at their next timer and the priorities when told.
     s.IntermitCheck.store(0);
     if (const auto& v = pages.advanced) {
         StorePriority(s.ThreadLevel1, v->monitorPriority);
@@ -216,6 +216,7 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         StorePriority(s.ThreadLevel2, v->listPriority);
         s.CycleTime2.store(v->listInterval);
         s.IntermitCheck.store(v->momentary != 0 ? 1 : 0);
+        Run(effects.applyPriorities);
     }
     SaveAppliedSettings(s, iniPath);
     if (eventLogTicked && effects.eventLogTicked) {

@@ -113,7 +113,8 @@ struct OptionPages {
 struct ApplyEffects {
     std::function<void()> updateStartupShortcut; // ChkStartUp already holds its new value
     std::function<void()> applyTopmost;
-    std::function<void()> eventLogTicked; // EventLog went from 0 to 1, the INI file already written
+    std::function<void()> applyPriorities; // ThreadLevel1 and ThreadLevel2 already hold their new values
+    std::function<void()> eventLogTicked;  // EventLog went from 0 to 1, the INI file already written
 };
 
 // Apply: stores the pages' values into the settings in page order (running the start-up shortcut's

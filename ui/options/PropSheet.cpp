@@ -40,6 +40,7 @@ void CPropSheet::Apply() {
         UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
     };
     effects.applyTopmost = context_.applyTopmost;
+    effects.applyPriorities = context_.applyPriorities;
     effects.eventLogTicked = [this] {
         // The copy that now writes events registers itself as a start with events on does.
         if (platform::RegisterEventSource(context_.paths.exePath) == platform::RegisterOutcome::PathHasList) {

@@ -23,6 +23,7 @@ struct OptionContext {
     AppSettings& settings;
     ProgramPaths paths;
     std::function<void()> applyTopmost;
+    std::function<void()> applyPriorities; // the monitor threads' priority settings changed
 };
 
 class CPropSheet : public CPropertySheet {
