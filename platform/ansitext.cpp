@@ -1,6 +1,8 @@
 // Operations on narrow ANSI code page texts that respect double-byte characters.
 #include "platform/ansitext.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace glimmerfen {
@@ -90,12 +92,30 @@ std::string TruncateAnsi(std::string text, std::size_t maxBytes) {
 }
 
 std::string FieldFromWide(std::u16string_view text) {
+    std::string field;
+    AssignFieldFromWide(field, text);
+    return field;
+}
+
+void AssignFieldFromWide(std::string& out, std::u16string_view text) {
     // The server's fields are zero-terminated strings: nothing after a terminator belongs to them.
     const std::size_t terminator = text.find(u'\0');
     if (terminator != std::u16string_view::npos) {
         text = text.substr(0, terminator);
     }
-    return TruncateAnsi(platform::WideToAnsi(text), kMaxFieldBytes);
+    // Characters past the limit cannot reach the field when those before it are all ASCII.
+    const std::size_t length = std::min(text.size(), kMaxFieldBytes);
+    out.resize(length);
+    char* const bytes = out.data();
+    const char16_t* const units = text.data();
+    char16_t bits = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        bits |= units[i];
+        bytes[i] = static_cast<char>(units[i]);
+    }
+    if ((bits & 0xFF80u) != 0) {
+        out = TruncateAnsi(platform::WideToAnsi(text), kMaxFieldBytes);
+    }
 }
 
 std::vector<std::string_view> SplitList(std::string_view text) {

@@ -43,5 +43,8 @@ std::string TruncateAnsi(std::string text, std::size_t maxBytes);
 // UTF-16 to ANSI for a record field: at most 254 bytes, never ending in half a character.
 inline constexpr std::size_t kMaxFieldBytes = 254;
 std::string FieldFromWide(std::u16string_view text);
+// The same into out, whose storage is reused: a text of ASCII characters (the same bytes in every
+// ANSI code page) is copied without a conversion or an allocation once out has room.
+void AssignFieldFromWide(std::string& out, std::u16string_view text);
 
 } // namespace glimmerfen

@@ -22,11 +22,13 @@ namespace {
 // wchar_t is 16 bits on Windows, so a wide string of the API is a UTF-16 string.
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-std::string FieldText(const wchar_t* text) {
+// A field of a record, into the storage the record kept from the previous poll.
+void AssignField(std::string& field, const wchar_t* text) {
     if (text == nullptr) {
-        return std::string();
+        field.clear();
+        return;
     }
-    return FieldFromWide(std::u16string_view(reinterpret_cast<const char16_t*>(text)));
+    AssignFieldFromWide(field, std::u16string_view(reinterpret_cast<const char16_t*>(text)));
 }
 
 // Wine marks its own DLLs with this text right after the DOS header. Its netapi32 has no NetSessionDel
@@ -117,13 +119,13 @@ public:
             for (DWORD i = 0; i < entriesRead; ++i) {
                 const SESSION_INFO_2& info = entries[i];
                 SessionRecord& record = out.Add();
-                record.clientName = FieldText(info.sesi2_cname);
-                record.userName = FieldText(info.sesi2_username);
+                AssignField(record.clientName, info.sesi2_cname);
+                AssignField(record.userName, info.sesi2_username);
                 record.openCount = static_cast<std::int32_t>(info.sesi2_num_opens);
                 record.connectedSeconds = info.sesi2_time;
                 record.idleSeconds = info.sesi2_idle_time;
                 record.userFlags = info.sesi2_user_flags;
-                record.clientType = FieldText(info.sesi2_cltype_name);
+                AssignField(record.clientType, info.sesi2_cltype_name);
             }
         }
         return status;
@@ -151,8 +153,8 @@ public:
                 record.fileId = info.fi3_id;
                 record.permissions = info.fi3_permissions;
                 record.lockCount = info.fi3_num_locks;
-                record.pathName = FieldText(info.fi3_pathname);
-                record.userName = FieldText(info.fi3_username);
+                AssignField(record.pathName, info.fi3_pathname);
+                AssignField(record.userName, info.fi3_username);
             }
         }
         return status;

@@ -179,6 +179,12 @@ TEST(FieldFromWide, StopsAtTheTerminator) {
     const std::u16string withTerminator(u"PC1\0junk", 8);
     EXPECT_EQ(FieldFromWide(withTerminator), "PC1");
     EXPECT_EQ(FieldFromWide(u""), "");
+    // Into a field that held a longer text at the previous poll, and the other way round.
+    std::string field = "A LONGER NAME OF THE LAST POLL";
+    AssignFieldFromWide(field, withTerminator);
+    EXPECT_EQ(field, "PC1");
+    AssignFieldFromWide(field, u"caf\u00e9 au lait");
+    EXPECT_EQ(field, FieldFromWide(u"caf\u00e9 au lait"));
 }
 
 struct ConversionCase {
