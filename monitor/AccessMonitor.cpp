@@ -23,19 +23,21 @@ namespace glimmerfen {
 // seconds do, so a steady poll formats and converts to local time only what changed.
 class AccessMonitor::SessionTexts {
 public:
-    explicit SessionTexts(const SessionRecord& s) : s_(s) {}
+    // now: the clock as the poll read it once; local: the poll's conversions to local time.
+    SessionTexts(const SessionRecord& s, std::int32_t now, platform::LocalTimeCache& local)
+        : s_(s), now_(now), local_(local) {}
 
-    // The session's start: now minus the connected time, with the clock read once per session.
+    // The session's start: now minus the connected time.
     std::int32_t StartTime() {
         if (!haveStart_) {
-            start_ = StartInstant(s_.connectedSeconds, platform::NowSeconds());
+            start_ = StartInstant(s_.connectedSeconds, now_);
             haveStart_ = true;
         }
         return start_;
     }
     const std::string& StartTimeText() {
         if (!haveStartText_) {
-            startText_ = FormatLocalTime(StartTime());
+            startText_ = FormatLocalTime(local_.Of(StartTime()));
             haveStartText_ = true;
         }
         return startText_;
@@ -74,6 +76,8 @@ public:
 
 private:
     const SessionRecord& s_;
+    const std::int32_t now_;
+    platform::LocalTimeCache& local_;
     std::int32_t start_ = 0;
     std::string startText_;
     std::string connectedText_;
@@ -182,8 +186,9 @@ bool AccessMonitor::PollQuietly() {
             return false;
         }
         const std::uint64_t poll = ++pollNumber_;
+        const std::int32_t now = platform::NowSeconds();
         for (std::size_t i = 0; i < sessions.size(); ++i) {
-            SessionTexts texts(sessions[i]);
+            SessionTexts texts(sessions[i], now, localTimes_);
             const std::vector<std::uint32_t>& files = FilesOf(sessions[i].userName);
             if (files.empty()) {
                 MergeSession(sessions[i], texts, poll);

@@ -14,6 +14,7 @@
 #include "monitor/AccessTable.h"
 #include "monitor/ClientNames.h"
 #include "monitor/EventReporter.h"
+#include "platform/clock.h"
 #include "platform/records.h"
 
 namespace glimmerfen {
@@ -148,6 +149,7 @@ private:
     std::mutex pollMutex_;
     std::uint64_t pollNumber_ = 0;
     RecordList<SessionRecord> sessions_;
+    platform::LocalTimeCache localTimes_; // the sessions' start times; the poll's own
     // Every open file of the server, asked once per poll (when there are sessions), and the places of
     // each user's files in it, in the server's order, by the user name upper-cased: the server matches
     // a user's files without regard to letter case. Kept from poll to poll to reuse their storage.

@@ -170,7 +170,10 @@ std::string FormatDuration(std::uint32_t seconds) {
 }
 
 std::string FormatLocalTime(std::int32_t instant) {
-    const platform::LocalTimeParts t = platform::ToLocalTime(instant);
+    return FormatLocalTime(platform::ToLocalTime(instant));
+}
+
+std::string FormatLocalTime(const platform::LocalTimeParts& t) {
     char text[96];
     char* p = PutDecimal(text, t.year, 1);
     *p++ = '-';

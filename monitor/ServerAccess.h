@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/records.h"
 #include "platform/netserver.h"
 
@@ -51,6 +52,7 @@ std::string FormatDuration(std::uint32_t seconds);
 
 // Local-time text "%d-%02d-%02d %02d:%02d:%02d" of an instant.
 std::string FormatLocalTime(std::int32_t instant);
+std::string FormatLocalTime(const platform::LocalTimeParts& local);
 
 // The instant connectedSeconds before now, in 32-bit wrap-around arithmetic.
 std::int32_t StartInstant(std::uint32_t connectedSeconds, std::int32_t now);
