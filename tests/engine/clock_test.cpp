@@ -1,15 +1,18 @@
 // The clock's instants in local time. Expectations are for Asia/Tokyo (UTC+9, no daylight saving).
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "platform/localtime_cache.h"
 #include "engine/time_zone_fixture.h"
 
 namespace glimmerfen {
@@ -62,6 +65,52 @@ TEST(Clock, NowIsTheSystemTime) {
     const std::int32_t now = platform::NowSeconds();
     EXPECT_LE(std::llabs(static_cast<long long>(now) - static_cast<long long>(reference)), 2);
     EXPECT_GE(ToLocalTime(now).year, 2024);
+}
+
+// The quarter-hour cache gives what converting each instant on its own gives, for instants in any order:
+// around daylight saving changes (New York, Lord Howe's half hour), Kathmandu's move to +05:45, and in a
+// zone whose offset was no whole number of quarter hours (Monrovia, -00:44:30 until 1972). On Windows
+// the zone is the system's.
+TEST(Clock, QuarterHourCacheGivesEachInstantsLocalDateAndHour) {
+    std::vector<std::int32_t> times = {INT32_MIN, -1, 0, INT32_MAX - 1, INT32_MAX};
+    for (const std::int32_t change : {63593070, 504901800, 1710054000, 1712415600, 1730613600}) {
+        for (std::int32_t t = change - 2 * 86400; t < change + 2 * 86400; t += 61) {
+            times.push_back(t);
+        }
+    }
+    std::mt19937 random(11);
+    for (int i = 0; i < 20000; ++i) {
+        times.push_back(static_cast<std::int32_t>(std::int64_t{random() % 2197483648u} - 50000000));
+    }
+    std::shuffle(times.begin(), times.end(), random);
+#ifdef _WIN32
+    const std::vector<std::string> zones = {""};
+#else
+    const std::vector<std::string> zones = {"America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu",
+                                            "Africa/Monrovia"};
+    const char* before = std::getenv("TZ");
+    const std::optional<std::string> previous = before == nullptr ? std::nullopt : std::optional<std::string>(before);
+#endif
+    for (const std::string& zone : zones) {
+#ifndef _WIN32
+        setenv("TZ", zone.c_str(), 1);
+        tzset();
+#endif
+        platform::LocalTimeCache cache;
+        for (const std::int32_t t : times) {
+            const LocalTimeParts direct = ToLocalTime(t);
+            const platform::LocalDateHour expected{direct.year, direct.month, direct.day, direct.hour};
+            ASSERT_EQ(cache.Of(t), expected) << zone << ", instant " << t;
+        }
+    }
+#ifndef _WIN32
+    if (previous) {
+        setenv("TZ", previous->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+#endif
 }
 
 } // namespace

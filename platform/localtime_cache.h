@@ -1,0 +1,47 @@
+// Local dates and hours of many instants, converted once per quarter hour instead of once per instant.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "platform/clock.h"
+
+namespace glimmerfen::platform {
+
+// The local date and hour of an instant: the parts of ToLocalTime that a quarter hour shares.
+struct LocalDateHour {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    bool operator==(const LocalDateHour&) const = default;
+};
+
+// Every time zone's offsets and changes fall on quarter hours, so when both ends of a quarter hour give
+// the same local date and hour, every instant inside it does too: the first instant of a quarter hour
+// converts its two ends, every later one costs a lookup. A quarter hour whose ends differ (a zone of
+// old whose offset was not a whole number of quarter hours, or the last one a 32-bit count holds) is
+// converted instant by instant, so the result is always what ToLocalTime gives.
+//
+// Instants mostly come in order (a log's lines), but need not: each quarter hour seen is remembered.
+// One cache serves one pass: the zone it learnt is not watched for changes.
+class LocalTimeCache {
+public:
+    LocalDateHour Of(std::int32_t seconds);
+
+private:
+    static constexpr std::int32_t kQuarterSeconds = 900;
+
+    struct Quarter {
+        bool uniform = false;
+        LocalDateHour local;
+    };
+    const Quarter& QuarterOf(std::int32_t quarter);
+
+    std::unordered_map<std::int32_t, Quarter> quarters_;
+    bool haveLast_ = false;
+    std::int32_t lastQuarter_ = 0;
+    Quarter last_;
+};
+
+} // namespace glimmerfen::platform
