@@ -106,7 +106,7 @@ void LoadedLog::Clear() {
 
 LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
     Clear();
-    const std::string logPath = exeDir + kLogFileName;
+    const std::string logPath = LogPathIn(exeDir);
     std::string bytes;
     {
         std::lock_guard<std::mutex> lock(LogFileGuard());
@@ -417,7 +417,7 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
     if (chunkSize == 0) {
         chunkSize = kLogChunkSize;
     }
-    const std::string logPath = exeDir + kLogFileName;
+    const std::string logPath = LogPathIn(exeDir);
     {
         // A log held by another program is found before the copy is made.
         std::lock_guard<std::mutex> lock(LogFileGuard());
