@@ -12,9 +12,7 @@ LocalDateHour DateHourOf(std::int32_t seconds) {
 
 } // namespace
 
-LocalDateHour LocalTimeCache::Of(std::int32_t seconds) {
-    // Floor division, so that negative instants also fall in whole quarter hours.
-    const std::int32_t quarter = seconds / kQuarterSeconds - ((seconds % kQuarterSeconds) < 0 ? 1 : 0);
+LocalDateHour LocalTimeCache::OfAnother(std::int32_t seconds, std::int32_t quarter) {
     if (!haveLast_ || quarter != lastQuarter_) {
         last_ = QuarterOf(quarter);
         lastQuarter_ = quarter;

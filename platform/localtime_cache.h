@@ -27,7 +27,15 @@ struct LocalDateHour {
 // One cache serves one pass: the zone it learnt is not watched for changes.
 class LocalTimeCache {
 public:
-    LocalDateHour Of(std::int32_t seconds);
+    LocalDateHour Of(std::int32_t seconds) {
+        // Floor division, so that negative instants also fall in whole quarter hours.
+        const std::int32_t quarter = seconds / kQuarterSeconds - ((seconds % kQuarterSeconds) < 0 ? 1 : 0);
+        // Inline for the common case: the quarter hour of the instant before.
+        if (haveLast_ && quarter == lastQuarter_ && last_.uniform) {
+            return last_.local;
+        }
+        return OfAnother(seconds, quarter);
+    }
 
 private:
     static constexpr std::int32_t kQuarterSeconds = 900;
@@ -36,6 +44,7 @@ private:
         bool uniform = false;
         LocalDateHour local;
     };
+    LocalDateHour OfAnother(std::int32_t seconds, std::int32_t quarter);
     const Quarter& QuarterOf(std::int32_t quarter);
 
     std::unordered_map<std::int32_t, Quarter> quarters_;
