@@ -7,11 +7,11 @@
 
 #include <windows.h>
 
-#include "monitor/log/AccessLog.h"
 #include "platform/eventlog.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
+#include "settings/Paths.h"
 #include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
@@ -111,12 +111,8 @@ void Win32StartupHost::RegisterEventSource(const std::string& exePath, bool tell
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
     const ProgramPaths paths{app.exePath, app.exeDir, app.iniPath, app.appName};
-    ui::ListViewContext list{app.settings,
-                             app.iniPath,
-                             platform::ServerFor(app.watchedComputer),
-                             app.exeDir + kLogFileName,
-                             app.appName,
-                             app.timerResolution,
+    ui::ListViewContext list{app.settings,          app.iniPath, platform::ServerFor(app.watchedComputer),
+                             LogPathIn(app.exeDir), app.appName, app.timerResolution,
                              app.watchedComputer};
     ui::TrayContext context{app.settings, paths, app.timerResolution, std::move(list),
                             [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};

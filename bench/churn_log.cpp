@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     settings.CycleTime1 = 1000;
     settings.ViewTime = 0; // the previous population goes in the first poll that misses it
     testing::FakeServer server;
-    AccessLog log(logPath, "churn_log");
+    AccessLog log(logPath, "churn_log", AccessLog::Limits{});
     AccessMonitor monitor(settings, server, &log);
     monitor.CreateTable();
 

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     settings.CycleTime1 = 1000;
     settings.ViewTime = 0; // the previous population goes in the first poll that misses it
     testing::FakeServer server;
-    AccessLog log((dir / "log.txt").string(), "event_poll");
+    AccessLog log((dir / "log.txt").string(), "event_poll", AccessLog::Limits{});
     auto counting = std::make_unique<CountingSink>(platform::OpenEventSource());
     CountingSink& sink = *counting;
     const bool systemSource = sink.HasSystemSource();

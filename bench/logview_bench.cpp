@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         double longestWait = 0;
         int appends = 0;
         std::thread poll([&] {
-            AccessLog appender((fs::path(exeDir) / kLogFileName).string(), "logview_bench");
+            AccessLog appender(LogPathIn(exeDir), "logview_bench", AccessLog::Limits{});
             while (applying.load()) {
                 const auto asked = Clock::now();
                 appender.AppendLine(AccessLog::ComposeDisconnectLine(1700000000, "PC", "u", "m"));
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
             }
         });
         start = Clock::now();
-        const LogApply result = loaded.ApplyDeletions(exeDir);
+        const LogApply result = loaded.ApplyDeletions(exeDir, kLogChunkSize);
         applyTimes.push_back(SecondsSince(start));
         applying = false;
         poll.join();

@@ -37,7 +37,7 @@ public:
     }
     const std::string& StartTimeText() {
         if (!haveStartText_) {
-            startText_ = FormatLocalTime(local_.Of(StartTime()));
+            startText_ = FormatLocalTime(local_.Parts(StartTime()));
             haveStartText_ = true;
         }
         return startText_;

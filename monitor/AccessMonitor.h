@@ -14,7 +14,7 @@
 #include "monitor/AccessTable.h"
 #include "monitor/ClientNames.h"
 #include "monitor/EventReporter.h"
-#include "platform/clock.h"
+#include "platform/localtime_cache.h"
 #include "platform/records.h"
 
 namespace glimmerfen {

@@ -20,22 +20,4 @@ struct LocalTimeParts {
 // The instant in the system's local time. An instant the system cannot convert gives all zeros.
 LocalTimeParts ToLocalTime(std::int32_t seconds);
 
-// ToLocalTime for many instants, asking the system twice per quarter hour instead of once per
-// instant. Every time zone's offsets and their changes fall on quarter hours: when both ends of a
-// quarter hour are the same distance from UTC, every instant inside it is too, and its local time is
-// the instant moved by that distance. A quarter hour with a change in it is converted instant by
-// instant. Remembers 64 quarter hours; not for use by two threads at once.
-class LocalTimeCache {
-public:
-    LocalTimeParts Of(std::int32_t seconds);
-
-private:
-    struct Slot {
-        std::int64_t quarter = -1; // none
-        std::int64_t offset = 0;   // local minus UTC, in seconds
-        bool uniform = false;      // one offset for the whole quarter hour
-    };
-    Slot slots_[64];
-};
-
 } // namespace glimmerfen::platform

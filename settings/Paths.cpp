@@ -7,6 +7,10 @@
 
 namespace glimmerfen {
 
+std::string LogPathIn(const std::string& exeDir) {
+    return exeDir + kLogFileName;
+}
+
 std::string ApplicationNameFrom(const std::string& exePath) {
     const std::string fileName = exePath.substr(AnsiFileNameStart(exePath));
     // The extension starts at the last dot of the file name; dots in directories do not count.

@@ -63,9 +63,6 @@ struct LineLengths {
 
 } // namespace
 
-AccessLog::AccessLog(std::string logPath, std::string caption)
-    : AccessLog(std::move(logPath), std::move(caption), Limits{}) {}
-
 AccessLog::AccessLog(std::string logPath, std::string caption, Limits limits)
     : logPath_(std::move(logPath)), caption_(std::move(caption)), limits_(limits) {
     const std::size_t slash = logPath_.find_last_of("\\/");

@@ -40,14 +40,14 @@ enum class LogWrite {
 // waiting lines.
 class AccessLog {
 public:
+    // What may wait in memory; the program runs with these defaults.
     struct Limits {
         std::size_t lines = 100000;
         std::size_t bytes = std::size_t{32} << 20;
     };
 
     // logPath: the full path of "log.txt"; caption: the caption of the failure message box (the
-    // application's name).
-    AccessLog(std::string logPath, std::string caption);
+    // application's name); limits: what may wait.
     AccessLog(std::string logPath, std::string caption, Limits limits);
 
     const std::string& Path() const { return logPath_; }

@@ -13,18 +13,13 @@
 #include "monitor/log/LogLines.h"
 #include "platform/clock.h"
 #include "platform/exclusive_file.h"
+#include "platform/localtime_cache.h"
 
 namespace glimmerfen {
 
 namespace {
 
 constexpr std::uint32_t kMaxLine = std::numeric_limits<std::uint32_t>::max();
-
-// Times of one quarter hour share a bucket. Every time zone's offsets and changes fall on quarter
-// hours, so when both ends of a bucket give the same date, every time inside it does too; only the
-// buckets in which a date changes are converted time by time.
-constexpr std::int32_t kBucketSeconds = 900;
-constexpr std::int64_t kMixedBucket = -1;
 
 // A user group is found by its date and its name's bytes.
 struct UserKey {
@@ -81,11 +76,19 @@ std::int32_t LogFieldTime(std::string_view field) {
     return ReadLineTime(field, LineWithoutTab::WholeLineIsField0);
 }
 
+namespace {
+
+std::string DateText(int year, int month, int day) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d-%02d-%02d", year, month, day);
+    return text;
+}
+
+} // namespace
+
 std::string LogDateText(std::int32_t seconds) {
     const platform::LocalTimeParts parts = platform::ToLocalTime(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%d-%02d-%02d", parts.year, parts.month, parts.day);
-    return text;
+    return DateText(parts.year, parts.month, parts.day);
 }
 
 void LoadedLog::Clear() {
@@ -103,7 +106,7 @@ void LoadedLog::Clear() {
 
 LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
     Clear();
-    const std::string logPath = exeDir + kLogFileName;
+    const std::string logPath = LogPathIn(exeDir);
     std::string bytes;
     {
         std::lock_guard<std::mutex> lock(LogFileGuard());
@@ -235,50 +238,33 @@ bool LoadedLog::AddRow(std::size_t pos, std::size_t size) {
 }
 
 void LoadedLog::Group() {
-    std::unordered_map<std::string, std::uint32_t> dateIndex;
-    std::unordered_map<std::int32_t, std::int64_t> buckets;
-    std::unordered_map<UserKey, std::uint32_t, UserKeyHash> userIndex;
-    auto dateOf = [&](const std::string& text) {
-        auto [it, added] = dateIndex.try_emplace(text, static_cast<std::uint32_t>(dates_.size()));
-        if (added) {
-            dates_.push_back(DateGroup{text, {}, 0});
-        }
-        return it->second;
+    // A local date as one number, for finding its index.
+    auto dayKey = [](const platform::LocalDateHour& local) {
+        return (std::int64_t{local.year} * 100 + local.month) * 100 + local.day;
     };
-    std::int32_t lastBucket = 0;
-    std::int64_t lastBucketDate = kMixedBucket;
-    bool haveLast = false;
+    std::unordered_map<std::int64_t, std::uint32_t> dateIndex;
+    std::unordered_map<UserKey, std::uint32_t, UserKeyHash> userIndex;
+    platform::LocalTimeCache localTimes;
+    // Lines mostly come in order: most share the date of the line before.
+    std::int64_t lastDay = -1;
+    std::uint32_t lastDate = 0;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const std::string_view time0 = Field(r, 0);
         if (time0.empty()) {
             ++marked_; // a line without a time (a blank one too) is listed nowhere and dropped at the next rewrite
             continue;
         }
-        const std::int32_t time = LogFieldTime(time0);
-        // Floor division, so that negative times also fall in whole buckets.
-        const std::int32_t bucket = time / kBucketSeconds - ((time % kBucketSeconds) < 0 ? 1 : 0);
-        std::int64_t date = kMixedBucket;
-        if (haveLast && bucket == lastBucket) {
-            date = lastBucketDate;
-        } else {
-            auto [it, added] = buckets.try_emplace(bucket, kMixedBucket);
+        const platform::LocalDateHour local = localTimes.Of(LogFieldTime(time0));
+        const std::int64_t day = dayKey(local);
+        if (day != lastDay) {
+            auto [it, added] = dateIndex.try_emplace(day, static_cast<std::uint32_t>(dates_.size()));
             if (added) {
-                const std::int64_t first = std::int64_t{bucket} * kBucketSeconds;
-                const std::int64_t last = first + kBucketSeconds - 1;
-                if (first >= std::numeric_limits<std::int32_t>::min() &&
-                    last <= std::numeric_limits<std::int32_t>::max()) {
-                    const std::string a = LogDateText(static_cast<std::int32_t>(first));
-                    if (a == LogDateText(static_cast<std::int32_t>(last))) {
-                        it->second = dateOf(a);
-                    }
-                }
+                dates_.push_back(DateGroup{DateText(local.year, local.month, local.day), {}, 0});
             }
-            date = it->second;
-            haveLast = true;
-            lastBucket = bucket;
-            lastBucketDate = date;
+            lastDay = day;
+            lastDate = it->second;
         }
-        const std::uint32_t d = date == kMixedBucket ? dateOf(LogDateText(time)) : static_cast<std::uint32_t>(date);
+        const std::uint32_t d = lastDate;
         const UserKey key{d, Field(r, 2)};
         auto [it, added] = userIndex.try_emplace(key, static_cast<std::uint32_t>(users_.size()));
         if (added) {
@@ -431,7 +417,7 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
     if (chunkSize == 0) {
         chunkSize = kLogChunkSize;
     }
-    const std::string logPath = exeDir + kLogFileName;
+    const std::string logPath = LogPathIn(exeDir);
     {
         // A log held by another program is found before the copy is made.
         std::lock_guard<std::mutex> lock(LogFileGuard());

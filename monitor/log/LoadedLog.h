@@ -117,8 +117,8 @@ public:
     // and the replace under one more: an append waits for one piece at most. When "log.txt" no longer
     // starts with the loaded bytes (it was rewritten by someone else), the marks would fall on other
     // lines: nothing is changed then. On any failure "log.txt" is left as it was and "log_tmp.txt"
-    // removed. The marks stay either way.
-    LogApply ApplyDeletions(const std::string& exeDir, std::size_t chunkSize = kLogChunkSize) const;
+    // removed. The marks stay either way. The viewer's pieces are kLogChunkSize bytes (0 means that too).
+    LogApply ApplyDeletions(const std::string& exeDir, std::size_t chunkSize) const;
 
 private:
     // End of field k relative to the line's start: the TAB after it, or the end of the line. Lines

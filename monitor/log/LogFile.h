@@ -1,6 +1,6 @@
-// The access log file itself: its names, the guard every opening in this process takes, buffered
-// writing through an exclusive opening, and the rewrite of a file through a copy that takes its place
-// in one step.
+// The access log file itself: the names of its side files (its own path is one of the program's
+// paths), the guard every opening in this process takes, buffered writing through an exclusive opening,
+// and the rewrite of a file through a copy that takes its place in one step.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +11,10 @@
 #include <string_view>
 
 #include "platform/exclusive_file.h"
+#include "settings/Paths.h"
 
 namespace glimmerfen {
 
-inline constexpr const char* kLogFileName = "log.txt";
 inline constexpr const char* kLogTempFileName = "log_tmp.txt";
 // Lines that could not be written before the program ended, appended ahead of every newer line at the
 // next start.
@@ -92,7 +92,7 @@ private:
 
 // The rewrite of exeDir + "log.txt" through exeDir + "log_tmp.txt".
 inline FileRewrite LogRewrite(const std::string& exeDir) {
-    return FileRewrite(exeDir + kLogFileName, exeDir + kLogTempFileName);
+    return FileRewrite(LogPathIn(exeDir), exeDir + kLogTempFileName);
 }
 
 } // namespace glimmerfen

@@ -135,7 +135,7 @@ void TrimLog(const std::string& exeDir, int logSetDays, std::int32_t now, std::s
         chunkSize = kTrimChunkSize;
     }
     const std::int64_t cutoff = std::int64_t{now} - std::int64_t{logSetDays} * kSecondsPerDay;
-    const std::string logPath = exeDir + kLogFileName;
+    const std::string logPath = LogPathIn(exeDir);
     const std::string tempPath = exeDir + kLogTempFileName;
 
     std::lock_guard<std::mutex> lock(LogFileGuard());

@@ -434,7 +434,7 @@ constexpr const char* kFailureJapanese =
 
 class AccessLogFileTest : public ::testing::Test {
 protected:
-    AccessLogFileTest() : log_(dir_.File("log.txt"), "GlimmerfenChecker") {
+    AccessLogFileTest() : log_(dir_.File("log.txt"), "GlimmerfenChecker", AccessLog::Limits{}) {
         settings_.LogOut = 1;
         settings_.LogChkOkPc = 0;
         settings_.LogChkDisMsg = 0;
@@ -558,11 +558,11 @@ TEST_F(AccessLogFileTest, BoundedWaitAndSideFileAcrossRuns) {
         first.KeepWaitingLines(); // the program ends while the log is still held
     }
     {
-        AccessLog second(log_.Path(), "GlimmerfenChecker");
+        AccessLog second(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
         EXPECT_FALSE(second.AppendLine("6\r\n"));
         second.KeepWaitingLines(); // and so does the next
     }
-    AccessLog third(log_.Path(), "GlimmerfenChecker");
+    AccessLog third(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
     EXPECT_TRUE(Exists(side));
     EXPECT_FALSE(third.AppendLine("7\r\n"));
     other.Close();
@@ -606,7 +606,7 @@ TEST_F(AccessLogFileTest, TakenFileOfAnEarlierRunIsAppendedOnce) {
         if (!c.side.empty()) {
             WriteBytes(dir_.File(kLogWaitingFileName), c.side);
         }
-        AccessLog log(log_.Path(), "GlimmerfenChecker");
+        AccessLog log(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
         EXPECT_TRUE(log.AppendLine("N\r\n")) << c.what;
         EXPECT_TRUE(ReadBytes(log_.Path()) == c.expected) << c.what;
         EXPECT_FALSE(Exists(dir_.File(kLogTakenFileName))) << c.what;
@@ -618,7 +618,7 @@ TEST_F(AccessLogFileTest, TakenFileOfAnEarlierRunIsAppendedOnce) {
 TEST_F(AccessLogFileTest, HeldSideFileKeepsItsPlaceAheadOfNewerLines) {
     const std::string side = dir_.File(kLogWaitingFileName);
     WriteBytes(side, "S\r\n");
-    AccessLog log(log_.Path(), "GlimmerfenChecker");
+    AccessLog log(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
     {
         ExclusiveFile reader;
         ASSERT_TRUE(reader.Open(side, FileOpenMode::ReadExisting));
@@ -659,7 +659,7 @@ TEST_F(AccessLogFileTest, AtTheEndNoLineIsDroppedSilently) {
     EXPECT_EQ(log_.WaitingLines(), 0u);
     EXPECT_TRUE(messages.Take().empty()) << "a line kept in the side file is no loss";
     holder.Close();
-    AccessLog next(log_.Path(), "GlimmerfenChecker");
+    AccessLog next(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
     EXPECT_TRUE(next.AppendLine({}));
     EXPECT_EQ(ReadBytes(log_.Path()), "late\r\n");
 }
@@ -681,7 +681,7 @@ TEST_F(AccessLogFileTest, ConcurrentAppendersLoseAndInterleaveNothing) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            AccessLog log(log_.Path(), "GlimmerfenChecker");
+            AccessLog log(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
             for (int i = 0; i < kLinesEach; ++i) {
                 AccessEntry entry = OpenFileEntry();
                 entry.fileId = t * 100000 + i;

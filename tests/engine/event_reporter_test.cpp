@@ -91,7 +91,7 @@ protected:
     AppSettings settings;
     testing::FakeServer server;
     EventReporter events{std::make_unique<RecordingSink>(sink), "FS01"};
-    AccessLog log{dir.File("log.txt"), "GlimmerfenChecker"};
+    AccessLog log{dir.File("log.txt"), "GlimmerfenChecker", AccessLog::Limits{}};
     AccessMonitor monitor{settings, server, &log};
 };
 

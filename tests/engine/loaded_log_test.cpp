@@ -289,7 +289,7 @@ TEST_F(LoadedLogApplyTest, CopiesKeptAndAppendedLinesInOrder) {
         log.MarkDeleted(LogSelection::User("2024-03-10", "alice"));
         EXPECT_EQ(ReadBytes(LogPath()), a + "\r\n" + b + "\n\r\n" + c + "\r\n" + d) << "marks alone change nothing";
         // Appended since the load; the first one completes the last line, which had no line end.
-        AccessLog writer(LogPath(), "GlimmerfenChecker");
+        AccessLog writer(LogPath(), "GlimmerfenChecker", AccessLog::Limits{});
         ASSERT_TRUE(writer.AppendLine("\r\n" + late1 + "\r\n"));
         ASSERT_TRUE(writer.AppendLine(late2 + "\n"));
         EXPECT_EQ(log.ApplyDeletions(ExeDir(), chunk), LogApply::Replaced);
@@ -347,7 +347,7 @@ TEST_F(LoadedLogApplyTest, KeptLastLineEndingInALoneCr) {
         ASSERT_EQ(log.Load(ExeDir()), LogLoad::Loaded);
         ASSERT_EQ(log.MarkDeleted(LogSelection::User("2024-03-10", "alice")), 1u);
         WriteBytes(LogPath(), a + "\r\n" + b + "\r" + k.appended);
-        EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::Replaced);
+        EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::Replaced);
         EXPECT_EQ(ReadBytes(LogPath()), k.expected) << "appended " << k.appended.size();
     }
 }
@@ -358,11 +358,11 @@ TEST_F(LoadedLogApplyTest, NothingMarkedLeavesTheFileAlone) {
     const std::string bytes = Line(1, "PC1", "a") + "\r\n" + Line(2, "PC2", "b") + "\n";
     WriteBytes(LogPath(), bytes);
     LoadedLog log;
-    EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::Unchanged) << "before any load";
+    EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::Unchanged) << "before any load";
     ASSERT_EQ(log.Load(ExeDir()), LogLoad::Loaded);
     platform::ExclusiveFile holder;
     ASSERT_TRUE(holder.Open(LogPath(), platform::FileOpenMode::ReadExisting));
-    EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::Unchanged);
+    EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::Unchanged);
     holder.Close();
     EXPECT_EQ(ReadBytes(LogPath()), bytes) << "the LF-only line end too stays as it was";
     EXPECT_FALSE(TempExists());
@@ -380,7 +380,7 @@ TEST_F(LoadedLogApplyTest, FailuresLeaveTheLogAsItWas) {
     {
         platform::ExclusiveFile holder;
         ASSERT_TRUE(holder.Open(LogPath(), platform::FileOpenMode::ReadWriteAlways));
-        EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::NotOpened);
+        EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::NotOpened);
         EXPECT_EQ(LoadedLog().Load(ExeDir()), LogLoad::NotOpened);
     }
     EXPECT_FALSE(TempExists());
@@ -388,7 +388,7 @@ TEST_F(LoadedLogApplyTest, FailuresLeaveTheLogAsItWas) {
         WriteBytes(TempPath(), "someone else's");
         platform::ExclusiveFile holder;
         ASSERT_TRUE(holder.Open(TempPath(), platform::FileOpenMode::ReadWriteAlways));
-        EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::NotOpened);
+        EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::NotOpened);
     }
     EXPECT_EQ(ReadBytes(TempPath()), "someone else's");
     std::filesystem::remove(TempPath());
@@ -398,7 +398,7 @@ TEST_F(LoadedLogApplyTest, FailuresLeaveTheLogAsItWas) {
     // other lines.
     for (const std::string& other : {Line(kMar10, "PC2", "bob") + "\r\n", "X" + bytes, std::string()}) {
         WriteBytes(LogPath(), other);
-        EXPECT_EQ(log.ApplyDeletions(ExeDir()), LogApply::LogChanged);
+        EXPECT_EQ(log.ApplyDeletions(ExeDir(), kLogChunkSize), LogApply::LogChanged);
         EXPECT_EQ(ReadBytes(LogPath()), other);
         EXPECT_FALSE(TempExists());
     }
@@ -428,7 +428,7 @@ TEST_F(LoadedLogApplyTest, FailedReplaceRemovesTempAndReportsIt) {
             }
         },
         &context);
-    const LogApply result = log.ApplyDeletions(ExeDir());
+    const LogApply result = log.ApplyDeletions(ExeDir(), kLogChunkSize);
     platform::SetBetweenOpenAndLockHookForTesting(nullptr, nullptr);
     EXPECT_GE(context.opens, 3);
     EXPECT_EQ(result, LogApply::Failed);
@@ -466,7 +466,7 @@ TEST_F(LoadedLogApplyTest, LineAppendedDuringApplyLandsInTheResult) {
             std::this_thread::yield();
         }
         overlapped = TempExists() && !applied.load();
-        AccessLog writer(LogPath(), "GlimmerfenChecker");
+        AccessLog writer(LogPath(), "GlimmerfenChecker", AccessLog::Limits{});
         const bool appended = writer.AppendLine(late);
         applier.join();
         EXPECT_TRUE(appended);

@@ -301,7 +301,7 @@ TEST_F(LogRetentionTest, LineAppendedDuringTrimmingLandsInTheResult) {
             std::this_thread::yield();
         }
         overlapped = TempExists() && !trimmed.load();
-        AccessLog appender(LogPath(), "GlimmerfenChecker");
+        AccessLog appender(LogPath(), "GlimmerfenChecker", AccessLog::Limits{});
         const bool appended = appender.AppendLine(late);
         trimmer.join();
         EXPECT_TRUE(appended);

@@ -656,7 +656,7 @@ TEST_F(MonitorThreadsTest, StopEndsTheLostLineBoxOfARunningPollInsteadOfWaitingF
     const std::string logPath = dir.File("log.txt");
     std::filesystem::create_directory(logPath); // no line can be written to it
     settings.LogOut = 1;
-    AccessLog log(logPath, "GlimmerfenChecker");
+    AccessLog log(logPath, "GlimmerfenChecker", AccessLog::Limits{});
     ProbeMonitor logging(settings, server, probe, &log);
     logging.CreateTable();
     UnansweredBoxes unanswered;

@@ -30,7 +30,8 @@ using testing::FakeServer;
 
 class PollLogTest : public test::CodePage1252Test {
 protected:
-    PollLogTest() : log(dir.File("log.txt"), "GlimmerfenChecker"), monitor(settings, server, &log) {
+    PollLogTest()
+        : log(dir.File("log.txt"), "GlimmerfenChecker", AccessLog::Limits{}), monitor(settings, server, &log) {
         settings.LogOut = 1;
         settings.CycleTime1 = 20;
         settings.ViewTime = 30;

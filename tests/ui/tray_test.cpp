@@ -19,6 +19,7 @@
 #include "platform/notify.h"
 #include "platform/profile.h"
 #include "platform/strings.h"
+#include "platform/win32/tray_shell_testing.h"
 #include "resource.h"
 #include "ui/tray/Help.h"
 #include "ui/tray/TrayDlg.h"
@@ -282,12 +283,17 @@ TEST(MainWindow, TrayIconComesBackWithTheTaskbarAndAnswersTheKeyboard) {
     std::string calls;
     const UINT created = ::RegisterWindowMessageA("TaskbarCreated");
     auto note = [&](const std::string& call, bool ok) { return calls += call + (ok ? " " : "! "), ok; };
-    context.shell = {
-        [&, s = context.shell](DWORD action, NOTIFYICONDATAA& r) {
+    platform::SetTrayShellForTesting(
+        [&](DWORD action, NOTIFYICONDATAA& r) {
             const bool full = r.cbSize == sizeof r && r.uVersion == 4 && (r.uFlags & NIF_SHOWTIP);
-            return note(std::to_string(action) + (full ? "" : "?"), s.notifyIcon(action, r));
+            return note(std::to_string(action) + (full ? "" : "?"), ::Shell_NotifyIconA(action, &r) != FALSE);
         },
-        [&, s = context.shell](HWND w, UINT m) { return note(m == created ? "A" : "?", s.allowMessage(w, m)); }};
+        [&](HWND w, UINT m) {
+            return note(m == created ? "A" : "?", ::ChangeWindowMessageFilterEx(w, m, MSGFLT_ALLOW, nullptr) != FALSE);
+        });
+    struct ShellRestored {
+        ~ShellRestored() { platform::SetTrayShellForTesting(nullptr, nullptr); }
+    } restored;
     ui::CTrayDlg mainWindow(std::move(context));
     ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
     EXPECT_EQ(std::exchange(calls, ""), "A 0 4 ");

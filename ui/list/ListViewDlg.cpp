@@ -106,7 +106,7 @@ void ReportByHand(const ServerTask& t, bool fileClosed, const std::string& clien
 
 CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
     if (!context_.logPath.empty()) {
-        log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName);
+        log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName, AccessLog::Limits{});
     }
     monitor_ = std::make_unique<AccessMonitor>(context_.settings, context_.server, log_.get());
     // Events name the watched server, this computer by its own name.

@@ -382,7 +382,7 @@ void CLogViewerDlg::Refresh() {
         loadPending_ = false;
     }
     search_.Stop();
-    const LogApply applied = log_.ApplyDeletions(context_.exeDir);
+    const LogApply applied = log_.ApplyDeletions(context_.exeDir, kLogChunkSize);
     if (applied == LogApply::NotOpened || applied == LogApply::Failed) {
         // The marks stay, and so does what the window shows: the next Refresh tries again.
         platform::ShowMessage(platform::LoadText(IDS_LOG_APPLY_HELD), context_.appName, platform::MessageIcon::Warning);
@@ -650,7 +650,7 @@ void CLogViewerDlg::SavePlace() {
 }
 
 bool CLogViewerDlg::ApplyOnClose(bool ask) {
-    const LogApply applied = log_.ApplyDeletions(context_.exeDir);
+    const LogApply applied = log_.ApplyDeletions(context_.exeDir, kLogChunkSize);
     if (!ask || applied == LogApply::Unchanged || applied == LogApply::Replaced) {
         return true;
     }

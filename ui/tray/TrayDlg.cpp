@@ -17,6 +17,7 @@
 #include "resource.h"
 #include "platform/win32/checks.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/tray_shell.h"
 #include "ui/framework/Menus.h"
 #include "ui/tray/Help.h"
 
@@ -52,13 +53,6 @@ void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
 }
 
 } // namespace
-
-TrayShell SystemTrayShell() {
-    return {[](DWORD action, NOTIFYICONDATAA& record) { return ::Shell_NotifyIconA(action, &record) != FALSE; },
-            [](HWND window, UINT message) {
-                return GF_CHECK_BOOL(::ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr));
-            }};
-}
 
 CTrayDlg::CTrayDlg(TrayContext context)
     : Dialog(IDD_MAIN), context_(std::move(context)), listView_(context_.list),
@@ -108,7 +102,7 @@ bool CTrayDlg::OnInitDialog() {
     // Run as administrator, the window would not hear a restarted shell announce its new taskbar: the
     // shell runs with lower rights, and the system drops its messages unless they are let through.
     if (taskbarCreated_ != 0) {
-        context_.shell.allowMessage(Hwnd(), taskbarCreated_);
+        platform::AllowMessageFromShell(Hwnd(), taskbarCreated_);
     }
     {
         std::lock_guard<std::mutex> lock(iconMutex_);
@@ -187,7 +181,7 @@ bool CTrayDlg::NotifyIcon(DWORD action) {
         record = trayIcon_;
     }
     // Not under the lock: the shell may take its time, and the record is a copy.
-    return context_.shell.notifyIcon(action, record);
+    return platform::NotifyIcon(action, record);
 }
 
 void CTrayDlg::AddIcon() {

@@ -23,17 +23,6 @@
 
 namespace glimmerfen::ui {
 
-// The main window's calls to the shell about its icon. SystemTrayShell() gives the system's own; a caller
-// may wrap them to see what the window asks of the shell.
-struct TrayShell {
-    // Shell_NotifyIconA.
-    std::function<bool(DWORD action, NOTIFYICONDATAA& record)> notifyIcon;
-    // Lets a message through to the window from processes of lower integrity (the shell, when this
-    // program runs as administrator).
-    std::function<bool(HWND window, UINT message)> allowMessage;
-};
-TrayShell SystemTrayShell();
-
 // What the main window uses: the settings (the tray tick's period, the first-run answer), where the
 // program's files lie, the resolution of the timers, the list window's own context (which holds the
 // engine) and what to run when the session ends.
@@ -45,7 +34,6 @@ struct TrayContext {
     // The exit routine's saving, run at once at the end of the session: the system ends the process
     // as soon as the main window has answered, so the exit routine never runs then.
     std::function<void()> saveAtSessionEnd;
-    TrayShell shell = SystemTrayShell();
     // Run once on the window's thread after the engine has started (posted from the window's start, so
     // the list window is up first), unless the program is closing by then; may be empty.
     std::function<void()> afterStart = nullptr;
