@@ -21,6 +21,8 @@
 #include "platform/netserver.h"
 #include "platform/timer.h"
 
+#include "timing.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -30,7 +32,6 @@
 #include <map>
 #include <string>
 
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -38,23 +39,7 @@ namespace {
 
 using namespace glimmerfen;
 
-double ProcessCpuSeconds() {
-#ifdef _WIN32
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        return 0.0;
-    }
-    const auto ticks = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    };
-    return (ticks(kernel) + ticks(user)) / 1e7; // 100 ns units
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-#endif
-}
+using bench::ProcessCpuSeconds;
 
 #ifndef _WIN32
 // Per thread of this process: context switches and CPU seconds so far.
