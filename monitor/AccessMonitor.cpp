@@ -170,7 +170,7 @@ bool AccessMonitor::PollQuietly() {
     if (!sessions.empty()) {
         fileResult = EnumerateOpenFiles(server_, std::string(), files_);
     }
-    GroupFilesByUser();
+    GroupFilesByUser(sessions.size());
     serverState_ = sessionResult != 0 ? sessionResult : (fileResult != 0 ? (std::uint64_t{1} << 32) | fileResult : 0);
     eventsOn_ = events_ != nullptr && settings_.EventLog.load() != 0;
     NoteServerState(sessionResult != 0 ? sessionResult : fileResult);
@@ -187,15 +187,18 @@ bool AccessMonitor::PollQuietly() {
         }
         const std::uint64_t poll = ++pollNumber_;
         const std::int32_t now = platform::NowSeconds();
+        // Each place in the server's lists keeps the entry it led to, for the next poll.
+        sessionHints_.resize(sessions.size());
+        fileHints_.resize(files_.size());
         for (std::size_t i = 0; i < sessions.size(); ++i) {
             SessionTexts texts(sessions[i], now, localTimes_);
             const std::vector<std::uint32_t>& files = FilesOf(sessions[i].userName);
             if (files.empty()) {
-                MergeSession(sessions[i], texts, poll);
+                MergeSession(sessions[i], texts, sessionHints_[i], poll);
             } else {
                 UserHash userHash;
                 for (const std::uint32_t f : files) {
-                    MergeOpenFile(sessions[i], files_[f], texts, userHash, poll);
+                    MergeOpenFile(sessions[i], files_[f], texts, userHash, fileHints_[f], poll);
                 }
             }
         }
@@ -217,9 +220,9 @@ AccessMonitor::ServerState AccessMonitor::LastServerState() const {
     return {static_cast<std::uint32_t>(state), (state >> 32) != 0};
 }
 
-void AccessMonitor::GroupFilesByUser() {
-    // Users who had files keep their (emptied) lists for the next poll, unless they pile up.
-    if (spellings_.size() > 2 * files_.size() + 64) {
+void AccessMonitor::GroupFilesByUser(std::size_t sessions) {
+    // Users who had files or sessions keep their (emptied) lists for the next poll, unless they pile up.
+    if (spellings_.size() > 2 * (files_.size() + sessions) + 64) {
         filesByUser_.clear();
         spellings_.clear();
     } else {
@@ -234,33 +237,33 @@ void AccessMonitor::GroupFilesByUser() {
     for (std::uint32_t i = 0; i < files_.size(); ++i) {
         const std::string& name = files_[i].userName;
         if (lastName == nullptr || *lastName != name) {
-            auto spelling = spellings_.find(name);
-            if (spelling == spellings_.end()) {
-                spelling = spellings_.emplace(name, &filesByUser_[AnsiUpper(name)]).first;
-            }
             lastName = &name;
-            lastPlaces = spelling->second;
+            lastPlaces = &PlacesOf(name);
         }
         lastPlaces->push_back(i);
         allFiles_.push_back(i);
     }
 }
 
-const std::vector<std::uint32_t>& AccessMonitor::FilesOf(const std::string& userName) const {
-    // A filter without a user name is no filter: such a session is given every open file.
-    if (userName.empty()) {
-        return allFiles_;
+std::vector<std::uint32_t>& AccessMonitor::PlacesOf(const std::string& spelling) {
+    auto found = spellings_.find(spelling);
+    if (found == spellings_.end()) {
+        found = spellings_.emplace(spelling, &filesByUser_[AnsiUpper(spelling)]).first;
     }
-    static const std::vector<std::uint32_t> kNone;
-    const auto found = filesByUser_.find(AnsiUpper(userName));
-    return found == filesByUser_.end() ? kNone : found->second;
+    return *found->second;
 }
 
-void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, std::uint64_t poll) {
+const std::vector<std::uint32_t>& AccessMonitor::FilesOf(const std::string& userName) {
+    // A filter without a user name is no filter: such a session is given every open file.
+    return userName.empty() ? allFiles_ : PlacesOf(userName);
+}
+
+void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, AccessTable::Hint& hint,
+                                 std::uint64_t poll) {
     if (s.userName.empty()) {
         return;
     }
-    AccessEntry* match = table_->TouchByClientUser(s.clientName, s.userName, poll);
+    AccessEntry* match = table_->TouchByClientUser(s.clientName, s.userName, poll, hint);
     // A match already carries the client and user; unless it is an open-file entry that this session
     // takes over (possible only for a session without a client name), its values change in place.
     const bool inPlace = match != nullptr && match->pathName.empty();
@@ -284,11 +287,11 @@ void AccessMonitor::MergeSession(const SessionRecord& s, SessionTexts& texts, st
 }
 
 void AccessMonitor::MergeOpenFile(const SessionRecord& s, const OpenFileRecord& f, SessionTexts& texts,
-                                  UserHash& userHash, std::uint64_t poll) {
+                                  UserHash& userHash, AccessTable::Hint& hint, std::uint64_t poll) {
     if (s.clientName.empty() || f.userName.empty() || f.pathName.empty()) {
         return;
     }
-    AccessEntry* match = table_->TouchByUserPath(f.userName, userHash.Of(f.userName), f.pathName, poll);
+    AccessEntry* match = table_->TouchByUserPath(f.userName, userHash.Of(f.userName), f.pathName, poll, hint);
     // A match with this user and path has an empty client name unless it was made otherwise.
     const bool inPlace = match != nullptr && match->clientName.empty();
     AccessEntry& v = inPlace ? *match : values_;

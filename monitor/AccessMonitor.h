@@ -123,10 +123,10 @@ private:
         std::int32_t startTime = 0; // the connection's start, for its event
     };
 
-    void MergeSession(const SessionRecord& session, SessionTexts& texts, std::uint64_t poll);
+    void MergeSession(const SessionRecord& session, SessionTexts& texts, AccessTable::Hint& hint, std::uint64_t poll);
     struct UserHash;
     void MergeOpenFile(const SessionRecord& session, const OpenFileRecord& file, SessionTexts& texts,
-                       UserHash& userHash, std::uint64_t poll);
+                       UserHash& userHash, AccessTable::Hint& hint, std::uint64_t poll);
     // values_ into the match, or as a new entry when there is none.
     void Store(AccessEntry* match, std::uint64_t poll);
     // Inserts values_ as a new entry.
@@ -154,16 +154,22 @@ private:
     // each user's files in it, in the server's order, by the user name upper-cased: the server matches
     // a user's files without regard to letter case. Kept from poll to poll to reuse their storage.
     RecordList<OpenFileRecord> files_;
+    // The entries the places of the last poll's lists led to.
+    std::vector<AccessTable::Hint> sessionHints_;
+    std::vector<AccessTable::Hint> fileHints_;
     std::unordered_map<std::string, std::vector<std::uint32_t>> filesByUser_;
-    // Each spelling of a user name met so far, with its list in filesByUser_ (whose nodes stay put).
+    // Each spelling of a user name met so far (of the files and of the sessions), with its list in
+    // filesByUser_ (whose nodes stay put): a name is upper-cased only when its spelling is new.
     std::unordered_map<std::string, std::vector<std::uint32_t>*> spellings_;
     std::vector<std::uint32_t> allFiles_; // 0 .. files_.size() - 1: a session without a user name
     // Queues the event of a change of the server's state (an enumeration's code) since the last poll.
     void NoteServerState(std::uint32_t code);
-    // Groups files_ by user into filesByUser_.
-    void GroupFilesByUser();
+    // Groups files_ by user into filesByUser_; sessions: how many the poll has.
+    void GroupFilesByUser(std::size_t sessions);
+    // The list in filesByUser_ of a spelling of a user name.
+    std::vector<std::uint32_t>& PlacesOf(const std::string& spelling);
     // The places in files_ of the files the server gives for this user name.
-    const std::vector<std::uint32_t>& FilesOf(const std::string& userName) const;
+    const std::vector<std::uint32_t>& FilesOf(const std::string& userName);
     AccessEntry values_; // scratch for the values of one record, reused to keep its buffers
     // What the current poll queued, under pollMutex_.
     std::string accessLines_;

@@ -1,8 +1,19 @@
 #include "monitor/AccessTable.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace glimmerfen {
+
+namespace {
+std::atomic<std::uint64_t> lastGeneration{0};
+} // namespace
+
+AccessTable::AccessTable() : generation_(++lastGeneration) {}
+
+void AccessTable::NewGeneration() {
+    generation_ = ++lastGeneration;
+}
 
 std::uint64_t AccessTable::NameHash(std::string_view name) {
     return std::hash<std::string_view>{}(name);
@@ -141,11 +152,13 @@ AccessTable::Node* AccessTable::IndexFind(IndexId id, std::string_view first, st
 }
 
 void AccessTable::Index(Node* node) {
+    NewGeneration();
     IndexAdd(kClientUser, node);
     IndexAdd(kUserPath, node);
 }
 
 void AccessTable::Unindex(Node* node) {
+    NewGeneration();
     IndexRemove(kClientUser, node);
     IndexRemove(kUserPath, node);
 }
@@ -263,6 +276,43 @@ AccessEntry* AccessTable::TouchByUserPath(std::string_view userName, std::uint64
     }
     node->seenPoll = poll;
     return &node->entry;
+}
+
+AccessTable::Node* AccessTable::Hinted(const Hint& hint, IndexId id, std::string_view first,
+                                       std::string_view second) const {
+    if (hint.node == nullptr || hint.generation != generation_) {
+        return nullptr;
+    }
+    Node* node = static_cast<Node*>(const_cast<void*>(hint.node));
+    return First(node->entry, id) == first && Second(node->entry, id) == second ? node : nullptr;
+}
+
+AccessEntry* AccessTable::Touch(Node* node, std::uint64_t poll) {
+    if (node == nullptr) {
+        return nullptr;
+    }
+    node->seenPoll = poll;
+    return &node->entry;
+}
+
+AccessEntry* AccessTable::TouchByClientUser(std::string_view clientName, std::string_view userName, std::uint64_t poll,
+                                            Hint& hint) {
+    Node* node = Hinted(hint, kClientUser, clientName, userName);
+    if (node == nullptr) {
+        node = IndexFind(kClientUser, clientName, userName);
+        hint = {node, generation_};
+    }
+    return Touch(node, poll);
+}
+
+AccessEntry* AccessTable::TouchByUserPath(std::string_view userName, std::uint64_t userHash, std::string_view pathName,
+                                          std::uint64_t poll, Hint& hint) {
+    Node* node = Hinted(hint, kUserPath, userName, pathName);
+    if (node == nullptr) {
+        node = IndexFind(kUserPath, userName, pathName, CombineHashes(userHash, NameHash(pathName)));
+        hint = {node, generation_};
+    }
+    return Touch(node, poll);
 }
 
 void AccessTable::MarkSeen(std::int32_t key, std::uint64_t poll) {

@@ -42,7 +42,7 @@ struct AccessEntry {
 // without a walk. Every operation keeps them in step with the entries.
 class AccessTable {
 public:
-    AccessTable() = default;
+    AccessTable();
     AccessTable(const AccessTable&) = delete;
     AccessTable& operator=(const AccessTable&) = delete;
 
@@ -134,6 +134,19 @@ public:
     AccessEntry* TouchByUserPath(std::string_view userName, std::uint64_t userHash, std::string_view pathName,
                                  std::uint64_t poll);
 
+    // Where a look-up found its entry (or found none), for the next look-up of the same place in the
+    // server's list: while no entry has been added, removed or renamed in any table since, the same
+    // names find the same entry, and a hint whose entry still carries them saves the index. A steady
+    // server's records come in the same order poll after poll.
+    struct Hint {
+        const void* node = nullptr;
+        std::uint64_t generation = 0; // of the index when the hint was made
+    };
+    AccessEntry* TouchByClientUser(std::string_view clientName, std::string_view userName, std::uint64_t poll,
+                                   Hint& hint);
+    AccessEntry* TouchByUserPath(std::string_view userName, std::uint64_t userHash, std::string_view pathName,
+                                 std::uint64_t poll, Hint& hint);
+
     // The hash of one name of a pair, as the indexes use it.
     static std::uint64_t NameHash(std::string_view name);
 
@@ -189,11 +202,18 @@ private:
     void Index(Node* node);
     void Unindex(Node* node);
     void Erase(NodeList::iterator it);
+    // The hint's entry if it may stand for IndexFind(id, first, second), else null.
+    Node* Hinted(const Hint& hint, IndexId id, std::string_view first, std::string_view second) const;
+    AccessEntry* Touch(Node* node, std::uint64_t poll);
 
     NodeList entries_;
     std::unordered_map<std::int32_t, Node*> byKey_;
     PairIndex index_[2];
     std::uint64_t nextOrder_ = 1;
+    // Changed with every change of either index, to a number no table of the process had before, so
+    // that a hint outlives neither a change nor its table.
+    std::uint64_t generation_;
+    void NewGeneration();
 };
 
 } // namespace glimmerfen
