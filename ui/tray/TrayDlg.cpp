@@ -68,7 +68,8 @@ CTrayDlg::CTrayDlg(TrayContext context)
                                    if (listView_.Exists()) {
                                        listView_.ApplyTopmost();
                                    }
-                               }}),
+                               },
+                               [this] { listView_.ApplyEventLog(); }}),
       sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
