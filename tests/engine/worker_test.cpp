@@ -46,47 +46,37 @@ TEST(Worker, StopWaitsABoundedTimeThenLeavesTheWorkBehind) {
             std::mutex mutex;
             std::vector<int> ran;
             std::promise<void> answer;
-            void Ran(int task) {
+            std::vector<int> Ran(int task = 0) {
                 std::lock_guard<std::mutex> lock(mutex);
-                ran.push_back(task);
-            }
-            std::vector<int> Ran() {
-                std::lock_guard<std::mutex> lock(mutex);
+                if (task != 0) {
+                    ran.push_back(task);
+                }
                 return ran;
             }
         };
         auto shared = std::make_shared<Shared>();
         auto worker = std::make_unique<Worker>("a test");
-        std::vector<int> expected;
-        switch (row.load) {
-        case Load::None:
-            break;
-        case Load::Idle:
+        const std::vector<int> expected =
+            row.load == Load::None || row.load == Load::Idle ? std::vector<int>{} : std::vector<int>{1, 2};
+        if (row.load == Load::Idle) {
             worker->Start();
-            break;
-        case Load::Busy:
+        } else if (row.load == Load::Busy) {
             worker->Post([shared] {
                 std::this_thread::sleep_for(50ms);
                 shared->Ran(1);
             });
-            expected = {1, 2};
-            break;
-        case Load::Box:
+        } else if (row.load == Load::Box) {
             worker->Post([shared] {
                 platform::ShowMessage("a question", "a test", platform::MessageIcon::Information);
                 shared->Ran(1);
             });
-            expected = {1, 2};
-            break;
-        case Load::Hung:
+        } else if (row.load == Load::Hung) {
             worker->Post([shared, answered = shared->answer.get_future().share()] {
                 answered.wait();
                 shared->Ran(1);
             });
-            expected = {1, 2};
-            break;
         }
-        if (row.load != Load::None && row.load != Load::Idle) {
+        if (!expected.empty()) {
             worker->Post([shared] { shared->Ran(2); });
         }
         EXPECT_EQ(worker->Stop(row.grace), row.ended);
