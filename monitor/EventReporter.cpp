@@ -11,7 +11,7 @@
 namespace glimmerfen {
 namespace {
 
-constexpr auto kDrainAtEnd = std::chrono::milliseconds(2000);
+constexpr auto kDrainAtEnd = std::chrono::seconds(2);
 // How long the writer may take past the drain's end for the count of what it dropped.
 constexpr auto kLastEvent = std::chrono::milliseconds(500);
 
