@@ -3,7 +3,6 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/fault.h"
 #include "platform/netnames.h"
 
 namespace glimmerfen {
@@ -20,21 +19,16 @@ ClientNames::Resolver OrSystemResolver(ClientNames::Resolver resolver) {
 } // namespace
 
 ClientNames::ClientNames(Resolver resolver)
-    : shared_(std::make_shared<Shared>(OrSystemResolver(std::move(resolver)))) {}
+    : shared_(std::make_shared<Shared>(OrSystemResolver(std::move(resolver)))), worker_("client name lookup") {}
 
 ClientNames::~ClientNames() {
-    std::thread worker;
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->stop = true;
-        worker = std::move(worker_);
     }
-    shared_->changed.notify_all();
-    // The thread holds its own share of the state: it ends at its next look at `stop`, which may be
-    // only when a hanging lookup returns. Nobody waits for that.
-    if (worker.joinable()) {
-        worker.detach();
-    }
+    // A lookup in progress ends at its own pace, which may be only when a hanging resolver returns;
+    // the queued ones see `stop` and end at once. Nobody waits for that.
+    worker_.Stop(std::chrono::milliseconds(0));
 }
 
 std::string ClientNames::NameOf(const std::string& client) {
@@ -51,12 +45,7 @@ std::string ClientNames::NameOf(const std::string& client) {
         return {};
     }
     s.names.emplace(client, std::nullopt);
-    s.queue.push_back(client);
-    if (!worker_.joinable()) {
-        worker_ = std::thread(
-            [shared = shared_] { platform::ContainFault("client name lookup", [&shared] { Work(shared); }); });
-    }
-    s.changed.notify_all();
+    worker_.Post([shared = shared_, client] { LookUp(*shared, client); });
     return {};
 }
 
@@ -66,34 +55,24 @@ std::string ClientNames::Display(const std::string& client) {
 }
 
 bool ClientNames::WaitIdle(int timeoutMs) {
-    Shared& s = *shared_;
-    std::unique_lock<std::mutex> lock(s.mutex);
-    return s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&s] { return s.queue.empty() && !s.busy; });
+    return worker_.WaitIdle(std::chrono::milliseconds(timeoutMs));
 }
 
-void ClientNames::Work(const std::shared_ptr<Shared>& shared) {
-    Shared& s = *shared;
-    std::unique_lock<std::mutex> lock(s.mutex);
-    for (;;) {
-        s.changed.wait(lock, [&s] { return s.stop || !s.queue.empty(); });
+void ClientNames::LookUp(Shared& s, const std::string& address) {
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
         if (s.stop) {
             return;
         }
-        const std::string address = std::move(s.queue.front());
-        s.queue.pop_front();
-        s.busy = true;
-        lock.unlock();
-        // The lookup runs with nothing locked: it may take seconds.
-        std::optional<std::string> name = s.resolver(address);
-        lock.lock();
-        s.busy = false;
-        s.names[address] = std::move(name).value_or(std::string());
-        s.answered.push_back(address);
-        while (s.answered.size() > kCapacity) {
-            s.names.erase(s.answered.front());
-            s.answered.pop_front();
-        }
-        s.changed.notify_all();
+    }
+    // The lookup runs with nothing locked: it may take seconds.
+    std::optional<std::string> name = s.resolver(address);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.names[address] = std::move(name).value_or(std::string());
+    s.answered.push_back(address);
+    while (s.answered.size() > kCapacity) {
+        s.names.erase(s.answered.front());
+        s.answered.pop_front();
     }
 }
 

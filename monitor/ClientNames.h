@@ -3,7 +3,6 @@
 // windows only ever read what is known, so none of them waits on the network.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -11,8 +10,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unordered_map>
+
+#include "monitor/Worker.h"
 
 namespace glimmerfen {
 
@@ -44,24 +44,21 @@ public:
     static constexpr std::size_t kCapacity = 4096;
 
 private:
-    // Everything the lookup thread uses, owned jointly by this object and that thread, so that the
-    // thread may go on after this object is gone.
+    // What the lookups use, owned jointly by this object and the tasks on the worker's thread, so that
+    // a lookup may go on after this object is gone.
     struct Shared {
         explicit Shared(Resolver r) : resolver(std::move(r)) {}
         const Resolver resolver;
         std::mutex mutex;
-        std::condition_variable changed;
         // Known addresses: the name, empty when the address has none; absent from the map: never asked.
         std::unordered_map<std::string, std::optional<std::string>> names; // nullopt: queued or in progress
-        std::deque<std::string> queue;
         std::deque<std::string> answered; // addresses in the order they were answered, for forgetting
-        bool busy = false;
-        bool stop = false;
+        bool stop = false;                // the lookups still queued are dropped
     };
-    static void Work(const std::shared_ptr<Shared>& shared);
+    static void LookUp(Shared& shared, const std::string& address);
 
     std::shared_ptr<Shared> shared_;
-    std::thread worker_; // started at the first address; detached at the end
+    Worker worker_; // one address at a time; its thread starts at the first address
 };
 
 } // namespace glimmerfen

@@ -1,6 +1,8 @@
 #include "monitor/EventReporter.h"
 
+#include <atomic>
 #include <chrono>
+#include <deque>
 #include <utility>
 
 #include "monitor/AccessTable.h"
@@ -10,6 +12,8 @@ namespace glimmerfen {
 namespace {
 
 constexpr auto kDrainAtEnd = std::chrono::seconds(2);
+// How long the writer may take past the drain's end for the count of what it dropped.
+constexpr auto kLastEvent = std::chrono::milliseconds(500);
 
 void AppendField(std::string& fields, std::string_view text) {
     // The texts come from the server's C strings and hold no '\0' of their own.
@@ -119,10 +123,47 @@ void EventBatch::Strings(std::size_t i, const std::string& computer, std::vector
     out[8] = computer;
 }
 
+struct EventReporter::Channel {
+    Channel(std::shared_ptr<platform::EventSink> s, std::string c, std::size_t b)
+        : sink(std::move(s)), computer(std::move(c)), bound(b) {}
+    const std::shared_ptr<platform::EventSink> sink;
+    const std::string computer;
+    const std::size_t bound;
+
+    std::mutex mutex;
+    struct Pending {
+        EventBatch events;
+        std::size_t droppedAfter = 0; // events dropped at the bound right after these
+    };
+    std::deque<Pending> queue; // under mutex
+    std::size_t queued = 0;    // events in queue
+    EventBatch spare;          // written, emptied, its storage kept for the next Post
+    bool draining = false;     // a drain is queued or runs; under mutex
+    // When Finish gives up on what is left, in steady-clock ticks; 0 until Finish. Read by the writer
+    // between events without the lock.
+    std::atomic<std::int64_t> deadline{0};
+
+    bool PastDeadline() const {
+        const std::int64_t end = deadline.load();
+        return end != 0 && static_cast<std::int64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) > end;
+    }
+    // The "events dropped" event for count events.
+    void ReportDropped(std::size_t count, std::vector<std::string>& strings) const {
+        EventBatch gap;
+        EventFields fields;
+        const std::string text = std::to_string(count);
+        fields.message = text;
+        gap.Add(platform::EventType::Warning, kEventEventsDropped, fields);
+        gap.Strings(0, computer, strings);
+        sink->Report(gap.Type(0), gap.Id(0), strings);
+    }
+};
+
 EventReporter::EventReporter(std::unique_ptr<platform::EventSink> sink, std::string computer, std::size_t bound)
     : sink_(std::move(sink)), computer_(std::move(computer)), bound_(bound == 0 ? 1 : bound) {
     if (sink_) {
-        writer_ = std::thread([this] { Run(); });
+        channel_ = std::make_shared<Channel>(sink_, computer_, bound_);
+        writer_ = std::make_unique<Worker>("the event writer");
     }
 }
 
@@ -130,47 +171,68 @@ EventReporter::~EventReporter() {
     Finish();
 }
 
-void EventReporter::Finish() {
+void EventReporter::Start() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!sink_) {
+        return;
+    }
+    if (!channel_) {
+        channel_ = std::make_shared<Channel>(sink_, computer_, bound_);
+        writer_ = std::make_unique<Worker>("the event writer");
+    }
+    writer_->Start();
+}
+
+bool EventReporter::Finish() {
+    std::shared_ptr<Channel> channel;
+    std::unique_ptr<Worker> writer;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!stop_) {
-            const auto deadline = std::chrono::steady_clock::now() + kDrainAtEnd;
-            deadline_ = static_cast<std::int64_t>(deadline.time_since_epoch().count());
-        }
-        stop_ = true;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        channel = std::move(channel_);
+        writer = std::move(writer_);
     }
-    changed_.notify_all();
-    if (writer_.joinable()) {
-        writer_.join();
+    if (!writer) {
+        return true;
     }
+    const auto deadline = std::chrono::steady_clock::now() + kDrainAtEnd;
+    channel->deadline = static_cast<std::int64_t>(deadline.time_since_epoch().count());
+    // The drain gives up at the deadline; the count of what it dropped is one more event, which gets
+    // a little while of its own before the writer is left behind.
+    return writer->Stop(kDrainAtEnd + kLastEvent);
 }
 
 void EventReporter::Post(EventBatch& events) {
-    if (events.Empty() || !sink_) {
+    if (events.Empty()) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!channel_) {
         events.Clear();
         return;
     }
+    Channel& c = *channel_;
+    bool drain = false;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stop_) {
-            events.Clear();
-            return;
-        }
-        const std::size_t room = queued_ < bound_ ? bound_ - queued_ : 0;
+        const std::lock_guard<std::mutex> queueLock(c.mutex);
+        const std::size_t room = c.queued < c.bound ? c.bound - c.queued : 0;
         const std::size_t dropped = events.Size() > room ? events.Size() - room : 0;
         events.Truncate(room);
         if (!events.Empty()) {
-            queued_ += events.Size();
-            queue_.push_back({std::move(events), dropped});
-            events = std::move(spare_);
-            spare_ = EventBatch();
+            c.queued += events.Size();
+            c.queue.push_back({std::move(events), dropped});
+            events = std::move(c.spare);
+            c.spare = EventBatch();
         } else {
             // No room means the queue holds bound events: the gap follows the newest of them.
-            queue_.back().droppedAfter += dropped;
+            c.queue.back().droppedAfter += dropped;
         }
+        drain = !c.draining;
+        c.draining = true;
     }
     events.Clear();
-    changed_.notify_one();
+    if (drain) {
+        writer_->Post([channel = channel_] { Drain(*channel); });
+    }
 }
 
 void EventReporter::Post(platform::EventType type, std::uint32_t id, const EventFields& fields) {
@@ -179,64 +241,49 @@ void EventReporter::Post(platform::EventType type, std::uint32_t id, const Event
     Post(one);
 }
 
-bool EventReporter::PastDeadline() const {
-    const std::int64_t deadline = deadline_.load();
-    return deadline != 0 &&
-           static_cast<std::int64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) > deadline;
-}
-
-void EventReporter::ReportDropped(std::size_t count, std::vector<std::string>& strings) {
-    EventBatch gap;
-    EventFields fields;
-    const std::string text = std::to_string(count);
-    fields.message = text;
-    gap.Add(platform::EventType::Warning, kEventEventsDropped, fields);
-    gap.Strings(0, computer_, strings);
-    sink_->Report(gap.Type(0), gap.Id(0), strings);
-}
-
-void EventReporter::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
+void EventReporter::Drain(Channel& c) {
+    std::unique_lock<std::mutex> lock(c.mutex);
     std::vector<std::string> strings;
     for (;;) {
-        changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (queue_.empty()) {
-            return; // stopped, everything written
+        if (c.queue.empty()) {
+            c.draining = false; // the next Post queues another drain
+            return;
         }
-        Pending pending = std::move(queue_.front());
-        queue_.pop_front();
-        queued_ -= pending.events.Size();
+        Channel::Pending pending = std::move(c.queue.front());
+        c.queue.pop_front();
+        c.queued -= pending.events.Size();
         lock.unlock();
         // The deadline is looked at before every event, so a large batch cannot hold up the end.
         const EventBatch& batch = pending.events;
         std::size_t written = 0;
-        while (written < batch.Size() && !PastDeadline()) {
-            batch.Strings(written, computer_, strings);
-            sink_->Report(batch.Type(written), batch.Id(written), strings);
+        while (written < batch.Size() && !c.PastDeadline()) {
+            batch.Strings(written, c.computer, strings);
+            c.sink->Report(batch.Type(written), batch.Id(written), strings);
             ++written;
         }
         std::size_t dropped = pending.droppedAfter + (batch.Size() - written);
-        const bool late = written < batch.Size() || PastDeadline();
+        const bool late = written < batch.Size() || c.PastDeadline();
         if (late) {
-            // Nothing more is written but the count of everything still waiting, in one event.
+            // Nothing more is written but the count of everything still waiting, in one event. Only
+            // Finish sets a deadline, and nothing is posted to this channel after it.
             lock.lock();
-            for (const Pending& rest : queue_) {
+            for (const Channel::Pending& rest : c.queue) {
                 dropped += rest.events.Size() + rest.droppedAfter;
             }
-            queue_.clear();
-            queued_ = 0;
+            c.queue.clear();
+            c.queued = 0;
             lock.unlock();
         }
         if (dropped != 0) {
-            ReportDropped(dropped, strings);
+            c.ReportDropped(dropped, strings);
         }
         if (late) {
             return;
         }
         pending.events.Clear();
         lock.lock();
-        if (pending.events.Capacity() > spare_.Capacity()) {
-            spare_ = std::move(pending.events);
+        if (pending.events.Capacity() > c.spare.Capacity()) {
+            c.spare = std::move(pending.events);
         }
     }
 }

@@ -3,19 +3,16 @@
 // holds up a poll.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "monitor/Worker.h"
 #include "platform/eventlog.h"
 
 namespace glimmerfen {
@@ -75,22 +72,30 @@ private:
     std::vector<Head> heads_;
 };
 
+// Events are written by a worker of their own (see Worker), which exists only while events are on:
+// from the construction or Start to Finish.
 class EventReporter {
 public:
     // computer: the watched server as the events name it (%9). At most bound (at least 1) events wait;
     // past it new events are dropped, and their number is written as one event where they would have
-    // been.
+    // been. Events are on; the writer's thread starts with the first of them. Without a sink nothing
+    // is ever written.
     EventReporter(std::unique_ptr<platform::EventSink> sink, std::string computer, std::size_t bound = 100000);
     // Finish.
     ~EventReporter();
     EventReporter(const EventReporter&) = delete;
     EventReporter& operator=(const EventReporter&) = delete;
 
-    // Writes what is queued, for at most two seconds (the log file holds the record; the events are a
-    // copy), then ends the writer. The two seconds hold inside a batch too: what is still unwritten
-    // then is dropped and its number written as one event, as at the bound. Events posted after it
-    // are dropped unwritten.
-    void Finish();
+    // Events go on: the writer's thread starts now unless it runs; after Finish a new writer takes
+    // what is posted from now on.
+    void Start();
+
+    // Events go off: writes what is queued, for at most two seconds (the log file holds the record;
+    // the events are a copy), then ends the writer. The two seconds hold inside a batch too: what is
+    // still unwritten then is dropped and its number written as one event, as at the bound. Events
+    // posted after it are dropped unwritten, until Start. False when the writer did not end in time
+    // (the event log does not answer) and was left to end on its own.
+    bool Finish();
 
     // Queues the events; never waits for the event log. The batch comes back empty, with the storage
     // of one that the writer has finished when there is one, so that a busy poll after a busy poll
@@ -99,29 +104,17 @@ public:
     void Post(platform::EventType type, std::uint32_t id, const EventFields& fields);
 
 private:
-    void Run();
-    bool PastDeadline() const;
-    // The "events dropped" event for count events.
-    void ReportDropped(std::size_t count, std::vector<std::string>& strings);
+    // One writer's queue, from Start to Finish, shared with its thread.
+    struct Channel;
+    static void Drain(Channel& channel);
 
-    std::unique_ptr<platform::EventSink> sink_;
+    const std::shared_ptr<platform::EventSink> sink_;
     const std::string computer_;
     const std::size_t bound_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    struct Pending {
-        EventBatch events;
-        std::size_t droppedAfter = 0; // events dropped at the bound right after these
-    };
-    std::deque<Pending> queue_;
-    std::size_t queued_ = 0; // events in queue_
-    EventBatch spare_;       // written, emptied, its storage kept for the next Post
-    bool stop_ = false;
-    // When Finish gives up on what is left, in steady-clock ticks; 0 until Finish. Read by the writer
-    // between events without the lock.
-    std::atomic<std::int64_t> deadline_{0};
-    std::thread writer_;
+    std::shared_ptr<Channel> channel_; // null while events are off
+    std::unique_ptr<Worker> writer_;   // runs the drains of channel_
 };
 
 } // namespace glimmerfen

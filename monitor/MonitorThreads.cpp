@@ -58,17 +58,7 @@ bool MonitorThreads::Stop() {
     }
     // The Access Monitor Thread may be inside a server call that waits for a network timeout: it gets
     // a while, and its lost-line box is answered meanwhile.
-    const auto deadline = std::chrono::steady_clock::now() + kPollGrace;
-    platform::WaitServingSentMessages([&] {
-        if (pollThreadEnded_.load()) {
-            return true;
-        }
-        if (const platform::ThreadKey key = poll_.workerKey.load(); key != 0) {
-            platform::DismissMessagesOf(key);
-        }
-        return std::chrono::steady_clock::now() >= deadline;
-    });
-    if (pollThreadEnded_.load()) {
+    if (platform::WaitForThreadEnd(pollThreadEnded_, poll_.workerKey, std::chrono::steady_clock::now() + kPollGrace)) {
         poll_.thread.join();
     } else {
         abandoned_ = true;

@@ -72,6 +72,20 @@ std::size_t DismissMessagesOf(ThreadKey thread) {
     return ended;
 }
 
+bool WaitForThreadEnd(const std::atomic<bool>& ended, const std::atomic<ThreadKey>& thread,
+                      std::chrono::steady_clock::time_point deadline) {
+    WaitServingSentMessages([&] {
+        if (ended.load()) {
+            return true;
+        }
+        if (const ThreadKey key = thread.load(); key != 0) {
+            DismissMessagesOf(key);
+        }
+        return std::chrono::steady_clock::now() >= deadline;
+    });
+    return ended.load();
+}
+
 MessageSink SetMessageSinkForTesting(MessageSink sink) {
     std::lock_guard<std::mutex> lock(SinkMutex());
     return std::exchange(Sink(), std::move(sink));

@@ -1,6 +1,8 @@
 // Telling the user something: a message box with an OK button.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -21,6 +23,14 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageIco
 // cannot be left waiting behind a box that may be hidden behind other windows, at the program's close.
 // Returns how many boxes it ended. Safe from any thread.
 std::size_t DismissMessagesOf(ThreadKey thread);
+
+// Waits until `ended` is set or the deadline passes, as WaitServingSentMessages does: on the
+// user-interface thread the messages other threads send to it are answered meanwhile, and the boxes
+// that ShowMessage shows on `thread` (read at every check, 0 while not known yet) are ended, so that
+// a thread that asks the user something cannot hold up the wait for its end. For the owner of a
+// thread who gives it a bounded time to end. Returns whether `ended` was set.
+bool WaitForThreadEnd(const std::atomic<bool>& ended, const std::atomic<ThreadKey>& thread,
+                      std::chrono::steady_clock::time_point deadline);
 
 // Test hook: while a sink is set, ShowMessage hands every message to it instead of showing it. An
 // empty sink restores the normal behaviour. Returns the sink that was set before.

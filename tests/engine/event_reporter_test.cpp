@@ -205,6 +205,27 @@ TEST(EventReporter, TheEndGivesUpInsideALargeBatchAndCountsWhatIsLeft) {
     EXPECT_EQ(sink.events.back(), "W900|||||||" + std::to_string(kEvents + 1 - written) + "||FS01");
 }
 
+TEST(EventReporter, EventsTurnedOffAndOnAgainReachANewWriter) {
+    RecordingSink::State sink;
+    EventReporter events(std::make_unique<RecordingSink>(sink), "FS01");
+    auto post = [&events](const char* text) {
+        EventFields fields;
+        fields.message = text;
+        events.Post(platform::EventType::Information, kEventAccess, fields);
+    };
+    post("on");
+    EXPECT_TRUE(events.Finish()) << "events off: what waits is written and the writer ends";
+    post("off");
+    events.Start();
+    post("on again");
+    events.Finish();
+    std::vector<std::string> messages;
+    for (const std::string& event : sink.events) {
+        messages.push_back(event.substr(event.find("|||||||") + 7, event.find("||FS01") - event.find("|||||||") - 7));
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"on", "on again"}));
+}
+
 TEST(EventReporter, IsoUtcText) {
     const std::pair<std::int64_t, const char*> cases[] = {
         {0, "1970-01-01T00:00:00Z"},          {951782400, "2000-02-29T00:00:00Z"},

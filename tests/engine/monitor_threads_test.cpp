@@ -24,7 +24,6 @@
 #include "settings/Settings.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/MonitorThreads.h"
-#include "monitor/TaskThread.h"
 #include "monitor/TimerChain.h"
 #include "platform/fault.h"
 #include "platform/netserver.h"
@@ -347,22 +346,6 @@ TEST_F(MonitorThreadsTest, APollLongerThanThePeriodIsFollowedByAWholePeriod) {
     ASSERT_GE(ends.size(), 1u);
     const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(starts[1] - ends[0]);
     EXPECT_GE(gap.count(), 90) << "the next poll followed the slow one too soon";
-}
-
-// The row commands' server calls: Stop leaves a task that waits for the server instead of waiting for
-// it, and the task ends later on what it was given.
-TEST(TaskThread, StopLeavesATaskThatWaitsForTheServer) {
-    std::promise<void> answer;
-    std::atomic<bool> ended{false};
-    auto tasks = std::make_unique<TaskThread>();
-    tasks->Post([waiting = answer.get_future().share(), &ended] {
-        waiting.wait();
-        ended = true;
-    });
-    EXPECT_FALSE(tasks->Stop(50ms));
-    tasks.reset();
-    answer.set_value();
-    EXPECT_TRUE(Eventually([&] { return ended.load(); }));
 }
 
 TEST_F(MonitorThreadsTest, NothingRunsAfterStopEvenATimerThatWasDue) {

@@ -20,6 +20,7 @@
 
 #include "settings/Settings.h"
 #include "engine/temp_dir.h"
+#include "engine/threading.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -684,6 +685,21 @@ class OtherModal : public ui::Dialog {
 public:
     OtherModal() : Dialog(IDD_ABOUTBOX) {}
 };
+
+TEST_F(ListViewTest, TheEventWriterRunsOnlyWhileEventsAreOn) {
+    // Regression: the event writer's thread ran from the window's creation to its end, with events
+    // off too.
+    settings.EventLog = 0;
+    Open();
+    Pump(300); // the engine's threads are up
+    const std::size_t off = test::ThreadCount();
+    settings.EventLog = 1; // as the option sheet's Apply stores it
+    Dlg().ApplyEventLog();
+    EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == off + 1; })) << test::ThreadCount() << " " << off;
+    settings.EventLog = 0;
+    Dlg().ApplyEventLog();
+    EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == off; })) << test::ThreadCount() << " " << off;
+}
 
 TEST_F(ListViewTest, EnterKeepsTheWindowAndEscHidesItDuringAnotherModalRun) {
     Open();

@@ -66,7 +66,7 @@ class OptionSheetTest : public ::testing::Test {
 protected:
     OptionSheetTest()
         : ini_(dir_.File("Glimmerfen.ini")),
-          sheet_(ui::OptionContext{settings_, Paths(), [this] { ++topmostCalls_; }, [this] { ++priorityCalls_; }}) {
+          sheet_(ui::OptionContext{settings_, Paths(), [this] { ++topmostCalls_; }, [this] { ++priorityCalls_; }, {}}) {
         LoadSettings(settings_, ini_);
         settings_.InitFlag = 1;
         owner_ = ::CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,

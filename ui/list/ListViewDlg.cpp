@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <initializer_list>
 #include <optional>
@@ -17,7 +18,7 @@
 #include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
-#include "monitor/TaskThread.h"
+#include "monitor/Worker.h"
 #include "platform/ansitext.h"
 #include "platform/netnames.h"
 #include "platform/netserver.h"
@@ -82,6 +83,9 @@ constexpr UINT kRowBitmaps[kRowImageCount] = {IDB_COMPUTER,      IDB_FOLDER,    
 constexpr int kDetailsLabelWidth = 100;
 constexpr int kDetailsValueWidth = 550;
 
+// How long the end waits for a server call of the row commands before leaving it running.
+constexpr auto kServerTaskGrace = std::chrono::milliseconds(500);
+
 // Above this many changes the list stops drawing until all are made.
 
 std::atomic<CListViewDlg*> g_instance{nullptr};
@@ -120,6 +124,16 @@ CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_
     }
     events_ = std::make_unique<EventReporter>(platform::OpenEventSource(), computer);
     monitor_->SetEventReporter(events_.get());
+    ApplyEventLog();
+}
+
+void CListViewDlg::ApplyEventLog() {
+    // The poll and the row commands hold on to the reporter; only its writer comes and goes.
+    if (context_.settings.EventLog.load() != 0) {
+        events_->Start();
+    } else {
+        events_->Finish();
+    }
 }
 
 CListViewDlg::~CListViewDlg() {
@@ -188,7 +202,7 @@ bool CListViewDlg::OnInitDialog() {
         const HWND window = Hwnd();
         log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
     }
-    serverTasks_ = std::make_unique<TaskThread>();
+    serverTasks_ = std::make_unique<Worker>("a server task");
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
     refreshTarget_ = Hwnd();
@@ -242,7 +256,7 @@ void CListViewDlg::StopEngine() {
     if (threads_ && !threads_->Stop()) {
         engineAbandoned_ = true;
     }
-    if (serverTasks_ && !serverTasks_->Stop()) {
+    if (serverTasks_ && !serverTasks_->Stop(kServerTaskGrace)) {
         engineAbandoned_ = true;
     }
     if (running) {

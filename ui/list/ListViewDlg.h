@@ -23,7 +23,7 @@ class AccessLog;
 class AccessMonitor;
 class EventReporter;
 class MonitorThreads;
-class TaskThread;
+class Worker;
 namespace platform {
 class ServerPlatform;
 }
@@ -67,6 +67,10 @@ public:
     void ApplyTopmost();
     // The monitor threads take ThreadLevel1 and ThreadLevel2 as they now stand.
     void ApplyPriorities();
+    // The event writer brought in line with EventLog: running while it is 1, ended (after writing
+    // what waits, for a bounded time) while it is 0. At the window's creation and the option sheet's
+    // Apply.
+    void ApplyEventLog();
     // The close path (close box, Esc, automatic closes, program end): saves the rectangle, the details
     // mode and the column widths to "DialogPos", then hides the window without a taskbar button.
     void HideAndSave();
@@ -159,8 +163,8 @@ private:
     std::unique_ptr<EventReporter> events_; // declared before monitor_, which holds it
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
-    // The row commands' server calls, each followed by its log line.
-    std::unique_ptr<TaskThread> serverTasks_;
+    // The row commands' server calls, each followed by its log line, in the order given.
+    std::unique_ptr<Worker> serverTasks_;
     // A server call outlived StopEngine: the engine is never freed.
     bool engineAbandoned_ = false;
 

@@ -1,6 +1,7 @@
 #include "ui/logview/LogViewLogic.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -263,95 +264,69 @@ std::string StripTip(const ActivityBars& bars, const StripColumn& column, const 
     return FormatText(IDS_LOG_STRIP_DATES, dateOf(column.firstBar).c_str(), dateOf(column.lastBar).c_str(), count);
 }
 
-LogSearchRunner::LogSearchRunner(std::function<void()> done) : done_(std::move(done)) {}
+LogSearchRunner::LogSearchRunner(std::function<void()> done)
+    : shared_(std::make_shared<Shared>(std::move(done))), worker_("the log search") {}
 
 LogSearchRunner::~LogSearchRunner() {
-    {
-        const std::lock_guard lock(mutex_);
-        quit_ = true;
-        ++generation_;
-    }
-    changed_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    // Once no search reads the log, the worker has nothing left that this object's owner frees; its
+    // end is not waited for.
+    Stop();
+    worker_.Stop(std::chrono::milliseconds(0));
 }
 
 std::uint64_t LogSearchRunner::Start(const LoadedLog& log, LogQuery query) {
     std::uint64_t mine = 0;
     {
-        const std::lock_guard lock(mutex_);
-        mine = ++generation_;
-        log_ = &log;
-        query_ = std::move(query);
-        pending_ = mine;
-        result_.reset();
-        if (!worker_.joinable()) {
-            worker_ = std::thread([this] { Run(); });
-        }
+        const std::lock_guard lock(shared_->mutex);
+        mine = ++shared_->generation;
+        shared_->result.reset();
     }
-    changed_.notify_all();
+    // The searches queued before this one see at once that they are no longer the latest.
+    worker_.Post([shared = shared_, &log, query = std::move(query), mine] { Search(*shared, log, query, mine); });
     return mine;
 }
 
 void LogSearchRunner::Stop() {
-    std::unique_lock lock(mutex_);
-    ++generation_;
-    log_ = nullptr;
-    result_.reset();
-    changed_.wait(lock, [this] { return !busy_; });
+    {
+        const std::lock_guard lock(shared_->mutex);
+        ++shared_->generation;
+        shared_->result.reset();
+    }
+    worker_.WaitIdle();
 }
 
 std::optional<LogSearchRunner::Result> LogSearchRunner::Take() {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(shared_->mutex);
     std::optional<Result> taken;
-    if (result_ && result_->generation == generation_) {
-        taken = std::move(result_);
+    if (shared_->result && shared_->result->generation == shared_->generation) {
+        taken = std::move(shared_->result);
     }
-    result_.reset();
+    shared_->result.reset();
     return taken;
 }
 
-void LogSearchRunner::Run() {
-    for (;;) {
-        const LoadedLog* log = nullptr;
-        LogQuery query;
-        std::uint64_t mine = 0;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return quit_ || log_ != nullptr; });
-            if (quit_) {
-                return;
-            }
-            log = std::exchange(log_, nullptr);
-            query = std::move(query_);
-            mine = pending_;
-            busy_ = true;
+void LogSearchRunner::Search(Shared& s, const LoadedLog& log, const LogQuery& query, std::uint64_t mine) {
+    const auto cancelled = [&s, mine] { return s.generation.load() != mine; };
+    if (cancelled()) {
+        return;
+    }
+    bool kept = false;
+    try {
+        std::optional<std::vector<std::uint32_t>> rows = SearchRows(log, query, cancelled);
+        std::vector<DateBin> dates;
+        if (rows && !cancelled()) {
+            dates = CountByDate(log, *rows);
         }
-        bool kept = false;
-        try {
-            const auto cancelled = [this, mine] { return generation_.load() != mine; };
-            std::optional<std::vector<std::uint32_t>> rows = SearchRows(*log, query, cancelled);
-            std::vector<DateBin> dates;
-            if (rows && !cancelled()) {
-                dates = CountByDate(*log, *rows);
-            }
-            const std::lock_guard lock(mutex_);
-            if (rows && generation_ == mine) {
-                result_ = Result{mine, std::move(*rows), std::move(dates)};
-                kept = true;
-            }
-        } catch (const std::exception&) {
-            // Out of memory: the search gives no result; the next keystroke tries again.
+        const std::lock_guard lock(s.mutex);
+        if (rows && s.generation == mine) {
+            s.result = Result{mine, std::move(*rows), std::move(dates)};
+            kept = true;
         }
-        {
-            const std::lock_guard lock(mutex_);
-            busy_ = false;
-        }
-        changed_.notify_all();
-        if (kept && done_) {
-            done_();
-        }
+    } catch (const std::exception&) {
+        // Out of memory: the search gives no result; the next keystroke tries again.
+    }
+    if (kept && s.done) {
+        s.done();
     }
 }
 

@@ -4,15 +4,17 @@
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
+
+#include "monitor/Worker.h"
 
 #include "monitor/log/LoadedLog.h"
 #include "monitor/log/LogActivity.h"
@@ -185,19 +187,18 @@ public:
     std::optional<Result> Take();
 
 private:
-    void Run();
+    // What a search on the worker uses besides the log, shared with the worker's tasks.
+    struct Shared {
+        explicit Shared(std::function<void()> d) : done(std::move(d)) {}
+        const std::function<void()> done;
+        std::mutex mutex;
+        std::atomic<std::uint64_t> generation{0};
+        std::optional<Result> result; // under mutex
+    };
+    static void Search(Shared& shared, const LoadedLog& log, const LogQuery& query, std::uint64_t mine);
 
-    std::function<void()> done_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::atomic<std::uint64_t> generation_{0};
-    const LoadedLog* log_ = nullptr; // the pending search's, null when none is pending
-    LogQuery query_;
-    std::uint64_t pending_ = 0;
-    bool busy_ = false;
-    bool quit_ = false;
-    std::optional<Result> result_;
-    std::thread worker_;
+    std::shared_ptr<Shared> shared_;
+    Worker worker_; // its thread starts at the first search
 };
 
 // The name the Save dialog offers for the listed lines of a selection: "log_<date>.csv", with

@@ -52,6 +52,9 @@ void CPropSheet::Apply() {
     // still enabled.
     ClearModified();
     ApplyOptionPages(context_.settings, pages, effects, context_.paths.iniPath);
+    if (context_.applyEventLog) {
+        context_.applyEventLog();
+    }
 }
 
 void CPropSheet::ApplyAndClose() {

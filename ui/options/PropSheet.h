@@ -17,21 +17,23 @@ struct AppSettings;
 
 namespace glimmerfen::ui {
 
-// What the sheet uses: the settings it edits, where the INI file and the manual lie, and the list
-// window's topmost state to bring in line after "View Settings".
+// What the sheet uses: the settings it edits, where the INI file and the manual lie, the list
+// window's topmost state to bring in line after "View Settings", and the event writer to bring in
+// line with EventLog after every Apply.
 struct OptionContext {
     AppSettings& settings;
     ProgramPaths paths;
     std::function<void()> applyTopmost;
     std::function<void()> applyPriorities; // the monitor threads' priority settings changed
+    std::function<void()> applyEventLog;
 };
 
 class CPropSheet : public CPropertySheet {
 public:
     explicit CPropSheet(OptionContext context);
 
-    // Apply: reads the pages whose window exists, stores and writes the settings, runs the two side
-    // effects, and disables the Apply button.
+    // Apply: reads the pages whose window exists, stores and writes the settings, runs the side
+    // effects (the list window's topmost state, the event writer), and disables the Apply button.
     void Apply();
     // OK: Apply when the Apply button is enabled, then close as Cancel does.
     virtual void ApplyAndClose();

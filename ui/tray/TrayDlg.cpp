@@ -63,7 +63,7 @@ CTrayDlg::CTrayDlg(TrayContext context)
                                        listView_.ApplyTopmost();
                                    }
                                },
-                               [this] { listView_.ApplyPriorities(); }}),
+                               [this] { listView_.ApplyPriorities(); }, [this] { listView_.ApplyEventLog(); }}),
       sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
