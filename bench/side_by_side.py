@@ -54,9 +54,9 @@ def scenario(sessions, files):
     return lines
 
 
-def process_ticks():
-    """User and system ticks of the program's processes (one program runs at a time)."""
-    total = 0
+def program_ticks():
+    """{pid: user and system ticks} of the processes that name the program (one program runs at a time)."""
+    ticks = {}
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
             continue
@@ -66,10 +66,14 @@ def process_ticks():
                     continue
             with open("/proc/%s/stat" % pid) as f:
                 fields = f.read().rsplit(")", 1)[1].split()
-            total += int(fields[11]) + int(fields[12])  # utime, stime
+            ticks[pid] = int(fields[11]) + int(fields[12])  # utime, stime
         except OSError:
             continue
-    return total
+    return ticks
+
+
+def process_ticks():
+    return sum(program_ticks().values())
 
 
 def run_once(env, paths, name, settle, seconds, sessions, files):

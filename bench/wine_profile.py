@@ -41,21 +41,8 @@ def exe_symbols(exe):
 
 def program_pid():
     """The program's process: of those that name the exe (Wine's starter does too), the busiest."""
-    best, most = None, -1
-    for pid in os.listdir("/proc"):
-        if pid.isdigit():
-            try:
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    if b"GlimmerfenChecker.exe" not in f.read():
-                        continue
-                with open("/proc/%s/stat" % pid) as f:
-                    fields = f.read().rsplit(")", 1)[1].split()
-                ticks = int(fields[11]) + int(fields[12])
-            except OSError:
-                continue
-            if ticks > most:
-                best, most = pid, ticks
-    return best
+    ticks = side_by_side.program_ticks()
+    return max(ticks, key=ticks.get) if ticks else None
 
 
 def main():

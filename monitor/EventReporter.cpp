@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "monitor/AccessTable.h"
+#include "platform/localtime_cache.h"
 #include "res/event_ids.h"
 
 namespace glimmerfen {
@@ -24,23 +25,7 @@ void AppendField(std::string& fields, std::string_view text) {
 } // namespace
 
 void AppendIsoUtcText(std::string& out, std::int64_t instant) {
-    // Days since 1970-01-01 into a civil date (proleptic Gregorian), without the C library's gmtime,
-    // which is neither thread-safe everywhere nor defined for every instant.
-    std::int64_t days = instant / 86400;
-    std::int64_t seconds = instant % 86400;
-    if (seconds < 0) {
-        seconds += 86400;
-        --days;
-    }
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
-    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    const platform::LocalTimeParts t = platform::CivilTime(instant);
     // Years 0 to 9999 are all an instant of 32 or even 37 bits can name.
     auto digits = [&out](std::int64_t value, int width) {
         char text[8];
@@ -50,17 +35,17 @@ void AppendIsoUtcText(std::string& out, std::int64_t instant) {
         }
         out.append(text, static_cast<std::size_t>(width));
     };
-    digits(year, 4);
+    digits(t.year, 4);
     out.push_back('-');
-    digits(month, 2);
+    digits(t.month, 2);
     out.push_back('-');
-    digits(day, 2);
+    digits(t.day, 2);
     out.push_back('T');
-    digits(seconds / 3600, 2);
+    digits(t.hour, 2);
     out.push_back(':');
-    digits(seconds / 60 % 60, 2);
+    digits(t.minute, 2);
     out.push_back(':');
-    digits(seconds % 60, 2);
+    digits(t.second, 2);
     out.push_back('Z');
 }
 

@@ -25,7 +25,15 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
     return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
 }
 
-LocalTimeParts CivilFromSeconds(std::int64_t seconds) {
+// Local minus UTC of a converted instant, in seconds.
+std::int64_t OffsetOf(const LocalTimeParts& local, std::int64_t instant) {
+    return DaysFromCivil(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) * kDay +
+           local.hour * 3600 + local.minute * 60 + local.second - instant;
+}
+
+} // namespace
+
+LocalTimeParts CivilTime(std::int64_t seconds) {
     std::int64_t days = seconds / kDay;
     std::int64_t rest = seconds % kDay;
     if (rest < 0) {
@@ -48,14 +56,6 @@ LocalTimeParts CivilFromSeconds(std::int64_t seconds) {
     return parts;
 }
 
-// Local minus UTC of a converted instant, in seconds.
-std::int64_t OffsetOf(const LocalTimeParts& local, std::int64_t instant) {
-    return DaysFromCivil(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) * kDay +
-           local.hour * 3600 + local.minute * 60 + local.second - instant;
-}
-
-} // namespace
-
 LocalDateHour LocalTimeCache::OfAnother(std::int32_t seconds, std::int32_t quarter) {
     if (!haveLast_ || quarter != lastQuarter_) {
         last_ = QuarterOf(quarter);
@@ -72,7 +72,7 @@ LocalTimeParts LocalTimeCache::Parts(std::int32_t seconds) {
         lastQuarter_ = quarter;
         haveLast_ = true;
     }
-    return last_.oneOffset ? CivilFromSeconds(seconds + last_.offset) : ToLocalTime(seconds);
+    return last_.oneOffset ? CivilTime(seconds + last_.offset) : ToLocalTime(seconds);
 }
 
 const LocalTimeCache::Quarter& LocalTimeCache::QuarterOf(std::int32_t quarter) {

@@ -9,6 +9,10 @@
 
 namespace glimmerfen::platform {
 
+// The civil date and time (proleptic Gregorian) of a number of seconds since 1970-01-01 00:00: the UTC
+// parts of an instant, or the local parts of an instant already moved by its distance from UTC.
+LocalTimeParts CivilTime(std::int64_t seconds);
+
 // The local date and hour of an instant: the parts of ToLocalTime that a quarter hour shares.
 struct LocalDateHour {
     int year = 0;

@@ -82,7 +82,7 @@ TEST(Clock, QuarterHourCacheGivesEachInstantsLocalDateAndHour) {
     }
     std::mt19937 random(11);
     for (int i = 0; i < 20000; ++i) {
-        times.push_back(static_cast<std::int32_t>(std::int64_t{random() % 2197483648u} - 50000000));
+        times.push_back(static_cast<std::int32_t>(static_cast<std::int64_t>(random() % 2197483648u) - 50000000));
     }
     std::shuffle(times.begin(), times.end(), random);
 #ifdef _WIN32
