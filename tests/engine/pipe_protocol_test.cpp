@@ -67,7 +67,7 @@ TEST(PipeProtocol, EveryMessageRoundTripsAndEveryDamagedFrameIsRefused) {
         {"settings changed", true, SettingsChanged{}, {}},
         {"hello answer", false, {}, HelloAnswer{"FILESRV"}},
         {"delta", false, {}, delta},
-        {"empty reset delta", false, {}, TableDelta{0, 3, true, {}, {}, {}, {}}},
+        {"an empty entry last", false, {}, TableDelta{0, 3, true, {}, {}, {AccessEntry{}}, {}}},
         {"command result", false, {}, CommandResult{MessageType::CloseFile, 2}},
         {"refused", false, {}, Refused{Refusal::TrailingBytes}},
     };
@@ -241,12 +241,18 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
              t.InsertFront(4, Entry(4, "PC9", ""));
          },
          0, 1, 0, false},
-        {"key back behind another",
+        {"keys swap places",
          [](AccessTable& t) {
              t.RemoveEntry(4);
-             t.InsertFront(5, Entry(5, "PC5", ""));
-             t.InsertFront(4, Entry(4, "PC4", ""));
              t.RemoveEntry(3);
+             t.InsertFront(4, Entry(4, "PC4", ""));
+             t.InsertFront(3, Entry(3, "PC3", ""));
+         },
+         2, 0, 0, true},
+        {"a new key behind a known one",
+         [](AccessTable& t) {
+             t.RemoveEntry(3);
+             t.InsertFront(5, Entry(5, "PC5", ""));
              t.InsertFront(3, Entry(3, "PC3", ""));
          },
          3, 0, 0, true},
