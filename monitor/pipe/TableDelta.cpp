@@ -94,24 +94,25 @@ TableDelta DeltaSource::Collect(std::uint64_t since, ForEach&& forEach) {
     forEach([&](const AccessEntry& e) {
         const std::uint64_t hash = EntryHash(e);
         auto it = sent_.find(e.key);
-        const bool known = it != sent_.end();
-        if (known) {
-            it->second.mark = mark;
+        Sent* sent = nullptr;
+        if (it != sent_.end()) {
+            sent = &it->second;
+            sent->mark = mark;
         }
-        met_.push_back({&e, hash, known});
+        met_.push_back({&e, hash, sent});
     });
 
     // The tray prepends what is added and keeps the places of what it has: that holds while the new
     // entries lead and the known ones keep the order they were sent in, as the table keeps them.
     // Anything else (a key that came back elsewhere) is sent whole.
     std::size_t lead = 0;
-    while (lead < met_.size() && !met_[lead].known) {
+    while (lead < met_.size() && met_[lead].sent == nullptr) {
         ++lead;
     }
     bool inOrder = true;
     std::size_t j = 0;
     for (std::size_t i = lead; i < met_.size() && inOrder; ++i) {
-        if (!met_[i].known) {
+        if (met_[i].sent == nullptr) {
             inOrder = false;
             break;
         }
@@ -125,7 +126,7 @@ TableDelta DeltaSource::Collect(std::uint64_t since, ForEach&& forEach) {
         delta.reset = true;
         sent_.clear();
         for (Met& m : met_) {
-            m.known = false;
+            m.sent = nullptr;
         }
         lead = met_.size();
     }
@@ -149,9 +150,8 @@ TableDelta DeltaSource::Collect(std::uint64_t since, ForEach&& forEach) {
             sent_[m.entry->key] = {m.hash, mark};
             continue;
         }
-        Sent& sent = sent_[m.entry->key];
-        if (sent.hash != m.hash) {
-            sent.hash = m.hash;
+        if (m.sent->hash != m.hash) {
+            m.sent->hash = m.hash;
             delta.changed.push_back(*m.entry);
         }
     }

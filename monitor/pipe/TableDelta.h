@@ -39,7 +39,7 @@ private:
     struct Met {
         const AccessEntry* entry;
         std::uint64_t hash;
-        bool known; // in sent_ before this pass
+        Sent* sent; // null: not in sent_ before this pass (the map's nodes stay put)
     };
     bool primed_ = false;
     std::uint64_t generation_ = 0;
