@@ -37,9 +37,10 @@ def main():
     parser.add_argument("--seconds", type=int, default=30)
     parser.add_argument("--lang", default="en")
     parser.add_argument("--view-time", type=int, default=None, help="ViewTime in seconds (default: the program's)")
+    parser.add_argument("--exe", default=None, help="another build's program (default: this tree's)")
     args = parser.parse_args()
     build = os.path.join(ROOT, "build", "win")
-    paths = argparse.Namespace(exe=os.path.join(build, "app", "GlimmerfenChecker.exe"),
+    paths = argparse.Namespace(exe=args.exe or os.path.join(build, "app", "GlimmerfenChecker.exe"),
                                dll=os.path.join(build, "simserver", "netapi32.dll"),
                                helper=os.path.join(build, "tests", "e2e", "e2e_helper.exe"), manual=None)
     with tempfile.TemporaryDirectory() as root:

@@ -175,7 +175,7 @@ void Simulation::Load(const std::wstring& path, const FileStamp& stamp) {
     randomMode_ = false;
     path_ = path;
     stamp_ = stamp;
-    sessions_.clear();
+    ForgetSessions();
     files_.clear();
     nextStep_ = 0;
     sessionDenial_ = 0;
@@ -210,7 +210,7 @@ void Simulation::StartRandom() {
     stamp_ = FileStamp();
     scenario_ = Scenario();
     status_ = -2;
-    sessions_.clear();
+    ForgetSessions();
     files_.clear();
     nextStep_ = 0;
     const std::wstring seedText = Environment(kSeedVariable);
@@ -233,7 +233,7 @@ void Simulation::PlaySteps(std::uint64_t nowMs) {
             EndSessions(step.session.client, step.session.user);
             break;
         case StepKind::EndAll:
-            sessions_.clear();
+            ForgetSessions();
             files_.clear();
             break;
         case StepKind::CloseFile:
@@ -313,16 +313,30 @@ void Simulation::RandomTick(std::uint64_t tickMs) {
     }
 }
 
+std::wstring Simulation::SessionKey(const LiveSession& session) {
+    return UserKey(session.line.client) + L'\n' + UserKey(session.line.user);
+}
+
+void Simulation::ForgetSessions() {
+    sessions_.clear();
+    liveKeys_.clear();
+}
+
 void Simulation::AddSession(const SessionLine& line, std::uint64_t atMs) {
-    // A client and user that connect again start a new session.
-    RemoveSessions(
-        [&](const LiveSession& s) { return SameName(s.line.client, line.client) && SameName(s.line.user, line.user); });
     LiveSession session;
     session.line = line;
     session.sinceMs = atMs;
     session.actedMs = atMs;
     session.connectedAtStart = line.connectedSeconds;
     session.idleAtLastAction = line.idleSeconds;
+    std::wstring key = SessionKey(session);
+    // A client and user that connect again start a new session.
+    if (liveKeys_.count(key) != 0) {
+        RemoveSessions([&](const LiveSession& s) {
+            return SameName(s.line.client, line.client) && SameName(s.line.user, line.user);
+        });
+    }
+    ++liveKeys_[std::move(key)];
     sessions_.push_back(std::move(session));
 }
 
@@ -355,6 +369,10 @@ std::size_t Simulation::RemoveSessions(const std::function<bool(const LiveSessio
         std::stable_partition(sessions_.begin(), sessions_.end(), [&](const LiveSession& s) { return !match(s); });
     for (auto it = firstRemoved; it != sessions_.end(); ++it) {
         endedUsers.push_back(it->line.user);
+        const auto live = liveKeys_.find(SessionKey(*it));
+        if (live != liveKeys_.end() && --live->second == 0) {
+            liveKeys_.erase(live);
+        }
     }
     const auto removed = static_cast<std::size_t>(sessions_.end() - firstRemoved);
     sessions_.erase(firstRemoved, sessions_.end());

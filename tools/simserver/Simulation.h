@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Scenario.h"
@@ -99,6 +100,12 @@ private:
     std::size_t nextStep_ = 0;
     int status_ = -2;
     std::vector<LiveSession> sessions_;
+    // How many live sessions each client and user (upper-cased) has: a session that connects is looked
+    // for among the others only when its names are there, so that thousands of new sessions cost no
+    // pass over all sessions each.
+    std::unordered_map<std::wstring, std::size_t> liveKeys_;
+    static std::wstring SessionKey(const LiveSession& session);
+    void ForgetSessions();
     std::vector<FileLine> files_;
     DWORD sessionDenial_ = 0; // what every session enumeration returns while a "deny sessions" step holds
     DWORD allFailure_ = 0;    // what every call returns while a "fail all" step holds
