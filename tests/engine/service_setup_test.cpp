@@ -18,31 +18,35 @@ namespace {
 
 using platform::ServiceCall;
 
-// Answers each call with what the case gives, and records the calls in order.
-struct FakeManager : platform::ServiceManager {
+// What the service manager answers to each call, and the calls it got, in order.
+struct Script {
     ServiceCall query = ServiceCall::Missing, create = ServiceCall::Done, stop = ServiceCall::Done,
                 remove = ServiceCall::Done;
     std::string installedLine;
     std::vector<std::string> calls;
     platform::ServiceDefinition created;
+};
 
+struct FakeManager : platform::ServiceManager {
+    Script& s;
+    explicit FakeManager(Script& script) : s(script) {}
     ServiceCall Query(const std::string& name, std::string& commandLine) override {
-        calls.push_back("query " + name);
-        commandLine = installedLine;
-        return query;
+        s.calls.push_back("query " + name);
+        commandLine = s.installedLine;
+        return s.query;
     }
     ServiceCall Create(const platform::ServiceDefinition& definition) override {
-        calls.push_back("create");
-        created = definition;
-        return create;
+        s.calls.push_back("create");
+        s.created = definition;
+        return s.create;
     }
     ServiceCall Stop(const std::string&, std::chrono::milliseconds) override {
-        calls.push_back("stop");
-        return stop;
+        s.calls.push_back("stop");
+        return s.stop;
     }
     ServiceCall Delete(const std::string&) override {
-        calls.push_back("delete");
-        return remove;
+        s.calls.push_back("delete");
+        return s.remove;
     }
 };
 
@@ -85,19 +89,15 @@ TEST(ServiceSetup, DecisionsFollowTheManagersAnswers) {
     };
     int row = 0;
     for (const Case& c : cases) {
-        FakeManager manager;
-        manager.query = c.query;
-        manager.installedLine = c.installedLine;
-        manager.create = c.create;
-        manager.stop = c.stop;
-        manager.remove = c.remove;
+        Script script{c.query, c.create, c.stop, c.remove, c.installedLine, {}, {}};
+        FakeManager manager(script);
         std::string installed;
         const ServiceSetup outcome =
             c.install ? InstallService(manager, {"GlimmerfenChecker", "d", "t", kOurs}, kExe, installed)
                       : RemoveService(manager, "GlimmerfenChecker", kExe, installed);
         std::vector<std::string> calls = {"query GlimmerfenChecker"};
         calls.insert(calls.end(), c.calls.begin(), c.calls.end());
-        EXPECT_EQ(manager.calls, calls) << "row " << row;
+        EXPECT_EQ(script.calls, calls) << "row " << row;
         EXPECT_EQ(outcome, c.outcome) << "row " << row;
         EXPECT_EQ(ServiceSetupExitCode(outcome), c.exitCode) << "row " << row;
         ++row;
@@ -108,7 +108,7 @@ TEST(ServiceSetup, DecisionsFollowTheManagersAnswers) {
 class FakeStartupHost : public StartupHost {
 public:
     explicit FakeStartupHost(std::string arguments) : arguments_(std::move(arguments)) {}
-    FakeManager manager;
+    Script script;
     std::vector<std::string> steps;
     std::vector<std::string> messages;
 
@@ -118,15 +118,7 @@ public:
     MutexResult CreateInstanceMutex(const std::string&) override { return MutexResult::Created; }
     std::vector<std::string> ComputerNames() override { return {"MYPC"}; }
     std::unique_ptr<platform::ServiceManager> ServiceManager() override {
-        struct Forward : platform::ServiceManager {
-            FakeManager& m;
-            explicit Forward(FakeManager& fake) : m(fake) {}
-            ServiceCall Query(const std::string& n, std::string& l) override { return m.Query(n, l); }
-            ServiceCall Create(const platform::ServiceDefinition& d) override { return m.Create(d); }
-            ServiceCall Stop(const std::string& n, std::chrono::milliseconds w) override { return m.Stop(n, w); }
-            ServiceCall Delete(const std::string& n) override { return m.Delete(n); }
-        };
-        return std::make_unique<Forward>(manager);
+        return std::make_unique<FakeManager>(script);
     }
     void BeginServiceMode(const std::string&) override { steps.push_back("service mode"); }
     void RunService(CCheckerApp&, const std::string& name) override { steps.push_back("service " + name); }
@@ -171,13 +163,13 @@ TEST(ServiceSetup, StartRoutineInstallsRunsOrDefersToTheService) {
     };
     for (const Case& c : cases) {
         FakeStartupHost host(c.arguments);
-        host.manager.query = c.installedLine.empty() ? ServiceCall::Missing : ServiceCall::Done;
-        host.manager.installedLine = c.installedLine;
+        host.script.query = c.installedLine.empty() ? ServiceCall::Missing : ServiceCall::Done;
+        host.script.installedLine = c.installedLine;
         CCheckerApp app;
         app.Start(host);
         EXPECT_EQ(app.Exit(host), c.exitCode) << c.arguments;
         EXPECT_EQ(host.steps, c.steps) << c.arguments;
-        EXPECT_EQ(host.manager.created.commandLine, c.createdLine) << c.arguments;
+        EXPECT_EQ(host.script.created.commandLine, c.createdLine) << c.arguments;
         if (c.messageId == 0) {
             EXPECT_TRUE(host.messages.empty()) << c.arguments;
         } else {
