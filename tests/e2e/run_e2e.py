@@ -1448,7 +1448,8 @@ def case_remote_computer(env, args, texts):
 
 def case_service(env, args, texts):
     """/install-service registers the service, which sc starts: with no tray running, sessions reach
-    log.txt and no window appears. Stopped, it ends within 2 s; /uninstall-service removes it."""
+    log.txt, no window appears, and a rule written into the INI file meanwhile cuts the session. Stopped,
+    it ends within 2 s; /uninstall-service removes it."""
     program = Program(env, args, "service", ini=KNOWN_INI)
     # The service manager hands the service none of this script's environment: the stand-in library
     # and its scenario are found by what the prefix holds.
@@ -1486,6 +1487,11 @@ def case_service(env, args, texts):
         check(wait_until(lambda: os.path.exists(log) and b"PC-SVC\tcarol" in open(log, "rb").read(), 20),
               "the service logged no session")
         check(program.count(MAIN_CAPTION) == 0 and program.count(LIST_CAPTION) == 0, "the service made a window")
+        # A rule written into the INI file while it runs: taken up, the session is cut and logged so.
+        with open(program.path("Glimmerfen.ini"), "ab") as f:
+            f.write(b"DisJuncPcFlag=1\r\nDisJuncNgPcFlag=1\r\nDisJuncNgPcStr=PC-SVC\r\n")
+        check(wait_until(lambda: open(log, "rb").read().count(b"PC-SVC\tcarol") >= 2, 10),
+              "the service did not take up the rule from the INI file")
 
         began = time.time()
         sc("stop", "GlimmerfenChecker")
