@@ -150,8 +150,8 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
         computer = names.empty() ? std::string() : names.front();
     }
     const ServiceHostContext context{
-        app.settings,        app.iniPath, platform::ServerFor(app.watchedComputer), LogPathIn(app.exeDir), app.appName,
-        app.timerResolution, computer};
+        app.settings,          app.iniPath, app.exePath,         platform::ServerFor(app.watchedComputer),
+        LogPathIn(app.exeDir), app.appName, app.timerResolution, computer};
     int code = 0;
     const bool dispatched = platform::RunAsService(serviceName, [&](platform::ServiceControl& control) {
         code = RunServiceHost(context, control);

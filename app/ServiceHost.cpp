@@ -6,6 +6,7 @@
 #include "monitor/EventReporter.h"
 #include "monitor/MonitorThreads.h"
 #include "monitor/log/AccessLog.h"
+#include "platform/eventlog.h"
 #include "platform/netnames.h"
 #include "platform/profile.h"
 #include "res/event_ids.h"
@@ -53,7 +54,12 @@ int RunServiceHost(const ServiceHostContext& context, platform::ServiceControl& 
         stamp = now;
         // The option sheet's Apply of another process: the same fields, stored one by one as its own
         // Apply stores them, so the running threads see each as it comes.
+        const bool eventsWereOn = settings.EventLog.load() != 0;
         LoadSettings(settings, context.iniPath);
+        if (!eventsWereOn && settings.EventLog.load() != 0) {
+            // As the option sheet's Apply does when the box is ticked; the service has the rights.
+            platform::RegisterEventSource(context.exePath);
+        }
         threads->ApplyPriorities();
         ApplyEventLog(settings, *events);
     }

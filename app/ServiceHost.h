@@ -16,6 +16,7 @@ class ServerPlatform;
 struct ServiceHostContext {
     AppSettings& settings; // loaded from iniPath; read again whenever the file changes
     std::string iniPath;
+    std::string exePath; // registered as the event source when events are switched on
     platform::ServerPlatform& server;
     std::string logPath;
     std::string appName;
