@@ -4,6 +4,7 @@
 #include <new>
 #include <string_view>
 
+#include "app/ServiceSetup.h"
 #include "monitor/log/LogRetention.h"
 #include "platform/ansitext.h"
 #include "platform/netnames.h"
@@ -39,6 +40,10 @@ bool StartupHost::BeginTimerPeriod(unsigned periodMs) {
 void StartupHost::EndTimerPeriod(unsigned periodMs) {
     platform::EndTimerPeriod(periodMs);
 }
+
+void StartupHost::BeginServiceMode(const std::string&) {}
+
+void StartupHost::RunService(CCheckerApp&, const std::string&) {}
 
 void StartupHost::ShowUsage(const std::string&, const std::string&) {}
 
@@ -110,6 +115,9 @@ bool CCheckerApp::Start(StartupHost& host) {
     }
 
     const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
+    if (commandLine.runService) {
+        host.BeginServiceMode(appName);
+    }
     if (commandLine.help) {
         host.ShowUsage({}, appName);
         return false;
@@ -156,6 +164,18 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
 
+    const std::string serviceName = ServiceName(watchedComputer);
+    if (commandLine.installService || commandLine.uninstallService) {
+        exitCode_ = SetUpService(host, commandLine.installService, serviceName);
+        return false;
+    }
+    if (!commandLine.runService && ServiceWatches(host, serviceName)) {
+        // Until the tray can be the service's window, it starts no second watch of the same server.
+        host.ShowMessage(platform::LoadText(IDS_SERVICE_WATCHES) + "\n" + serviceName, appName,
+                         platform::MessageIcon::Information);
+        return false;
+    }
+
     // The folder first: a second copy in it is refused whatever it would watch.
     for (const std::string& name : {FolderMutexName(exeDir), ComputerMutexName(watchedComputer)}) {
         if (host.CreateInstanceMutex(name) == StartupHost::MutexResult::AlreadyExists) {
@@ -180,20 +200,55 @@ bool CCheckerApp::Start(StartupHost& host) {
     timerResolution = *resolution;
     periodBegun_ = host.BeginTimerPeriod(timerResolution);
 
+    if (commandLine.runService) {
+        ranService_ = true;
+        host.RunService(*this, serviceName);
+        return false;
+    }
     ranMainWindow_ = true;
     host.RunMainWindow(*this);
     return false;
 }
 
+int CCheckerApp::SetUpService(StartupHost& host, bool install, const std::string& serviceName) {
+    const std::unique_ptr<platform::ServiceManager> manager = host.ServiceManager();
+    ServiceSetup outcome = ServiceSetup::Failed;
+    std::string installed;
+    if (manager && install) {
+        std::string displayName = "Glimmerfen Checker";
+        if (!watchedComputer.empty()) {
+            displayName += " (\\\\" + watchedComputer + ")";
+        }
+        const platform::ServiceDefinition definition{serviceName, displayName,
+                                                     platform::LoadText(IDS_SERVICE_DESCRIPTION),
+                                                     ServiceCommandLine(exePath, watchedComputer)};
+        outcome = InstallService(*manager, definition, exePath, installed);
+    } else if (manager) {
+        outcome = RemoveService(*manager, serviceName, exePath, installed);
+    }
+    const bool done = ServiceSetupExitCode(outcome) == 0;
+    host.ShowMessage(platform::LoadText(ServiceSetupTextId(outcome)) + "\n" +
+                         (outcome == ServiceSetup::OtherCopy ? installed : serviceName),
+                     appName, done ? platform::MessageIcon::Information : platform::MessageIcon::Warning);
+    return ServiceSetupExitCode(outcome);
+}
+
+bool CCheckerApp::ServiceWatches(StartupHost& host, const std::string& serviceName) {
+    const std::unique_ptr<platform::ServiceManager> manager = host.ServiceManager();
+    std::string commandLine;
+    return manager && manager->Query(serviceName, commandLine) == platform::ServiceCall::Done &&
+           ServiceRunsProgram(commandLine, exePath);
+}
+
 int CCheckerApp::Exit(StartupHost& host) {
-    if (reachedSettings_) {
+    if (reachedSettings_ && !ranService_) {
         host.SaveSettings(settings, iniPath);
     }
     if (periodBegun_) {
         host.EndTimerPeriod(timerResolution);
         periodBegun_ = false;
     }
-    return 0;
+    return exitCode_;
 }
 
 CCheckerApp& TheApp() {

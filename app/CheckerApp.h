@@ -2,6 +2,7 @@
 // start and exit routines that set them up and put them away again.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "settings/Paths.h"
 #include "settings/Settings.h"
 #include "platform/notify.h"
+#include "platform/service.h"
 
 // <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
 #ifdef RegisterEventSource
@@ -58,6 +60,15 @@ public:
     // cannot hold is told only when tellPathRefused is set.
     virtual void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption);
 
+    // The service manager for /install-service, /uninstall-service and the tray's look for the service
+    // of its folder; null where there is none.
+    virtual std::unique_ptr<platform::ServiceManager> ServiceManager() { return nullptr; }
+    // A start by the service manager (/service): from here on no box is shown, what would have been
+    // one goes to the event log.
+    virtual void BeginServiceMode(const std::string& caption);
+    // Runs the watch as the service of that name, without windows; returns when it has stopped.
+    virtual void RunService(CCheckerApp& app, const std::string& serviceName);
+
     virtual void ShowMessage(const std::string& text, const std::string& caption, platform::MessageIcon icon);
     virtual void LoadSettings(AppSettings& settings, const std::string& iniPath);
     virtual void TrimLog(const std::string& exeDir, int logSetDays);
@@ -100,14 +111,18 @@ public:
     // unknownSwitches for the main window to name once the watch runs. Every path ends start-up, so the
     // result is always false (no message loop is wanted after it).
     bool Start(StartupHost& host);
-    // The exit routine: writes the settings back if start-up got as far as loading them, and ends the
-    // timer period if one was begun. Returns the process exit code.
+    // The exit routine: writes the settings back if start-up got as far as loading them (and the process
+    // was no service), and ends the timer period if one was begun. Returns the process exit code: that of
+    // /install-service and /uninstall-service (ServiceSetupExitCode), otherwise 0.
     int Exit(StartupHost& host);
 
     // Whether start-up reached the settings step (so that the exit routine saves them).
     bool ReachedSettings() const { return reachedSettings_; }
     // Whether the main window's modal run took place.
     bool RanMainWindow() const { return ranMainWindow_; }
+    // Whether the process ran as the service (so that the exit routine leaves the INI file as it is:
+    // the service reads it, the option sheet of a tray writes it).
+    bool RanService() const { return ranService_; }
 
     AppSettings settings;
     int platformId = kPlatformOther;
@@ -125,9 +140,16 @@ public:
     unsigned timerResolution = 1;
 
 private:
+    // /install-service or /uninstall-service: the outcome told in a box; returns the exit code.
+    int SetUpService(StartupHost& host, bool install, const std::string& serviceName);
+    // Whether this copy's service is installed for the watched computer.
+    bool ServiceWatches(StartupHost& host, const std::string& serviceName);
+
     bool reachedSettings_ = false;
     bool periodBegun_ = false;
     bool ranMainWindow_ = false;
+    bool ranService_ = false;
+    int exitCode_ = 0;
 };
 
 // The one application object of the process.

@@ -2,12 +2,19 @@
 // the usage box, the event source's registration and the modal run of the main window.
 #include "app/CheckerApp_win32.h"
 
+#include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <windows.h>
 
+#include "app/ServiceHost.h"
+#include "monitor/EventReporter.h"
 #include "platform/eventlog.h"
+#include "platform/netnames.h"
+#include "platform/service.h"
+#include "res/event_ids.h"
 #include "platform/netserver.h"
 #include "platform/strings.h"
 #include "res/resource.h"
@@ -107,6 +114,55 @@ void Win32StartupHost::RegisterEventSource(const std::string& exePath, bool tell
     if (platform::RegisterEventSource(exePath) == platform::RegisterOutcome::PathHasList && tellPathRefused) {
         ShowMessage(platform::LoadText(IDS_EVENT_SOURCE_PATH_LIST), caption, platform::MessageIcon::Warning);
     }
+}
+
+std::unique_ptr<platform::ServiceManager> Win32StartupHost::ServiceManager() {
+    return platform::OpenServiceManager();
+}
+
+void Win32StartupHost::BeginServiceMode(const std::string&) {
+    // A service has no desktop anyone looks at: a box would wait there for ever. What the program and
+    // its engine would show goes to the Application log instead, as one event with the text.
+    struct Messages {
+        std::mutex mutex; // one report at a time
+        std::unique_ptr<platform::EventSink> sink = platform::OpenEventSource();
+    };
+    auto messages = std::make_shared<Messages>();
+    platform::SetMessageSink([messages](const std::string& text, const std::string&, platform::MessageIcon icon) {
+        std::lock_guard<std::mutex> lock(messages->mutex);
+        if (!messages->sink) {
+            return;
+        }
+        std::vector<std::string> strings(kEventStringCount);
+        strings[6] = text;
+        const platform::EventType type = icon == platform::MessageIcon::Error     ? platform::EventType::Error
+                                         : icon == platform::MessageIcon::Warning ? platform::EventType::Warning
+                                                                                  : platform::EventType::Information;
+        messages->sink->Report(type, kEventProgramMessage, strings);
+    });
+}
+
+void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceName) {
+    // Events name the watched server, this computer by its own name.
+    std::string computer = app.watchedComputer;
+    if (computer.empty()) {
+        const std::vector<std::string> names = platform::OwnComputerNames();
+        computer = names.empty() ? std::string() : names.front();
+    }
+    const ServiceHostContext context{
+        app.settings,          app.iniPath, app.exePath,         platform::ServerFor(app.watchedComputer),
+        LogPathIn(app.exeDir), app.appName, app.timerResolution, computer};
+    int code = 0;
+    const bool dispatched = platform::RunAsService(serviceName, [&](platform::ServiceControl& control) {
+        code = RunServiceHost(context, control);
+        return code;
+    });
+    if (!dispatched) {
+        // Started by hand, from a desktop: this one is told in a box.
+        platform::SetMessageSink({});
+        ShowMessage(platform::LoadText(IDS_SERVICE_NOT_DISPATCHED), app.appName, platform::MessageIcon::Warning);
+    }
+    engineAbandoned_ = code != 0;
 }
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {

@@ -25,6 +25,9 @@ public:
     void ShowUsage(const std::string& badWords, const std::string& caption) override;
     void UnregisterEventSource(const std::string& exePath, const std::string& caption) override;
     void RegisterEventSource(const std::string& exePath, bool tellPathRefused, const std::string& caption) override;
+    std::unique_ptr<platform::ServiceManager> ServiceManager() override;
+    void BeginServiceMode(const std::string& caption) override;
+    void RunService(CCheckerApp& app, const std::string& serviceName) override;
 
     // Whether the main window's run ended with a server call left running on a thread of the engine.
     bool EngineAbandoned() const noexcept { return engineAbandoned_; }

@@ -150,6 +150,12 @@ CommandLine ParseCommandLine(std::string_view arguments) {
             result.server = WatchedComputerName(rest.substr(colon + 1));
         } else if (SameWord(rest, "unregister")) {
             result.unregister = true;
+        } else if (SameWord(rest, "install-service")) {
+            result.installService = true;
+        } else if (SameWord(rest, "uninstall-service")) {
+            result.uninstallService = true;
+        } else if (SameWord(rest, "service")) {
+            result.runService = true;
         } else if (SameWord(rest, "?") || SameWord(rest, "h") || SameWord(rest, "help")) {
             result.help = true;
         } else {

@@ -9,9 +9,12 @@ namespace glimmerfen {
 
 struct CommandLine {
     bool hasServer = false;
-    std::string server;      // from /server:NAME, without leading backslashes; empty: this computer
-    bool unregister = false; // /unregister: remove the event source's registration and end
-    bool help = false;       // /? , -h, --help or /help: show the usage and end
+    std::string server;            // from /server:NAME, without leading backslashes; empty: this computer
+    bool unregister = false;       // /unregister: remove the event source's registration and end
+    bool help = false;             // /? , -h, --help or /help: show the usage and end
+    bool installService = false;   // /install-service: register the service of this folder and end
+    bool uninstallService = false; // /uninstall-service: stop and remove it, and end
+    bool runService = false;       // /service: started by the service manager as that service
     // The switches not understood, as written and in their order. They stop nothing: the program
     // names them once it watches.
     std::vector<std::string> unknownSwitches;

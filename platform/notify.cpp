@@ -86,7 +86,7 @@ bool WaitForThreadEnd(const std::atomic<bool>& ended, const std::atomic<ThreadKe
     return ended.load();
 }
 
-MessageSink SetMessageSinkForTesting(MessageSink sink) {
+MessageSink SetMessageSink(MessageSink sink) {
     std::lock_guard<std::mutex> lock(SinkMutex());
     return std::exchange(Sink(), std::move(sink));
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/timer.h"
 
@@ -32,9 +33,13 @@ std::size_t DismissMessagesOf(ThreadKey thread);
 bool WaitForThreadEnd(const std::atomic<bool>& ended, const std::atomic<ThreadKey>& thread,
                       std::chrono::steady_clock::time_point deadline);
 
-// Test hook: while a sink is set, ShowMessage hands every message to it instead of showing it. An
-// empty sink restores the normal behaviour. Returns the sink that was set before.
+// While a sink is set, ShowMessage hands every message to it instead of showing it: for a process that
+// has no desktop to show a box on (a service), and for tests. An empty sink restores the normal
+// behaviour. Returns the sink that was set before.
 using MessageSink = std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>;
-MessageSink SetMessageSinkForTesting(MessageSink sink);
+MessageSink SetMessageSink(MessageSink sink);
+inline MessageSink SetMessageSinkForTesting(MessageSink sink) {
+    return SetMessageSink(std::move(sink));
+}
 
 } // namespace glimmerfen::platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace glimmerfen::platform {
@@ -22,6 +23,10 @@ std::string ProfileGetString(const std::string& path, const char* section, const
 // Writes the key; false when the file could not be written. A null value removes the key, a null key
 // removes the whole section.
 bool ProfileWriteString(const std::string& path, const char* section, const char* key, const char* value);
+
+// What changes whenever the file is written: its last-write time and size, folded into one number;
+// 0 when the file is missing or cannot be asked. For a reader that takes up another process's changes.
+std::uint64_t ProfileFileStamp(const std::string& path);
 
 // Writes the key as a signed decimal number.
 inline bool ProfileWriteInt(const std::string& path, const char* section, const char* key, int value) {

@@ -13,9 +13,13 @@
 // The event's type (information, warning, error) is given with each report, not by the id.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace glimmerfen {
+
+// How many insertion strings every event carries.
+inline constexpr std::size_t kEventStringCount = 9;
 
 inline constexpr std::uint32_t kEventMonitoringStarted = 100;  // information
 inline constexpr std::uint32_t kEventMonitoringEnded = 101;    // information
@@ -28,6 +32,7 @@ inline constexpr std::uint32_t kEventFileCloseFailed = 311;    // error
 inline constexpr std::uint32_t kEventServerAccessDenied = 400; // error, %7 the error code
 inline constexpr std::uint32_t kEventServerError = 401;        // error, %7 the error code
 inline constexpr std::uint32_t kEventServerAnswers = 402;      // information
+inline constexpr std::uint32_t kEventProgramMessage = 500;     // any type, %7 what a box would have shown
 inline constexpr std::uint32_t kEventEventsDropped = 900;      // warning, %7 how many events were dropped
 
 } // namespace glimmerfen

@@ -73,6 +73,18 @@
 // The event source's key: /unregister leaving another copy's, and a program path the key cannot hold.
 #define IDS_UNREGISTER_OTHER_COPY 57810
 #define IDS_EVENT_SOURCE_PATH_LIST 57811
+// The service: its installation and removal, its description, and the tray's refusal while it watches.
+#define IDS_SERVICE_INSTALLED 57820
+#define IDS_SERVICE_ALREADY_INSTALLED 57821
+#define IDS_SERVICE_OTHER_COPY 57822
+#define IDS_SERVICE_REMOVED 57823
+#define IDS_SERVICE_REMOVAL_PENDING 57824
+#define IDS_SERVICE_NOT_INSTALLED 57825
+#define IDS_SERVICE_NO_RIGHTS 57826
+#define IDS_SERVICE_FAILED 57827
+#define IDS_SERVICE_DESCRIPTION 57828
+#define IDS_SERVICE_WATCHES 57829
+#define IDS_SERVICE_NOT_DISPATCHED 57830
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

@@ -453,3 +453,17 @@ bool ProfileWriteString(const std::string& path, const char* section, const char
 }
 
 } // namespace glimmerfen::platform
+
+namespace glimmerfen::platform {
+
+std::uint64_t ProfileFileStamp(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return 0;
+    }
+    const auto nanoseconds = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                             static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+    return (nanoseconds ^ (static_cast<std::uint64_t>(info.st_size) << 40)) | 1u;
+}
+
+} // namespace glimmerfen::platform

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 
 #include "platform/codepage.h"
@@ -55,6 +56,20 @@ bool ProfileWriteString(const std::string& path, const char* section, const char
         }
     }
     return WritePrivateProfileStringA(section, key, line.c_str(), path.c_str()) != FALSE;
+}
+
+} // namespace glimmerfen::platform
+
+namespace glimmerfen::platform {
+
+std::uint64_t ProfileFileStamp(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) {
+        return 0;
+    }
+    const std::uint64_t written =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    return (written ^ (static_cast<std::uint64_t>(info.nFileSizeLow) << 40)) | 1u;
 }
 
 } // namespace glimmerfen::platform

@@ -1446,6 +1446,71 @@ def case_remote_computer(env, args, texts):
     check(accesses == [["PC-ALPHA", "alice"], ["PC-GAMMA", "carol"]], "the accesses logged are %r" % accesses)
 
 
+def case_service(env, args, texts):
+    """/install-service registers the service, which sc starts: with no tray running, sessions reach
+    log.txt, no window appears, and a rule written into the INI file meanwhile cuts the session. Stopped,
+    it ends within 2 s; /uninstall-service removes it."""
+    program = Program(env, args, "service", ini=KNOWN_INI)
+    # The service manager hands the service none of this script's environment: the stand-in library
+    # and its scenario are found by what the prefix holds.
+    sim_dir = os.path.join(env.env["WINEPREFIX"], "drive_c", "glimmerfen-sim")
+    os.makedirs(sim_dir, exist_ok=True)
+    with open(os.path.join(sim_dir, "scenario.txt"), "w") as f:
+        f.write("session PC-SVC carol 30 0 0 Windows\n")
+    overrides = "HKCU\\Software\\Wine\\AppDefaults\\GlimmerfenChecker.exe\\DllOverrides"
+    subprocess.run(["wine", "reg", "add", overrides, "/v", "netapi32", "/d", "native", "/f"], env=env.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    # Services end with the last ordinary process unless the server stays.
+    subprocess.run(["wineserver", "-p"], env=env.env, timeout=60)
+
+    def sc(*words):
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", "sc"] + list(words), env=env.env, stdout=out, stderr=subprocess.DEVNULL,
+                           timeout=60)
+            out.seek(0)
+            return out.read().decode("utf-8", "replace")
+
+    def setup(word):
+        process, _ = program.start(word)
+        text = program.box() or ""
+        program.helper("press", APP_NAME, IDOK)
+        process.wait(timeout=20)
+        return process.returncode, text
+
+    log = program.path("log.txt")
+    try:
+        code, text = setup("/install-service")
+        check(code == 0 and "GlimmerfenChecker" in text, "install: exit code %s, box %r" % (code, text))
+        code, _ = setup("/install-service")
+        check(code == 2, "a second install: exit code %s" % code)
+        sc("start", "GlimmerfenChecker")
+        check(wait_until(lambda: os.path.exists(log) and b"PC-SVC\tcarol" in open(log, "rb").read(), 20),
+              "the service logged no session")
+        check(program.count(MAIN_CAPTION) == 0 and program.count(LIST_CAPTION) == 0, "the service made a window")
+        # A rule written into the INI file while it runs: taken up, the session is cut and logged so.
+        with open(program.path("Glimmerfen.ini"), "ab") as f:
+            f.write(b"DisJuncPcFlag=1\r\nDisJuncNgPcFlag=1\r\nDisJuncNgPcStr=PC-SVC\r\n")
+        check(wait_until(lambda: open(log, "rb").read().count(b"PC-SVC\tcarol") >= 2, 10),
+              "the service did not take up the rule from the INI file")
+
+        began = time.time()
+        sc("stop", "GlimmerfenChecker")
+        check(wait_until(lambda: "STOPPED" in sc("query", "GlimmerfenChecker"), 10), "the service did not stop")
+        elapsed = time.time() - began
+        check(elapsed <= 2.0, "the service took %.2f s to stop" % elapsed)
+
+        code, _ = setup("/uninstall-service")
+        check(code == 0, "uninstall: exit code %s" % code)
+        check("SERVICE_NAME" not in sc("query", "GlimmerfenChecker"), "the service is still there")
+    finally:
+        program.kill_all()
+        sc("stop", "GlimmerfenChecker")
+        sc("delete", "GlimmerfenChecker")
+        subprocess.run(["wine", "reg", "delete", overrides, "/f"], env=env.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        shutil.rmtree(sim_dir, ignore_errors=True)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
@@ -1453,7 +1518,7 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_client_by_address,
          case_close_one_file, case_export_csv, case_log_viewer_find, case_extension_rule,
          case_held_log_loses_nothing, case_events, case_event_source, case_one_copy_per_folder_and_computer,
-         case_remote_computer]
+         case_remote_computer, case_service]
 
 
 def main():

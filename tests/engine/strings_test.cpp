@@ -138,6 +138,9 @@ const std::vector<Text>& AllTexts() {
          "[Network] in Glimmerfen.ini, or this computer.\n"
          "/unregister\n      Removes the program's registration as a source of the Windows event log, then ends. Run "
          "it as administrator before uninstalling.\n"
+         "/install-service [/server:NAME]\n      Installs the program as a service that watches this computer (or "
+         "NAME) while nobody is logged on, started with the computer. Needs administrator rights.\n"
+         "/uninstall-service [/server:NAME]\n      Stops and removes that service. Needs administrator rights.\n"
          "/? or --help\n      Shows this text.",
          u"使い方: GlimmerfenChecker [/server:名前]\n\n"
          u"/server:名前\n      このコンピュータではなく、指定したコンピュータ（コンピュータ名またはIPアドレス）の"
@@ -145,6 +148,10 @@ const std::vector<Text>& AllTexts() {
          u"コンピュータ、またはこのコンピュータを監視します。\n"
          u"/unregister\n      Windowsのイベントログのソースとしての登録を削除して終了します。アンインストールの前に"
          u"管理者として実行してください。\n"
+         u"/install-service [/server:名前]\n      だれもログオンしていないときもこのコンピュータ（または指定したコン"
+         u"ピュータ）を監視するサービスとしてインストールします。コンピュータの起動時に開始します。管理者権限が必要です"
+         u"。\n"
+         u"/uninstall-service [/server:名前]\n      そのサービスを停止して削除します。管理者権限が必要です。\n"
          u"/? または --help\n      この説明を表示します。"},
         {IDS_USAGE_NOT_UNDERSTOOD,
          "This part of the command line was not understood:", u"コマンドラインの次の指定は理解できません:"},
@@ -186,6 +193,46 @@ const std::vector<Text>& AllTexts() {
          u"CheckerをWindowsイベントログのソースとして登録しませんでした。プログラムのパスに「;」が含まれており、イベン"
          u"トログはこれをファイル名の区切りとして読むためです。イベントはそのまま書き込まれますが、イベントビューアーに"
          u"は説明文なしで表示されます。登録するには、パスに「;」を含まないフォルダにプログラムを移動してください。"},
+        {IDS_SERVICE_INSTALLED,
+         "Glimmerfen Checker was installed as a service: it starts with the computer, before anyone logs on. Start it "
+         "now from Services, or restart the computer. Service:",
+         u"Glimmerfen "
+         u"Checkerをサービスとしてインストールしました。コンピュータの起動時に、だれもログオンしないうちに開始します。"
+         u"今すぐ開始するには「サービス」から開始するか、コンピュータを再起動してください。サービス:"},
+        {IDS_SERVICE_ALREADY_INSTALLED, "The service of this program is already installed. Service:",
+         u"このプログラムのサービスはすでにインストールされています。サービス:"},
+        {IDS_SERVICE_OTHER_COPY, "The service is installed for another copy of the program and was left as it is:",
+         u"サービスはプログラムの別のコピーに対してインストールされているため、そのままにしました:"},
+        {IDS_SERVICE_REMOVED,
+         "The service was stopped and removed. Service:", u"サービスを停止して削除しました。サービス:"},
+        {IDS_SERVICE_REMOVAL_PENDING,
+         "The service did not stop in time. It is removed as soon as it has stopped. Service:",
+         u"サービスが時間内に停止しませんでした。停止しだい削除されます。サービス:"},
+        {IDS_SERVICE_NOT_INSTALLED, "The service of this program is not installed. Service:",
+         u"このプログラムのサービスはインストールされていません。サービス:"},
+        {IDS_SERVICE_NO_RIGHTS,
+         "Installing or removing the service needs administrator rights. Start the program with the same switch by Run "
+         "as administrator.",
+         u"サービスのインストールと削除には管理者権限が必要です。「管理者として実行」で同じ指定を付けて起動してください"
+         u"。"},
+        {IDS_SERVICE_FAILED,
+         "The service manager refused the request. Service:", u"サービスマネージャーが要求を拒否しました。サービス:"},
+        {IDS_SERVICE_DESCRIPTION,
+         "Watches who is connected to the shared folders and which files they hold open, logs every access and "
+         "disconnects by rules, also while nobody is logged on.",
+         u"共有フォルダに接続しているユーザーと開いているファイルを監視し、すべてのアクセスを記録して、規則に従って切断"
+         u"します。だれもログオンしていないときも動作します。"},
+        {IDS_SERVICE_WATCHES,
+         "The Glimmerfen Checker service of this folder watches this computer: it keeps the log, the events and the "
+         "rules also while nobody is logged on. This program does not start a second watch and ends now. Service:",
+         u"このフォルダのGlimmerfen "
+         u"Checkerサービスがこのコンピュータを監視しています。だれもログオンしていないときもログ、イベント、規則はサー"
+         u"ビスが担当します。このプログラムは2つ目の監視を開始せずに終了します。サービス:"},
+        {IDS_SERVICE_NOT_DISPATCHED,
+         "The switch /service is for the service manager only. To have the program run as a service, install it with "
+         "/install-service.",
+         u"/service の指定はサービスマネージャー専用です。プログラムをサービスとして実行するには /install-service "
+         u"でインストールしてください。"},
     };
     return texts;
 }

@@ -29,6 +29,18 @@ std::wstring Environment(const wchar_t* name) {
     }
 }
 
+} // namespace
+
+std::wstring ScenarioPath() {
+    std::wstring path = Environment(kScenarioVariable);
+    if (path.empty() && GetFileAttributesW(kFixedScenarioPath) != INVALID_FILE_ATTRIBUTES) {
+        path = kFixedScenarioPath;
+    }
+    return path;
+}
+
+namespace {
+
 std::wstring_view NameOf(const Field& field) {
     return field ? std::wstring_view(*field) : std::wstring_view();
 }
@@ -148,7 +160,7 @@ std::uint64_t Simulation::NowMs() const {
 }
 
 void Simulation::Update() {
-    const std::wstring path = Environment(kScenarioVariable);
+    const std::wstring path = ScenarioPath();
     const bool fromLoad = firstLoad_ && path == initialScenario_;
     firstLoad_ = false;
     if (path.empty()) {

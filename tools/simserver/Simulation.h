@@ -34,6 +34,12 @@ struct SessionView {
     const Field* clientType;
 };
 
+// The scenario file to play: GLIMMERFEN_SIM_SCENARIO, or, where that is unset or empty, the file at
+// kFixedScenarioPath when there is one (a service started by the service manager has none of a test's
+// environment); empty: random clients.
+inline constexpr wchar_t kFixedScenarioPath[] = L"C:\\glimmerfen-sim\\scenario.txt";
+std::wstring ScenarioPath();
+
 class Simulation {
 public:
     // loadTickMs: GetTickCount64() when the DLL was loaded; initialScenario: the scenario variable's value

@@ -283,9 +283,7 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         RecordLoad(self);
         g_loadTickMs = GetTickCount64();
-        wchar_t value[MAX_PATH * 2];
-        const DWORD length = GetEnvironmentVariableW(L"GLIMMERFEN_SIM_SCENARIO", value, MAX_PATH * 2);
-        g_initialScenario = new std::wstring(length > 0 && length < MAX_PATH * 2 ? value : L"");
+        g_initialScenario = new std::wstring(glimmerfen::sim::ScenarioPath());
     }
     return TRUE;
 }
