@@ -1110,6 +1110,22 @@ def held_log_scenario(first, count, start_ms):
     return lines
 
 
+def hold_log(program, args):
+    """Another program holds the program's log.txt until release_log() (at most a minute)."""
+    for marker in ("log.txt.held", "log.txt.release"):
+        if os.path.exists(program.path(marker)):
+            os.remove(program.path(marker))
+    holder = subprocess.Popen(["wine", args.helper, "hold", windows_path(program.path("log.txt")), "60000"],
+                              env=program.run_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(wait_until(lambda: os.path.exists(program.path("log.txt.held")), 30), "the helper did not take hold")
+    return holder
+
+
+def release_log(program, holder):
+    open(program.path("log.txt.release"), "w").close()
+    holder.wait(timeout=60)
+
+
 def case_held_log_loses_nothing(env, args, texts):
     """Another program holds log.txt for ten seconds while 500 accesses arrive: after it lets go, every
     line is in the log once, in order, after the lines before; the box comes once and the polls go on
@@ -1123,18 +1139,10 @@ def case_held_log_loses_nothing(env, args, texts):
         f.write("".join(line + "\r\n" for line in before).encode("ascii"))
 
     def hold():
-        """Another program holds log.txt until release() (at most a minute)."""
-        for marker in ("log.txt.held", "log.txt.release"):
-            if os.path.exists(program.path(marker)):
-                os.remove(program.path(marker))
-        holder = subprocess.Popen(["wine", args.helper, "hold", windows_path(program.path("log.txt")), "60000"],
-                                  env=program.run_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        check(wait_until(lambda: os.path.exists(program.path("log.txt.held")), 30), "the helper did not take hold")
-        return holder
+        return hold_log(program, args)
 
     def release(holder):
-        open(program.path("log.txt.release"), "w").close()
-        holder.wait(timeout=60)
+        release_log(program, holder)
 
     def clients():
         with open(program.path("log.txt"), "rb") as f:
@@ -1448,15 +1456,17 @@ def case_remote_computer(env, args, texts):
 
 def case_service(env, args, texts):
     """/install-service registers the service, which sc starts: with no tray running, sessions reach
-    log.txt, no window appears, and a rule written into the INI file meanwhile cuts the session. Stopped,
-    it ends within 2 s; /uninstall-service removes it."""
+    log.txt, no window appears, and a rule written into the INI file meanwhile cuts the session. Stopped
+    while another program holds the log, it ends within 2 s and the waiting line reaches the log at the
+    next start; /uninstall-service removes it."""
     program = Program(env, args, "service", ini=KNOWN_INI)
     # The service manager hands the service none of this script's environment: the stand-in library
     # and its scenario are found by what the prefix holds.
     sim_dir = os.path.join(env.env["WINEPREFIX"], "drive_c", "glimmerfen-sim")
     os.makedirs(sim_dir, exist_ok=True)
     with open(os.path.join(sim_dir, "scenario.txt"), "w") as f:
-        f.write("session PC-SVC carol 30 0 0 Windows\n")
+        # A client that comes later, while another program holds the log.
+        f.write("session PC-SVC carol 30 0 0 Windows\nat 25000\nsession PC-LATE dave 30 0 0 Windows\n")
     overrides = "HKCU\\Software\\Wine\\AppDefaults\\GlimmerfenChecker.exe\\DllOverrides"
     subprocess.run(["wine", "reg", "add", overrides, "/v", "netapi32", "/d", "native", "/f"], env=env.env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
@@ -1484,6 +1494,7 @@ def case_service(env, args, texts):
         code, _ = setup("/install-service")
         check(code == 2, "a second install: exit code %s" % code)
         sc("start", "GlimmerfenChecker")
+        started = time.time()
         check(wait_until(lambda: os.path.exists(log) and b"PC-SVC\tcarol" in open(log, "rb").read(), 20),
               "the service logged no session")
         check(program.count(MAIN_CAPTION) == 0 and program.count(LIST_CAPTION) == 0, "the service made a window")
@@ -1493,11 +1504,25 @@ def case_service(env, args, texts):
         check(wait_until(lambda: open(log, "rb").read().count(b"PC-SVC\tcarol") >= 2, 10),
               "the service did not take up the rule from the INI file")
 
+        # Stopped while another program holds the log: the line that waits goes to the side file, and
+        # the next start writes it to the log.
+        holder = hold_log(program, args)
+        check(b"PC-LATE" not in open(log, "rb").read(), "the later client came before the log was held")
+        side = program.path("log_waiting.txt")
+        time.sleep(max(0.0, started + 28 - time.time()))  # past the later client's arrival, 25 s in
         began = time.time()
         sc("stop", "GlimmerfenChecker")
         check(wait_until(lambda: "STOPPED" in sc("query", "GlimmerfenChecker"), 10), "the service did not stop")
         elapsed = time.time() - began
         check(elapsed <= 2.0, "the service took %.2f s to stop" % elapsed)
+        check(os.path.exists(side) and b"PC-LATE\tdave" in open(side, "rb").read(),
+              "the line that waited for the held log is not in the side file")
+        release_log(program, holder)
+        sc("start", "GlimmerfenChecker")
+        check(wait_until(lambda: b"PC-LATE\tdave" in open(log, "rb").read(), 10),
+              "the next start did not write the waiting line to the log")
+        sc("stop", "GlimmerfenChecker")
+        check(wait_until(lambda: "STOPPED" in sc("query", "GlimmerfenChecker"), 10), "the service did not stop")
 
         code, _ = setup("/uninstall-service")
         check(code == 0, "uninstall: exit code %s" % code)
