@@ -82,6 +82,10 @@ std::string ComputerMutexName(const std::string& watchedComputer) {
     return "Global\\GlimmerfenChecker.Computer." + HashHex(AnsiUpper(watchedComputer));
 }
 
+std::string ServiceWindowMutexName(const std::string& serviceName) {
+    return "Global\\GlimmerfenChecker.Window." + HashHex(AnsiUpper(serviceName));
+}
+
 void StartupHost::SaveSettings(const AppSettings& settings, const std::string& iniPath) {
     glimmerfen::SaveSettings(settings, iniPath);
 }
@@ -170,28 +174,33 @@ bool CCheckerApp::Start(StartupHost& host) {
         return false;
     }
     if (!commandLine.runService && ServiceWatches(host, serviceName)) {
-        // Until the tray can be the service's window, it starts no second watch of the same server.
-        host.ShowMessage(platform::LoadText(IDS_SERVICE_WATCHES) + "\n" + serviceName, appName,
-                         platform::MessageIcon::Information);
-        return false;
-    }
-
-    // The folder first: a second copy in it is refused whatever it would watch.
-    for (const std::string& name : {FolderMutexName(exeDir), ComputerMutexName(watchedComputer)}) {
-        if (host.CreateInstanceMutex(name) == StartupHost::MutexResult::AlreadyExists) {
+        // The service of this folder watches: this tray is its window and starts no watch of its own.
+        // One window per service; the service's own instance names stay the service's.
+        servicePipe = serviceName;
+        if (host.CreateInstanceMutex(ServiceWindowMutexName(serviceName)) == StartupHost::MutexResult::AlreadyExists) {
             host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
             return false;
+        }
+    } else {
+        // The folder first: a second copy in it is refused whatever it would watch.
+        for (const std::string& name : {FolderMutexName(exeDir), ComputerMutexName(watchedComputer)}) {
+            if (host.CreateInstanceMutex(name) == StartupHost::MutexResult::AlreadyExists) {
+                host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+                return false;
+            }
         }
     }
     reachedSettings_ = true;
     // Only a copy that writes events registers itself. Why a path cannot be registered is told at the
     // folder's first start (the one that asks the first-run question) rather than at every start;
     // ticking the option tells it again.
-    if (settings.EventLog.load() == 1) {
+    // The service registers itself and trims the log it writes; its window leaves both alone.
+    if (settings.EventLog.load() == 1 && servicePipe.empty()) {
         host.RegisterEventSource(exePath, settings.InitFlag.load() == 0, appName);
     }
-
-    host.TrimLog(exeDir, settings.LogSetDays.load());
+    if (servicePipe.empty()) {
+        host.TrimLog(exeDir, settings.LogSetDays.load());
+    }
 
     const std::optional<unsigned> resolution = host.TimerResolution();
     if (!resolution) {

@@ -94,6 +94,8 @@ inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient err
 // computer (its name upper-cased and hashed; empty for this computer): a computer is watched once.
 std::string FolderMutexName(const std::string& exeDir);
 std::string ComputerMutexName(const std::string& watchedComputer);
+// The one of the tray that is the window of a service (by the service's name): one window per service.
+std::string ServiceWindowMutexName(const std::string& serviceName);
 
 // The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
 // (an unknown platform, or a system that could not be asked).
@@ -128,6 +130,9 @@ public:
     int platformId = kPlatformOther;
     std::string appName; // executable's file name without extension
     std::string exePath; // full path of the executable
+    // The service's pipe when the service of this folder watches and this tray is its window; empty
+    // when the program runs its own watch.
+    std::string servicePipe;
     std::string exeDir;  // drive and directory of the executable, ending with a separator
     std::string iniPath; // exeDir + "Glimmerfen.ini"
     // The computer whose shared folders are watched (/server: before the INI's Computer key), without

@@ -13,6 +13,7 @@
 #include "monitor/EventReporter.h"
 #include "platform/eventlog.h"
 #include "platform/netnames.h"
+#include "platform/pipe.h"
 #include "platform/service.h"
 #include "res/event_ids.h"
 #include "platform/netserver.h"
@@ -150,8 +151,15 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
         computer = names.empty() ? std::string() : names.front();
     }
     const ServiceHostContext context{
-        app.settings,          app.iniPath, app.exePath,         platform::ServerFor(app.watchedComputer),
-        LogPathIn(app.exeDir), app.appName, app.timerResolution, computer};
+        app.settings,
+        app.iniPath,
+        app.exePath,
+        platform::ServerFor(app.watchedComputer),
+        LogPathIn(app.exeDir),
+        app.appName,
+        app.timerResolution,
+        computer,
+        [&serviceName](std::uint32_t& error) { return platform::ListenOnPipe(serviceName, error); }};
     int code = 0;
     const bool dispatched = platform::RunAsService(serviceName, [&](platform::ServiceControl& control) {
         code = RunServiceHost(context, control);
@@ -167,9 +175,9 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
 
 ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
     const ProgramPaths paths{app.exePath, app.exeDir, app.iniPath, app.appName};
-    ui::ListViewContext list{app.settings,          app.iniPath, platform::ServerFor(app.watchedComputer),
-                             LogPathIn(app.exeDir), app.appName, app.timerResolution,
-                             app.watchedComputer};
+    ui::ListViewContext list{app.settings,          app.iniPath,    platform::ServerFor(app.watchedComputer),
+                             LogPathIn(app.exeDir), app.appName,    app.timerResolution,
+                             app.watchedComputer,   app.servicePipe};
     ui::TrayContext context{app.settings, paths, app.timerResolution, std::move(list),
                             [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
     if (!app.unknownSwitches.empty()) {

@@ -63,6 +63,13 @@ public:
     std::size_t Size() const { return entries_.size(); }
     // The entries newest first, as the service's table holds them.
     std::vector<AccessEntry> Entries() const;
+    // f(entry) for each entry, newest first.
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (const AccessEntry& entry : entries_) {
+            f(entry);
+        }
+    }
     // The same as the list's refresh reads a table.
     TableSnapshot Snapshot() const;
 

@@ -237,7 +237,7 @@ std::string VersionResource(const std::wstring& file) {
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version ...\n");
+          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version|pipe ...\n");
     return 2;
 }
 
@@ -562,6 +562,53 @@ int main() {
         WaitFor([&] { return GetFileAttributesW((path + L".release").c_str()) != INVALID_FILE_ATTRIBUTES; },
                 static_cast<int>(number(3)));
         CloseHandle(file);
+        return 0;
+    }
+    if (command == L"pipe" && argc >= 5) {
+        // pipe NAME HEX MS: connects to \\.\pipe\NAME, writes the bytes given in hex, and prints in hex
+        // what comes back until the other end closes or MS milliseconds pass.
+        const HANDLE pipe = CreateFileW((L"\\\\.\\pipe\\" + std::wstring(argv[2])).c_str(),
+                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE) {
+            return 1;
+        }
+        std::string bytes;
+        const std::wstring hex = argv[3];
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes += static_cast<char>(std::wcstol(hex.substr(i, 2).c_str(), nullptr, 16));
+        }
+        DWORD written = 0;
+        WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        struct Reading {
+            HANDLE pipe;
+            std::string reply;
+        } reading{pipe, {}};
+        const HANDLE reader = CreateThread(
+            nullptr, 0,
+            [](LPVOID param) -> DWORD {
+                auto& r = *static_cast<Reading*>(param);
+                char chunk[256];
+                DWORD got = 0;
+                while (ReadFile(r.pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+                    r.reply.append(chunk, got);
+                }
+                return 0;
+            },
+            &reading, 0, nullptr);
+        if (WaitForSingleObject(reader, static_cast<DWORD>(number(4))) != WAIT_OBJECT_0) {
+            CancelSynchronousIo(reader);
+            WaitForSingleObject(reader, INFINITE);
+        }
+        CloseHandle(reader);
+        const std::string& reply = reading.reply;
+        CloseHandle(pipe);
+        std::string out;
+        char digits[3];
+        for (const char c : reply) {
+            std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+            out += digits;
+        }
+        Print(out + "\n");
         return 0;
     }
     if (command == L"box" && argc >= 4) {

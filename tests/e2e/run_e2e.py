@@ -15,6 +15,7 @@ import re
 import glob
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -33,7 +34,7 @@ ID_VERSION_INFO, ID_CLOSE_APP, ID_SHOW_HELP = 32773, 32775, 32777
 ID_DISCONNECT = 32771
 ID_OPTION, ID_SEND_MESSAGE = 32776, 32784
 ID_APPLY = 12321
-IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE = 1010, 1015, 1019, 1016
+IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE, IDC_NG_PC_LIST = 1010, 1015, 1019, 1016, 1024
 IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT, IDC_SEND_STATUS = 1025, 1026, 1027, 1048
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
@@ -1454,44 +1455,66 @@ def case_remote_computer(env, args, texts):
     check(accesses == [["PC-ALPHA", "alice"], ["PC-GAMMA", "carol"]], "the accesses logged are %r" % accesses)
 
 
+class ServiceScene:
+    """The prefix made ready for a service: the stand-in library and its scenario are found by what the
+    prefix holds (the service manager hands the service none of this script's environment), and the
+    Wine server stays while no ordinary process runs."""
+    OVERRIDES = "HKCU\\Software\\Wine\\AppDefaults\\GlimmerfenChecker.exe\\DllOverrides"
+
+    def __init__(self, env, program, scenario):
+        self.env = env
+        self.program = program
+        self.sim_dir = os.path.join(env.env["WINEPREFIX"], "drive_c", "glimmerfen-sim")
+        os.makedirs(self.sim_dir, exist_ok=True)
+        with open(os.path.join(self.sim_dir, "scenario.txt"), "w") as f:
+            f.write(scenario)
+        subprocess.run(["wine", "reg", "add", self.OVERRIDES, "/v", "netapi32", "/d", "native", "/f"],
+                       env=env.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(["wineserver", "-p"], env=env.env, timeout=60)
+
+    def sc(self, *words):
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", "sc"] + list(words), env=self.env.env, stdout=out, stderr=subprocess.DEVNULL,
+                           timeout=60)
+            out.seek(0)
+            return out.read().decode("utf-8", "replace")
+
+    def setup(self, word):
+        """/install-service or /uninstall-service, its box answered: (exit code, the box's text)."""
+        process, _ = self.program.start(word)
+        text = self.program.box() or ""
+        self.program.helper("press", APP_NAME, IDOK)
+        process.wait(timeout=20)
+        return process.returncode, text
+
+    def stop(self):
+        self.sc("stop", "GlimmerfenChecker")
+        check(wait_until(lambda: "STOPPED" in self.sc("query", "GlimmerfenChecker"), 10), "the service did not stop")
+
+    def cleanup(self):
+        self.program.kill_all()
+        self.sc("stop", "GlimmerfenChecker")
+        self.sc("delete", "GlimmerfenChecker")
+        subprocess.run(["wine", "reg", "delete", self.OVERRIDES, "/f"], env=self.env.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        shutil.rmtree(self.sim_dir, ignore_errors=True)
+
+
 def case_service(env, args, texts):
     """/install-service registers the service, which sc starts: with no tray running, sessions reach
     log.txt, no window appears, and a rule written into the INI file meanwhile cuts the session. Stopped
     while another program holds the log, it ends within 2 s and the waiting line reaches the log at the
     next start; /uninstall-service removes it."""
     program = Program(env, args, "service", ini=KNOWN_INI)
-    # The service manager hands the service none of this script's environment: the stand-in library
-    # and its scenario are found by what the prefix holds.
-    sim_dir = os.path.join(env.env["WINEPREFIX"], "drive_c", "glimmerfen-sim")
-    os.makedirs(sim_dir, exist_ok=True)
-    with open(os.path.join(sim_dir, "scenario.txt"), "w") as f:
-        # A client that comes later, while another program holds the log.
-        f.write("session PC-SVC carol 30 0 0 Windows\nat 25000\nsession PC-LATE dave 30 0 0 Windows\n")
-    overrides = "HKCU\\Software\\Wine\\AppDefaults\\GlimmerfenChecker.exe\\DllOverrides"
-    subprocess.run(["wine", "reg", "add", overrides, "/v", "netapi32", "/d", "native", "/f"], env=env.env,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-    # Services end with the last ordinary process unless the server stays.
-    subprocess.run(["wineserver", "-p"], env=env.env, timeout=60)
-
-    def sc(*words):
-        with tempfile.TemporaryFile() as out:
-            subprocess.run(["wine", "sc"] + list(words), env=env.env, stdout=out, stderr=subprocess.DEVNULL,
-                           timeout=60)
-            out.seek(0)
-            return out.read().decode("utf-8", "replace")
-
-    def setup(word):
-        process, _ = program.start(word)
-        text = program.box() or ""
-        program.helper("press", APP_NAME, IDOK)
-        process.wait(timeout=20)
-        return process.returncode, text
-
+    # A client that comes later, while another program holds the log.
+    scene = ServiceScene(env, program,
+                         "session PC-SVC carol 30 0 0 Windows\nat 25000\nsession PC-LATE dave 30 0 0 Windows\n")
+    sc = scene.sc
     log = program.path("log.txt")
     try:
-        code, text = setup("/install-service")
+        code, text = scene.setup("/install-service")
         check(code == 0 and "GlimmerfenChecker" in text, "install: exit code %s, box %r" % (code, text))
-        code, _ = setup("/install-service")
+        code, _ = scene.setup("/install-service")
         check(code == 2, "a second install: exit code %s" % code)
         sc("start", "GlimmerfenChecker")
         started = time.time()
@@ -1521,19 +1544,110 @@ def case_service(env, args, texts):
         sc("start", "GlimmerfenChecker")
         check(wait_until(lambda: b"PC-LATE\tdave" in open(log, "rb").read(), 10),
               "the next start did not write the waiting line to the log")
-        sc("stop", "GlimmerfenChecker")
-        check(wait_until(lambda: "STOPPED" in sc("query", "GlimmerfenChecker"), 10), "the service did not stop")
+        scene.stop()
 
-        code, _ = setup("/uninstall-service")
+        code, _ = scene.setup("/uninstall-service")
         check(code == 0, "uninstall: exit code %s" % code)
         check("SERVICE_NAME" not in sc("query", "GlimmerfenChecker"), "the service is still there")
     finally:
-        program.kill_all()
-        sc("stop", "GlimmerfenChecker")
-        sc("delete", "GlimmerfenChecker")
-        subprocess.run(["wine", "reg", "delete", overrides, "/f"], env=env.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        shutil.rmtree(sim_dir, ignore_errors=True)
+        scene.cleanup()
+
+
+# Frames that do not keep to the pipe's protocol, and the reason the service gives back (the reply is
+# a Refused frame: length 6, version 1, type 0x84, the reason).
+PIPE_GARBAGE = [
+    ("a line of text", b"GET / HTTP/1.1\r\n\r\n", 2),
+    ("a length over the bound", struct.pack("<IHHI", 1 << 20, 1, 2, 0), 2),
+    ("another version", struct.pack("<IHHQ", 12, 99, 2, 0), 4),
+    ("a type no tray sends", struct.pack("<IHH", 4, 1, 0x82), 3),
+    ("half a frame", struct.pack("<IHH", 12, 1, 2) + b"\0\0", 1),
+]
+
+
+def case_service_window(env, args, texts):
+    """With the service of its folder running, the tray is its window and runs no engine: its list shows
+    the service's rows, its Disconnect is made once, by the service, with one log line; an option applied in
+    its sheet is acted on by the service. Frames that break the protocol are refused with their reason and
+    the service goes on logging. While the service is stopped the tray starts no watch of its own; once the
+    service is removed, the tray watches again itself. (English only: no text of either language is at
+    stake.)"""
+    if env.lang != "en":
+        return
+    program = Program(env, args, "service_window", ini=KNOWN_INI)
+    scene = ServiceScene(env, program, "session PC-SVC carol 30 0 0 Windows\nsession PC-KEEP erin 30 0 0 Windows\n"
+                                       "at 40000\nsession PC-LATE frank 30 0 0 Windows\n")
+    deletions = os.path.join(scene.sim_dir, "GLIMMERFEN_SIM_DELETIONS.txt")
+    # The tray's server is the service's: were the tray to call it itself, its call would land in the
+    # same file.
+    program.run_env["GLIMMERFEN_SIM_DELETIONS"] = windows_path(deletions)
+    program.run_env["GLIMMERFEN_SIM_SCENARIO"] = "C:\\glimmerfen-sim\\scenario.txt"
+    log = program.path("log.txt")
+
+    def log_count(text):
+        return open(log, "rb").read().count(text) if os.path.exists(log) else 0
+
+    def calls():
+        return open(deletions, "rb").read().decode("utf-8").splitlines() if os.path.exists(deletions) else []
+
+    def rows():
+        return program.helper("rows", LIST_CAPTION, IDC_LIST)[1].splitlines()
+
+    try:
+        check(scene.setup("/install-service")[0] == 0, "the service was not installed")
+        scene.sc("start", "GlimmerfenChecker")
+        started = time.time()
+        check(wait_until(lambda: log_count(b"PC-KEEP\terin") == 1, 20), "the service logged no session")
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        check(wait_until(lambda: "PC-SVC" in rows() and "PC-KEEP" in rows(), 10),
+              "the tray's list does not show the service's rows: %r" % rows())
+
+        program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, rows().index("PC-SVC"))
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_DISCONNECT)
+        check(wait_until(lambda: log_count(texts["disconnect_manual"].encode(texts["codepage"])) == 1, 10),
+              "no disconnect line")
+        time.sleep(1.5)
+        check(calls() == ["\\\\PC-SVC\tcarol"], "the server calls: %r" % calls())
+        check(log_count(texts["disconnect_manual"].encode(texts["codepage"])) == 1, "more than one disconnect line")
+        check(log_count(b"PC-KEEP\terin") == 1, "the session was logged twice: a second engine runs")
+
+        for name, frame, reason in PIPE_GARBAGE:
+            code, reply = program.helper("pipe", "GlimmerfenChecker", frame.hex(), 5000)
+            check(code == 0 and reply == struct.pack("<IHHH", 6, 1, 0x84, reason).hex(),
+                  "%s: the service answered %r" % (name, reply))
+
+        # An option applied in the tray's sheet: the client that comes later is denied, and cut by the
+        # service.
+        caption = texts["option_caption"]
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_OPTION)
+        program.wait_window(caption)
+        program.helper("page", caption, 1)
+        check(wait_until(lambda: program.helper("gettext", caption, IDC_OK_PC_LIST)[0] == 0),
+              "the Disconnect Setting page did not come")
+        program.helper("click", caption, IDC_PC_RULE)
+        program.helper("settext", caption, IDC_NG_PC_LIST, "PC-LATE")
+        program.helper("click", caption, IDOK)
+        check(time.time() - started < 38, "too slow to apply the rule before the later client comes")
+        check(wait_until(lambda: "\\\\PC-LATE\tfrank" in calls(), 20),
+              "the service did not cut the later client by the applied rule: %r" % calls())
+        check(log_count(b"PC-LATE\tfrank") >= 2, "the later client's access and cut are not both logged")
+
+        # Stopped: the tray stays, and watches nothing itself.
+        scene.stop()
+        size = os.path.getsize(log)
+        time.sleep(4)
+        check(process.poll() is None, "the tray ended when the service stopped")
+        check(os.path.getsize(log) == size, "the tray wrote the log while the service was stopped")
+        program.close_application(process)
+        code, _ = scene.setup("/uninstall-service")
+        check(code == 0, "uninstall: exit code %s" % code)
+
+        # Without the service the tray runs its own engine again.
+        process, _ = program.start()
+        check(wait_until(lambda: log_count(b"PC-KEEP\terin") == 2, 20), "the tray did not watch by itself")
+        program.close_application(process)
+    finally:
+        scene.cleanup()
 
 
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
@@ -1543,7 +1657,7 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_client_by_address,
          case_close_one_file, case_export_csv, case_log_viewer_find, case_extension_rule,
          case_held_log_loses_nothing, case_events, case_event_source, case_one_copy_per_folder_and_computer,
-         case_remote_computer, case_service]
+         case_remote_computer, case_service, case_service_window]
 
 
 def main():

@@ -115,7 +115,12 @@ public:
     std::optional<unsigned long> SystemPlatform() override { return 2; }
     std::string ModulePath() override { return kExe; }
     std::string CommandLineText() override { return "\"" + kExe + "\" " + arguments_; }
-    MutexResult CreateInstanceMutex(const std::string&) override { return MutexResult::Created; }
+    MutexResult CreateInstanceMutex(const std::string& name) override {
+        // "Global\\GlimmerfenChecker.Folder.<hash>" -> "lock Folder"
+        const std::size_t kind = name.find('.') + 1;
+        steps.push_back("lock " + name.substr(kind, name.find('.', kind) - kind));
+        return MutexResult::Created;
+    }
     std::vector<std::string> ComputerNames() override { return {"MYPC"}; }
     std::unique_ptr<platform::ServiceManager> ServiceManager() override {
         return std::make_unique<FakeManager>(script);
@@ -127,7 +132,7 @@ public:
         messages.push_back(text);
     }
     void LoadSettings(AppSettings&, const std::string&) override {}
-    void TrimLog(const std::string&, int) override {}
+    void TrimLog(const std::string&, int) override { steps.push_back("trim"); }
     void SaveSettings(const AppSettings&, const std::string&) override { steps.push_back("save"); }
     std::optional<unsigned> TimerResolution() override { return 1; }
     bool BeginTimerPeriod(unsigned) override { return false; }
@@ -155,11 +160,17 @@ TEST(ServiceSetup, StartRoutineInstallsRunsOrDefersToTheService) {
          0},
         {"/install-service", "", {}, "\"" + kExe + "\" /service", IDS_SERVICE_INSTALLED, 0},
         {"/uninstall-service", "", {}, "", IDS_SERVICE_NOT_INSTALLED, 2},
-        // The tray of a folder whose service is installed starts no watch of its own.
-        {"", kOurs, {}, "", IDS_SERVICE_WATCHES, 0},
-        {"", kOther, {"main window", "save"}, "", 0, 0},
+        // The tray of a folder whose service is installed is the service's window: no watch of its own,
+        // no trimming of the log the service writes.
+        {"", kOurs, {"lock Window", "main window", "save"}, "", 0, 0},
+        {"", kOther, {"lock Folder", "lock Computer", "trim", "main window", "save"}, "", 0, 0},
         // The service itself: no box, and the INI file is left to the option sheet that writes it.
-        {"/service", kOurs, {"service mode", "service GlimmerfenChecker"}, "", 0, 0},
+        {"/service",
+         kOurs,
+         {"service mode", "lock Folder", "lock Computer", "trim", "service GlimmerfenChecker"},
+         "",
+         0,
+         0},
     };
     for (const Case& c : cases) {
         FakeStartupHost host(c.arguments);
@@ -170,6 +181,8 @@ TEST(ServiceSetup, StartRoutineInstallsRunsOrDefersToTheService) {
         EXPECT_EQ(app.Exit(host), c.exitCode) << c.arguments;
         EXPECT_EQ(host.steps, c.steps) << c.arguments;
         EXPECT_EQ(host.script.created.commandLine, c.createdLine) << c.arguments;
+        EXPECT_EQ(app.servicePipe, c.arguments.empty() && c.installedLine == kOurs ? ServiceName("") : "")
+            << c.arguments;
         if (c.messageId == 0) {
             EXPECT_TRUE(host.messages.empty()) << c.arguments;
         } else {

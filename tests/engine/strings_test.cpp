@@ -222,17 +222,21 @@ const std::vector<Text>& AllTexts() {
          "disconnects by rules, also while nobody is logged on.",
          u"共有フォルダに接続しているユーザーと開いているファイルを監視し、すべてのアクセスを記録して、規則に従って切断"
          u"します。だれもログオンしていないときも動作します。"},
-        {IDS_SERVICE_WATCHES,
-         "The Glimmerfen Checker service of this folder watches this computer: it keeps the log, the events and the "
-         "rules also while nobody is logged on. This program does not start a second watch and ends now. Service:",
-         u"このフォルダのGlimmerfen "
-         u"Checkerサービスがこのコンピュータを監視しています。だれもログオンしていないときもログ、イベント、規則はサー"
-         u"ビスが担当します。このプログラムは2つ目の監視を開始せずに終了します。サービス:"},
+        {IDS_TIP_SERVICE_NOT_RUNNING, "The Glimmerfen Checker service is not running",
+         u"Glimmerfen Checkerサービスが動いていません"},
         {IDS_SERVICE_NOT_DISPATCHED,
          "The switch /service is for the service manager only. To have the program run as a service, install it with "
          "/install-service.",
          u"/service の指定はサービスマネージャー専用です。プログラムをサービスとして実行するには /install-service "
          u"でインストールしてください。"},
+        {IDS_TIP_SERVICE_NOT_ANSWERING, "The Glimmerfen Checker service does not answer",
+         u"Glimmerfen Checkerサービスが応答しません"},
+        {IDS_PIPE_REFUSED, "A request on the service's pipe was refused and its client disconnected. Reason: ",
+         u"サービスのパイプへの要求を拒否し、接続を切りました。理由: "},
+        {IDS_PIPE_FAILED,
+         "The service's pipe could not be made: trays cannot show this service's watch, which goes on. (Error:",
+         u"サービスのパイプを作成できませんでした。トレイにはこのサービスの監視を表示できませんが、監視は続けます。("
+         u"Error:"},
     };
     return texts;
 }

@@ -198,8 +198,21 @@ std::string ToUtf8(LPCWSTR text) {
 // line, so every line is on disk when the call returns.
 void RecordLine(LPCWSTR variable, const std::string& line) {
     wchar_t path[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableW(variable, path, MAX_PATH * 2);
-    if (length == 0 || length >= MAX_PATH * 2) {
+    DWORD length = GetEnvironmentVariableW(variable, path, MAX_PATH * 2);
+    if (length == 0) {
+        // A service sees none of the test's variables: C:\glimmerfen-sim\<variable>.txt where that folder
+        // exists.
+        const std::wstring fallback = std::wstring(L"C:\\glimmerfen-sim\\") + variable + L".txt";
+        const DWORD folder = GetFileAttributesW(L"C:\\glimmerfen-sim");
+        if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            fallback.size() >= MAX_PATH * 2) {
+            return;
+        }
+        length = static_cast<DWORD>(fallback.size());
+        fallback.copy(path, fallback.size());
+        path[length] = L'\0';
+    }
+    if (length >= MAX_PATH * 2) {
         return;
     }
     HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
+#include "monitor/ByHand.h"
 #include "monitor/EventReporter.h"
 #include "platform/eventlog.h"
 #include "res/event_ids.h"
@@ -19,10 +20,12 @@
 #include "monitor/NameList.h"
 #include "monitor/ServerAccess.h"
 #include "monitor/Worker.h"
+#include "monitor/pipe/ServiceView.h"
 #include "platform/ansitext.h"
 #include "platform/netnames.h"
 #include "platform/netserver.h"
 #include "platform/notify.h"
+#include "platform/pipe.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
@@ -90,25 +93,20 @@ constexpr auto kServerTaskGrace = std::chrono::milliseconds(500);
 
 std::atomic<CListViewDlg*> g_instance{nullptr};
 
-// The event of a disconnection or file closing by hand (error: the server's result, empty on success).
-void ReportByHand(const ServerTask& t, bool fileClosed, const std::string& client, const std::string& user,
-                  const std::string& path, const std::string& error, const std::string& message) {
-    if (t.events == nullptr || t.settings.EventLog.load() == 0 || !AccessLog::RecordsDisconnections(t.settings)) {
-        return;
-    }
-    EventFields fields;
-    fields.client = client;
-    fields.user = user;
-    fields.path = path;
-    fields.message = message;
-    const std::uint32_t id = fileClosed ? (error.empty() ? kEventFileClosed : kEventFileCloseFailed)
-                                        : (error.empty() ? kEventDisconnectedByHand : kEventDisconnectFailed);
-    t.events->Post(error.empty() ? platform::EventType::Information : platform::EventType::Error, id, fields);
-}
+// How long the window waits for a free instance of the service's pipe.
+constexpr auto kPipeConnectWait = std::chrono::milliseconds(2000);
 
 } // namespace
 
 CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
+    if (!context_.servicePipe.empty()) {
+        // The service's window: its table comes through the pipe, and the window keeps no log or events.
+        view_ = std::make_unique<pipe::ServiceView>(context_.settings,
+                                                    [name = context_.servicePipe](platform::PipeConnect& outcome) {
+                                                        return platform::ConnectToPipe(name, kPipeConnectWait, outcome);
+                                                    });
+        return;
+    }
     if (!context_.logPath.empty()) {
         log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName, AccessLog::Limits{});
     }
@@ -128,6 +126,12 @@ CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_
 }
 
 void CListViewDlg::ApplyEventLog() {
+    if (view_) {
+        // The option sheet's Apply wrote the INI file: the service reads it now rather than at its next
+        // look at the file.
+        AskService([](pipe::ServiceView& view) { view.Ask(pipe::SettingsChanged{}); });
+        return;
+    }
     // The poll and the row commands hold on to the reporter; only its writer comes and goes.
     if (context_.settings.EventLog.load() != 0) {
         events_->Start();
@@ -140,11 +144,14 @@ CListViewDlg::~CListViewDlg() {
     StopEngine();
     if (engineAbandoned_) {
         // A server call left running uses them whenever the server answers; the process is ending.
+        (void)view_.release();
         (void)threads_.release();
         (void)monitor_.release();
         (void)log_.release();
         // Its writer ends now; what such a call posts later stays unwritten.
-        events_->Finish();
+        if (events_) {
+            events_->Finish();
+        }
         (void)events_.release();
     }
     CListViewDlg* self = this;
@@ -161,7 +168,9 @@ bool CListViewDlg::OnInitDialog() {
     state_ = ListWindowState{};
     shownRows_.clear();
     shownDetails_ = DetailValues{};
-    monitor_->CreateTable();
+    if (monitor_) {
+        monitor_->CreateTable();
+    }
 
     if (!context_.computer.empty()) {
         // Another computer's accesses: the caption says whose.
@@ -203,9 +212,14 @@ bool CListViewDlg::OnInitDialog() {
         log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
     }
     serverTasks_ = std::make_unique<Worker>("a server task");
+    refreshTarget_ = Hwnd();
+    if (view_) {
+        view_->SetRefresh([this] { RefreshList(); });
+        view_->Start();
+        return true;
+    }
     threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
     threads_->SetListRefresh([this] { RefreshList(); });
-    refreshTarget_ = Hwnd();
     // Ahead of the first poll's events in the writer's queue.
     ReportMonitoring(kEventMonitoringStarted);
     threads_->Start();
@@ -213,7 +227,7 @@ bool CListViewDlg::OnInitDialog() {
 }
 
 void CListViewDlg::ReportMonitoring(std::uint32_t eventId) {
-    if (context_.settings.EventLog.load() != 0) {
+    if (events_ && context_.settings.EventLog.load() != 0) {
         events_->Post(platform::EventType::Information, eventId, {});
     }
 }
@@ -247,11 +261,47 @@ void CListViewDlg::ReleaseImageList() {
     images_.reset();
 }
 
-std::size_t CListViewDlg::LogWaitingLines() const {
-    return log_ ? log_->WaitingLines() : 0;
+WatchState CListViewDlg::State() const {
+    WatchState state;
+    if (view_) {
+        view_->Read([&](const pipe::TableMirror& mirror, pipe::ServiceLink link) {
+            state.service = link;
+            if (link == pipe::ServiceLink::Connected) {
+                state.entryCount = mirror.State().entryCount;
+                state.serverCode = mirror.State().server.code;
+                state.waitingLines = static_cast<std::size_t>(mirror.State().waitingLines);
+            }
+        });
+        return state;
+    }
+    state.entryCount = monitor_->EntryCount();
+    state.serverCode = monitor_->LastServerState().code;
+    state.waitingLines = log_ ? log_->WaitingLines() : 0;
+    return state;
+}
+
+template <typename F>
+auto CListViewDlg::ReadEntries(F&& f) const {
+    if (view_) {
+        return view_->Read([&](const pipe::TableMirror& mirror, pipe::ServiceLink link) {
+            // A service that does not answer has no entries to pop the window up for; its last rows stay.
+            const int count = link == pipe::ServiceLink::Connected ? mirror.State().entryCount : 0;
+            return f(mirror.State().hasTable, count, [&](auto&& visit) { mirror.ForEach(visit); });
+        });
+    }
+    return monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
+        return f(table != nullptr, static_cast<int>(entryCount), [&](auto&& visit) {
+            if (table != nullptr) {
+                table->ForEach(visit);
+            }
+        });
+    });
 }
 
 void CListViewDlg::StopEngine() {
+    if (view_ && !view_->Stop()) {
+        engineAbandoned_ = true;
+    }
     const bool running = threads_ && threads_->MonitorRunning() != 0;
     if (threads_ && !threads_->Stop()) {
         engineAbandoned_ = true;
@@ -365,11 +415,9 @@ void CListViewDlg::ShowDetails() {
         selected.userName = RowText(selected.selectionMark, 1);
         selected.pathName = RowText(selected.selectionMark, 4);
     }
-    const DetailsUpdate update = monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
-        DetailsFinder finder(table != nullptr, entryCount, std::move(selected));
-        if (table != nullptr) {
-            table->ForEach([&](const AccessEntry& entry) { finder.Visit(entry); });
-        }
+    const DetailsUpdate update = ReadEntries([&](bool hasTable, int entryCount, auto&& forEach) {
+        DetailsFinder finder(hasTable, entryCount, std::move(selected));
+        forEach([&](const AccessEntry& entry) { finder.Visit(entry); });
         return finder.Result();
     });
     if (update.kind == DetailsUpdate::Kind::Keep) {
@@ -377,7 +425,9 @@ void CListViewDlg::ShowDetails() {
     }
     DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
     // A client known by its address shows its name beside it, once looked up.
-    values[0] = monitor_->Names().Display(values[0]);
+    if (monitor_) {
+        values[0] = monitor_->Names().Display(values[0]);
+    }
     for (int row = 0; row < kDetailRowCount; ++row) {
         const auto r = static_cast<std::size_t>(row);
         if (values[r] != shownDetails_[r]) {
@@ -394,13 +444,11 @@ void CListViewDlg::RefreshList() {
     }
     RefreshData data;
     // Only the rows are copied under the table's lock; the window is told after it is released.
-    monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
-        data.hasTable = table != nullptr;
+    ReadEntries([&](bool hasTable, int entryCount, auto&& forEach) {
+        data.hasTable = hasTable;
         data.entryCount = entryCount;
-        if (table != nullptr) {
-            data.rows.reserve(table->Size());
-            table->ForEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
-        }
+        data.rows.reserve(static_cast<std::size_t>(std::max(entryCount, 0)));
+        forEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
     });
     // The refresh waits while the window's thread applies it. The poll runs on a thread of its own and
     // may change the table meanwhile: the details, read from the table by the selected row's names, can
@@ -506,18 +554,26 @@ void CListViewDlg::DisconnectSelected() {
     // An open-file row has no client: every session of the user who holds the file is closed.
     const std::string client = RowText(mark, 0);
     const std::string user = RowText(mark, 1);
-    RunServerTask([client, user](const ServerTask& t) {
-        const std::string error = DisconnectAccess(t.server, client, user);
-        const std::string message = error.empty() ? platform::LoadText(IDS_DISCONNECT_MANUAL) : error;
-        if (t.log != nullptr) {
-            // No lock is held here: a line that cannot be written is reported.
-            t.log->WriteDisconnectLine(t.settings, client, user, message);
-        }
-        ReportByHand(t, false, client, user, {}, error, message);
-    });
+    if (view_) {
+        // The service makes the server call and writes the line and the event.
+        AskService([client, user](pipe::ServiceView& view) {
+            view.Ask(pipe::Disconnect{{client, user, std::string(), 0}, true});
+        });
+        return;
+    }
+    RunServerTask([client, user](const ByHandContext& t) { DisconnectByHand(t, client, user); });
 }
 
-void CListViewDlg::RunServerTask(std::function<void(const ServerTask&)> task) {
+void CListViewDlg::AskService(std::function<void(pipe::ServiceView&)> ask) {
+    if (!serverTasks_) {
+        return;
+    }
+    // The view outlives the task thread: a task left running at the end keeps the engine, the view
+    // with it, alive (engineAbandoned_).
+    serverTasks_->Post([ask = std::move(ask), view = view_.get()] { ask(*view); });
+}
+
+void CListViewDlg::RunServerTask(std::function<void(const ByHandContext&)> task) {
     if (!serverTasks_) {
         return;
     }
@@ -571,6 +627,13 @@ void CListViewDlg::CloseSelectedFile() {
     }
     const std::string client = RowText(mark, 0);
     const std::string user = RowText(mark, 1);
+    if (view_) {
+        // The service finds the file by the row's user and path in its own table.
+        AskService([client, user, path](pipe::ServiceView& view) {
+            view.Ask(pipe::CloseFile{{client, user, path, 0}});
+        });
+        return;
+    }
     const std::optional<std::uint32_t> fileId =
         monitor_->Read([&](const AccessTable* table, std::int32_t, std::int32_t) -> std::optional<std::uint32_t> {
             if (table == nullptr) {
@@ -585,14 +648,8 @@ void CListViewDlg::CloseSelectedFile() {
         return; // the entry went with the last poll: the file is closed already
     }
     // The server is asked with the table free.
-    RunServerTask([client, user, path, id = *fileId](const ServerTask& t) {
-        const std::string error = CloseOpenFile(t.server, id);
-        const std::string message = error.empty() ? platform::LoadText(IDS_CLOSE_FILE_MANUAL) : error;
-        if (t.log != nullptr) {
-            t.log->WriteDisconnectLine(t.settings, client, user, message, path);
-        }
-        ReportByHand(t, true, client, user, path, error, message);
-    });
+    RunServerTask(
+        [client, user, path, id = *fileId](const ByHandContext& t) { CloseFileByHand(t, client, user, path, id); });
 }
 
 bool CListViewDlg::RunListCommand(WORD id) {

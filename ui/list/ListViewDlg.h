@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,14 @@ class AccessMonitor;
 class EventReporter;
 class MonitorThreads;
 class Worker;
+struct ByHandContext;
 namespace platform {
 class ServerPlatform;
 }
+namespace pipe {
+class ServiceView;
+enum class ServiceLink;
+} // namespace pipe
 } // namespace glimmerfen
 
 namespace glimmerfen::ui {
@@ -43,14 +50,18 @@ struct ListViewContext {
     unsigned timerResolution = 1;
     // The computer whose server is watched, empty for this computer: named in the caption.
     std::string computer;
+    // The pipe of the service that watches when this window is the service's: no engine runs here then,
+    // the rows are the service's and the row commands are asked of it. Empty: the window's own engine.
+    std::string servicePipe = std::string();
 };
 
-// What a server call of the row commands may use: what outlives the window.
-struct ServerTask {
-    platform::ServerPlatform& server;
-    AppSettings& settings;
-    AccessLog* log;
-    EventReporter* events;
+// What the tray shows of the watch at its tick.
+struct WatchState {
+    int entryCount = 0;           // the hit count
+    std::uint32_t serverCode = 0; // the server's enumerations fail with this code (0: they do not)
+    std::size_t waitingLines = 0; // log lines waiting for a log file that another program holds
+    // The service's link while this window is the service's; none with an engine of its own.
+    std::optional<pipe::ServiceLink> service;
 };
 
 class CListViewDlg : public Dialog {
@@ -69,7 +80,7 @@ public:
     void ApplyPriorities();
     // The event writer brought in line with EventLog: running while it is 1, ended (after writing
     // what waits, for a bounded time) while it is 0. At the window's creation and the option sheet's
-    // Apply.
+    // Apply. The service's window tells the service instead, which reads the INI file again.
     void ApplyEventLog();
     // The close path (close box, Esc, automatic closes, program end): saves the rectangle, the details
     // mode and the column widths to "DialogPos", then hides the window without a taskbar button.
@@ -109,10 +120,9 @@ public:
     CColumnListCtrl& AccessList() noexcept { return accessList_; }
     CColumnListCtrl& DetailsList() noexcept { return detailsList_; }
 
-    // The engine. EntryCount() of the monitor is the hit count of the tray.
+    // The engine; none while the window is the service's.
     AccessMonitor& Monitor() noexcept { return *monitor_; }
-    // Log lines waiting for a log file that another program holds; 0 without a log.
-    std::size_t LogWaitingLines() const;
+    WatchState State() const;
     // Ends both monitor threads and releases the table (MonitorThreads::Stop), and ends the thread of
     // the row commands' server calls. On this window's thread only; while it waits it still answers a
     // refresh in progress. Nothing refreshes afterwards. A server call that still waits for the server
@@ -156,13 +166,21 @@ private:
     // "Monitoring started" or "ended", while events are on.
     void ReportMonitoring(std::uint32_t eventId);
     // Runs a server call and what follows it on the task thread, in the order given.
-    void RunServerTask(std::function<void(const ServerTask&)> task);
+    void RunServerTask(std::function<void(const ByHandContext&)> task);
+    // Asks the service for a row command on the task thread.
+    void AskService(std::function<void(pipe::ServiceView&)> ask);
+    // f(hasTable, entryCount, forEach) under the table's lock, forEach(visit) visiting the entries
+    // newest first: the engine's table, or the service's as the pipe last brought it.
+    template <typename F>
+    auto ReadEntries(F&& f) const;
 
     ListViewContext context_;
     std::unique_ptr<AccessLog> log_;
     std::unique_ptr<EventReporter> events_; // declared before monitor_, which holds it
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
+    // While the window is the service's, in place of the engine.
+    std::unique_ptr<pipe::ServiceView> view_;
     // The row commands' server calls, each followed by its log line, in the order given.
     std::unique_ptr<Worker> serverTasks_;
     // A server call outlived StopEngine: the engine is never freed.

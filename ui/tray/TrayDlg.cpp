@@ -152,14 +152,13 @@ void CTrayDlg::TrayTick() {
         // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
-    const AccessMonitor::ServerState server = listView_.Monitor().LastServerState();
-    if (server.code != 0 && reportedCodes_.insert(server.code).second) {
+    const WatchState watch = listView_.State();
+    if (watch.serverCode != 0 && reportedCodes_.insert(watch.serverCode).second) {
         // Told once per code and run, on the window's thread: a box here would hold up the timers.
-        ::PostMessageA(Hwnd(), kServerStateMessage, server.code, 0);
+        ::PostMessageA(Hwnd(), kServerStateMessage, watch.serverCode, 0);
     }
-    const TrayTickResult result =
-        serverTip_.Apply(animation_.Tick(listView_.Monitor().EntryCount(), [] { return std::rand(); }), server.code,
-                         listView_.LogWaitingLines());
+    const TrayTickResult result = serverTip_.Apply(animation_.Tick(watch.entryCount, [] { return std::rand(); }),
+                                                   watch.serverCode, watch.waitingLines, ServiceTipId(watch.service));
     if (result.modify) {
         SetIcon(result.iconId, result.tip);
     }

@@ -141,17 +141,38 @@ std::string ServerStateTip(std::uint32_t code) {
     return FitTip(platform::LoadText(IDS_TIP_SERVER_ERROR) + std::to_string(code));
 }
 
-TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines) {
+unsigned ServiceTipId(std::optional<pipe::ServiceLink> link) {
+    if (!link) {
+        return 0;
+    }
+    switch (*link) {
+    case pipe::ServiceLink::NotRunning:
+        return IDS_TIP_SERVICE_NOT_RUNNING;
+    case pipe::ServiceLink::NotAnswering:
+        return IDS_TIP_SERVICE_NOT_ANSWERING;
+    default:
+        return 0;
+    }
+}
+
+TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines,
+                                     unsigned serviceTipId) {
     if (tick.modify) {
         lastIcon_ = tick.iconId;
         lastTip_ = tick.tip;
     }
+    // The service's state goes before the server's: without the service nothing of the server is known.
+    const std::uint64_t state = serviceTipId != 0 ? (std::uint64_t{1} << 32) | serviceTipId : code;
+    const auto stateTip = [](std::uint64_t shown) {
+        return (shown >> 32) != 0 ? FitTip(platform::LoadText(static_cast<unsigned>(shown)))
+                                  : ServerStateTip(static_cast<std::uint32_t>(shown));
+    };
     const int icon = lastIcon_ != 0 ? lastIcon_ : IDI_IDLE;
     TrayTickResult result = tick;
-    if (code != 0) {
-        if (tick.modify || shown_ != code) {
-            shown_ = code;
-            result = {true, icon, ServerStateTip(code)};
+    if (state != 0) {
+        if (tick.modify || shown_ != state) {
+            shown_ = state;
+            result = {true, icon, stateTip(state)};
         }
     } else if (shown_ != 0) {
         shown_ = 0;
@@ -160,7 +181,7 @@ TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, st
         }
     }
     if (waitingLines != shownWaiting_ && !result.modify) {
-        result = {true, icon, shown_ != 0 ? ServerStateTip(shown_) : (lastTip_.empty() ? kIdleTip : lastTip_)};
+        result = {true, icon, shown_ != 0 ? stateTip(shown_) : (lastTip_.empty() ? kIdleTip : lastTip_)};
     }
     shownWaiting_ = waitingLines;
     if (result.modify) {

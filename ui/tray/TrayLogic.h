@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "monitor/pipe/ServiceView.h"
 #include "platform/timer.h"
 
 namespace glimmerfen {
@@ -120,6 +122,9 @@ private:
 // program as administrator; any other code is named.
 std::string ServerStateTip(std::uint32_t code);
 
+// The tooltip's text for the service's link (0: the link is fine, or there is no service).
+unsigned ServiceTipId(std::optional<pipe::ServiceLink> link);
+
 // Puts the server's state over what the animation decided: while the enumerations fail (code not 0)
 // the tooltip says so (with the picture the animation last chose); once they succeed again the
 // animation's own tooltip comes back at once. While log lines wait for a log file held by another
@@ -129,13 +134,16 @@ public:
     // computer: the watched computer, named in every tooltip (WatchedTip); empty for this computer.
     explicit ServerTipState(std::string computer = std::string()) : computer_(std::move(computer)) {}
 
-    TrayTickResult Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines = 0);
+    // serviceTipId: the text of the service's state while this tray is the window of a service that
+    // does not run or answer (ServiceTipId), 0 otherwise; it is shown as a failing server's is.
+    TrayTickResult Apply(TrayTickResult tick, std::uint32_t code, std::size_t waitingLines = 0,
+                         unsigned serviceTipId = 0);
 
 private:
     std::string computer_;
     int lastIcon_ = 0;
     std::string lastTip_;
-    std::uint32_t shown_ = 0;      // the code whose tooltip is up, 0 for none
+    std::uint64_t shown_ = 0;      // the code (or 1 << 32 | the service's text) whose tooltip is up, 0: none
     std::size_t shownWaiting_ = 0; // the waiting lines the tooltip tells of
 };
 
