@@ -71,6 +71,7 @@ void PipeServer::Reap() {
 }
 
 void PipeServer::Serve(Client& client) {
+    // The stream is reset only by this thread, at its end.
     platform::PipeStream& stream = *client.stream;
     const std::unique_ptr<PipeConversation> conversation = conversations_();
     std::string frame;
@@ -106,7 +107,9 @@ void PipeServer::Serve(Client& client) {
         }
     }
     {
+        // Closed now, not when the next client comes: the other end learns at once that it was dropped.
         std::lock_guard<std::mutex> lock(mutex_);
+        client.stream.reset();
         client.ended = true;
     }
     clientEnded_.notify_all();
@@ -120,7 +123,9 @@ bool PipeServer::Stop(std::chrono::steady_clock::time_point deadline) {
         }
         stopping_ = true;
         for (Client& client : clients_) {
-            client.stream->Cancel();
+            if (client.stream) {
+                client.stream->Cancel();
+            }
         }
     }
     listener_->Cancel();
