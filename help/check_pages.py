@@ -147,6 +147,13 @@ def quotes(text, japanese):
     return found, unpaired
 
 
+# A quote may be part of a longer text (a sentence of a message, the words before a number), but it
+# must begin and end where a text or a phrase of it does, so that a misspelt menu item is not taken
+# for a piece of another word.
+PHRASE_START = r"(?:^|(?<=[\s「『（(。、.:：\"']))"
+PHRASE_END = r"(?=$|[\s」』（）()。、.,:：;\"'!?？！])"
+
+
 def quote_pattern(quote, ellipsis_wild):
     parts = []
     for piece in re.split("(%s)" % WILDCARD, quote.strip()):
@@ -156,7 +163,7 @@ def quote_pattern(quote, ellipsis_wild):
             parts.append(".*?".join(re.escape(p.strip()) for p in re.split(r"\.\.\.|…", piece)))
         else:
             parts.append(re.escape(piece))
-    return re.compile("".join(parts), re.DOTALL)
+    return re.compile(PHRASE_START + "".join(parts) + PHRASE_END, re.DOTALL)
 
 
 def in_resources(quote, texts):

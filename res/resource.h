@@ -85,6 +85,8 @@
 #define IDS_SERVICE_DESCRIPTION 57828
 #define IDS_SERVICE_WATCHES 57829
 #define IDS_SERVICE_NOT_DISPATCHED 57830
+// The file name of the manual in the language of the string table: the help command opens it.
+#define IDS_MANUAL_FILE 57840
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

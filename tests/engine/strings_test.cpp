@@ -233,6 +233,8 @@ const std::vector<Text>& AllTexts() {
          "/install-service.",
          u"/service の指定はサービスマネージャー専用です。プログラムをサービスとして実行するには /install-service "
          u"でインストールしてください。"},
+        // The Japanese program opens the Japanese manual.
+        {IDS_MANUAL_FILE, "manual.chm", u"manual_ja.chm"},
     };
     return texts;
 }
