@@ -9,7 +9,7 @@ import sys
 
 def project_files(hhp_path):
     files, in_files = [], False
-    with open(hhp_path, encoding="ascii") as hhp:
+    with open(hhp_path, encoding="utf-8") as hhp:
         for line in hhp:
             line = line.strip()
             if line.startswith("["):

@@ -88,6 +88,8 @@
 #define IDS_TIP_SERVICE_NOT_ANSWERING 57831
 #define IDS_PIPE_REFUSED 57832
 #define IDS_PIPE_FAILED 57833
+// The file name of the manual in the language of the string table: the help command opens it.
+#define IDS_MANUAL_FILE 57840
 
 // Dialogs.
 #define IDD_ABOUTBOX 100

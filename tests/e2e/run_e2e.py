@@ -8,7 +8,7 @@ takes that library from the system folder only). The tests drive it from outside
 it writes: Glimmerfen.ini, log.txt and the start-up shortcut.
 
 Usage: run_e2e.py --exe GlimmerfenChecker.exe --dll netapi32.dll --helper e2e_helper.exe
-                  --stub msgstub.exe [--manual manual.chm] --lang en|ja [--keep]
+                  --stub msgstub.exe [--manual manual.chm|manual_ja.chm] --lang en|ja [--keep]
 """
 import argparse
 import re
@@ -485,7 +485,8 @@ def case_scripted_log(env, args, texts):
 
 
 def case_help_with_manual(env, args, texts):
-    """With manual.chm beside the program, "Show the help-file" opens the viewer, twice without a complaint,
+    """With the manual of the program's language beside it (manual.chm, or only manual_ja.chm for the
+    Japanese program), "Show the help-file" opens the viewer, twice without a complaint,
     and the program still ends at once."""
     check(args.manual, "no --manual given")
     program = Program(env, args, "help", manual=True, ini=KNOWN_INI)

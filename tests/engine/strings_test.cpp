@@ -237,6 +237,8 @@ const std::vector<Text>& AllTexts() {
          "The service's pipe could not be made: trays cannot show this service's watch, which goes on. (Error:",
          u"サービスのパイプを作成できませんでした。トレイにはこのサービスの監視を表示できませんが、監視は続けます。("
          u"Error:"},
+        // The Japanese program opens the Japanese manual.
+        {IDS_MANUAL_FILE, "manual.chm", u"manual_ja.chm"},
     };
     return texts;
 }

@@ -313,5 +313,35 @@ TEST(FirstRunQuestion, ConcurrentTicksAskOnlyOnce) {
     EXPECT_EQ(asked.load(), 1);
 }
 
+struct ManualCase {
+    const char* name;
+    const char* localized; // the string table's file name
+    std::vector<std::string> present;
+    const char* opened;
+};
+
+TEST(ManualToOpen, LanguageFirstThenEnglishThenTheNamedOneForTheMessage) {
+    const std::vector<ManualCase> cases = {
+        {"Japanese beside English", "manual_ja.chm", {"manual.chm", "manual_ja.chm"}, "manual_ja.chm"},
+        // A folder that kept only the English manual still gives the Japanese user a manual.
+        {"Japanese missing", "manual_ja.chm", {"manual.chm"}, "manual.chm"},
+        {"neither", "manual_ja.chm", {}, "manual_ja.chm"},
+        {"English program ignores the Japanese file", "manual.chm", {"manual_ja.chm"}, "manual.chm"},
+        {"no name in the table", "", {"manual.chm"}, "manual.chm"},
+    };
+    const std::string dir = "C:\\Tools\\Glimmerfen\\";
+    for (const ManualCase& c : cases) {
+        const auto exists = [&](const std::string& path) {
+            for (const std::string& file : c.present) {
+                if (path == dir + file) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        EXPECT_EQ(ManualToOpen(dir, c.localized, exists), dir + c.opened) << c.name;
+    }
+}
+
 } // namespace
 } // namespace glimmerfen::ui

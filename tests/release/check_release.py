@@ -24,8 +24,8 @@ MAIN_CAPTION = "Glimmerfen Checker"
 ABOUT_CAPTION = "Glimmerfen Checker - information"
 WM_COMMAND = 0x0111
 ID_VERSION_INFO, ID_CLOSE_APP = 32773, 32775
-CONTENTS = {"GlimmerfenChecker.exe", "manual.chm", "README-Windows.txt", "GlimmerfenChecker-subscription.xml",
-            "GlimmerfenChecker-view.xml"}
+CONTENTS = {"GlimmerfenChecker.exe", "manual.chm", "manual_ja.chm", "README-Windows.txt",
+            "GlimmerfenChecker-subscription.xml", "GlimmerfenChecker-view.xml"}
 # The event query both event files must hold: the program's source in the Application log.
 EVENT_QUERY = "<Select Path=\"Application\">*[System[Provider[@Name='Glimmerfen Checker']]]</Select>"
 # What the README must tell a Windows user, each in words a reader would search for.
@@ -73,8 +73,9 @@ def check_archive(archive, version, folder):
     check(("Glimmerfen Checker %s " % version) in text.splitlines()[0], "the README's title does not name the version")
     for topic, words in README_TOPICS.items():
         check(words in text, "README-Windows.txt does not cover %s (\"%s\")" % (topic, words))
-    with open(os.path.join(folder, "manual.chm"), "rb") as f:
-        check(f.read(4) == b"ITSF", "manual.chm is not a compiled help file")
+    for manual in ("manual.chm", "manual_ja.chm"):
+        with open(os.path.join(folder, manual), "rb") as f:
+            check(f.read(4) == b"ITSF", "%s is not a compiled help file" % manual)
     for name in sorted(n for n in CONTENTS if n.endswith(".xml")):
         with open(os.path.join(folder, name), encoding="utf-8") as f:
             text = f.read()

@@ -1,9 +1,11 @@
 #include "ui/tray/Help.h"
 
+#include "platform/exclusive_file.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/system_library.h"
 #include "resource.h"
+#include "ui/tray/TrayLogic.h"
 
 namespace glimmerfen::ui {
 
@@ -59,7 +61,8 @@ void CloseAllHelp() {
 }
 
 void ShowHelp(const std::string& exeDir, const std::string& appName) {
-    const std::string path = exeDir + kManualFileName;
+    const std::string path = ManualToOpen(exeDir, platform::LoadText(IDS_MANUAL_FILE),
+                                          [](const std::string& file) { return platform::FileExists(file); });
     if (ProcessHtmlHelp().Call(nullptr, path, kDisplayTopic, 0) == nullptr) {
         platform::ShowMessage(platform::LoadText(IDS_NO_HELP_FILE), appName, platform::MessageIcon::Warning);
     }

@@ -1,4 +1,5 @@
-// Show help: the user's manual "manual.chm" beside the executable, in the system's HTML Help viewer.
+// Show help: the user's manual beside the executable ("manual.chm", or "manual_ja.chm" when the program
+// shows its Japanese texts), in the system's HTML Help viewer.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +8,10 @@
 
 namespace glimmerfen::ui {
 
-inline constexpr const char* kManualFileName = "manual.chm";
-
-// Opens exeDir + "manual.chm" in the HTML Help viewer, with no owner window. When the viewer shows
-// no window (no file, no viewer, a file it cannot read) the string "There is no help file." is shown
-// with appName as caption.
+// Opens the manual of the program's language (ManualToOpen: the file named by the string table, else
+// the English one) in the HTML Help viewer, with no owner window. When the viewer shows no window (no
+// file, no viewer, a file it cannot read) the string "There is no help file." is shown with appName as
+// caption.
 void ShowHelp(const std::string& exeDir, const std::string& appName);
 
 // The HTML Help entry point, bound on the first request and kept for the rest of the run. The viewer
