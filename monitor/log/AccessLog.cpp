@@ -143,7 +143,7 @@ bool AccessLog::LogsDisconnections(const AppSettings& settings) {
 }
 
 bool AccessLog::AppendLine(std::string_view lines) {
-    std::lock_guard<std::mutex> lock(LogFileGuard());
+    std::lock_guard<LogGuard> lock(LogFileGuard());
     if (lines.empty() && lengths_.empty() && dropped_ == 0 && !sidePending_ && taken_ == Taken::None) {
         return true;
     }
@@ -339,7 +339,7 @@ std::size_t AccessLog::WaitingLines() const {
 void AccessLog::KeepWaitingLines() {
     std::size_t lost = 0;
     {
-        std::lock_guard<std::mutex> lock(LogFileGuard());
+        std::lock_guard<LogGuard> lock(LogFileGuard());
         ended_ = true;
         if (lengths_.empty() && dropped_ == 0) {
             return;

@@ -109,7 +109,7 @@ LogLoad LoadedLog::Load(const std::string& exeDir, const Progress& progress) {
     const std::string logPath = LogPathIn(exeDir);
     std::string bytes;
     {
-        std::lock_guard<std::mutex> lock(LogFileGuard());
+        std::lock_guard<LogGuard> lock(LogFileGuard());
         platform::ExclusiveFile in;
         if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
             return LogLoad::NotOpened;
@@ -420,7 +420,7 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
     const std::string logPath = LogPathIn(exeDir);
     {
         // A log held by another program is found before the copy is made.
-        std::lock_guard<std::mutex> lock(LogFileGuard());
+        std::lock_guard<LogGuard> lock(LogFileGuard());
         platform::ExclusiveFile probe;
         if (!probe.Open(logPath, platform::FileOpenMode::ReadExisting)) {
             return LogApply::NotOpened;
@@ -498,7 +498,7 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
         return LogApply::Replaced;
     };
     for (std::size_t at = 0; at < lastPiece; at += chunkSize) {
-        std::lock_guard<std::mutex> lock(LogFileGuard());
+        std::lock_guard<LogGuard> lock(LogFileGuard());
         platform::ExclusiveFile in;
         if (const LogApply result = compare(in, at, std::min(at + chunkSize, lastPiece));
             result != LogApply::Replaced) {
@@ -506,7 +506,7 @@ LogApply LoadedLog::ApplyDeletions(const std::string& exeDir, std::size_t chunkS
         }
     }
 
-    std::lock_guard<std::mutex> lock(LogFileGuard());
+    std::lock_guard<LogGuard> lock(LogFileGuard());
     platform::ExclusiveFile in;
     if (const LogApply result = compare(in, lastPiece, loaded); result != LogApply::Replaced) {
         return result;

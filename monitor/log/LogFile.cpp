@@ -6,8 +6,20 @@
 
 namespace glimmerfen {
 
-std::mutex& LogFileGuard() {
-    static std::mutex guard;
+LogGuard::LogGuard() : shared_("GlimmerfenChecker.LogFile") {}
+
+void LogGuard::lock() {
+    local_.lock();
+    shared_.lock();
+}
+
+void LogGuard::unlock() {
+    shared_.unlock();
+    local_.unlock();
+}
+
+LogGuard& LogFileGuard() {
+    static LogGuard guard;
     return guard;
 }
 

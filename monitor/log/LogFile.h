@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/exclusive_file.h"
+#include "platform/shared_lock.h"
 #include "settings/Paths.h"
 
 namespace glimmerfen {
@@ -27,12 +28,22 @@ inline constexpr const char* kLogTakenFileName = "log_waiting_taken.txt";
 // Size of the pieces in which the log is read, copied and written.
 inline constexpr std::size_t kLogChunkSize = std::size_t{1} << 20;
 
-// Taken by everyone in this process who opens the log file: every appended line, the start-up
-// trimming and the log viewer's load and rewrite. An append that comes while the file is being
-// replaced waits and then lands in the new file instead of failing or vanishing with the old one.
-// Other processes are kept out by the exclusive opening alone. Held only while bytes are read or
-// written.
-std::mutex& LogFileGuard();
+// Taken by everyone who opens the log file: every appended line, the start-up trimming and the log
+// viewer's load and rewrite, in this process and in the other programs of this computer (the service
+// and the tray that is its window share one log). An append that comes while the file is being replaced
+// waits and then lands in the new file instead of failing or vanishing with the old one. Other programs
+// are kept out by the exclusive opening besides. Held only while bytes are read or written.
+class LogGuard {
+public:
+    LogGuard();
+    void lock();
+    void unlock();
+
+private:
+    std::mutex local_; // first, so that one thread of this process at a time waits for the others
+    platform::SharedLock shared_;
+};
+LogGuard& LogFileGuard();
 
 // Writes in pieces of a fixed size, so that many short lines cost few system calls, and can take back
 // the end of what was written: a line may be written while its fate is still open and taken back when

@@ -138,7 +138,7 @@ void TrimLog(const std::string& exeDir, int logSetDays, std::int32_t now, std::s
     const std::string logPath = LogPathIn(exeDir);
     const std::string tempPath = exeDir + kLogTempFileName;
 
-    std::lock_guard<std::mutex> lock(LogFileGuard());
+    std::lock_guard<LogGuard> lock(LogFileGuard());
     platform::ExclusiveFile in;
     if (!in.Open(logPath, platform::FileOpenMode::ReadExisting)) {
         return;

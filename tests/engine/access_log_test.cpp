@@ -25,6 +25,7 @@
 #include "engine/temp_dir.h"
 #include "platform/codepage.h"
 #include "platform/exclusive_file.h"
+#include "platform/shared_lock.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "res/resource.h"
@@ -755,6 +756,27 @@ TEST_F(AccessLogFileTest, EveryLineLandsOnceInOrderWhenAnotherOpenerInterferes) 
     EXPECT_EQ(SplitLines(ReadBytes(log_.Path())), expected);
     EXPECT_GE(outsideOpenings.load(), 10);
     RecordProperty("waited", waited);
+}
+
+// The log's guard as another program of the folder holds it (the service while its tray's viewer
+// rewrites the log): a second lock of the same name, with its own handle, waits until the first lets go.
+TEST(SharedLock, ASecondHolderWaitsForTheFirst) {
+    const std::string name = "GlimmerfenTestLock." + std::to_string(std::time(nullptr)) + "." +
+                             std::to_string(reinterpret_cast<std::uintptr_t>(&name));
+    platform::SharedLock first(name);
+    platform::SharedLock second(name);
+    first.lock();
+    std::atomic<bool> taken{false};
+    std::thread other([&] {
+        second.lock();
+        taken = true;
+        second.unlock();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(taken.load()) << "the second holder did not wait";
+    first.unlock();
+    other.join();
+    EXPECT_TRUE(taken.load());
 }
 
 } // namespace
