@@ -13,6 +13,7 @@
 #include "monitor/log/AccessLog.h"
 #include "monitor/AccessMonitor.h"
 #include "monitor/ByHand.h"
+#include "monitor/ClientNames.h"
 #include "monitor/EventReporter.h"
 #include "platform/eventlog.h"
 #include "res/event_ids.h"
@@ -425,9 +426,7 @@ void CListViewDlg::ShowDetails() {
     }
     DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
     // A client known by its address shows its name beside it, once looked up.
-    if (monitor_) {
-        values[0] = monitor_->Names().Display(values[0]);
-    }
+    values[0] = (monitor_ ? monitor_->Names() : *viewNames_).Display(values[0]);
     for (int row = 0; row < kDetailRowCount; ++row) {
         const auto r = static_cast<std::size_t>(row);
         if (values[r] != shownDetails_[r]) {

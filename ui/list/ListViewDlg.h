@@ -23,6 +23,7 @@ namespace glimmerfen {
 struct AppSettings;
 class AccessLog;
 class AccessMonitor;
+class ClientNames;
 class EventReporter;
 class MonitorThreads;
 class Worker;
@@ -179,8 +180,10 @@ private:
     std::unique_ptr<EventReporter> events_; // declared before monitor_, which holds it
     std::unique_ptr<AccessMonitor> monitor_;
     std::unique_ptr<MonitorThreads> threads_; // declared after monitor_: stopped before it goes
-    // While the window is the service's, in place of the engine.
+    // While the window is the service's, in place of the engine, with the names of the clients known by
+    // address that the details show.
     std::unique_ptr<pipe::ServiceView> view_;
+    std::unique_ptr<ClientNames> viewNames_;
     // The row commands' server calls, each followed by its log line, in the order given.
     std::unique_ptr<Worker> serverTasks_;
     // A server call outlived StopEngine: the engine is never freed.
