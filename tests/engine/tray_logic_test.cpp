@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <deque>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -203,12 +204,16 @@ TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
         std::uint32_t code;
         TrayTickResult shown; // what the icon gets (modify false: nothing)
         std::size_t waiting = 0;
+        std::optional<pipe::ServiceLink> service = std::nullopt; // the tray as the window of a service
     };
     // The texts of the user interface's language.
     const std::string denied = platform::LoadText(IDS_TIP_ACCESS_DENIED);
     const std::string error53 = platform::LoadText(IDS_TIP_SERVER_ERROR) + "53";
     std::string wait7 = "\n" + platform::LoadText(IDS_TIP_LOG_WAITING);
     wait7.replace(wait7.find("%d"), 2, "7");
+    const std::string stopped = platform::LoadText(IDS_TIP_SERVICE_NOT_RUNNING);
+    const std::string silent = platform::LoadText(IDS_TIP_SERVICE_NOT_ANSWERING);
+    using pipe::ServiceLink;
     const Step steps[] = {
         {{true, IDI_MAIN, "Glimmerfen Checker - 2hit"}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit"}},
         {{false, 0, ""}, 0, {true, IDI_MAIN, "Glimmerfen Checker - 2hit" + wait7}, 7}, // lines wait for the log
@@ -220,11 +225,16 @@ TEST(ServerTipState, FailingEnumerationsOwnTheTooltipUntilTheyAnswerAgain) {
         {{true, IDI_IDLE, kIdleTip}, 53, {true, IDI_IDLE, error53}},
         {{false, 0, ""}, 0, {true, IDI_IDLE, kIdleTip}}, // answers again: the animation's tooltip at once
         {{false, 0, ""}, 0, {false, 0, ""}},
+        // The service behind the tray stops: said as a failing server is, and ahead of the server's code.
+        {{false, 0, ""}, 0, {true, IDI_IDLE, stopped}, 0, ServiceLink::NotRunning},
+        {{false, 0, ""}, 53, {false, 0, ""}, 0, ServiceLink::NotRunning},
+        {{false, 0, ""}, 0, {true, IDI_IDLE, silent}, 0, ServiceLink::NotAnswering},
+        {{false, 0, ""}, 0, {true, IDI_IDLE, kIdleTip}, 0, ServiceLink::Connected},
     };
     ServerTipState state;
     int n = 0;
     for (const Step& step : steps) {
-        const TrayTickResult shown = state.Apply(step.tick, step.code, step.waiting);
+        const TrayTickResult shown = state.Apply(step.tick, step.code, step.waiting, ServiceTipId(step.service));
         EXPECT_EQ(shown.modify, step.shown.modify) << "step " << n;
         if (step.shown.modify) {
             EXPECT_EQ(shown.iconId, step.shown.iconId) << "step " << n;
