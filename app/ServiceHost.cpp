@@ -35,6 +35,9 @@ void ApplyEventLog(const AppSettings& settings, EventReporter& events) {
     }
 }
 
+// The answer to a command about a row this table no longer lists.
+constexpr std::uint32_t kNotListed = 2;
+
 // What the service answers one tray: the table as changes since what it sent this tray last, and the
 // row commands, carried out here (one poller of the server, one writer of the log).
 class TrayConversation final : public pipe::PipeConversation {
@@ -63,6 +66,24 @@ private:
     }
 
     pipe::Reply AnswerOne(const pipe::Disconnect& request) {
+        // Only what this table lists is ended: the names a tray sends pick a row, they are not a request
+        // to end whatever they name.
+        const std::string& client = request.entry.client;
+        const std::string& user = request.entry.user;
+        const bool listed = monitor_.Read([&](const AccessTable* table, std::int32_t, std::int32_t) {
+            if (table == nullptr) {
+                return false;
+            }
+            if (!client.empty()) {
+                return table->FindByClientUser(client, user).has_value();
+            }
+            bool found = false;
+            table->ForEach([&](const AccessEntry& entry) { found = found || entry.userName == user; });
+            return found;
+        });
+        if (!listed) {
+            return pipe::CommandResult{pipe::MessageType::Disconnect, kNotListed};
+        }
         const std::string error = DisconnectByHand(Context(request.log), request.entry.client, request.entry.user);
         return pipe::CommandResult{pipe::MessageType::Disconnect, error.empty() ? 0u : 1u};
     }
@@ -80,7 +101,7 @@ private:
             });
         if (!fileId) {
             // Gone with the last poll: the file is closed already.
-            return pipe::CommandResult{pipe::MessageType::CloseFile, 0};
+            return pipe::CommandResult{pipe::MessageType::CloseFile, kNotListed};
         }
         const std::string error =
             CloseFileByHand(Context(true), request.entry.client, request.entry.user, request.entry.path, *fileId);

@@ -125,7 +125,8 @@ struct TableDelta {
     bool operator==(const TableDelta&) const = default;
 };
 
-// The answer to Disconnect or CloseFile: the server's return code (0: done).
+// The answer to a command: 0 done, 1 the server refused (the log line and the event say why), 2 the
+// table does not list the row (it went with a poll: nothing was asked of the server).
 struct CommandResult {
     MessageType command = MessageType::Disconnect;
     std::uint32_t code = 0;

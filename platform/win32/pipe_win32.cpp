@@ -72,14 +72,10 @@ PipeIo Overlapped(HANDLE handle, HANDLE cancel, std::chrono::milliseconds timeou
 
 class Win32PipeStream final : public PipeStream {
 public:
-    explicit Win32PipeStream(win32::UniqueFile pipe, bool serverEnd)
-        : pipe_(std::move(pipe)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), serverEnd_(serverEnd) {}
-
-    ~Win32PipeStream() override {
-        if (serverEnd_ && pipe_) {
-            ::DisconnectNamedPipe(pipe_.get());
-        }
-    }
+    // Each end is closed, never disconnected for another client: DisconnectNamedPipe would throw away
+    // what the other end has not read yet (a refusal's reason, sent just before the end).
+    explicit Win32PipeStream(win32::UniqueFile pipe)
+        : pipe_(std::move(pipe)), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
     PipeIo Read(char* data, std::size_t size, std::chrono::milliseconds timeout) override {
         const Clock::time_point deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds{0});
@@ -125,7 +121,6 @@ public:
 private:
     win32::UniqueFile pipe_;
     win32::UniqueHandle cancel_;
-    bool serverEnd_;
 };
 
 class Win32PipeListener final : public PipeListener {
@@ -160,7 +155,7 @@ public:
             const PipeIo io = Overlapped(next_.get(), cancel_.get(), kPipeNoLimit, Clock::now(), ignored,
                                          [&](OVERLAPPED& o) { return ::ConnectNamedPipe(next_.get(), &o); });
             if (io == PipeIo::Done) {
-                return std::make_unique<Win32PipeStream>(std::move(next_), true);
+                return std::make_unique<Win32PipeStream>(std::move(next_));
             }
             if (io == PipeIo::Cancelled) {
                 break;
@@ -209,7 +204,7 @@ std::unique_ptr<PipeStream> ConnectToPipe(const std::string& name, std::chrono::
                                              nullptr));
         if (pipe) {
             outcome = PipeConnect::Connected;
-            return std::make_unique<Win32PipeStream>(std::move(pipe), false);
+            return std::make_unique<Win32PipeStream>(std::move(pipe));
         }
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) {
