@@ -108,13 +108,16 @@ bool CCheckerApp::Start(StartupHost& host) {
     appName = ApplicationNameFrom(modulePath);
     platform::SetFaultCaption(appName);
 
+    // Read before anything can be told, so that /quiet keeps every box away from an installer's run.
+    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
+    quiet_ = commandLine.quiet;
+
     platformId = PlatformIdFrom(host.SystemPlatform());
     if (platformId != kPlatformNt) {
-        host.ShowMessage(kWrongPlatformMessage, appName, platform::MessageIcon::Warning);
+        Refuse(host, kWrongPlatformMessage);
         return false;
     }
 
-    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
     if (commandLine.runService) {
         host.BeginServiceMode(appName);
     }
@@ -132,13 +135,13 @@ bool CCheckerApp::Start(StartupHost& host) {
     try {
         paths = ComputeProgramPaths(modulePath, &reason);
     } catch (const std::bad_alloc&) {
-        host.ShowMessage(kNoMemoryMessage, appName, platform::MessageIcon::Warning);
+        Refuse(host, kNoMemoryMessage);
         return false;
     }
     if (!paths) {
         // A folder too long for the INI path's buffer: refused rather than cut, so that no file of
         // the program lands in some other place.
-        host.ShowMessage(reason, appName, platform::MessageIcon::Warning);
+        Refuse(host, reason);
         return false;
     }
     unknownSwitches.clear();
@@ -159,8 +162,7 @@ bool CCheckerApp::Start(StartupHost& host) {
         watchedComputer.clear();
     }
     if (!watchedComputer.empty() && !platform::IsWellFormedComputerName(watchedComputer)) {
-        host.ShowMessage(platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer, appName,
-                         platform::MessageIcon::Warning);
+        Refuse(host, platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer);
         return false;
     }
 
@@ -171,15 +173,14 @@ bool CCheckerApp::Start(StartupHost& host) {
     }
     if (!commandLine.runService && ServiceWatches(host, serviceName)) {
         // Until the tray can be the service's window, it starts no second watch of the same server.
-        host.ShowMessage(platform::LoadText(IDS_SERVICE_WATCHES) + "\n" + serviceName, appName,
-                         platform::MessageIcon::Information);
+        Tell(host, platform::LoadText(IDS_SERVICE_WATCHES) + "\n" + serviceName, platform::MessageIcon::Information);
         return false;
     }
 
     // The folder first: a second copy in it is refused whatever it would watch.
     for (const std::string& name : {FolderMutexName(exeDir), ComputerMutexName(watchedComputer)}) {
         if (host.CreateInstanceMutex(name) == StartupHost::MutexResult::AlreadyExists) {
-            host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+            Tell(host, platform::LoadText(IDS_ALREADY_RUNNING), platform::MessageIcon::Information);
             return false;
         }
     }
@@ -227,10 +228,23 @@ int CCheckerApp::SetUpService(StartupHost& host, bool install, const std::string
         outcome = RemoveService(*manager, serviceName, exePath, installed);
     }
     const bool done = ServiceSetupExitCode(outcome) == 0;
-    host.ShowMessage(platform::LoadText(ServiceSetupTextId(outcome)) + "\n" +
-                         (outcome == ServiceSetup::OtherCopy ? installed : serviceName),
-                     appName, done ? platform::MessageIcon::Information : platform::MessageIcon::Warning);
+    Tell(host,
+         platform::LoadText(ServiceSetupTextId(outcome)) + "\n" +
+             (outcome == ServiceSetup::OtherCopy ? installed : serviceName),
+         done ? platform::MessageIcon::Information : platform::MessageIcon::Warning);
     return ServiceSetupExitCode(outcome);
+}
+
+void CCheckerApp::Tell(StartupHost& host, const std::string& text, platform::MessageIcon icon) {
+    if (!quiet_) {
+        host.ShowMessage(text, appName, icon);
+    }
+}
+
+void CCheckerApp::Refuse(StartupHost& host, const std::string& text) {
+    // A script that asked for the service must not read a refused start as done.
+    exitCode_ = kExitRefused;
+    Tell(host, text, platform::MessageIcon::Warning);
 }
 
 bool CCheckerApp::ServiceWatches(StartupHost& host, const std::string& serviceName) {
