@@ -160,7 +160,10 @@ class Wine:
             return code, out.read().decode("utf-8", "replace")
 
     def msiexec(self, *words):
-        return self.run("wine", "msiexec", *words, timeout=180)[0]
+        try:
+            return self.run("wine", "msiexec", *words, timeout=120)[0]
+        except subprocess.TimeoutExpired:
+            raise Failure("msiexec %s did not end (a box nobody can answer in a silent install?)" % " ".join(words))
 
     def reg_value(self, key, name):
         code, out = self.run("wine", "reg", "query", key, "/v", name)
