@@ -233,6 +233,9 @@ def check_under_wine(wine, args, version, older_msi):
                             stderr=subprocess.DEVNULL)
     try:
         check(wait_until(lambda: os.path.exists(log) and SESSION in read(log), 40), "the tray logged no session")
+        # Started from Program Files with events on and the installer's key naming it: no box to answer.
+        code, text = wine.run("wine", args.helper, "box", "GlimmerfenChecker", 0)
+        check(code != 0, "the program installed shows a box: %r" % text)
         wine.run("wine", args.helper, "post", MAIN_CAPTION, WM_COMMAND, ID_CLOSE_APP, 0)
         tray.wait(timeout=30)
     finally:
