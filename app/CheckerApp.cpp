@@ -112,13 +112,16 @@ bool CCheckerApp::Start(StartupHost& host) {
     appName = ApplicationNameFrom(modulePath);
     platform::SetFaultCaption(appName);
 
+    // Read before anything can be told, so that /quiet keeps every box away from an installer's run.
+    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
+    quiet_ = commandLine.quiet;
+
     platformId = PlatformIdFrom(host.SystemPlatform());
     if (platformId != kPlatformNt) {
-        host.ShowMessage(kWrongPlatformMessage, appName, platform::MessageIcon::Warning);
+        Refuse(host, kWrongPlatformMessage);
         return false;
     }
 
-    const CommandLine commandLine = ParseCommandLine(ArgumentsAfterProgram(host.CommandLineText(), modulePath));
     if (commandLine.runService) {
         host.BeginServiceMode(appName);
     }
@@ -136,13 +139,13 @@ bool CCheckerApp::Start(StartupHost& host) {
     try {
         paths = ComputeProgramPaths(modulePath, &reason);
     } catch (const std::bad_alloc&) {
-        host.ShowMessage(kNoMemoryMessage, appName, platform::MessageIcon::Warning);
+        Refuse(host, kNoMemoryMessage);
         return false;
     }
     if (!paths) {
         // A folder too long for the INI path's buffer: refused rather than cut, so that no file of
         // the program lands in some other place.
-        host.ShowMessage(reason, appName, platform::MessageIcon::Warning);
+        Refuse(host, reason);
         return false;
     }
     unknownSwitches.clear();
@@ -163,8 +166,7 @@ bool CCheckerApp::Start(StartupHost& host) {
         watchedComputer.clear();
     }
     if (!watchedComputer.empty() && !platform::IsWellFormedComputerName(watchedComputer)) {
-        host.ShowMessage(platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer, appName,
-                         platform::MessageIcon::Warning);
+        Refuse(host, platform::LoadText(IDS_BAD_COMPUTER_NAME) + "\n" + watchedComputer);
         return false;
     }
 
@@ -178,7 +180,7 @@ bool CCheckerApp::Start(StartupHost& host) {
         // One window per service; the service's own instance names stay the service's.
         servicePipe = serviceName;
         if (host.CreateInstanceMutex(ServiceWindowMutexName(serviceName)) == StartupHost::MutexResult::AlreadyExists) {
-            host.ShowMessage(platform::LoadText(IDS_ALREADY_RUNNING), appName, platform::MessageIcon::Information);
+            Tell(host, platform::LoadText(IDS_ALREADY_RUNNING), platform::MessageIcon::Information);
             return false;
         }
     } else {
@@ -236,10 +238,23 @@ int CCheckerApp::SetUpService(StartupHost& host, bool install, const std::string
         outcome = RemoveService(*manager, serviceName, exePath, installed);
     }
     const bool done = ServiceSetupExitCode(outcome) == 0;
-    host.ShowMessage(platform::LoadText(ServiceSetupTextId(outcome)) + "\n" +
-                         (outcome == ServiceSetup::OtherCopy ? installed : serviceName),
-                     appName, done ? platform::MessageIcon::Information : platform::MessageIcon::Warning);
+    Tell(host,
+         platform::LoadText(ServiceSetupTextId(outcome)) + "\n" +
+             (outcome == ServiceSetup::OtherCopy ? installed : serviceName),
+         done ? platform::MessageIcon::Information : platform::MessageIcon::Warning);
     return ServiceSetupExitCode(outcome);
+}
+
+void CCheckerApp::Tell(StartupHost& host, const std::string& text, platform::MessageIcon icon) {
+    if (!quiet_) {
+        host.ShowMessage(text, appName, icon);
+    }
+}
+
+void CCheckerApp::Refuse(StartupHost& host, const std::string& text) {
+    // A script that asked for the service must not read a refused start as done.
+    exitCode_ = kExitRefused;
+    Tell(host, text, platform::MessageIcon::Warning);
 }
 
 bool CCheckerApp::ServiceWatches(StartupHost& host, const std::string& serviceName) {

@@ -84,6 +84,10 @@ inline constexpr int kPlatformWindows95 = 1;
 inline constexpr int kPlatformNt = 2;
 inline constexpr int kPlatformOther = -1;
 
+// The exit code of a start refused before it could do anything (wrong system, no memory, a folder too
+// long, a malformed computer name), as the service switches' "failed".
+inline constexpr int kExitRefused = 1;
+
 // The messages of start-up that are not in the string table.
 inline constexpr const char* kWrongPlatformMessage = "This software does not operate in usage's OS. m(_ _)m";
 inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient error.";
@@ -115,7 +119,8 @@ public:
     bool Start(StartupHost& host);
     // The exit routine: writes the settings back if start-up got as far as loading them (and the process
     // was no service), and ends the timer period if one was begun. Returns the process exit code: that of
-    // /install-service and /uninstall-service (ServiceSetupExitCode), otherwise 0.
+    // /install-service and /uninstall-service (ServiceSetupExitCode), kExitRefused for a start refused
+    // with a warning, otherwise 0.
     int Exit(StartupHost& host);
 
     // Whether start-up reached the settings step (so that the exit routine saves them).
@@ -149,11 +154,16 @@ private:
     int SetUpService(StartupHost& host, bool install, const std::string& serviceName);
     // Whether this copy's service is installed for the watched computer.
     bool ServiceWatches(StartupHost& host, const std::string& serviceName);
+    // A box captioned with the program's name, unless /quiet asked for none.
+    void Tell(StartupHost& host, const std::string& text, platform::MessageIcon icon);
+    // A start that cannot go on: told as a warning, and the process ends with kExitRefused.
+    void Refuse(StartupHost& host, const std::string& text);
 
     bool reachedSettings_ = false;
     bool periodBegun_ = false;
     bool ranMainWindow_ = false;
     bool ranService_ = false;
+    bool quiet_ = false;
     int exitCode_ = 0;
 };
 

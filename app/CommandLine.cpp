@@ -156,6 +156,8 @@ CommandLine ParseCommandLine(std::string_view arguments) {
             result.uninstallService = true;
         } else if (SameWord(rest, "service")) {
             result.runService = true;
+        } else if (SameWord(rest, "quiet")) {
+            result.quiet = true;
         } else if (SameWord(rest, "?") || SameWord(rest, "h") || SameWord(rest, "help")) {
             result.help = true;
         } else {

@@ -15,6 +15,7 @@ struct CommandLine {
     bool installService = false;   // /install-service: register the service of this folder and end
     bool uninstallService = false; // /uninstall-service: stop and remove it, and end
     bool runService = false;       // /service: started by the service manager as that service
+    bool quiet = false;            // /quiet: no box at all (for installers and scripts); the exit code tells
     // The switches not understood, as written and in their order. They stop nothing: the program
     // names them once it watches.
     std::vector<std::string> unknownSwitches;

@@ -160,6 +160,13 @@ TEST(ServiceSetup, StartRoutineInstallsRunsOrDefersToTheService) {
          0},
         {"/install-service", "", {}, "\"" + kExe + "\" /service", IDS_SERVICE_INSTALLED, 0},
         {"/uninstall-service", "", {}, "", IDS_SERVICE_NOT_INSTALLED, 2},
+        // An installer's silent run: no box would ever be answered, the exit code alone tells.
+        {"/install-service /quiet", "", {}, "\"" + kExe + "\" /service", 0, 0},
+        {"/QUIET /uninstall-service", "", {}, "", 0, 2},
+        {"/install-service /quiet", kOther, {}, "", 0, 3},
+        // A start refused before the service manager is asked is no success either.
+        {"/install-service /quiet /server:fs01&calc", "", {}, "", 0, 1},
+        {"/install-service /server:fs01&calc", "", {}, "", IDS_BAD_COMPUTER_NAME, 1},
         // The tray of a folder whose service is installed is the service's window: no watch of its own,
         // no trimming of the log the service writes.
         {"", kOurs, {"lock Window", "main window", "save"}, "", 0, 0},

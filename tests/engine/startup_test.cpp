@@ -323,6 +323,7 @@ TEST(StartupCommandLine, WordsAndSwitches) {
         std::string arguments, server; // server "-" for none
         bool help, unregister;
         std::vector<std::string> unknown;
+        bool quiet = false;
     };
     const Case cases[] = {
         {"report.txt C:\\x \"a b\" -h", "-", true, false, {}},
@@ -332,6 +333,8 @@ TEST(StartupCommandLine, WordsAndSwitches) {
         // Code page 932: whole characters, a quote after one still a quote.
         {"/server:\x95\x5C\"x y\" /a", "\x95\x5Cx y", false, false, {"/a"}},
         {"-\x83\x41 /b", "-", false, false, {"-\x83\x41", "/b"}},
+        {"/install-service --Quiet", "-", false, false, {}, true},
+        {"/quiet:yes /quieter", "-", false, false, {"/quiet:yes", "/quieter"}},
     };
     test::ScopedCodePage japanese(932);
     for (const Case& c : cases) {
@@ -340,6 +343,7 @@ TEST(StartupCommandLine, WordsAndSwitches) {
         EXPECT_EQ(parsed.help, c.help) << c.arguments;
         EXPECT_EQ(parsed.unregister, c.unregister) << c.arguments;
         EXPECT_EQ(parsed.unknownSwitches, c.unknown) << c.arguments;
+        EXPECT_EQ(parsed.quiet, c.quiet) << c.arguments;
     }
 }
 

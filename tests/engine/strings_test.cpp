@@ -141,6 +141,8 @@ const std::vector<Text>& AllTexts() {
          "/install-service [/server:NAME]\n      Installs the program as a service that watches this computer (or "
          "NAME) while nobody is logged on, started with the computer. Needs administrator rights.\n"
          "/uninstall-service [/server:NAME]\n      Stops and removes that service. Needs administrator rights.\n"
+         "/quiet\n      With /install-service or /uninstall-service: shows no message; the exit code tells the "
+         "outcome (for installers and scripts).\n"
          "/? or --help\n      Shows this text.",
          u"使い方: GlimmerfenChecker [/server:名前]\n\n"
          u"/server:名前\n      このコンピュータではなく、指定したコンピュータ（コンピュータ名またはIPアドレス）の"
@@ -152,6 +154,8 @@ const std::vector<Text>& AllTexts() {
          u"ピュータ）を監視するサービスとしてインストールします。コンピュータの起動時に開始します。管理者権限が必要です"
          u"。\n"
          u"/uninstall-service [/server:名前]\n      そのサービスを停止して削除します。管理者権限が必要です。\n"
+         u"/quiet\n      /install-service または /uninstall-service と一緒に指定すると、メッセージを表示しません。"
+         u"結果は終了コードで分かります（インストーラーやスクリプト用）。\n"
          u"/? または --help\n      この説明を表示します。"},
         {IDS_USAGE_NOT_UNDERSTOOD,
          "This part of the command line was not understood:", u"コマンドラインの次の指定は理解できません:"},
