@@ -237,7 +237,7 @@ std::string VersionResource(const std::wstring& file) {
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version|pipe ...\n");
+          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version|pipe|f1 ...\n");
     return 2;
 }
 
@@ -402,6 +402,22 @@ int main() {
         }
         return PostMessageW(found.front(), static_cast<UINT>(number(3)), static_cast<WPARAM>(number(4)),
                             static_cast<LPARAM>(number(5)))
+                   ? 0
+                   : 1;
+    }
+    if (command == L"f1" && argc >= 3) {
+        // What F1 sends a window: WM_HELP with its HELPINFO, which the system carries across processes.
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        if (found.empty()) {
+            return 1;
+        }
+        HELPINFO info{};
+        info.cbSize = sizeof info;
+        info.iContextType = HELPINFO_WINDOW;
+        info.hItemHandle = found.front();
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutW(found.front(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info), SMTO_NORMAL, 10000,
+                                   &answer) != 0
                    ? 0
                    : 1;
     }

@@ -230,8 +230,10 @@ TEST_F(OptionSheetTest, OkWithApplyDisabledWritesNothingAndTheNextOpeningStartsA
     const platform::MessageSink previous = platform::SetMessageSinkForTesting(
         [&](const std::string& text, const std::string&, platform::MessageIcon) { boxes.push_back(text); });
     RunSoon([&] {
-        // No manual.chm in the test's folder: Help says so.
+        // No manual.chm in the test's folder: Help says so, and F1 on a page asks for it as well.
         Click(SheetItem(IDHELP));
+        HELPINFO info{sizeof info, HELPINFO_WINDOW, 0, sheet_.ViewPage().Item(IDC_POP_TIME), 0, {0, 0}};
+        ::SendMessageA(sheet_.ViewPage().Item(IDC_POP_TIME), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
         ::SetWindowTextA(sheet_.ViewPage().Item(IDC_POP_TIME), "77");
         // Closed from outside, as "Close Application" does: the edit is not applied.
         ::PostMessageA(sheet_.Hwnd(), WM_CLOSE, 0, 0);
@@ -248,7 +250,7 @@ TEST_F(OptionSheetTest, OkWithApplyDisabledWritesNothingAndTheNextOpeningStartsA
     EXPECT_EQ(::GetFileAttributesA(ini_.c_str()), INVALID_FILE_ATTRIBUTES) << "OK with Apply disabled wrote";
     EXPECT_EQ(topmostCalls_, 0);
     platform::SetMessageSinkForTesting(previous);
-    EXPECT_EQ(boxes, std::vector<std::string>{platform::LoadText(IDS_NO_HELP_FILE)});
+    EXPECT_EQ(boxes, std::vector<std::string>(2, platform::LoadText(IDS_NO_HELP_FILE)));
 }
 
 // The sheet runs modeless in the program's loop: another modeless dialog of the thread (the list

@@ -10,6 +10,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/system_library.h"
 #include "resource.h"
+#include "ui/tray/Help.h"
 
 namespace glimmerfen::ui {
 
@@ -234,6 +235,15 @@ void CSendMsgDlg::OnDestroy() {
     ::KillTimer(Hwnd(), kOutputTimer);
     sending_ = false;
     running_.Abandon();
+}
+
+bool CSendMsgDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+    if (message != WM_HELP) {
+        return false;
+    }
+    ShowHelpAt("sendmsg.html", appName_);
+    result = TRUE;
+    return true;
 }
 
 } // namespace glimmerfen::ui

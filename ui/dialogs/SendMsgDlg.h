@@ -66,6 +66,8 @@ protected:
     void OnTimer(UINT_PTR id) override;
     // However the dialog ends, a command still running is abandoned with it.
     void OnDestroy() override;
+    // F1: the manual's page of this dialog.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void SendNetMessage();

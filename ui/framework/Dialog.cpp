@@ -340,10 +340,17 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return TRUE;
-    case WM_HELP:
-        // F1 is answered as handled in every dialog and does nothing.
+    case WM_HELP: {
+        // F1 is answered as handled in every dialog: a window with a page in the manual opens it
+        // (OnMessage), the others do nothing.
+        // A property page leaves it to its sheet, which knows the page on top.
+        LRESULT shown = TRUE;
+        if (!OnMessage(message, wParam, lParam, shown) && (::GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_CHILD) != 0) {
+            ::SendMessageA(::GetParent(hwnd_), WM_HELP, wParam, lParam);
+        }
         ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, TRUE);
         return TRUE;
+    }
     case WM_DESTROY:
         OnDestroy();
         return TRUE;

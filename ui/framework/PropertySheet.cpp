@@ -166,7 +166,8 @@ LRESULT CALLBACK CPropertySheet::SubclassProc(HWND hwnd, UINT message, WPARAM wP
         }
     }
     if (message == WM_HELP) {
-        // F1 is answered as handled and does nothing.
+        // F1 does what the Help button does.
+        platform::ContainFault("the option sheet", [&] { sheet->OnCommand(kHelpCommand); });
         return TRUE;
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);

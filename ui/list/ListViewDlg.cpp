@@ -31,6 +31,7 @@
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
+#include "ui/tray/Help.h"
 #include "platform/win32/checks.h"
 #include "platform/win32/system_library.h"
 
@@ -467,6 +468,11 @@ bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& resul
             ShowContextMenu(at);
         }
         result = 0;
+        return true;
+    }
+    if (message == WM_HELP) {
+        ShowHelpAt("list.html", context_.appName);
+        result = TRUE;
         return true;
     }
     if (message == kLogFailureMessage) {

@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
+#include "ui/tray/Help.h"
 
 namespace glimmerfen::ui {
 
@@ -723,6 +724,7 @@ bool CLogViewerDlg::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
         return true;
     }
     if (message == WM_HELP) {
+        ShowHelpAt("logviewer.html", context_.appName);
         result = TRUE;
         return true;
     }

@@ -75,9 +75,15 @@ bool CPropSheet::OnCommand(WORD id) {
         ApplyAndClose();
         return true;
     case IDHELP:
-    case kHelpCommand:
-        ShowHelp(context_.paths.exeDir, context_.paths.appName);
+    case kHelpCommand: {
+        // The manual's section of the page on top, in the pages' order.
+        static constexpr const char* kTopics[] = {"options.html#view", "options.html#disconnect", "options.html#log",
+                                                  "options.html#advanced"};
+        const int page = Hwnd() != nullptr ? PropSheet_HwndToIndex(Hwnd(), PropSheet_GetCurrentPageHwnd(Hwnd())) : -1;
+        ShowHelp(context_.paths.exeDir, context_.paths.appName,
+                 page >= 0 && page < 4 ? kTopics[page] : std::string("options.html"));
         return true;
+    }
     default:
         return false;
     }

@@ -60,12 +60,24 @@ void CloseAllHelp() {
     }
 }
 
-void ShowHelp(const std::string& exeDir, const std::string& appName) {
-    const std::string path = ManualToOpen(exeDir, platform::LoadText(IDS_MANUAL_FILE),
-                                          [](const std::string& file) { return platform::FileExists(file); });
+void ShowHelp(const std::string& exeDir, const std::string& appName, const std::string& topic) {
+    std::string path = ManualToOpen(exeDir, platform::LoadText(IDS_MANUAL_FILE),
+                                    [](const std::string& file) { return platform::FileExists(file); });
+    if (!topic.empty()) {
+        // The viewer's way of naming a page inside a compiled file.
+        path += "::/" + topic;
+    }
     if (ProcessHtmlHelp().Call(nullptr, path, kDisplayTopic, 0) == nullptr) {
         platform::ShowMessage(platform::LoadText(IDS_NO_HELP_FILE), appName, platform::MessageIcon::Warning);
     }
+}
+
+void ShowHelpAt(const std::string& topic, const std::string& appName) {
+    char module[MAX_PATH * 2] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string exeDir(module, length < sizeof module ? length : 0);
+    exeDir.erase(exeDir.find_last_of("\\/") + 1);
+    ShowHelp(exeDir, appName, topic);
 }
 
 } // namespace glimmerfen::ui

@@ -12,7 +12,12 @@ namespace glimmerfen::ui {
 // the English one) in the HTML Help viewer, with no owner window. When the viewer shows no window (no
 // file, no viewer, a file it cannot read) the string "There is no help file." is shown with appName as
 // caption.
-void ShowHelp(const std::string& exeDir, const std::string& appName);
+// topic: a page of the manual, with an anchor if any ("list.html", "options.html#log"); empty for its
+// start page.
+void ShowHelp(const std::string& exeDir, const std::string& appName, const std::string& topic = std::string());
+
+// F1 in one of the program's windows: the manual beside this program's executable, at that window's page.
+void ShowHelpAt(const std::string& topic, const std::string& appName);
 
 // The HTML Help entry point, bound on the first request and kept for the rest of the run. The viewer
 // library is "hhctrl.ocx" from the system folder, and from nowhere else; the entry point is its ordinal
