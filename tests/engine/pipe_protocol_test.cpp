@@ -54,6 +54,7 @@ TEST(PipeProtocol, EveryMessageRoundTripsAndEveryDamagedFrameIsRefused) {
     delta.since = 41;
     delta.generation = 0x0102030405060708ull;
     delta.state = {true, 2, {5, true}, 9};
+    delta.state.cuts = {12, {{"PC1", "bob", "Denied PC"}, {"", "\x83\x5C", std::string(kMaxStringBytes, 'r')}}};
     delta.added = {Entry(7, "PC7", ""), AccessEntry{}};
     delta.changed = {Entry(-3, "", std::string(kMaxStringBytes, 'p'))};
     delta.removed = {1, -2, 0x7FFFFFFF};
@@ -137,6 +138,13 @@ TEST(PipeProtocol, BoundsAreCheckedBeforeAnythingIsAllocated) {
     frame.insert(kHeaderBytes + 2, kMaxStringBytes + 1, 'a');
     PutU32(frame, 0, static_cast<std::uint32_t>(frame.size() - kLengthBytes));
     EXPECT_EQ(DecodeRequest(frame).refusal, Refusal::BadField);
+
+    // More rule cuts than a service keeps: a bad field.
+    TableDelta cuts;
+    cuts.state.cuts.recent.resize(RuleCuts::kKeptCuts);
+    ASSERT_TRUE(DecodeReply(EncodeReply(cuts)).message);
+    cuts.state.cuts.recent.resize(RuleCuts::kKeptCuts + 1);
+    EXPECT_EQ(DecodeReply(EncodeReply(cuts)).refusal, Refusal::BadField);
 
     // A bool other than 0 or 1.
     frame = EncodeRequest(Disconnect{{"PC", "u", "", 0}, true});
