@@ -14,7 +14,7 @@ namespace {
 
 // Short texts, so that each expected notice says which template and which values it took.
 NoticeTemplates Templates() {
-    return {"cut %1@%2 by %3", "%1 cuts", "denied", "error %1", "back", "%1 waiting", "written",
+    return {"cut %1@%2 by %3",        "%1 cuts",  "denied", "error %1", "back", "%1 waiting", "written",
             "closed %1 by %2 for %3", "%1 closed"};
 }
 
@@ -76,8 +76,7 @@ TEST(NoticeBoard, GathersEachKindIntoOneNoticePerTenSeconds) {
           {30000, {0, 0, Cuts(13, {bob})}, {"cut bob@PC7 by Denied PC"}}}},
         {"a server that cannot be reached, and that answers again",
          {{0, {}, {}}, {1000, {53, 0, {}}, {"error 53"}}, {5000, {53, 0, {}}, {}}, {30000, {0, 0, {}}, {"back"}}}},
-        {"access denied has its own text; a server failing at the start is told",
-         {{0, {5, 0, {}}, {"denied"}}}},
+        {"access denied has its own text; a server failing at the start is told", {{0, {5, 0, {}}, {"denied"}}}},
         {"failing and answering again between two notices tells nothing more",
          {{0, {}, {}},
           {1000, {53, 0, {}}, {"error 53"}},
@@ -174,11 +173,13 @@ TEST(FileWatches, APollThatNoLongerFindsTheFileEndsTheWatchOnce) {
     ASSERT_TRUE(watches.Toggle({"C:\\s\\b.xls", "eve", 2, 1000}));
     std::vector<AccessEntry> poll = {Open("C:\\s\\a.xls", "bob", 1), Open("C:\\s\\b.xls", "eve", 2)};
     const auto check = [&](bool failed, std::int32_t now) {
-        watches.Check([&](auto&& visit) {
-            for (const AccessEntry& e : poll) {
-                visit(e);
-            }
-        }, failed, now);
+        watches.Check(
+            [&](auto&& visit) {
+                for (const AccessEntry& e : poll) {
+                    visit(e);
+                }
+            },
+            failed, now);
     };
     check(false, 1010);
     EXPECT_TRUE(watches.TakeClosed().empty());

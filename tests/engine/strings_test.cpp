@@ -254,7 +254,8 @@ const std::vector<Text>& AllTexts() {
         {IDS_NOTICE_LOG_WRITTEN, "The waiting lines were written to the log file.",
          u"待機していた行をログファイルに書き込みました。"},
         {IDS_NOTICE_FILE_CLOSED, "%1 is no longer open (held by %2 for %3)", u"%1 は閉じられました(%2 が %3 使用)"},
-        {IDS_NOTICE_FILES_CLOSED, "%1 watched files are no longer open", u"監視していた %1 件のファイルが閉じられました"},
+        {IDS_NOTICE_FILES_CLOSED, "%1 watched files are no longer open",
+         u"監視していた %1 件のファイルが閉じられました"},
     };
     return texts;
 }

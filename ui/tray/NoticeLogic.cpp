@@ -107,7 +107,8 @@ std::vector<Notice> NoticeBoard::Due(std::int64_t nowMs) {
     if (!closed_.empty() && open(NoticeKind::WatchedFile)) {
         if (closed_.size() == 1) {
             const ClosedFile& f = closed_.front();
-            shown(NoticeKind::WatchedFile, FillIn(templates_.fileClosed, {f.path, f.user, FormatDuration(f.heldSeconds)}));
+            shown(NoticeKind::WatchedFile,
+                  FillIn(templates_.fileClosed, {f.path, f.user, FormatDuration(f.heldSeconds)}));
         } else {
             shown(NoticeKind::WatchedFile, FillIn(templates_.filesClosed, {std::to_string(closed_.size())}));
         }

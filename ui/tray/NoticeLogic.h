@@ -28,12 +28,12 @@ struct NoticeInput {
 
 // The string table's texts a notice is made of; "%1", "%2", "%3" stand for the values.
 struct NoticeTemplates {
-    std::string cutOne;      // %1 user, %2 computer, %3 rule
-    std::string cutMany;     // %1 count
+    std::string cutOne;  // %1 user, %2 computer, %3 rule
+    std::string cutMany; // %1 count
     std::string serverDenied;
     std::string serverError; // %1 code
     std::string serverBack;
-    std::string logWaiting;  // %1 lines
+    std::string logWaiting; // %1 lines
     std::string logWritten;
     std::string fileClosed;  // %1 path, %2 user, %3 duration
     std::string filesClosed; // %1 count
@@ -85,9 +85,9 @@ private:
     std::uint64_t cutsSeen_ = 0;
     std::uint64_t pendingCuts_ = 0;
     std::optional<RuleCut> lastCut_;
-    std::uint32_t code_ = 0;      // the server's code at the last tick
-    std::uint32_t toldCode_ = 0;  // the code the last server notice told (0: answers)
-    bool waiting_ = false;        // lines waited at the last tick
+    std::uint32_t code_ = 0;     // the server's code at the last tick
+    std::uint32_t toldCode_ = 0; // the code the last server notice told (0: answers)
+    bool waiting_ = false;       // lines waited at the last tick
     std::size_t waitingLines_ = 0;
     bool toldWaiting_ = false;
     // The failure (the waiting) was taken as told while its kind was off: its end is not told either.

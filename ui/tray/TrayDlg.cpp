@@ -37,7 +37,7 @@ constexpr UINT kAfterStartMessage = WM_APP + 3;
 static_assert(tray_event::kContextMenu == WM_CONTEXTMENU && tray_event::kMouseMove == WM_MOUSEMOVE &&
               tray_event::kLeftDoubleClick == WM_LBUTTONDBLCLK && tray_event::kRightDown == WM_RBUTTONDOWN &&
               tray_event::kRightDoubleClick == WM_RBUTTONDBLCLK && tray_event::kSelect == NIN_SELECT &&
-              tray_event::kKeySelect == NIN_KEYSELECT);
+              tray_event::kKeySelect == NIN_KEYSELECT && tray_event::kNoticeClick == NIN_BALLOONUSERCLICK);
 
 // The tooltip keeps to kTipCapacity bytes, terminator included: all of the full record's buffer; a
 // longer text is cut before the first character that does not fit whole.
@@ -199,8 +199,8 @@ void CTrayDlg::ShowDueNotices(const WatchState& watch) {
                          {s.NoticeRuleCut.load() != 0, s.NoticeServer.load() != 0, s.NoticeLog.load() != 0, true});
     }
     notices_.AddClosed(listView_.TakeClosedFiles());
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     for (const Notice& notice : notices_.Due(now.count())) {
         ShowNotice(notice);
     }
