@@ -27,6 +27,8 @@
 //   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
 //                                                     after a TAB (each top-level item is expanded first)
 //   e2e_helper rows <caption> <control-id>             prints a list view's first column, one row a line
+//   e2e_helper selected <caption> <control-id>         prints the list view's first selected row (-1: none)
+//                                                     and 1 or 0 as its dialog shows or not
 //   e2e_helper type <caption> <control-id> <text>      posts the text to the control as typed characters
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
@@ -240,7 +242,7 @@ std::string VersionResource(const std::wstring& file) {
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|notices|text|tree|treeselect|rclick|texts|spawn|version|pipe ...\n");
+          "classrect|list|notices|selected|text|tree|treeselect|rclick|texts|spawn|version|pipe ...\n");
     return 2;
 }
 
@@ -516,6 +518,17 @@ int main() {
         CloseHandle(process);
         Print(out);
         return ok ? 0 : 1;
+    }
+    if (command == L"selected" && argc >= 4) {
+        // The first selected row of a list view (-1: none), and whether its dialog shows: "<row> <0|1>".
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        HWND list = found.empty() ? nullptr : GetDlgItem(found.front(), static_cast<int>(number(3)));
+        if (list == nullptr) {
+            return 1;
+        }
+        const LRESULT row = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+        Print(std::to_string(row) + " " + (IsWindowVisible(found.front()) ? "1" : "0") + "\n");
+        return 0;
     }
     if (command == L"rows" && argc >= 4) {
         // The text comes into memory of the list's own process.

@@ -39,6 +39,7 @@ IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT, IDC_SEND_STATUS = 1025, 1026, 1027, 1048
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
 ID_NOTIFY_WHEN_CLOSED = 32821
+TRAY_NOTIFY, NIN_BALLOONUSERCLICK = 1124, 0x0405  # the tray icon's message and a click on its notice
 ID_OPEN_SHARED = 32780
 ID_LOG_EXPORT_CSV = 32810
 IDC_LOG_LIST, IDC_LOG_FIND = 1026, 1061
@@ -1697,6 +1698,18 @@ def case_notice_rule_cuts(env, args, texts):
             process, _ = program.start()
             program.wait_window(LIST_CAPTION)
             notices = watch_notices(program, 30 if told else 20, lambda seen: single in seen)
+            if told:
+                # Clicking the notice shows the hidden list with the cut client's row selected.
+                program.post(LIST_CAPTION, WM_CLOSE, 0, 0)
+                time.sleep(0.5)
+                check(program.helper("selected", LIST_CAPTION, IDC_LIST)[1].split()[1:] == ["0"],
+                      "the list did not hide")
+                program.post(MAIN_CAPTION, TRAY_NOTIFY, 0, NIN_BALLOONUSERCLICK)
+                rows = program.helper("rows", LIST_CAPTION, IDC_LIST)[1].split("\n")
+                wanted = "%d 1" % rows.index("PC-LATE") if "PC-LATE" in rows else "PC-LATE not listed"
+                check(wait_until(lambda: program.helper("selected", LIST_CAPTION, IDC_LIST)[1].strip() == wanted, 5),
+                      "after the click: %r, wanted %r" % (program.helper("selected", LIST_CAPTION, IDC_LIST)[1],
+                                                         wanted))
             program.close_application(process)
         finally:
             program.kill_all()
