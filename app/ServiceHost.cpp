@@ -62,6 +62,7 @@ private:
         });
         delta.state.server = monitor_.LastServerState();
         delta.state.waitingLines = log_.WaitingLines();
+        delta.state.cuts = monitor_.Cuts();
         return delta;
     }
 

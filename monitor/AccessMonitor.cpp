@@ -437,6 +437,9 @@ void AccessMonitor::CarryOutDisconnections() {
             result = DisconnectAccess(server_, d.clientName, d.userName);
         }
         if (d.log) {
+            if (result.empty()) {
+                ruleCuts_.Note({d.clientName, d.userName, d.message});
+            }
             WriteDisconnectLine(d.clientName, d.userName, result.empty() ? d.message : result);
             if (eventsOn_ && AccessLog::RecordsDisconnections(settings_)) {
                 const std::string resolved = clientNames_.NameOf(d.clientName);

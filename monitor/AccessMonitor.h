@@ -14,6 +14,7 @@
 #include "monitor/AccessTable.h"
 #include "monitor/ClientNames.h"
 #include "monitor/EventReporter.h"
+#include "monitor/RuleCuts.h"
 #include "platform/localtime_cache.h"
 #include "platform/records.h"
 
@@ -90,6 +91,9 @@ public:
     // The names of the clients that the server reports by address; the computer lists match either.
     ClientNames& Names() noexcept { return clientNames_; }
 
+    // The sessions the rules closed so far (those whose disconnect line the rules write), any thread.
+    RuleCutRecord Cuts() const { return ruleCuts_.Read(); }
+
 protected:
     // Called under the table lock for every new entry, right after it was added: queues the entry's
     // access line. The poll writes its queued lines after it has released the table.
@@ -141,6 +145,7 @@ private:
     void FlushLines(std::string& lines);
 
     ClientNames clientNames_;
+    RuleCuts ruleCuts_;
 
     // The last poll's ServerState: the code in the low 32 bits, bit 32 for the open files.
     std::atomic<std::uint64_t> serverState_{0};

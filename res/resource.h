@@ -90,6 +90,18 @@
 #define IDS_PIPE_FAILED 57833
 // The file name of the manual in the language of the string table: the help command opens it.
 #define IDS_MANUAL_FILE 57840
+// The tray's notices: a rule's cut (user, computer, rule) or how many; the server refusing, failing
+// (code) and answering again; log lines waiting (count) and written; a watched file closed (path, user,
+// duration) or how many. "%1".."%3" stand for the values.
+#define IDS_NOTICE_CUT_ONE 57850
+#define IDS_NOTICE_CUT_MANY 57851
+#define IDS_NOTICE_SERVER_DENIED 57852
+#define IDS_NOTICE_SERVER_ERROR 57853
+#define IDS_NOTICE_SERVER_BACK 57854
+#define IDS_NOTICE_LOG_WAITING 57855
+#define IDS_NOTICE_LOG_WRITTEN 57856
+#define IDS_NOTICE_FILE_CLOSED 57857
+#define IDS_NOTICE_FILES_CLOSED 57858
 
 // Dialogs.
 #define IDD_ABOUTBOX 100
@@ -158,6 +170,8 @@
 #define ID_ADD_DENIED 32787
 // The access list's menu, after the items above: closes the open file of the selected row.
 #define ID_CLOSE_FILE 32820
+// The access list's menu, last: watches the open file of the selected row until it is closed.
+#define ID_NOTIFY_WHEN_CLOSED 32821
 // The log viewer's menus: the nine column toggles (column = id - ID_LOG_COLUMN_FIRST), Refresh, Delete.
 #define ID_LOG_COLUMN_FIRST 32788
 #define ID_LOG_COL_CLIENT_NAME 32788
@@ -188,6 +202,8 @@
 #define IDD_PROP_VIEW 136
 #define IDD_PROP_DISCONNECT 137
 #define IDD_PROP_ADVANCED 142
+// The fifth page, "Notices".
+#define IDD_PROP_NOTICES 145
 
 // Controls of "View Settings" (136).
 #define IDC_START_DLG 1010
@@ -230,6 +246,11 @@
 #define IDC_LIST_INTERVAL_SPIN 1039
 #define IDC_MOMENTARY 1041
 #define IDC_INITIAL 1047
+
+// Controls of "Notices" (145).
+#define IDC_NOTICE_RULE_CUT 1063
+#define IDC_NOTICE_SERVER 1064
+#define IDC_NOTICE_LOG 1065
 
 // Send-message dialog (140).
 #define IDD_SEND_MESSAGE 140

@@ -79,6 +79,9 @@ void LoadSettings(AppSettings& settings, const std::string& iniPath) {
     read.Int(settings.ChkStartUp, "ChkStartUp", 0);
     settings.EventLog.store(platform::ProfileGetInt(iniPath, kNetworkSection, "EventLog", 0));
     settings.Computer.Set(platform::ProfileGetString(iniPath, kNetworkSection, "Computer", "", kTextBuffer));
+    settings.NoticeRuleCut.store(platform::ProfileGetInt(iniPath, kNoticeSection, "RuleCut", 1));
+    settings.NoticeServer.store(platform::ProfileGetInt(iniPath, kNoticeSection, "Server", 1));
+    settings.NoticeLog.store(platform::ProfileGetInt(iniPath, kNoticeSection, "Log", 1));
 }
 
 namespace {
@@ -149,6 +152,9 @@ void WriteKeys(const AppSettings& settings, const std::string& iniPath, std::ini
         }
     }
     platform::ProfileWriteInt(iniPath, kNetworkSection, "EventLog", settings.EventLog.load());
+    platform::ProfileWriteInt(iniPath, kNoticeSection, "RuleCut", settings.NoticeRuleCut.load());
+    platform::ProfileWriteInt(iniPath, kNoticeSection, "Server", settings.NoticeServer.load());
+    platform::ProfileWriteInt(iniPath, kNoticeSection, "Log", settings.NoticeLog.load());
 }
 
 } // namespace

@@ -47,13 +47,19 @@ struct AppSettings {
     // The computer whose shared folders are watched; empty: this computer. Read at start-up only (the
     // program folder is that computer's record); no window edits it, so it is never written back.
     SharedText Computer;
+
+    // Section "Notice": which notices the tray shows, 1 each (watched files always notify).
+    std::atomic<int> NoticeRuleCut{1}; // a client disconnected by a rule
+    std::atomic<int> NoticeServer{1};  // the server stops or starts answering
+    std::atomic<int> NoticeLog{1};     // log lines wait for the log file, and were written
 };
 
 inline constexpr const char* kSettingSection = "Setting";
 inline constexpr const char* kNetworkSection = "Network";
+inline constexpr const char* kNoticeSection = "Notice";
 inline constexpr const char* kIniFileName = "Glimmerfen.ini";
 
-// Reads every key in table order with its default, then section "Network".
+// Reads every key in table order with its default, then sections "Network" and "Notice".
 void LoadSettings(AppSettings& settings, const std::string& iniPath);
 
 // Writes the keys in the exit order; the four thread keys only while IntermitCheck is 0. CycleTime3
@@ -62,7 +68,7 @@ void SaveSettings(const AppSettings& settings, const std::string& iniPath);
 
 // The option sheet's Apply: the same keys but MsgFrom, in the sheet's order (the pop-up close choice
 // before its hidden check box, ChkStartUp before the four thread keys), under the same IntermitCheck
-// rule, and EventLog after them.
+// rule, and EventLog and section "Notice" after them.
 void SaveAppliedSettings(const AppSettings& settings, const std::string& iniPath);
 
 } // namespace glimmerfen

@@ -211,6 +211,13 @@ void WriteState(Writer& w, const TableState& s) {
     w.U32(s.server.code);
     w.Bool(s.server.files);
     w.U64(s.waitingLines);
+    w.U64(s.cuts.total);
+    w.Count(s.cuts.recent.size());
+    for (const RuleCut& cut : s.cuts.recent) {
+        w.Text(cut.client);
+        w.Text(cut.user);
+        w.Text(cut.rule);
+    }
 }
 
 void ReadState(Reader& r, TableState& s) {
@@ -219,6 +226,18 @@ void ReadState(Reader& r, TableState& s) {
     s.server.code = r.U32();
     s.server.files = r.Bool();
     s.waitingLines = r.U64();
+    s.cuts.total = r.U64();
+    const std::size_t cuts = r.Count(3 * 2);
+    if (cuts > RuleCuts::kKeptCuts) {
+        r.Fail(Refusal::BadField);
+        return;
+    }
+    s.cuts.recent.resize(cuts);
+    for (RuleCut& cut : s.cuts.recent) {
+        r.Text(cut.client);
+        r.Text(cut.user);
+        r.Text(cut.rule);
+    }
 }
 
 // The body of a frame whose length prefix and header were checked, and the type it names; refusal set

@@ -18,11 +18,12 @@
 
 #include "monitor/AccessMonitor.h"
 #include "monitor/AccessTable.h"
+#include "monitor/RuleCuts.h"
 #include "platform/ansitext.h"
 
 namespace glimmerfen::pipe {
 
-inline constexpr std::uint16_t kProtocolVersion = 1;
+inline constexpr std::uint16_t kProtocolVersion = 2;
 inline constexpr std::size_t kLengthBytes = 4;
 inline constexpr std::size_t kHeaderBytes = kLengthBytes + 4;
 // The largest frame (length prefix included) each side accepts: a request is a few names, a reply may
@@ -107,6 +108,9 @@ struct TableState {
     std::int32_t entryCount = 0;
     AccessMonitor::ServerState server;
     std::uint64_t waitingLines = 0; // lines waiting for the log
+    // The sessions the rules closed: the count since the service started and the last few (at most
+    // RuleCuts::kKeptCuts, more is a bad field), for the tray's notices.
+    RuleCutRecord cuts;
     bool operator==(const TableState&) const = default;
 };
 

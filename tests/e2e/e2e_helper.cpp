@@ -27,11 +27,16 @@
 //   e2e_helper tree <caption> <control-id>             prints a tree's items, one a line, each child
 //                                                     after a TAB (each top-level item is expanded first)
 //   e2e_helper rows <caption> <control-id>             prints a list view's first column, one row a line
+//   e2e_helper selected <caption> <control-id>         prints the list view's first selected row (-1: none)
+//                                                     and 1 or 0 as its dialog shows or not
 //   e2e_helper type <caption> <control-id> <text>      posts the text to the control as typed characters
 //   e2e_helper treeselect <caption> <control-id> <index> [<child-index>]
 //                                                     selects a top-level item, or a child of it
 //   e2e_helper rclick <caption> <control-id> <x> <y>   moves the cursor to that client point of the control
 //                                                     and right-clicks there
+//   e2e_helper notices                                 prints the text of each notice the tray shows now (a
+//                                                     visible tooltip window's tool, read in the memory of the
+//                                                     tray's process), one a line; exit 1 when none is up
 //   e2e_helper texts <caption>                         prints the text of each child window, one a line (for
 //                                                     controls without an id of their own, such as statics)
 //   e2e_helper spawn <command-line>                    starts a program with exactly this command line, as a
@@ -237,7 +242,7 @@ std::string VersionResource(const std::wstring& file) {
 int Usage() {
     Print("usage: e2e_helper "
           "wait|gone|post|postchild|settext|gettext|click|page|box|press|count|classcount|tray|taskbarcreated|rect|"
-          "classrect|list|text|tree|treeselect|rclick|texts|spawn|version|pipe|f1 ...\n");
+          "classrect|list|notices|selected|text|tree|treeselect|rclick|texts|spawn|version|pipe|f1 ...\n");
     return 2;
 }
 
@@ -263,6 +268,54 @@ int main() {
             },
             0);
         return 0;
+    }
+    if (command == L"notices") {
+        // The shell shows a notice as a balloon tooltip of its tray: the text is its tool's.
+        std::vector<HWND> tips;
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                if (ClassName(hwnd) == L"tooltips_class32" && IsWindowVisible(hwnd)) {
+                    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&tips));
+        std::string out;
+        for (HWND tip : tips) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(tip, &processId);
+            HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+            if (process == nullptr) {
+                continue;
+            }
+            constexpr int kChars = 1024;
+            const SIZE_T size = sizeof(TTTOOLINFOW) + kChars * sizeof(wchar_t);
+            void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            if (remote != nullptr) {
+                auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(TTTOOLINFOW));
+                TTTOOLINFOW tool{};
+                tool.cbSize = sizeof tool;
+                wchar_t text[kChars] = {};
+                if (WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr) &&
+                    SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) &&
+                    ReadProcessMemory(process, remote, &tool, sizeof tool, nullptr)) {
+                    tool.lpszText = remoteText;
+                    if (WriteProcessMemory(process, remote, &tool, sizeof tool, nullptr) &&
+                        WriteProcessMemory(process, remoteText, text, sizeof text, nullptr)) {
+                        SendMessageW(tip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote));
+                        ReadProcessMemory(process, remoteText, text, sizeof text, nullptr);
+                        text[kChars - 1] = L'\0';
+                        if (text[0] != L'\0') {
+                            out += ToUtf8(text) + "\n";
+                        }
+                    }
+                }
+                VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+            }
+            CloseHandle(process);
+        }
+        Print(out);
+        return out.empty() ? 1 : 0;
     }
     if (argc < 3) {
         return Usage();
@@ -481,6 +534,17 @@ int main() {
         CloseHandle(process);
         Print(out);
         return ok ? 0 : 1;
+    }
+    if (command == L"selected" && argc >= 4) {
+        // The first selected row of a list view (-1: none), and whether its dialog shows: "<row> <0|1>".
+        const std::vector<HWND> found = FindDialogs(caption, false);
+        HWND list = found.empty() ? nullptr : GetDlgItem(found.front(), static_cast<int>(number(3)));
+        if (list == nullptr) {
+            return 1;
+        }
+        const LRESULT row = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+        Print(std::to_string(row) + " " + (IsWindowVisible(found.front()) ? "1" : "0") + "\n");
+        return 0;
     }
     if (command == L"rows" && argc >= 4) {
         // The text comes into memory of the list's own process.

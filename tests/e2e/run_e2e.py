@@ -38,6 +38,8 @@ IDC_START_DLG, IDC_POP_TIME, IDC_OK_PC_LIST, IDC_PC_RULE, IDC_NG_PC_LIST = 1010,
 IDC_SENDER, IDC_MESSAGE, IDC_RECIPIENT, IDC_SEND_STATUS = 1025, 1026, 1027, 1048
 ID_LOG_OPEN, ID_LOG_REFRESH, ID_LOG_DELETE = 32783, 32799, 32801
 ID_CLOSE_FILE = 32820
+ID_NOTIFY_WHEN_CLOSED = 32821
+TRAY_NOTIFY, NIN_BALLOONUSERCLICK = 1124, 0x0405  # the tray icon's message and a click on its notice
 ID_OPEN_SHARED = 32780
 ID_LOG_EXPORT_CSV = 32810
 IDC_LOG_LIST, IDC_LOG_FIND = 1026, 1061
@@ -71,6 +73,11 @@ TEXTS = {
                          "of another. The events are written all the same, but the event viewer shows them without "
                          "their texts. To have them registered, move the program to a folder whose path holds no \";\".",
         "not_understood": "This part of the command line was not understood:",
+        "notice_cuts": "%d clients disconnected by rules",
+        "notice_cut": "{user} on {pc} was disconnected by a rule: Disconnect automatically for the Denied PC",
+        "notice_unreachable": "The server cannot be reached (Error:53).",
+        "notice_back": "The server answers again.",
+        "notice_closed": "%s is no longer open (held by %s for ",
     },
     "ja": {
         "codepage": "cp932",
@@ -97,6 +104,11 @@ TEXTS = {
                          "イベントビューアーには説明文なしで表示されます。登録するには、パスに「;」を含まないフォルダにプログラムを"
                          "移動してください。",
         "not_understood": "コマンドラインの次の指定は理解できません:",
+        "notice_cuts": "%d 件のクライアントをルールにより切断しました",
+        "notice_cut": "{pc} の {user} をルールにより切断しました: 拒否PCのため自動切断",
+        "notice_unreachable": "サーバーに接続できません(Error:53)。",
+        "notice_back": "サーバーが再び応答しています。",
+        "notice_closed": "%s は閉じられました(%s が ",
     },
 }
 
@@ -1655,6 +1667,108 @@ def case_service_window(env, args, texts):
         scene.cleanup()
 
 
+def watch_notices(program, seconds, until=None):
+    """The notices the tray shows within the time, each once, in the order they came; stops early once
+    until(notices) holds."""
+    seen = []
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        code, text = program.helper("notices")
+        for line in text.splitlines() if code == 0 else []:
+            if line and line not in seen:
+                seen.append(line)
+        if until is not None and until(seen):
+            break
+        time.sleep(0.3)
+    return seen
+
+
+def case_notice_rule_cuts(env, args, texts):
+    """Twelve clients of the denied list cut in one poll give one notice with their count; a later single
+    cut names the user, the computer and the rule. With the kind's box cleared the same cuts give none."""
+    clients = ["PC%02d" % i for i in range(1, 13)]
+    user = texts["users"][0]
+    denied = "DisJuncPcFlag=1\r\nDisJuncNgPcStr=%s;PC-LATE\r\n" % ";".join(clients)
+    scenario = ["at 2000"] + ["session %s u%s 30 0 0 Windows" % (c, c) for c in clients] + \
+               ["at 14000", "session PC-LATE %s 30 0 0 Windows" % user]
+    for name, ini, told in (("notice_cuts", KNOWN_INI + denied, True),
+                            ("notice_cuts_off", KNOWN_INI + denied + "[Notice]\r\nRuleCut=0\r\n", False)):
+        program = Program(env, args, name, ini=ini, scenario=scenario)
+        deletions = program.path("deletions.txt")
+        program.run_env["GLIMMERFEN_SIM_DELETIONS"] = windows_path(deletions)
+        single = texts["notice_cut"].format(user=user, pc="PC-LATE")
+        try:
+            process, _ = program.start()
+            program.wait_window(LIST_CAPTION)
+            notices = watch_notices(program, 30 if told else 20, lambda seen: single in seen)
+            if told:
+                # Clicking the notice shows the hidden list with the cut client's row selected.
+                program.post(LIST_CAPTION, WM_CLOSE, 0, 0)
+                time.sleep(0.5)
+                check(program.helper("selected", LIST_CAPTION, IDC_LIST)[1].split()[1:] == ["0"],
+                      "the list did not hide")
+                program.post(MAIN_CAPTION, TRAY_NOTIFY, 0, NIN_BALLOONUSERCLICK)
+                rows = program.helper("rows", LIST_CAPTION, IDC_LIST)[1].split("\n")
+                wanted = "%d 1" % rows.index("PC-LATE") if "PC-LATE" in rows else "PC-LATE not listed"
+                check(wait_until(lambda: program.helper("selected", LIST_CAPTION, IDC_LIST)[1].strip() == wanted, 5),
+                      "after the click: %r, wanted %r" % (program.helper("selected", LIST_CAPTION, IDC_LIST)[1],
+                                                         wanted))
+            program.close_application(process)
+        finally:
+            program.kill_all()
+        with open(deletions, "rb") as f:
+            cut = set(line.split("\t")[0] for line in f.read().decode("utf-8").splitlines())
+        check(len(cut) == 13, "the rules cut %r" % sorted(cut))
+        if told:
+            check(notices == [texts["notice_cuts"] % 12, single], "the notices were %r" % notices)
+        else:
+            check(notices == [], "with the box cleared the notices were %r" % notices)
+
+
+def case_notice_server(env, args, texts):
+    """A server that cannot be reached gives one notice (besides its box), and one more when it answers
+    again."""
+    program = Program(env, args, "notice_server", ini=KNOWN_INI,
+                      scenario=["deny sessions 53", "at 12000", "deny sessions off"])
+    try:
+        process, _ = program.start()
+        check(program.box() is not None, "no box for the unreachable server")
+        program.helper("press", APP_NAME, IDOK)
+        notices = watch_notices(program, 30, lambda seen: texts["notice_back"] in seen)
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    check(notices == [texts["notice_unreachable"], texts["notice_back"]], "the notices were %r" % notices)
+
+
+def case_notice_watched_file(env, args, texts):
+    """"Notify when closed" on an open-file row: when the file is closed on the server, one notice names
+    its path, its holder and how long it was held."""
+    user = {"en": "dave", "ja": "山田"}[env.lang]
+    path = {"en": "C:\\Share\\locked.xlsx", "ja": "D:\\共有\\表計算.xlsx"}[env.lang]
+    program = Program(env, args, "notice_watched_file", ini=KNOWN_INI,
+                      scenario=["session PC-FILE %s 30 0 0 Windows" % user, "file %s 4711 3 1 %s" % (user, path),
+                                "at 9000", "close file 4711"])
+    try:
+        process, _ = program.start()
+        program.wait_window(LIST_CAPTION)
+        time.sleep(2.5)  # the file's row is in the list after the first refresh
+        check(program.helper("postchild", LIST_CAPTION, IDC_LIST, LVM_SETSELECTIONMARK, 0, 0)[0] == 0,
+              "could not select the row")
+        program.post(MAIN_CAPTION, WM_COMMAND, ID_NOTIFY_WHEN_CLOSED)
+        started = time.time()
+        prefix = texts["notice_closed"] % (path, user)
+        notices = watch_notices(program, 20, lambda seen: any(n.startswith(prefix) for n in seen))
+        program.close_application(process)
+    finally:
+        program.kill_all()
+    check(len(notices) == 1 and notices[0].startswith(prefix), "the notices were %r" % notices)
+    held = notices[0][len(prefix):].split(")")[0].split(" ")[0]
+    parts = held.split(":")
+    check(len(parts) == 3 and 3 <= int(parts[0]) * 3600 + int(parts[1]) * 60 + int(parts[2]) <= 9,
+          "held for %r" % held)
+
+
 CASES = [case_first_run, case_only_close_application_ends_it, case_second_start, case_scripted_log,
          case_help_with_manual, case_tray_icon_comes_back, case_close_behind_log_failure_box, case_manual_disconnect,
          case_log_viewer, case_one_file_enumeration_per_poll, case_access_denied,
@@ -1662,7 +1776,8 @@ CASES = [case_first_run, case_only_close_application_ends_it, case_second_start,
          case_client_by_address,
          case_close_one_file, case_export_csv, case_log_viewer_find, case_extension_rule,
          case_held_log_loses_nothing, case_events, case_event_source, case_one_copy_per_folder_and_computer,
-         case_remote_computer, case_service, case_service_window]
+         case_remote_computer, case_service, case_service_window, case_notice_rule_cuts, case_notice_server,
+         case_notice_watched_file]
 
 
 def main():

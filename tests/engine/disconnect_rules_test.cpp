@@ -201,6 +201,33 @@ TEST_F(RulesTest, RulesReachEntriesNoLongerEnumerated) {
     EXPECT_EQ(monitor.lines.size(), 1u);
 }
 
+// The tray's notices count the sessions the rules closed: each logged cut once, a failed one never.
+TEST_F(RulesTest, CutsAreCountedOnceAndTheNewestAreKept) {
+    settings.DisJuncPcFlag = 1;
+    std::string denied;
+    for (int i = 1; i <= 12; ++i) {
+        denied += "PC" + std::to_string(i) + ";";
+        server.AddSession("PC" + std::to_string(i), "u" + std::to_string(i));
+    }
+    settings.DisJuncNgPcStr.Set(denied + "PC13");
+    server.AddSession("PC13", "carol");
+    server.deleteResult = 0;
+    monitor.Poll();
+    monitor.Poll(); // the same entries again: marked, not counted twice
+    const RuleCutRecord cuts = monitor.Cuts();
+    EXPECT_EQ(cuts.total, 13u);
+    ASSERT_EQ(cuts.recent.size(), RuleCuts::kKeptCuts);
+    EXPECT_EQ(cuts.recent.back().rule, monitor.lines.back().message);
+    EXPECT_EQ(cuts.recent.back().client + "|" + cuts.recent.back().user,
+              monitor.lines.back().client + "|" + monitor.lines.back().user);
+
+    server.deleteResult = 5;
+    server.AddSession("PC14", "dave");
+    settings.DisJuncNgPcStr.Set("PC14");
+    monitor.Poll();
+    EXPECT_EQ(monitor.Cuts().total, 13u) << "a session the server would not close was not cut";
+}
+
 class RulesJapaneseTest : public test::CodePage932Test {
 protected:
     RulesJapaneseTest() : monitor(settings, server) { monitor.CreateTable(); }

@@ -121,7 +121,8 @@ const std::vector<std::string> kAppliedDefaults = {
     "DlgPopCloseFlag=0", "DlgPopChkOkPc=0", "DisJuncPcFlag=0",   "DisJuncOkPcFlag=0",  "DisJuncNgPcFlag=1",
     "DisJuncOkPcStr=",   "DisJuncNgPcStr=", "DisJuncFileFlag=0", "DisJuncFileStr=eml", "DisJuncTimerFlag=0",
     "DisJuncTimer=20",   "ChkStartUp=0",    "ThreadLevel1=0",    "ThreadLevel2=0",     "CycleTime1=20",
-    "CycleTime2=1000",   "[Network]",       "EventLog=0",
+    "CycleTime2=1000",   "[Network]",       "EventLog=0",        "[Notice]",           "RuleCut=1",
+    "Server=1",          "Log=1",
 };
 
 struct Effects {
@@ -189,6 +190,8 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     pages.advanced = ui::AdvancedInitial(ui::AdvancedPageFrom(s));
     pages.advanced->monitorPriority = 6;
     pages.advanced->listInterval = 5000;
+    pages.notices = ui::NoticePageFrom(s);
+    pages.notices->server = 0;
 
     Effects effects;
     ui::ApplyOptionPages(s, pages, effects.Hooks(s), ini);
@@ -206,7 +209,9 @@ TEST(OptionApply, EveryPageStoredAndWrittenInOrder) {
     expected[22] = "ThreadLevel1=-15";
     expected[25] = "CycleTime2=5000";
     expected[27] = "EventLog=1";
+    expected[30] = "Server=0";
     EXPECT_EQ(KeysOf(ReadBytes(ini)), expected);
+    EXPECT_EQ(s.NoticeServer.load(), 0);
     EXPECT_EQ(effects.order, (std::vector<std::string>{"shortcut ChkStartUp=1", "topmost", "priorities -15 0",
                                                        "event source EventLog=1"}))
         << "the shortcut follows the new ChkStartUp, the topmost state comes after the page, the threads "
@@ -248,11 +253,12 @@ TEST(OptionApply, MomentarySetKeepsTheFileThreadKeys) {
     EXPECT_EQ(s.IntermitCheck.load(), 1);
     // ... the file keeps its own, and nothing of them is written after ChkStartUp.
     const std::vector<std::string> keys = KeysOf(ReadBytes(ini));
-    ASSERT_GE(keys.size(), 7u);
+    ASSERT_GE(keys.size(), 11u);
     EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 4),
               (std::vector<std::string>{"ThreadLevel1=2", "ThreadLevel2=-1", "CycleTime1=50", "CycleTime2=700"}));
-    EXPECT_EQ(std::vector<std::string>(keys.end() - 3, keys.end()),
-              (std::vector<std::string>{"ChkStartUp=0", "[Network]", "EventLog=0"}));
+    EXPECT_EQ(std::vector<std::string>(keys.end() - 7, keys.end()),
+              (std::vector<std::string>{"ChkStartUp=0", "[Network]", "EventLog=0", "[Notice]", "RuleCut=1", "Server=1",
+                                        "Log=1"}));
 
     // A list without a selection keeps the setting; Apply with the button released writes them.
     s.ThreadLevel2 = 3;

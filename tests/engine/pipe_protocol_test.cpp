@@ -53,7 +53,8 @@ TEST(PipeProtocol, EveryMessageRoundTripsAndEveryDamagedFrameIsRefused) {
     TableDelta delta;
     delta.since = 41;
     delta.generation = 0x0102030405060708ull;
-    delta.state = {true, 2, {5, true}, 9};
+    delta.state = {true, 2, {5, true}, 9, {}};
+    delta.state.cuts = {12, {{"PC1", "bob", "Denied PC"}, {"", "\x83\x5C", std::string(kMaxStringBytes, 'r')}}};
     delta.added = {Entry(7, "PC7", ""), AccessEntry{}};
     delta.changed = {Entry(-3, "", std::string(kMaxStringBytes, 'p'))};
     delta.removed = {1, -2, 0x7FFFFFFF};
@@ -138,6 +139,13 @@ TEST(PipeProtocol, BoundsAreCheckedBeforeAnythingIsAllocated) {
     PutU32(frame, 0, static_cast<std::uint32_t>(frame.size() - kLengthBytes));
     EXPECT_EQ(DecodeRequest(frame).refusal, Refusal::BadField);
 
+    // More rule cuts than a service keeps: a bad field.
+    TableDelta cuts;
+    cuts.state.cuts.recent.resize(RuleCuts::kKeptCuts);
+    ASSERT_TRUE(DecodeReply(EncodeReply(cuts)).message);
+    cuts.state.cuts.recent.resize(RuleCuts::kKeptCuts + 1);
+    EXPECT_EQ(DecodeReply(EncodeReply(cuts)).refusal, Refusal::BadField);
+
     // A bool other than 0 or 1.
     frame = EncodeRequest(Disconnect{{"PC", "u", "", 0}, true});
     frame.back() = 2;
@@ -158,7 +166,7 @@ TEST(PipeProtocol, RandomBytesAreRefusedOrDecodeToTheirOwnEncoding) {
     std::mt19937 random(25);
     const std::vector<std::string> seeds = {
         EncodeRequest(Disconnect{{"PC1", "bob", "C:\\a", 9}, true}),
-        EncodeReply(TableDelta{1, 2, false, {true, 1, {}, 0}, {Entry(1, "PC", "")}, {}, {4}}),
+        EncodeReply(TableDelta{1, 2, false, {true, 1, {}, 0, {}}, {Entry(1, "PC", "")}, {}, {4}}),
         EncodeReply(CommandResult{MessageType::Disconnect, 53}),
     };
     int accepted = 0;
@@ -263,7 +271,7 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
         SCOPED_TRACE(step.name);
         step.change(table);
         TableDelta delta = source.Changes(mirror.Generation(), &table);
-        delta.state = {true, static_cast<std::int32_t>(table.Size()), {}, 0};
+        delta.state = {true, static_cast<std::int32_t>(table.Size()), {}, 0, {}};
         EXPECT_EQ(delta.added.size(), step.added);
         EXPECT_EQ(delta.changed.size(), step.changed);
         EXPECT_EQ(delta.removed.size(), step.removed);

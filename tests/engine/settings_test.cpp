@@ -83,7 +83,11 @@ const char kDefaultFile[] = "[Setting]\r\n"
                             "MsgFrom=\r\n"
                             "ChkStartUp=0\r\n"
                             "[Network]\r\n"
-                            "EventLog=0\r\n";
+                            "EventLog=0\r\n"
+                            "[Notice]\r\n"
+                            "RuleCut=1\r\n"
+                            "Server=1\r\n"
+                            "Log=1\r\n";
 
 TEST(Settings, FirstRunWithoutIniUsesDefaultsAndSaveWritesEveryKeyInOrder) {
     TempDir dir;

@@ -243,6 +243,19 @@ const std::vector<Text>& AllTexts() {
          u"Error:"},
         // The Japanese program opens the Japanese manual.
         {IDS_MANUAL_FILE, "manual.chm", u"manual_ja.chm"},
+        {IDS_NOTICE_CUT_ONE, "%1 on %2 was disconnected by a rule: %3", u"%2 の %1 をルールにより切断しました: %3"},
+        {IDS_NOTICE_CUT_MANY, "%1 clients disconnected by rules", u"%1 件のクライアントをルールにより切断しました"},
+        {IDS_NOTICE_SERVER_DENIED, "The server refused to answer: access is denied.",
+         u"サーバーが応答を拒否しました(アクセスが拒否されました)。"},
+        {IDS_NOTICE_SERVER_ERROR, "The server cannot be reached (Error:%1).", u"サーバーに接続できません(Error:%1)。"},
+        {IDS_NOTICE_SERVER_BACK, "The server answers again.", u"サーバーが再び応答しています。"},
+        {IDS_NOTICE_LOG_WAITING, "The log file cannot be written: %1 lines wait.",
+         u"ログファイルに書き込めません。%1 行が待機しています。"},
+        {IDS_NOTICE_LOG_WRITTEN, "The waiting lines were written to the log file.",
+         u"待機していた行をログファイルに書き込みました。"},
+        {IDS_NOTICE_FILE_CLOSED, "%1 is no longer open (held by %2 for %3)", u"%1 は閉じられました(%2 が %3 使用)"},
+        {IDS_NOTICE_FILES_CLOSED, "%1 watched files are no longer open",
+         u"監視していた %1 件のファイルが閉じられました"},
     };
     return texts;
 }

@@ -32,12 +32,13 @@ struct SheetTexts {
 
 const SheetTexts& Expected() {
     static const SheetTexts english{"Glimmerfen Checker Option setup",
-                                    {"View Settings", "Disconnect Setting", "Log Settings", "Advanced"}};
+                                    {"View Settings", "Disconnect Setting", "Log Settings", "Advanced", "Notices"}};
     static const SheetTexts japanese{"Glimmerfen Checker \xE3\x81\xAE\xE8\xA8\xAD\xE5\xAE\x9A", // の設定
                                      {"\xE8\xA1\xA8\xE7\xA4\xBA\xE8\xA8\xAD\xE5\xAE\x9A",       // 表示設定
                                       "\xE5\x88\x87\xE6\x96\xAD\xE8\xA8\xAD\xE5\xAE\x9A",       // 切断設定
                                       "\xE3\x83\xAD\xE3\x82\xB0\xE8\xA8\xAD\xE5\xAE\x9A",       // ログ設定
-                                      "\xE4\xB8\x8A\xE7\xB4\x9A\xE8\xA8\xAD\xE5\xAE\x9A"}};     // 上級設定
+                                      "\xE4\xB8\x8A\xE7\xB4\x9A\xE8\xA8\xAD\xE5\xAE\x9A",       // 上級設定
+                                      "\xE9\x80\x9A\xE7\x9F\xA5"}};                             // 通知
     return test::JapaneseUi() ? japanese : english;
 }
 
@@ -105,8 +106,8 @@ TEST_F(OptionSheetTest, TabsCorrectionsApplyAndOk) {
         EXPECT_EQ(WindowTextUtf8(sheet), Expected().caption);
         EXPECT_FALSE(Enabled(owner_)) << "the run disables the main window";
         HWND tabs = PropSheet_GetTabControl(sheet);
-        ASSERT_EQ(TabCtrl_GetItemCount(tabs), 4);
-        for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(TabCtrl_GetItemCount(tabs), 5);
+        for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(TabText(tabs, i), Expected().tabs[i]) << i;
         }
         EXPECT_NE(SheetItem(IDHELP), nullptr) << "no Help button";
@@ -275,6 +276,32 @@ TEST_F(OptionSheetTest, KeysStillReachAModelessDialogBesideTheSheet) {
     EXPECT_FALSE(secondRun) << "a second request while the sheet is open opened another";
     EXPECT_TRUE(closedWhileSheetOpen) << "Esc did not reach the modeless dialog while the sheet ran";
     EXPECT_FALSE(sheet_.Exists());
+}
+
+// The notices page keeps its boxes in a section of its own: clearing one is written there, not in
+// [Setting].
+TEST_F(OptionSheetTest, NoticesPageWritesItsOwnSection) {
+    bool checked = false;
+    RunSoon([&] {
+        PropSheet_SetCurSel(sheet_.Hwnd(), nullptr, 4);
+        ASSERT_TRUE(sheet_.NoticesPage().Exists());
+        HWND cuts = sheet_.NoticesPage().Item(IDC_NOTICE_RULE_CUT);
+        EXPECT_EQ(::SendMessageA(cuts, BM_GETCHECK, 0, 0), BST_CHECKED) << "on by default";
+        EXPECT_EQ(::SendMessageA(sheet_.NoticesPage().Item(IDC_NOTICE_SERVER), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(::SendMessageA(sheet_.NoticesPage().Item(IDC_NOTICE_LOG), BM_GETCHECK, 0, 0), BST_CHECKED);
+        Click(cuts);
+        EXPECT_TRUE(sheet_.ApplyEnabled());
+        sheet_.Apply();
+        EXPECT_EQ(settings_.NoticeRuleCut.load(), 0);
+        checked = true;
+        ::PostMessageA(sheet_.Hwnd(), WM_CLOSE, 0, 0);
+    });
+    sheet_.RunModal(owner_);
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(platform::ProfileGetInt(ini_, kNoticeSection, "RuleCut", -1), 0);
+    EXPECT_EQ(platform::ProfileGetInt(ini_, kNoticeSection, "Server", -1), 1);
+    EXPECT_EQ(platform::ProfileGetInt(ini_, kNoticeSection, "Log", -1), 1);
+    EXPECT_EQ(IniValue("RuleCut"), "(none)") << "nothing of the page in [Setting]";
 }
 
 } // namespace

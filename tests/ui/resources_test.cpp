@@ -83,8 +83,9 @@ TEST(Resources, ListContextMenu) {
         {ID_OPEN_SHARED_FOLDER, "Open shared folder of this PC", "このPCの共有を開く"},
         {0, nullptr, nullptr},
         {ID_CLOSE_FILE, "Close this file", "このファイルを閉じる"},
+        {ID_NOTIFY_WHEN_CLOSED, "Notify when closed", "閉じられたら通知"},
     };
-    ExpectMenu(IDR_POP_LIST, "POP_LIST", items, 11);
+    ExpectMenu(IDR_POP_LIST, "POP_LIST", items, 12);
     EXPECT_EQ(ID_CHANGE_DETAILS, 32781);
     EXPECT_EQ(ID_DISCONNECT, 32771);
     EXPECT_EQ(ID_ADD_ACCEPTABLE, 32786);
@@ -355,6 +356,16 @@ TEST(Resources, OptionPagesAndSendMessageDialog) {
           {IDC_MONITOR_INTERVAL_SPIN, "", nullptr},
           {IDC_MOMENTARY, "Momentary Set", "一時設定"},
           {IDC_INITIAL, "INITIAL", "初期設定"}}},
+        {IDD_PROP_NOTICES,
+         "Notices",
+         "通知",
+         {195, 93},
+         {191, 99},
+         {{IDC_NOTICE_RULE_CUT, "a client is disconnected by a rule.", "ルールによりクライアントを切断したとき"},
+          {IDC_NOTICE_SERVER, "the server stops or starts answering.",
+           "サーバーが応答しなくなったとき・再び応答したとき"},
+          {IDC_NOTICE_LOG, "the log file cannot be written, and again.",
+           "ログファイルに書き込めないとき・書き込めたとき"}}},
         {IDD_SEND_MESSAGE,
          "Glimmerfen Checker - Sending Messeage",
          "Glimmerfen Checker - ﾒｯｾｰｼﾞ送信",

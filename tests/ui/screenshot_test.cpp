@@ -1,6 +1,10 @@
 // Pictures of the windows for scripts/screenshots, which sets GLIMMERFEN_SHOT_DIR and captures each
 // window while its test holds it open. Skipped in ordinary test runs.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +15,7 @@
 #include "ui/dialogs/SendMsgDlg.h"
 #include "ui/list/ColumnListCtrl.h"
 #include "ui/options/PropSheet.h"
+#include "ui/tray/NoticeLogic.h"
 #include "ui_support.h"
 
 namespace glimmerfen {
@@ -74,7 +79,7 @@ TEST(Screenshot, ListWindowTemplate) {
     ::ImageList_Destroy(images);
 }
 
-// The option sheet on each of its four pages, with the default settings and the computer rule on.
+// The option sheet on each of its five pages, with the default settings and the computer rule on.
 TEST(Screenshot, OptionPages) {
     if (test::ScreenshotDir().empty()) {
         GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
@@ -86,15 +91,53 @@ TEST(Screenshot, OptionPages) {
     ui::CPropSheet sheet(ui::OptionContext{settings, {}, {}, {}, {}});
     int held = 0;
     test::RunSoon([&] {
-        const char* names[] = {"options_view", "options_disconnect", "options_log", "options_advanced"};
-        for (int page = 0; page < 4; ++page) {
+        const char* names[] = {"options_view", "options_disconnect", "options_log", "options_advanced",
+                               "options_notices"};
+        for (int page = 0; page < 5; ++page) {
             PropSheet_SetCurSel(sheet.Hwnd(), nullptr, page);
             held += test::HoldForScreenshot(names[page], sheet.Hwnd()) ? 1 : 0;
         }
         ::PostMessageA(sheet.Hwnd(), WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(sheet.RunModal(nullptr));
-    EXPECT_EQ(held, 4);
+    EXPECT_EQ(held, 5);
+}
+
+// A notice as the tray shows it: twelve clients cut by the rules in one poll.
+TEST(Screenshot, Notice) {
+    if (test::ScreenshotDir().empty()) {
+        GTEST_SKIP() << "GLIMMERFEN_SHOT_DIR is not set";
+    }
+    HWND owner = ::CreateWindowExA(0, "STATIC", "notice owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = owner;
+    icon.uFlags = NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+    icon.hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN));
+    std::strcpy(icon.szTip, "Glimmerfen Checker");
+    icon.uVersion = NOTIFYICON_VERSION_4;
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_ADD, &icon));
+    ::Shell_NotifyIconA(NIM_SETVERSION, &icon);
+    icon.uFlags |= NIF_INFO;
+    std::strcpy(icon.szInfoTitle, "GlimmerfenChecker");
+    const std::string text = ui::FillIn(platform::LoadText(IDS_NOTICE_CUT_MANY), {"12"});
+    std::strncpy(icon.szInfo, text.c_str(), sizeof icon.szInfo - 1);
+    icon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+    HWND balloon = nullptr;
+    test::PumpUntil(
+        [&] {
+            balloon = ::FindWindowA("tooltips_class32", nullptr);
+            while (balloon != nullptr && !::IsWindowVisible(balloon)) {
+                balloon = ::FindWindowExA(nullptr, balloon, "tooltips_class32", nullptr);
+            }
+            return balloon != nullptr;
+        },
+        5000);
+    EXPECT_TRUE(test::HoldForScreenshot("notice", balloon)) << "no notice shown";
+    ::Shell_NotifyIconA(NIM_DELETE, &icon);
+    ::DestroyWindow(owner);
 }
 
 TEST(Screenshot, SendMessageDialog) {

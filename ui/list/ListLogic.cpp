@@ -88,7 +88,7 @@ unsigned ChangedCells(const ListRow& shown, const ListRow& wanted) {
             mask |= 1u << i;
         }
     }
-    if (shown.image != wanted.image) {
+    if (shown.image != wanted.image || shown.watched != wanted.watched) {
         mask |= RowChange::kImageBit;
     }
     return mask;

@@ -56,6 +56,7 @@ struct ListRow {
     std::int32_t key = -1;
     std::array<std::string, kAccessColumnCount> texts;
     RowImage image = RowImage::Session;
+    bool watched = false; // an open file watched by "Notify when closed"
 
     bool operator==(const ListRow&) const = default;
 };

@@ -23,6 +23,7 @@
 #include "monitor/Worker.h"
 #include "monitor/pipe/ServiceView.h"
 #include "platform/ansitext.h"
+#include "platform/clock.h"
 #include "platform/netnames.h"
 #include "platform/netserver.h"
 #include "platform/notify.h"
@@ -272,6 +273,7 @@ WatchState CListViewDlg::State() const {
                 state.entryCount = mirror.State().entryCount;
                 state.serverCode = mirror.State().server.code;
                 state.waitingLines = static_cast<std::size_t>(mirror.State().waitingLines);
+                state.cuts = mirror.State().cuts;
             }
         });
         return state;
@@ -279,6 +281,7 @@ WatchState CListViewDlg::State() const {
     state.entryCount = monitor_->EntryCount();
     state.serverCode = monitor_->LastServerState().code;
     state.waitingLines = log_ ? log_->WaitingLines() : 0;
+    state.cuts = monitor_->Cuts();
     return state;
 }
 
@@ -443,12 +446,27 @@ void CListViewDlg::RefreshList() {
         return;
     }
     RefreshData data;
+    // The watches are decided on what the last poll found; a failed poll (or a service out of reach)
+    // found nothing, which closes nothing.
+    const bool watching = watches_.Count() > 0;
+    bool pollFailed = false;
+    if (watching) {
+        const WatchState state = State();
+        pollFailed = state.serverCode != 0 || (state.service && *state.service != pipe::ServiceLink::Connected);
+    }
+    const std::int32_t now = platform::NowSeconds();
     // Only the rows are copied under the table's lock; the window is told after it is released.
     ReadEntries([&](bool hasTable, int entryCount, auto&& forEach) {
         data.hasTable = hasTable;
         data.entryCount = entryCount;
         data.rows.reserve(static_cast<std::size_t>(std::max(entryCount, 0)));
         forEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
+        if (watching && hasTable) {
+            watches_.Check(forEach, pollFailed, now);
+            for (ListRow& row : data.rows) {
+                row.watched = !row.texts[4].empty() && watches_.Watched(row.texts[4], row.texts[1]);
+            }
+        }
     });
     // The refresh waits while the window's thread applies it. The poll runs on a thread of its own and
     // may change the table meanwhile: the details, read from the table by the selected row's names, can
@@ -657,8 +675,61 @@ void CListViewDlg::CloseSelectedFile() {
         [client, user, path, id = *fileId](const ByHandContext& t) { CloseFileByHand(t, client, user, path, id); });
 }
 
+void CListViewDlg::WatchSelectedFile() {
+    const int mark = SelectionMark();
+    const std::string path = RowText(mark, 4);
+    // The menu greys the command for a session row, which has no file.
+    if (mark == -1 || path.empty()) {
+        return;
+    }
+    const std::string user = RowText(mark, 1);
+    // The opening the row shows now: the same user opening the file again later is another one.
+    const std::optional<std::int32_t> fileId =
+        ReadEntries([&](bool, int, auto&& forEach) -> std::optional<std::int32_t> {
+            std::optional<std::int32_t> found;
+            forEach([&](const AccessEntry& entry) {
+                if (!found && entry.staleSeconds == 0.0f && entry.pathName == path && entry.userName == user) {
+                    found = entry.fileId;
+                }
+            });
+            return found;
+        });
+    if (!fileId) {
+        return; // no poll finds it open any more
+    }
+    watches_.Toggle({path, user, *fileId, platform::NowSeconds()});
+    // The row's mark changes at once, not at the next refresh.
+    for (ListRow& row : shownRows_) {
+        row.watched = !row.texts[4].empty() && watches_.Watched(row.texts[4], row.texts[1]);
+    }
+    ::InvalidateRect(accessList_.Hwnd(), nullptr, FALSE);
+}
+
+bool CListViewDlg::SelectClient(const std::string& client, const std::string& user) {
+    HWND list = accessList_.Hwnd();
+    if (list == nullptr || client.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < shownRows_.size(); ++i) {
+        const ListRow& row = shownRows_[i];
+        if (row.texts[0] == client && row.texts[1] == user) {
+            const int index = static_cast<int>(i);
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_SetSelectionMark(list, index);
+            ListView_EnsureVisible(list, index, FALSE);
+            ShowDetails();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CListViewDlg::RunListCommand(WORD id) {
     switch (id) {
+    case ID_NOTIFY_WHEN_CLOSED:
+        WatchSelectedFile();
+        return true;
     case ID_CLOSE_FILE:
         CloseSelectedFile();
         return true;
@@ -708,6 +779,25 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
         GiveRow(shownRows_, reinterpret_cast<NMLVDISPINFOW&>(header).item);
         result = 0;
         return true;
+    case NM_CUSTOMDRAW: {
+        // Watched files stand out from the other rows.
+        auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+            result = CDRF_NOTIFYITEMDRAW;
+        } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            const std::size_t row = draw.nmcd.dwItemSpec;
+            if (row < shownRows_.size() && shownRows_[row].watched) {
+                draw.clrText = RGB(0, 0, 160);
+                draw.clrTextBk = RGB(255, 244, 200);
+                result = CDRF_NEWFONT;
+            } else {
+                result = CDRF_DODEFAULT;
+            }
+        } else {
+            result = CDRF_DODEFAULT;
+        }
+        return true;
+    }
     case NM_CLICK:
         ShowDetails();
         result = 0;
@@ -752,6 +842,10 @@ void CListViewDlg::ShowContextMenu(POINT at) {
     // A session row (or no row at the mark) has no file to close.
     if (!rowSelected || RowText(mark, 4).empty()) {
         ::EnableMenuItem(popup, ID_CLOSE_FILE, grey);
+        ::EnableMenuItem(popup, ID_NOTIFY_WHEN_CLOSED, grey);
+    } else if (watches_.Watched(RowText(mark, 4), RowText(mark, 1))) {
+        // Chosen again, the command ends the watch.
+        ::CheckMenuItem(popup, ID_NOTIFY_WHEN_CLOSED, MF_BYCOMMAND | MF_CHECKED);
     }
     // An open-file row (or no row at the mark) names no computer.
     if (RowText(mark, 0).empty()) {

@@ -16,7 +16,9 @@
 
 #include "ui/framework/Dialog.h"
 #include "platform/win32/handles.h"
+#include "monitor/RuleCuts.h"
 #include "ui/list/ColumnListCtrl.h"
+#include "ui/list/FileWatches.h"
 #include "ui/list/ListLogic.h"
 
 namespace glimmerfen {
@@ -63,6 +65,8 @@ struct WatchState {
     std::size_t waitingLines = 0; // log lines waiting for a log file that another program holds
     // The service's link while this window is the service's; none with an engine of its own.
     std::optional<pipe::ServiceLink> service;
+    // The sessions the rules closed (the service's, while this window is the service's).
+    RuleCutRecord cuts;
 };
 
 class CListViewDlg : public Dialog {
@@ -104,6 +108,13 @@ public:
     // "Close this file": the open file of the selected row closed on the server (its file id found
     // by the row's user and path), and a disconnect line with the file's path and the outcome.
     void CloseSelectedFile();
+    // "Notify when closed": watches the open file of the selected row (its path, holder and opening), or
+    // ends its watch when it is watched already. The refresh finds it closed.
+    void WatchSelectedFile();
+    // The watched files that the refreshes found closed since the last call; any thread.
+    std::vector<ClosedFile> TakeClosedFiles() { return watches_.TakeClosed(); }
+    // Selects and shows the row of this client and user, when the list still shows one; false if not.
+    bool SelectClient(const std::string& client, const std::string& user);
     // Carries out one of the row commands or "Change details" by its menu id; false for other ids.
     bool RunListCommand(WORD id);
 
@@ -192,6 +203,8 @@ private:
     CColumnListCtrl accessList_;
     CColumnListCtrl detailsList_;
     win32::UniqueImageList images_;
+
+    FileWatches watches_;
 
     ListWindowState state_;
     std::vector<ListRow> shownRows_; // what the access list shows, row by row

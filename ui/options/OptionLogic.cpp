@@ -128,6 +128,11 @@ LogPageValues LogPageFrom(const AppSettings& s) {
             Ticked(s.EventLog.load())};
 }
 
+NoticePageValues NoticePageFrom(const AppSettings& settings) {
+    return {settings.NoticeRuleCut.load() != 0 ? 1 : 0, settings.NoticeServer.load() != 0 ? 1 : 0,
+            settings.NoticeLog.load() != 0 ? 1 : 0};
+}
+
 AdvancedPageValues AdvancedPageFrom(const AppSettings& s) {
     AdvancedPageValues v;
     v.listPriority = PriorityIndex(s.ThreadLevel2.load());
@@ -217,6 +222,11 @@ void ApplyOptionPages(AppSettings& s, const OptionPages& pages, const ApplyEffec
         s.CycleTime2.store(v->listInterval);
         s.IntermitCheck.store(v->momentary != 0 ? 1 : 0);
         Run(effects.applyPriorities);
+    }
+    if (const auto& v = pages.notices) {
+        s.NoticeRuleCut.store(v->ruleCut != 0 ? 1 : 0);
+        s.NoticeServer.store(v->server != 0 ? 1 : 0);
+        s.NoticeLog.store(v->log != 0 ? 1 : 0);
     }
     SaveAppliedSettings(s, iniPath);
     if (eventLogTicked && effects.eventLogTicked) {

@@ -93,11 +93,19 @@ struct AdvancedPageValues {
     int momentary = 0;        // 1041, released at every opening
 };
 
+// The notices page: one box per kind of notice, 1 ticked.
+struct NoticePageValues {
+    int ruleCut = 1;
+    int server = 1;
+    int log = 1;
+};
+
 // What a page shows when its window is created.
 ViewPageValues ViewPageFrom(const AppSettings& settings);
 DisconnectPageValues DisconnectPageFrom(const AppSettings& settings);
 LogPageValues LogPageFrom(const AppSettings& settings);
 AdvancedPageValues AdvancedPageFrom(const AppSettings& settings);
+NoticePageValues NoticePageFrom(const AppSettings& settings);
 // "INITIAL": NORMAL in both lists, 20 and 1000 ms; "Momentary Set" as it stands.
 AdvancedPageValues AdvancedInitial(const AdvancedPageValues& shown);
 
@@ -107,6 +115,7 @@ struct OptionPages {
     std::optional<DisconnectPageValues> disconnect;
     std::optional<LogPageValues> log;
     std::optional<AdvancedPageValues> advanced;
+    std::optional<NoticePageValues> notices;
 };
 
 // The side effects that cannot wait for the next use of a setting.

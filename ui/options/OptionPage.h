@@ -1,4 +1,4 @@
-// What the four option pages share: check boxes as 0 and 1, enabling, number boxes with their spin
+// What the option pages share: check boxes as 0 and 1, enabling, number boxes with their spin
 // controls and the in-place correction of a typed number.
 #pragma once
 

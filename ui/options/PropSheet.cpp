@@ -14,11 +14,13 @@ namespace glimmerfen::ui {
 
 CPropSheet::CPropSheet(OptionContext context)
     : CPropertySheet(IDS_OPTION_CAPTION), context_(std::move(context)), view_(context_.settings),
-      disconnect_(context_.settings), log_(context_.settings), advanced_(context_.settings) {
+      disconnect_(context_.settings), log_(context_.settings), advanced_(context_.settings),
+      notices_(context_.settings) {
     AddPage(view_);
     AddPage(disconnect_);
     AddPage(log_);
     AddPage(advanced_);
+    AddPage(notices_);
 }
 
 void CPropSheet::Apply() {
@@ -34,6 +36,9 @@ void CPropSheet::Apply() {
     }
     if (advanced_.Exists()) {
         pages.advanced = advanced_.Values();
+    }
+    if (notices_.Exists()) {
+        pages.notices = notices_.Values();
     }
     ApplyEffects effects;
     effects.updateStartupShortcut = [this] {

@@ -1,4 +1,4 @@
-// The option sheet (caption 57666): the four pages, Apply, OK, Cancel and Help.
+// The option sheet (caption 57666): the five pages, Apply, OK, Cancel and Help.
 #pragma once
 
 #include <functional>
@@ -8,6 +8,7 @@
 #include "ui/framework/PropertySheet.h"
 #include "ui/options/PropDisjunc.h"
 #include "ui/options/PropLogChk.h"
+#include "ui/options/PropNotices.h"
 #include "ui/options/PropSetFlag.h"
 #include "ui/options/PropThreadTimer.h"
 
@@ -42,6 +43,7 @@ public:
     CPropDisjunc& DisconnectPage() noexcept { return disconnect_; }
     CPropLogChk& LogPage() noexcept { return log_; }
     CPropThreadTimer& AdvancedPage() noexcept { return advanced_; }
+    CPropNotices& NoticesPage() noexcept { return notices_; }
 
 protected:
     bool OnCommand(WORD id) override;
@@ -52,6 +54,7 @@ private:
     CPropDisjunc disconnect_;
     CPropLogChk log_;
     CPropThreadTimer advanced_;
+    CPropNotices notices_;
 };
 
 } // namespace glimmerfen::ui

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "settings/Settings.h"
 #include "settings/StartupShortcut.h"
 #include "monitor/AccessMonitor.h"
+#include "platform/ansitext.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "resource.h"
@@ -35,7 +37,7 @@ constexpr UINT kAfterStartMessage = WM_APP + 3;
 static_assert(tray_event::kContextMenu == WM_CONTEXTMENU && tray_event::kMouseMove == WM_MOUSEMOVE &&
               tray_event::kLeftDoubleClick == WM_LBUTTONDBLCLK && tray_event::kRightDown == WM_RBUTTONDOWN &&
               tray_event::kRightDoubleClick == WM_RBUTTONDBLCLK && tray_event::kSelect == NIN_SELECT &&
-              tray_event::kKeySelect == NIN_KEYSELECT);
+              tray_event::kKeySelect == NIN_KEYSELECT && tray_event::kNoticeClick == NIN_BALLOONUSERCLICK);
 
 // The tooltip keeps to kTipCapacity bytes, terminator included: all of the full record's buffer; a
 // longer text is cut before the first character that does not fit whole.
@@ -45,6 +47,30 @@ void CopyTip(char (&tip)[N], const std::string& text) {
     const std::string fitted = FitTip(text);
     std::memset(tip, 0, N);
     std::memcpy(tip, fitted.data(), fitted.size());
+}
+
+// The notices' texts from the string table.
+NoticeTemplates LoadNoticeTemplates() {
+    NoticeTemplates t;
+    t.cutOne = platform::LoadText(IDS_NOTICE_CUT_ONE);
+    t.cutMany = platform::LoadText(IDS_NOTICE_CUT_MANY);
+    t.serverDenied = platform::LoadText(IDS_NOTICE_SERVER_DENIED);
+    t.serverError = platform::LoadText(IDS_NOTICE_SERVER_ERROR);
+    t.serverBack = platform::LoadText(IDS_NOTICE_SERVER_BACK);
+    t.logWaiting = platform::LoadText(IDS_NOTICE_LOG_WAITING);
+    t.logWritten = platform::LoadText(IDS_NOTICE_LOG_WRITTEN);
+    t.fileClosed = platform::LoadText(IDS_NOTICE_FILE_CLOSED);
+    t.filesClosed = platform::LoadText(IDS_NOTICE_FILES_CLOSED);
+    return t;
+}
+
+// A text into a fixed buffer of the notify-icon record, cut before a double-byte character that would
+// not fit whole.
+template <std::size_t N>
+void CopyField(char (&field)[N], const std::string& text) {
+    const std::string fitted = TruncateAnsi(text, N - 1);
+    std::memset(field, 0, N);
+    std::memcpy(field, fitted.data(), fitted.size());
 }
 
 void ChangeExStyle(HWND hwnd, LONG_PTR add, LONG_PTR remove) {
@@ -64,7 +90,7 @@ CTrayDlg::CTrayDlg(TrayContext context)
                                    }
                                },
                                [this] { listView_.ApplyPriorities(); }, [this] { listView_.ApplyEventLog(); }}),
-      sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer),
+      sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer), notices_(LoadNoticeTemplates()),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -161,6 +187,51 @@ void CTrayDlg::TrayTick() {
                                                    watch.serverCode, watch.waitingLines, ServiceTipId(watch.service));
     if (result.modify) {
         SetIcon(result.iconId, result.tip);
+    }
+    ShowDueNotices(watch);
+}
+
+void CTrayDlg::ShowDueNotices(const WatchState& watch) {
+    const AppSettings& s = context_.settings;
+    // A service out of reach tells nothing of its server or its log: its state is not known.
+    if (!watch.service || *watch.service == pipe::ServiceLink::Connected) {
+        notices_.Observe({watch.serverCode, watch.waitingLines, watch.cuts},
+                         {s.NoticeRuleCut.load() != 0, s.NoticeServer.load() != 0, s.NoticeLog.load() != 0, true});
+    }
+    notices_.AddClosed(listView_.TakeClosedFiles());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    for (const Notice& notice : notices_.Due(now.count())) {
+        ShowNotice(notice);
+    }
+}
+
+void CTrayDlg::ShowNotice(const Notice& notice) {
+    NOTIFYICONDATAA record;
+    {
+        std::lock_guard<std::mutex> lock(iconMutex_);
+        record = trayIcon_;
+        noticeCut_ = notice.cut;
+    }
+    // Only this call carries the notice: the icon's own record stays without it, or every later change
+    // of the picture would show it again.
+    record.uFlags |= NIF_INFO;
+    CopyField(record.szInfoTitle, context_.paths.appName);
+    CopyField(record.szInfo, notice.text);
+    const bool problem = notice.kind == NoticeKind::Server || notice.kind == NoticeKind::Log;
+    record.dwInfoFlags = (problem ? NIIF_WARNING : NIIF_INFO) | NIIF_RESPECT_QUIET_TIME;
+    platform::NotifyIcon(NIM_MODIFY, record);
+}
+
+void CTrayDlg::OnNoticeClicked() {
+    std::optional<RuleCut> cut;
+    {
+        std::lock_guard<std::mutex> lock(iconMutex_);
+        cut = noticeCut_;
+    }
+    ShowList();
+    if (cut && listView_.Exists()) {
+        listView_.SelectClient(cut->client, cut->user);
     }
 }
 
@@ -264,6 +335,9 @@ void CTrayDlg::OnTrayNotify(WPARAM anchor, LPARAM event) {
     case TrayAction::MenuAtAnchor:
         TrackTrayMenu(POINT{GET_X_LPARAM(anchor), GET_Y_LPARAM(anchor)}, true);
         break;
+    case TrayAction::NoticeClicked:
+        OnNoticeClicked();
+        break;
     case TrayAction::None:
         break;
     }
@@ -344,6 +418,7 @@ bool CTrayDlg::OnCommand(WORD id, WORD, HWND) {
     case ID_ADD_DENIED:
     case ID_OPEN_SHARED_FOLDER:
     case ID_CLOSE_FILE:
+    case ID_NOTIFY_WHEN_CLOSED:
         // From the list window's context menu, which is tracked with this window as its owner.
         if (listView_.Exists()) {
             listView_.RunListCommand(id);

@@ -19,6 +19,7 @@
 #include "ui/list/ListViewDlg.h"
 #include "ui/logview/LogViewerDlg.h"
 #include "ui/options/PropSheet.h"
+#include "ui/tray/NoticeLogic.h"
 #include "ui/tray/TrayLogic.h"
 
 namespace glimmerfen::ui {
@@ -88,6 +89,11 @@ private:
     // Shell_NotifyIconA with a copy of the icon record taken under its lock.
     bool NotifyIcon(DWORD action);
     void SetIcon(int iconId, const std::string& tip);
+    // The notices the tick gathered that are due now, each shown as the icon's notice.
+    void ShowDueNotices(const WatchState& watch);
+    void ShowNotice(const Notice& notice);
+    // A click on the last notice: the list, with the row of the client a rule cut selected.
+    void OnNoticeClicked();
     void ReleaseListAndIcon();
     // WM_ENDSESSION: the close sequence and the saving of the settings, done at once.
     void EndSession();
@@ -109,6 +115,9 @@ private:
     // codes already told.
     ServerTipState serverTip_;
     std::set<std::uint32_t> reportedCodes_;
+    NoticeBoard notices_; // the tray tick's own
+    // The client and user of the last notice when it told of one rule cut; under iconMutex_.
+    std::optional<RuleCut> noticeCut_;
     std::unique_ptr<TimerChain> trayTick_;
     HICON mainIcon_ = nullptr;
     UINT taskbarCreated_ = 0;

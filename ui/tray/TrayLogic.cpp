@@ -100,6 +100,8 @@ TrayAction TrayNotifyRouter::OnEvent(unsigned event) {
     case kLeftUp:
     case kRightUp:
         return TrayAction::None;
+    case kNoticeClick:
+        return TrayAction::NoticeClicked;
     case kLeftDown:
     case kLeftDoubleClick:
         leftClick_ = true;

@@ -89,15 +89,17 @@ inline constexpr unsigned kLeftDoubleClick = 0x0203;
 inline constexpr unsigned kRightDown = 0x0204;
 inline constexpr unsigned kRightUp = 0x0205;
 inline constexpr unsigned kRightDoubleClick = 0x0206;
-inline constexpr unsigned kSelect = 0x0400;    // a left click, or a key that selects the icon
-inline constexpr unsigned kKeySelect = 0x0401; // Enter or Space on the icon
+inline constexpr unsigned kSelect = 0x0400;      // a left click, or a key that selects the icon
+inline constexpr unsigned kKeySelect = 0x0401;   // Enter or Space on the icon
+inline constexpr unsigned kNoticeClick = 0x0405; // the user clicked the icon's notice
 } // namespace tray_event
 
 enum class TrayAction {
     None,
     ShowList,
-    MenuAtCursor, // the tray menu where the mouse pointer is
-    MenuAtAnchor, // the tray menu at the point the notification carries (the icon, for the keyboard)
+    MenuAtCursor,  // the tray menu where the mouse pointer is
+    MenuAtAnchor,  // the tray menu at the point the notification carries (the icon, for the keyboard)
+    NoticeClicked, // the list, with the row the notice is about selected
 };
 
 // What each notification of the tray icon does. The mouse works as it always has: a double click shows
