@@ -1570,13 +1570,14 @@ def case_service(env, args, texts):
 
 
 # Frames that do not keep to the pipe's protocol, and the reason the service gives back (the reply is
-# a Refused frame: length 6, version 1, type 0x84, the reason).
+# a Refused frame: length 6, the protocol's version, type 0x84, the reason).
+PIPE_VERSION = 2  # kProtocolVersion of monitor/pipe/PipeProtocol.h
 PIPE_GARBAGE = [
     ("a line of text", b"GET / HTTP/1.1\r\n\r\n", 2),
-    ("a length over the bound", struct.pack("<IHHI", 1 << 20, 1, 2, 0), 2),
+    ("a length over the bound", struct.pack("<IHHI", 1 << 20, PIPE_VERSION, 2, 0), 2),
     ("another version", struct.pack("<IHHQ", 12, 99, 2, 0), 4),
-    ("a type no tray sends", struct.pack("<IHH", 4, 1, 0x82), 3),
-    ("half a frame", struct.pack("<IHH", 12, 1, 2) + b"\0\0", 1),
+    ("a type no tray sends", struct.pack("<IHH", 4, PIPE_VERSION, 0x82), 3),
+    ("half a frame", struct.pack("<IHH", 12, PIPE_VERSION, 2) + b"\0\0", 1),
 ]
 
 
@@ -1629,7 +1630,7 @@ def case_service_window(env, args, texts):
 
         for name, frame, reason in PIPE_GARBAGE:
             code, reply = program.helper("pipe", "GlimmerfenChecker", frame.hex(), 5000)
-            check(code == 0 and reply == struct.pack("<IHHH", 6, 1, 0x84, reason).hex(),
+            check(code == 0 and reply == struct.pack("<IHHH", 6, PIPE_VERSION, 0x84, reason).hex(),
                   "%s: the service answered %r" % (name, reply))
 
         # An option applied in the tray's sheet: the client that comes later is denied, and cut by the
