@@ -2,6 +2,8 @@
 // the usage box, the event source's registration and the modal run of the main window.
 #include "app/CheckerApp_win32.h"
 
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -10,7 +12,9 @@
 #include <windows.h>
 
 #include "app/ServiceHost.h"
+#include "monitor/EngineWatch.h"
 #include "monitor/EventReporter.h"
+#include "monitor/pipe/ServiceWatch.h"
 #include "platform/eventlog.h"
 #include "platform/netnames.h"
 #include "platform/pipe.h"
@@ -23,6 +27,12 @@
 #include "ui/tray/TrayDlg.h"
 
 namespace glimmerfen {
+namespace {
+
+// How long the service's window waits for a free instance of the service's pipe.
+constexpr auto kPipeConnectWait = std::chrono::milliseconds(2000);
+
+} // namespace
 
 std::optional<unsigned long> Win32StartupHost::SystemPlatform() {
     OSVERSIONINFOA info{};
@@ -72,10 +82,13 @@ StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string
 }
 
 void Win32StartupHost::RunMainWindow(CCheckerApp& app) {
-    ui::CTrayDlg mainWindow(MainWindowContext(app, *this));
-    mainWindow.RunModal(nullptr);
-    // The engine was stopped by the close (or at the latest when the window was destroyed).
-    engineAbandoned_ = mainWindow.EngineAbandoned();
+    const std::unique_ptr<Watch> watch = MakeWatch(app);
+    {
+        ui::CTrayDlg mainWindow(MainWindowContext(app, *this, *watch));
+        mainWindow.RunModal(nullptr);
+    }
+    // The watch was stopped by the close (or at the latest when the window was destroyed).
+    engineAbandoned_ = watch->Abandoned();
 }
 
 void Win32StartupHost::ShowUsage(const std::string& badWords, const std::string& caption) {
@@ -144,12 +157,6 @@ void Win32StartupHost::BeginServiceMode(const std::string&) {
 }
 
 void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceName) {
-    // Events name the watched server, this computer by its own name.
-    std::string computer = app.watchedComputer;
-    if (computer.empty()) {
-        const std::vector<std::string> names = platform::OwnComputerNames();
-        computer = names.empty() ? std::string() : names.front();
-    }
     const ServiceHostContext context{
         app.settings,
         app.iniPath,
@@ -158,7 +165,7 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
         LogPathIn(app.exeDir),
         app.appName,
         app.timerResolution,
-        computer,
+        app.watchedComputer,
         [&serviceName](std::uint32_t& error) { return platform::ListenOnPipe(serviceName, error); }};
     int code = 0;
     const bool dispatched = platform::RunAsService(serviceName, [&](platform::ServiceControl& control) {
@@ -173,11 +180,22 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
     engineAbandoned_ = code != 0;
 }
 
-ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host) {
+std::unique_ptr<Watch> MakeWatch(CCheckerApp& app) {
+    if (!app.servicePipe.empty()) {
+        // The service's window: the table comes through the pipe, and no log or events are written here.
+        return std::make_unique<pipe::ServiceWatch>(app.settings,
+                                                    [name = app.servicePipe](platform::PipeConnect& outcome) {
+                                                        return platform::ConnectToPipe(name, kPipeConnectWait, outcome);
+                                                    });
+    }
+    return std::make_unique<EngineWatch>(EngineWatchContext{app.settings, platform::ServerFor(app.watchedComputer),
+                                                            LogPathIn(app.exeDir), app.appName, app.timerResolution,
+                                                            app.watchedComputer});
+}
+
+ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host, Watch& watch) {
     const ProgramPaths paths{app.exePath, app.exeDir, app.iniPath, app.appName};
-    ui::ListViewContext list{app.settings,          app.iniPath,    platform::ServerFor(app.watchedComputer),
-                             LogPathIn(app.exeDir), app.appName,    app.timerResolution,
-                             app.watchedComputer,   app.servicePipe};
+    ui::ListViewContext list{app.settings, app.iniPath, watch, app.appName, app.watchedComputer};
     ui::TrayContext context{app.settings, paths, app.timerResolution, std::move(list),
                             [&app, &host] { host.SaveSettings(app.settings, app.iniPath); }};
     if (!app.unknownSwitches.empty()) {

@@ -1,11 +1,13 @@
 // The operating-system services of start-up and exit on Win32.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CheckerApp.h"
+#include "monitor/Watch.h"
 #include "ui/tray/TrayDlg.h"
 
 // <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
@@ -29,7 +31,7 @@ public:
     void BeginServiceMode(const std::string& caption) override;
     void RunService(CCheckerApp& app, const std::string& serviceName) override;
 
-    // Whether the main window's run ended with a server call left running on a thread of the engine.
+    // Whether the run ended with a call left running on a thread of the watch.
     bool EngineAbandoned() const noexcept { return engineAbandoned_; }
 
 private:
@@ -37,9 +39,14 @@ private:
     bool engineAbandoned_ = false;
 };
 
-// The windows' view of the running program: the application's settings and paths, the local server,
-// the log "log.txt" beside the executable, the host's saving of the settings when the session ends, and
-// the usage box naming the switches not understood, once the watch has started.
-ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host);
+// The watch of this start, its kind chosen once: the service's window over its pipe when the service of
+// this folder watches, otherwise the engine in this process, polling the watched server and writing
+// "log.txt" beside the executable.
+std::unique_ptr<Watch> MakeWatch(CCheckerApp& app);
+
+// The windows' view of the running program: the application's settings and paths, the watch, the host's
+// saving of the settings when the session ends, and the usage box naming the switches not understood,
+// once the watch has started.
+ui::TrayContext MainWindowContext(CCheckerApp& app, StartupHost& host, Watch& watch);
 
 } // namespace glimmerfen

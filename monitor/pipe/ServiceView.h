@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "monitor/Watch.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "monitor/pipe/TableDelta.h"
 #include "platform/pipe.h"
@@ -30,13 +31,6 @@ inline constexpr std::chrono::milliseconds kServiceAnswerWait{5000};
 // How long a command's reply may take: the service waits for the server, which may be a distant
 // computer that answers only after a network timeout.
 inline constexpr std::chrono::milliseconds kCommandAnswerWait{120000};
-
-enum class ServiceLink {
-    Connecting,   // not asked yet
-    Connected,    // the last exchange got its answer
-    NotRunning,   // nobody listens on the pipe
-    NotAnswering, // the pipe is there but refuses this process, is busy, or gave no (good) answer
-};
 
 class ServiceView {
 public:

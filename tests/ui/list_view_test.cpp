@@ -22,11 +22,16 @@
 #include "engine/temp_dir.h"
 #include "engine/threading.h"
 #include "monitor/AccessMonitor.h"
+#include "monitor/EngineWatch.h"
+#include "monitor/pipe/PipeServer.h"
+#include "monitor/pipe/ServiceWatch.h"
+#include "monitor/pipe/TrayConversation.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/strings.h"
 #include "resource.h"
 #include "support/FakeServer.h"
+#include "support/MemoryPipe.h"
 #include "ui/framework/Dialog.h"
 #include "ui/list/ListViewDlg.h"
 #include "ui_support.h"
@@ -135,17 +140,28 @@ protected:
     ~ListViewTest() override { Close(); }
 
     CListViewDlg& Open(const std::string& logPath = "") {
+        Close(); // the last window's engine goes before the next one begins
+        auto engine = std::make_unique<EngineWatch>(EngineWatchContext{settings, server, logPath, "test", 1, ""});
+        EngineWatch* kept = engine.get();
+        return OpenWatch(std::move(engine), kept);
+    }
+    // engine: the watch itself, when it is the engine of this process.
+    CListViewDlg& OpenWatch(std::unique_ptr<Watch> watch, EngineWatch* engine = nullptr) {
         Close();
-        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, server, logPath, "test", 1});
+        watch_ = std::move(watch);
+        engine_ = engine;
+        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, *watch_, "test"});
         EXPECT_TRUE(dialog_->CreateModeless(nullptr));
         return *dialog_;
     }
     void Close() {
         if (dialog_) {
-            dialog_->StopEngine();
+            dialog_->StopWatch();
             dialog_->DestroyWindow();
             dialog_.reset();
         }
+        watch_.reset();
+        engine_ = nullptr;
     }
 
     CListViewDlg& Dlg() { return *dialog_; }
@@ -160,7 +176,13 @@ protected:
         ::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         return item.iImage;
     }
-    std::string DetailValue(int row) { return dialog_->DetailsList().ItemText(row, 1); }
+    std::string DetailText(int row, int column) {
+        char text[512] = {};
+        ListView_GetItemText(Details(), row, column, text, sizeof text);
+        return text;
+    }
+    std::string DetailValue(int row) { return DetailText(row, 1); }
+    AccessMonitor& Monitor() { return engine_->Monitor(); }
     bool Visible() { return ::IsWindowVisible(dialog_->Hwnd()) != FALSE; }
     bool HasTaskbarButton() { return (::GetWindowLongPtrA(dialog_->Hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0; }
 
@@ -189,6 +211,8 @@ protected:
     const std::string ini_;
     AppSettings settings;
     LockedServer server;
+    std::unique_ptr<Watch> watch_;
+    EngineWatch* engine_ = nullptr; // the watch when it is the engine of this process
     std::unique_ptr<CListViewDlg> dialog_;
 };
 
@@ -266,8 +290,8 @@ TEST_F(ListViewTest, ClickShowsTheDetailsAndTheSelectionKeepsItsRowPosition) {
     EXPECT_EQ(DetailValue(2), "4");
     EXPECT_EQ(DetailValue(5), "00:00:07");
     EXPECT_EQ(DetailValue(7), "Windows 5.1");
-    EXPECT_EQ(Dlg().DetailsList().ItemText(0, 0), platform::LoadText(IDS_COL_CLIENT_NAME));
-    EXPECT_EQ(Dlg().DetailsList().ItemText(11, 0), platform::LoadText(IDS_COL_PATH_NAME));
+    EXPECT_EQ(DetailText(0, 0), platform::LoadText(IDS_COL_CLIENT_NAME));
+    EXPECT_EQ(DetailText(11, 0), platform::LoadText(IDS_COL_PATH_NAME));
 
     // A new access moves alice to row 2; the selection stays at row 1, which now shows bob.
     server.Change([](testing::FakeServer& s) { s.AddSession("PC3", "carol"); });
@@ -440,6 +464,31 @@ TEST_F(ListViewTest, ContextMenuGreysTheRowCommandsTheRowCannotTake) {
 
 // "Disconnect" through the list window's own command map: the server is asked with the row's texts and
 // the log gets the line, the server's error text when it fails; no box either way.
+// Regression: the service's window kept no names of its own for the clients the service knows by
+// address; showing such a row's details made the window stop answering for good.
+TEST_F(ListViewTest, TheServicesWindowShowsAClientKnownByAddressWithItsName) {
+    EngineWatch service(EngineWatchContext{settings, server, "", "test", 1, ""});
+    service.Start({});
+    auto owned = std::make_unique<test::MemoryPipe::Listener>();
+    test::MemoryPipe::Listener& listener = *owned;
+    pipe::PipeServer pipe(
+        std::move(owned), [&] { return std::make_unique<pipe::TrayConversation>(service, "", nullptr); },
+        [](pipe::Refusal) {});
+    pipe.Start();
+    // The window and its view go before the pipe they read, also when an assertion ends the test.
+    const std::shared_ptr<void> windowFirst(nullptr, [this](void*) { Close(); });
+    OpenWatch(std::make_unique<pipe::ServiceWatch>(
+        settings, [&](platform::PipeConnect& outcome) { return listener.Connect(outcome); },
+        [](const std::string& address) {
+            return address == "10.1.2.3" ? std::optional<std::string>("PC-ADDR") : std::nullopt;
+        }));
+    server.Change([](testing::FakeServer& s) { s.AddSession("10.1.2.3", "alice"); });
+    ASSERT_TRUE(WaitFor([&] { return Rows() == 1; }));
+    ClickRow(0);
+    EXPECT_TRUE(WaitFor([&] { return DetailValue(0) == "10.1.2.3 (PC-ADDR)"; })) << DetailValue(0);
+    EXPECT_EQ(DetailValue(1), "alice");
+}
+
 TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
     settings.LogOut = 1;
     const std::string log = dir_.File("log.txt");
@@ -476,7 +525,7 @@ TEST_F(ListViewTest, DisconnectAsksTheServerWithTheRowsTextsAndLogsTheOutcome) {
     // The lines are written in the order of the commands: the second one's last. The log is read once
     // the engine has stopped, after its last task: a read meanwhile would hold the file against the
     // task's exclusive opening, and the line would wait behind a box.
-    Dlg().StopEngine();
+    Dlg().StopWatch();
     server.Change([&](testing::FakeServer& s) { deletions = s.deletions; });
     // The open-file row has no client: its user's sessions are closed without one.
     const std::vector<testing::FakeServer::Deletion> expected = {{"\\\\PC2", "bob"}, {"", longUser, true}};
@@ -579,7 +628,7 @@ TEST_F(ListViewTest, CloseMode0PopsUpAndHidesWhenTheTableEmpties) {
     server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
     ASSERT_TRUE(WaitFor([&] { return !Visible(); }));
     EXPECT_FALSE(HasTaskbarButton());
-    EXPECT_EQ(Dlg().Monitor().EntryCount(), 0);
+    EXPECT_EQ(Monitor().EntryCount(), 0);
     EXPECT_NE(IniInt("top"), -12345); // the hide saved "DialogPos"
     EXPECT_EQ(Rows(), 1);             // the last access stays on display
 }
@@ -594,7 +643,7 @@ TEST_F(ListViewTest, CloseMode1HidesAfterTheDelayWhileTheAccessLasts) {
     ASSERT_TRUE(WaitFor([&] { return Visible(); }));
     // The popping refresh counts 1, the next one 2 > 1: hidden about a second later.
     ASSERT_TRUE(WaitFor([&] { return !Visible(); }, 4000));
-    EXPECT_EQ(Dlg().Monitor().EntryCount(), 1);
+    EXPECT_EQ(Monitor().EntryCount(), 1);
     Pump(1500);
     EXPECT_FALSE(Visible()); // no second pop-up for the same access
 }
@@ -607,7 +656,7 @@ TEST_F(ListViewTest, CloseMode2StaysUpUntilTheUserClosesThenPopsUpAgain) {
     server.Change([](testing::FakeServer& s) { s.AddSession("PC1", "alice"); });
     ASSERT_TRUE(WaitFor([&] { return Visible(); }));
     server.Change([](testing::FakeServer& s) { s.RemoveSession("PC1", "alice"); });
-    ASSERT_TRUE(WaitFor([&] { return Dlg().Monitor().EntryCount() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return Monitor().EntryCount() == 0; }));
     Pump(500);
     EXPECT_TRUE(Visible());
 
@@ -638,8 +687,8 @@ TEST_F(ListViewTest, DialogPosIsWrittenOnCloseAndReadAtTheNextCreation) {
     Dlg().ToggleDetails();
     Pump(50); // the posted WM_SIZE lays the lists out again
     EXPECT_TRUE(::IsWindowVisible(Details()));
-    Dlg().AccessList().SetColumnWidth(2, 150);
-    Dlg().AccessList().SetColumnWidth(1, 0); // dragged shut: hidden, its width remembered
+    ListView_SetColumnWidth(List(), 2, 150);
+    ListView_SetColumnWidth(List(), 1, 0); // dragged shut: hidden, its width remembered
     ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 
     ::SendMessageA(Dlg().Hwnd(), WM_CLOSE, 0, 0);
@@ -655,7 +704,7 @@ TEST_F(ListViewTest, DialogPosIsWrittenOnCloseAndReadAtTheNextCreation) {
     EXPECT_EQ(rect.top, 120);
     EXPECT_EQ(rect.right, 700);
     EXPECT_EQ(rect.bottom, 520);
-    EXPECT_EQ(Dlg().DetailsShown(), 1);
+    EXPECT_TRUE(Dlg().DetailsChecked());
     EXPECT_NE(::GetWindowLongPtrA(Details(), GWL_STYLE) & WS_VISIBLE, 0);
     EXPECT_EQ(ListView_GetColumnWidth(List(), 1), 100); // back at its last width
     EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 150);
@@ -676,7 +725,7 @@ TEST_F(ListViewTest, TopDlgKeepsTheWindowAboveOthers) {
     const auto topmost = [&] { return (::GetWindowLongPtrA(Dlg().Hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     EXPECT_TRUE(topmost());
     settings.TopDlg = 0; // the option sheet's Apply
-    CListViewDlg::Instance()->ApplyTopmost();
+    Dlg().ApplyTopmost();
     EXPECT_FALSE(topmost());
 }
 
@@ -694,10 +743,10 @@ TEST_F(ListViewTest, TheEventWriterRunsOnlyWhileEventsAreOn) {
     Pump(300); // the engine's threads are up
     const std::size_t off = test::ThreadCount();
     settings.EventLog = 1; // as the option sheet's Apply stores it
-    Dlg().ApplyEventLog();
+    engine_->SettingsApplied();
     EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == off + 1; })) << test::ThreadCount() << " " << off;
     settings.EventLog = 0;
-    Dlg().ApplyEventLog();
+    engine_->SettingsApplied();
     EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == off; })) << test::ThreadCount() << " " << off;
 }
 
@@ -754,7 +803,7 @@ protected:
         while (platform::NowSeconds() == second) {
             ::Sleep(1);
         }
-        Dlg().Monitor().Poll();
+        Monitor().Poll();
     }
 };
 
@@ -801,14 +850,14 @@ TEST_F(ThousandsTest, StopDuringBusyRefreshesDoesNotDeadlock) {
         }
     });
     // Not pumping here: only Stop's own wait can answer the refresh that is sending right now.
-    Dlg().StopEngine();
+    Dlg().StopWatch();
     {
         std::lock_guard<std::mutex> lock(mutex);
         done = true;
     }
     stopped.notify_one();
     watchdog.join();
-    EXPECT_FALSE(Dlg().Monitor().Snapshot().hasTable);
+    EXPECT_FALSE(Monitor().Snapshot().hasTable);
     const int rows = Rows();
     Pump(300);
     EXPECT_EQ(Rows(), rows); // nothing refreshes any more

@@ -67,7 +67,7 @@ class OptionSheetTest : public ::testing::Test {
 protected:
     OptionSheetTest()
         : ini_(dir_.File("Glimmerfen.ini")),
-          sheet_(ui::OptionContext{settings_, Paths(), [this] { ++topmostCalls_; }, [this] { ++priorityCalls_; }, {}}) {
+          sheet_(ui::OptionContext{settings_, Paths(), [this] { ++topmostCalls_; }, [this] { ++appliedCalls_; }}) {
         LoadSettings(settings_, ini_);
         settings_.InitFlag = 1;
         owner_ = ::CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
@@ -93,7 +93,7 @@ protected:
     AppSettings settings_;
     ui::CPropSheet sheet_;
     int topmostCalls_ = 0;
-    int priorityCalls_ = 0;
+    int appliedCalls_ = 0; // the watch told to take up the settings
     HWND owner_ = nullptr;
 };
 
@@ -141,7 +141,7 @@ TEST_F(OptionSheetTest, TabsCorrectionsApplyAndOk) {
             << "without the Advanced page the thread keys are written as they stand";
         EXPECT_EQ(IniValue("MsgFrom"), "(none)");
         EXPECT_EQ(topmostCalls_, 1);
-        EXPECT_EQ(priorityCalls_, 0) << "no Advanced page, no priority changed";
+        EXPECT_EQ(appliedCalls_, 1) << "every Apply tells the watch";
 
         // The Advanced page: corrections, INITIAL and Momentary Set.
         PropSheet_SetCurSel(sheet, nullptr, 3);
@@ -169,7 +169,7 @@ TEST_F(OptionSheetTest, TabsCorrectionsApplyAndOk) {
     EXPECT_TRUE(Enabled(owner_));
     EXPECT_EQ(settings_.CycleTime1.load(), 35) << "the running threads get the momentary interval";
     EXPECT_EQ(settings_.IntermitCheck.load(), 1);
-    EXPECT_EQ(priorityCalls_, 1) << "the monitor threads were not told of their priorities";
+    EXPECT_EQ(appliedCalls_, 2) << "the watch was not told of the Advanced page's priorities";
     EXPECT_EQ(IniValue("CycleTime1"), "20") << "Momentary Set keeps the file's thread keys";
 }
 

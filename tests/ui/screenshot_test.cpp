@@ -88,7 +88,7 @@ TEST(Screenshot, OptionPages) {
     LoadSettings(settings, "Z:\\nonexistent\\Glimmerfen.ini");
     settings.DisJuncPcFlag = 1;
     settings.DisJuncNgPcStr.Set("PC-GUEST;PC-OLD");
-    ui::CPropSheet sheet(ui::OptionContext{settings, {}, {}, {}, {}});
+    ui::CPropSheet sheet(ui::OptionContext{settings, {}, {}, {}});
     int held = 0;
     test::RunSoon([&] {
         const char* names[] = {"options_view", "options_disconnect", "options_log", "options_advanced",

@@ -211,7 +211,8 @@ TEST(MainWindow, EndOfTheSessionSavesTheSettingsAndTheListLayout) {
     app.settings.StartDlg = 1;
     app.settings.MsgFrom.Set("alice(PC01)");
     Win32StartupHost host;
-    ui::CTrayDlg mainWindow(MainWindowContext(app, host));
+    const std::unique_ptr<Watch> watch = MakeWatch(app);
+    ui::CTrayDlg mainWindow(MainWindowContext(app, host, *watch));
     ASSERT_TRUE(mainWindow.CreateModeless(nullptr));
     EXPECT_EQ(platform::ProfileGetInt(app.iniPath, kSettingSection, "InitFlag", -1), -1);
     ::SendMessageA(mainWindow.Hwnd(), WM_ENDSESSION, TRUE, 0);
@@ -236,7 +237,8 @@ TEST(MainWindow, ClosingWhileTheFirstRunQuestionIsUpTakesTheBoxAlong) {
     app.settings.CycleTime3 = 50;
     app.settings.StartDlg = 1;
     Win32StartupHost host;
-    ui::CTrayDlg mainWindow(MainWindowContext(app, host));
+    const std::unique_ptr<Watch> watch = MakeWatch(app);
+    ui::CTrayDlg mainWindow(MainWindowContext(app, host, *watch));
 
     bool boxSeen = false;
     bool boxOutlivedTheClose = false;
@@ -278,7 +280,8 @@ TEST(MainWindow, TrayIconComesBackWithTheTaskbarAndAnswersTheKeyboard) {
     app.settings.StartDlg = 1;
     app.settings.CycleTime3 = 3600000; // no tick meanwhile
     Win32StartupHost host;
-    ui::TrayContext context = MainWindowContext(app, host);
+    const std::unique_ptr<Watch> watch = MakeWatch(app);
+    ui::TrayContext context = MainWindowContext(app, host, *watch);
     // Calls to the shell: 0 add, 1 modify, 2 delete, 4 version, A filter; ? not the full record, ! failed.
     std::string calls;
     const UINT created = ::RegisterWindowMessageA("TaskbarCreated");

@@ -9,56 +9,22 @@
 #include <optional>
 #include <utility>
 
-#include "settings/Settings.h"
-#include "monitor/log/AccessLog.h"
-#include "monitor/AccessMonitor.h"
-#include "monitor/ByHand.h"
-#include "monitor/ClientNames.h"
-#include "monitor/EventReporter.h"
-#include "platform/eventlog.h"
-#include "res/event_ids.h"
-#include "monitor/MonitorThreads.h"
 #include "monitor/NameList.h"
-#include "monitor/ServerAccess.h"
-#include "monitor/Worker.h"
-#include "monitor/pipe/ServiceView.h"
-#include "platform/ansitext.h"
 #include "platform/clock.h"
+#include "platform/explorer.h"
 #include "platform/netnames.h"
-#include "platform/netserver.h"
 #include "platform/notify.h"
-#include "platform/pipe.h"
 #include "platform/strings.h"
+#include "platform/win32/checks.h"
 #include "res/resource.h"
+#include "settings/Settings.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
 #include "ui/tray/Help.h"
-#include "platform/win32/checks.h"
-#include "platform/win32/system_library.h"
 
 namespace glimmerfen::ui {
 
 namespace {
-
-// Starts the file explorer of the Windows folder, by its full path, on the target. Neither a search
-// (which would look in this program's folder first) nor the shell's file associations (which merge in
-// the user's own registry) choose what runs with this program's rights.
-bool StartExplorer(const std::string& target) {
-    const std::string program = platform::WindowsFolderFile("explorer.exe");
-    std::string commandLine = "explorer.exe " + target;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process{};
-    if (program.empty() || !::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                             nullptr, &startup, &process)) {
-        return false;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return true;
-}
 
 // Sent by the refresh to the window's thread with a RefreshData; answered 1 when applied.
 constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
@@ -66,114 +32,17 @@ constexpr UINT kApplyRefreshMessage = WM_APP + 0x132;
 // window's thread, so the polls go on meanwhile.
 constexpr UINT kLogFailureMessage = WM_APP + 0x133;
 
-// The texts and picture of a row that the virtual access list asks for.
-template <typename Item>
-void GiveRow(const std::vector<ListRow>& rows, Item& item) {
-    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows.size()) {
-        return;
-    }
-    const ListRow& row = rows[static_cast<std::size_t>(item.iItem)];
-    if ((item.mask & LVIF_IMAGE) != 0 && item.iSubItem == 0) {
-        item.iImage = static_cast<int>(row.image);
-    }
-    if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0 && item.iSubItem >= 0 &&
-        item.iSubItem < kAccessColumnCount) {
-        PutItemText(item, row.texts[static_cast<std::size_t>(item.iSubItem)]);
-    }
-}
-
-// The bitmaps of the row images, in the order of RowImage.
-constexpr UINT kRowBitmaps[kRowImageCount] = {IDB_COMPUTER,      IDB_FOLDER,      IDB_FILE,
-                                              IDB_COMPUTER_GONE, IDB_FOLDER_GONE, IDB_FILE_GONE};
-
-constexpr int kDetailsLabelWidth = 100;
-constexpr int kDetailsValueWidth = 550;
-
-// How long the end waits for a server call of the row commands before leaving it running.
-constexpr auto kServerTaskGrace = std::chrono::milliseconds(500);
-
-// Above this many changes the list stops drawing until all are made.
-
-std::atomic<CListViewDlg*> g_instance{nullptr};
-
-// How long the window waits for a free instance of the service's pipe.
-constexpr auto kPipeConnectWait = std::chrono::milliseconds(2000);
-
 } // namespace
 
-CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {
-    if (!context_.servicePipe.empty()) {
-        // The service's window: its table comes through the pipe, and the window keeps no log or events.
-        view_ = std::make_unique<pipe::ServiceView>(context_.settings,
-                                                    [name = context_.servicePipe](platform::PipeConnect& outcome) {
-                                                        return platform::ConnectToPipe(name, kPipeConnectWait, outcome);
-                                                    });
-        return;
-    }
-    if (!context_.logPath.empty()) {
-        log_ = std::make_unique<AccessLog>(context_.logPath, context_.appName, AccessLog::Limits{});
-    }
-    monitor_ = std::make_unique<AccessMonitor>(context_.settings, context_.server, log_.get());
-    // Events name the watched server, this computer by its own name.
-    std::string computer = context_.computer;
-    if (computer.empty()) {
-        char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-        DWORD size = sizeof name;
-        if (::GetComputerNameA(name, &size)) {
-            computer.assign(name, size);
-        }
-    }
-    events_ = std::make_unique<EventReporter>(platform::OpenEventSource(), computer);
-    monitor_->SetEventReporter(events_.get());
-    ApplyEventLog();
-}
-
-void CListViewDlg::ApplyEventLog() {
-    if (view_) {
-        // The option sheet's Apply wrote the INI file: the service reads it now rather than at its next
-        // look at the file.
-        AskService([](pipe::ServiceView& view) { view.Ask(pipe::SettingsChanged{}); });
-        return;
-    }
-    // The poll and the row commands hold on to the reporter; only its writer comes and goes.
-    if (context_.settings.EventLog.load() != 0) {
-        events_->Start();
-    } else {
-        events_->Finish();
-    }
-}
+CListViewDlg::CListViewDlg(ListViewContext context) : Dialog(IDD_LIST), context_(std::move(context)) {}
 
 CListViewDlg::~CListViewDlg() {
-    StopEngine();
-    if (engineAbandoned_) {
-        // A server call left running uses them whenever the server answers; the process is ending.
-        (void)view_.release();
-        (void)threads_.release();
-        (void)monitor_.release();
-        (void)log_.release();
-        // Its writer ends now; what such a call posts later stays unwritten.
-        if (events_) {
-            events_->Finish();
-        }
-        (void)events_.release();
-    }
-    CListViewDlg* self = this;
-    g_instance.compare_exchange_strong(self, nullptr);
-}
-
-CListViewDlg* CListViewDlg::Instance() noexcept {
-    return g_instance.load();
+    StopWatch();
 }
 
 bool CListViewDlg::OnInitDialog() {
-    g_instance = this;
     destroying_ = false;
     state_ = ListWindowState{};
-    shownRows_.clear();
-    shownDetails_ = DetailValues{};
-    if (monitor_) {
-        monitor_->CreateTable();
-    }
 
     if (!context_.computer.empty()) {
         // Another computer's accesses: the caption says whose.
@@ -184,143 +53,33 @@ bool CListViewDlg::OnInitDialog() {
 
     const DialogPos pos = ReadDialogPos(context_.iniPath);
     state_.detailsShown = pos.dlgSize;
-    accessList_.Attach(Item(IDC_LIST));
-    detailsList_.Attach(Item(IDC_DETAILS));
-    for (int i = 0; i < kAccessColumnCount; ++i) {
-        accessList_.columns.widths[static_cast<std::size_t>(i)] = pos.columns[static_cast<std::size_t>(i)];
-        accessList_.columns.shown[static_cast<std::size_t>(i)] = 1;
-    }
     if (pos.HasRect()) {
         ::MoveWindow(Hwnd(), pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, TRUE);
     }
-
-    accessList_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < kAccessColumnCount; ++i) {
-        accessList_.InsertColumn(i, platform::LoadText(kAccessColumnHeaderIds[static_cast<std::size_t>(i)]),
-                                 accessList_.columns.CreationWidth(i));
-    }
-    detailsList_.AddExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    detailsList_.InsertColumn(0, "data1", kDetailsLabelWidth);
-    detailsList_.InsertColumn(1, "data2", kDetailsValueWidth);
-    for (int row = 0; row < kDetailRowCount; ++row) {
-        detailsList_.InsertItem(row, platform::LoadText(kDetailLabelIds[static_cast<std::size_t>(row)]));
-    }
-    CreateImageList();
+    accessList_.Create(Item(IDC_LIST), pos.columns);
+    detailsList_.Create(Item(IDC_DETAILS));
     ApplyTopmost();
     // Places the lists for the details mode read above; until now they stood where the template has them.
     Layout();
 
-    if (log_) {
-        const HWND window = Hwnd();
-        log_->SetReporter([window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); });
-    }
-    serverTasks_ = std::make_unique<Worker>("a server task");
     refreshTarget_ = Hwnd();
-    if (view_) {
-        view_->SetRefresh([this] { RefreshList(); });
-        view_->Start();
-        return true;
+    if (!watchStarted_) {
+        watchStarted_ = true;
+        const HWND window = Hwnd();
+        context_.watch.Start(
+            {[this] { RefreshList(); }, [window] { ::PostMessageA(window, kLogFailureMessage, 0, 0); }});
     }
-    threads_ = std::make_unique<MonitorThreads>(context_.settings, *monitor_, context_.timerResolution);
-    threads_->SetListRefresh([this] { RefreshList(); });
-    // Ahead of the first poll's events in the writer's queue.
-    ReportMonitoring(kEventMonitoringStarted);
-    threads_->Start();
     return true;
 }
 
-void CListViewDlg::ReportMonitoring(std::uint32_t eventId) {
-    if (events_ && context_.settings.EventLog.load() != 0) {
-        events_->Post(platform::EventType::Information, eventId, {});
-    }
-}
-
-void CListViewDlg::CreateImageList() {
-    images_.reset(GF_CHECK_HANDLE(::ImageList_Create(16, 13, ILC_COLOR, 2, 2)));
-    if (!images_) {
-        return;
-    }
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    for (const UINT id : kRowBitmaps) {
-        win32::UniqueBitmap bitmap(GF_CHECK_HANDLE(::LoadBitmapA(instance, MAKEINTRESOURCEA(id))));
-        ::ImageList_AddMasked(images_.get(), bitmap.get(), RGB(0, 0, 0));
-    }
-    // The window owns the image list and destroys it once; the control must not destroy it again
-    // (it would, twice, being both its normal and its small list).
-    HWND list = accessList_.Hwnd();
-    ::SetWindowLongPtrA(list, GWL_STYLE, ::GetWindowLongPtrA(list, GWL_STYLE) | LVS_SHAREIMAGELISTS);
-    ListView_SetImageList(list, images_.get(), LVSIL_NORMAL);
-    ListView_SetImageList(list, images_.get(), LVSIL_SMALL);
-}
-
 void CListViewDlg::ReleaseImageList() {
-    if (!images_) {
-        return;
-    }
-    if (HWND list = accessList_.Hwnd(); list != nullptr && ::IsWindow(list)) {
-        ListView_SetImageList(list, nullptr, LVSIL_NORMAL);
-        ListView_SetImageList(list, nullptr, LVSIL_SMALL);
-    }
-    images_.reset();
+    accessList_.ReleaseImageList();
 }
 
-WatchState CListViewDlg::State() const {
-    WatchState state;
-    if (view_) {
-        view_->Read([&](const pipe::TableMirror& mirror, pipe::ServiceLink link) {
-            state.service = link;
-            if (link == pipe::ServiceLink::Connected) {
-                state.entryCount = mirror.State().entryCount;
-                state.serverCode = mirror.State().server.code;
-                state.waitingLines = static_cast<std::size_t>(mirror.State().waitingLines);
-                state.cuts = mirror.State().cuts;
-            }
-        });
-        return state;
-    }
-    state.entryCount = monitor_->EntryCount();
-    state.serverCode = monitor_->LastServerState().code;
-    state.waitingLines = log_ ? log_->WaitingLines() : 0;
-    state.cuts = monitor_->Cuts();
-    return state;
-}
-
-template <typename F>
-auto CListViewDlg::ReadEntries(F&& f) const {
-    if (view_) {
-        return view_->Read([&](const pipe::TableMirror& mirror, pipe::ServiceLink link) {
-            // A service that does not answer has no entries to pop the window up for; its last rows stay.
-            const int count = link == pipe::ServiceLink::Connected ? mirror.State().entryCount : 0;
-            return f(mirror.State().hasTable, count, [&](auto&& visit) { mirror.ForEach(visit); });
-        });
-    }
-    return monitor_->Read([&](const AccessTable* table, std::int32_t entryCount, std::int32_t) {
-        return f(table != nullptr, static_cast<int>(entryCount), [&](auto&& visit) {
-            if (table != nullptr) {
-                table->ForEach(visit);
-            }
-        });
-    });
-}
-
-void CListViewDlg::StopEngine() {
-    if (view_ && !view_->Stop()) {
-        engineAbandoned_ = true;
-    }
-    const bool running = threads_ && threads_->MonitorRunning() != 0;
-    if (threads_ && !threads_->Stop()) {
-        engineAbandoned_ = true;
-    }
-    if (serverTasks_ && !serverTasks_->Stop(kServerTaskGrace)) {
-        engineAbandoned_ = true;
-    }
-    if (running) {
-        // After the last poll's events.
-        ReportMonitoring(kEventMonitoringEnded);
-    }
-    // No poll runs any more: what still waits for the log is written now, or kept for the next start.
-    if (log_) {
-        log_->KeepWaitingLines();
+void CListViewDlg::StopWatch() {
+    // Once the watch was started here: a refresh still sending to this window is answered meanwhile.
+    if (watchStarted_) {
+        context_.watch.Stop();
     }
     refreshTarget_ = nullptr;
 }
@@ -328,12 +87,6 @@ void CListViewDlg::StopEngine() {
 void CListViewDlg::ApplyTopmost() {
     const HWND after = context_.settings.TopDlg.load() == 1 ? HWND_TOPMOST : HWND_NOTOPMOST;
     ::SetWindowPos(Hwnd(), after, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-}
-
-void CListViewDlg::ApplyPriorities() {
-    if (threads_) {
-        threads_->ApplyPriorities();
-    }
 }
 
 void CListViewDlg::SetAppWindowStyle(bool on) {
@@ -401,12 +154,16 @@ int CListViewDlg::SelectionMark() const {
     return accessList_.Hwnd() != nullptr ? accessList_.SelectionMark() : -1;
 }
 
-std::string CListViewDlg::RowText(int row, int column) const {
-    // The list holds no texts of its own: it shows these rows.
-    if (row < 0 || static_cast<std::size_t>(row) >= shownRows_.size() || column < 0 || column >= kAccessColumnCount) {
-        return std::string();
+std::optional<MarkedRow> CListViewDlg::RowAtMark() const {
+    const int mark = SelectionMark();
+    if (mark == -1) {
+        return std::nullopt;
     }
-    return shownRows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)];
+    return MarkedRow{RowText(mark, 0), RowText(mark, 1), RowText(mark, 4)};
+}
+
+std::string CListViewDlg::RowText(int row, int column) const {
+    return accessList_.RowText(row, column);
 }
 
 void CListViewDlg::ShowDetails() {
@@ -420,23 +177,9 @@ void CListViewDlg::ShowDetails() {
         selected.userName = RowText(selected.selectionMark, 1);
         selected.pathName = RowText(selected.selectionMark, 4);
     }
-    const DetailsUpdate update = ReadEntries([&](bool hasTable, int entryCount, auto&& forEach) {
-        DetailsFinder finder(hasTable, entryCount, std::move(selected));
-        forEach([&](const AccessEntry& entry) { finder.Visit(entry); });
-        return finder.Result();
-    });
-    if (update.kind == DetailsUpdate::Kind::Keep) {
-        return;
-    }
-    DetailValues values = update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{};
-    // A client known by its address shows its name beside it, once looked up.
-    values[0] = (monitor_ ? monitor_->Names() : *viewNames_).Display(values[0]);
-    for (int row = 0; row < kDetailRowCount; ++row) {
-        const auto r = static_cast<std::size_t>(row);
-        if (values[r] != shownDetails_[r]) {
-            detailsList_.SetItemText(row, 1, values[r]);
-            shownDetails_[r] = values[r];
-        }
+    const DetailsUpdate update = ReadDetails(context_.watch, std::move(selected));
+    if (update.kind != DetailsUpdate::Kind::Keep) {
+        detailsList_.Show(update.kind == DetailsUpdate::Kind::Set ? update.values : DetailValues{});
     }
 }
 
@@ -445,29 +188,7 @@ void CListViewDlg::RefreshList() {
     if (target == nullptr) {
         return;
     }
-    RefreshData data;
-    // The watches are decided on what the last poll found; a failed poll (or a service out of reach)
-    // found nothing, which closes nothing.
-    const bool watching = watches_.Count() > 0;
-    bool pollFailed = false;
-    if (watching) {
-        const WatchState state = State();
-        pollFailed = state.serverCode != 0 || (state.service && *state.service != pipe::ServiceLink::Connected);
-    }
-    const std::int32_t now = platform::NowSeconds();
-    // Only the rows are copied under the table's lock; the window is told after it is released.
-    ReadEntries([&](bool hasTable, int entryCount, auto&& forEach) {
-        data.hasTable = hasTable;
-        data.entryCount = entryCount;
-        data.rows.reserve(static_cast<std::size_t>(std::max(entryCount, 0)));
-        forEach([&](const AccessEntry& entry) { data.rows.push_back(MakeListRow(entry)); });
-        if (watching && hasTable) {
-            watches_.Check(forEach, pollFailed, now);
-            for (ListRow& row : data.rows) {
-                row.watched = !row.texts[4].empty() && watches_.Watched(row.texts[4], row.texts[1]);
-            }
-        }
-    });
+    RefreshRows data = ReadRefresh(context_.watch, watches_, platform::NowSeconds());
     // The refresh waits while the window's thread applies it. The poll runs on a thread of its own and
     // may change the table meanwhile: the details, read from the table by the selected row's names, can
     // then be a poll newer than the rows, until the next refresh.
@@ -494,9 +215,7 @@ bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& resul
         return true;
     }
     if (message == kLogFailureMessage) {
-        if (log_) {
-            platform::ShowMessage(log_->FailureText(), log_->Caption(), platform::MessageIcon::Warning);
-        }
+        context_.watch.ShowLogFailure();
         result = 0;
         return true;
     }
@@ -505,53 +224,18 @@ bool CListViewDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& resul
     }
     result = 0;
     if (!destroying_ && lParam != 0) {
-        ApplyRefresh(*reinterpret_cast<RefreshData*>(lParam));
+        ApplyRefresh(*reinterpret_cast<RefreshRows*>(lParam));
         result = 1;
     }
     return true;
 }
 
-void CListViewDlg::ApplyRefresh(RefreshData& data) {
-    FillRows(data);
+void CListViewDlg::ApplyRefresh(RefreshRows& data) {
+    if (data.hasTable) {
+        accessList_.Show(std::move(data.rows));
+    }
     UpdatePopup(data.entryCount);
     ShowDetails();
-}
-
-void CListViewDlg::FillRows(RefreshData& data) {
-    // Without entries the rows of the last accesses stay on display until a new one arrives.
-    if (!data.hasTable || data.rows.empty() || accessList_.Hwnd() == nullptr) {
-        return;
-    }
-    const std::vector<RowChange> changes = DiffRows(shownRows_, data.rows);
-    shownRows_ = std::move(data.rows);
-    if (changes.empty()) {
-        return;
-    }
-    // The list is virtual: it asks for the texts of the rows it draws (LVN_GETDISPINFO), so a refresh
-    // costs the rows on screen, not the rows in the table, however many thousands change.
-    HWND list = accessList_.Hwnd();
-    const bool moves =
-        std::any_of(changes.begin(), changes.end(), [](const RowChange& c) { return c.kind != RowChange::Kind::Set; });
-    if (!moves) {
-        // Only rows on screen are drawn: a change further down shows when it is scrolled to. (Every
-        // row changes each second, as the connected times tick.)
-        const int top = ListView_GetTopIndex(list);
-        const int bottom = top + ListView_GetCountPerPage(list);
-        for (const RowChange& change : changes) {
-            if (change.row >= top && change.row <= bottom) {
-                ListView_RedrawItems(list, change.row, change.row);
-            }
-        }
-        return;
-    }
-    // Rows were inserted or deleted. A virtual list keeps its selection and focus at their row
-    // positions when its row count changes, which is what the user sees here: the selection stays at
-    // its place, which now shows another entry; a place beyond the new end goes with the rows.
-    const int mark = accessList_.SelectionMark();
-    const int count = static_cast<int>(shownRows_.size());
-    ListView_SetItemCountEx(list, count, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    ListView_SetSelectionMark(list, mark < 0 ? -1 : std::min(mark, count - 1));
-    ::InvalidateRect(list, nullptr, FALSE);
 }
 
 void CListViewDlg::UpdatePopup(int entryCount) {
@@ -567,46 +251,6 @@ void CListViewDlg::UpdatePopup(int entryCount) {
     if (actions.show) {
         ::ShowWindow(Hwnd(), SW_SHOW);
     }
-}
-
-void CListViewDlg::DisconnectSelected() {
-    const int mark = SelectionMark();
-    if (mark == -1) {
-        return;
-    }
-    // An open-file row has no client: every session of the user who holds the file is closed.
-    const std::string client = RowText(mark, 0);
-    const std::string user = RowText(mark, 1);
-    if (view_) {
-        // The service makes the server call and writes the line and the event.
-        AskService([client, user](pipe::ServiceView& view) {
-            view.Ask(pipe::Disconnect{{client, user, std::string(), 0}, true});
-        });
-        return;
-    }
-    RunServerTask([client, user](const ByHandContext& t) { DisconnectByHand(t, client, user); });
-}
-
-void CListViewDlg::AskService(std::function<void(pipe::ServiceView&)> ask) {
-    if (!serverTasks_) {
-        return;
-    }
-    // The view outlives the task thread: a task left running at the end keeps the engine, the view
-    // with it, alive (engineAbandoned_).
-    serverTasks_->Post([ask = std::move(ask), view = view_.get()] { ask(*view); });
-}
-
-void CListViewDlg::RunServerTask(std::function<void(const ByHandContext&)> task) {
-    if (!serverTasks_) {
-        return;
-    }
-    // The server may be a distant computer that answers only after a network timeout: the window goes
-    // on meanwhile. The task gets what outlives this window (the server, the settings, the log and the
-    // events, which are kept when a task is left running at the end) and nothing of the window itself.
-    serverTasks_->Post([task = std::move(task), &server = context_.server, &settings = context_.settings,
-                        log = log_.get(), events = events_.get()] {
-        task({server, settings, log, events});
-    });
 }
 
 void CListViewDlg::AddToPcList(bool acceptable) {
@@ -635,44 +279,10 @@ void CListViewDlg::OpenSharedFolder() {
         ::MessageBoxA(Hwnd(), text.c_str(), context_.appName.c_str(), MB_OK | MB_ICONWARNING);
         return;
     }
-    if (!StartExplorer("\\\\" + client)) {
+    if (!platform::StartExplorer("\\\\" + client)) {
         const std::string text = platform::LoadText(IDS_EXPLORER_FAILED);
         ::MessageBoxA(Hwnd(), text.c_str(), context_.appName.c_str(), MB_OK | MB_ICONWARNING);
     }
-}
-
-void CListViewDlg::CloseSelectedFile() {
-    const int mark = SelectionMark();
-    const std::string path = RowText(mark, 4);
-    // The menu greys the command for a session row, which has no file.
-    if (mark == -1 || path.empty()) {
-        return;
-    }
-    const std::string client = RowText(mark, 0);
-    const std::string user = RowText(mark, 1);
-    if (view_) {
-        // The service finds the file by the row's user and path in its own table.
-        AskService([client, user, path](pipe::ServiceView& view) {
-            view.Ask(pipe::CloseFile{{client, user, path, 0}});
-        });
-        return;
-    }
-    const std::optional<std::uint32_t> fileId =
-        monitor_->Read([&](const AccessTable* table, std::int32_t, std::int32_t) -> std::optional<std::uint32_t> {
-            if (table == nullptr) {
-                return std::nullopt;
-            }
-            const std::optional<std::int32_t> key = table->FindByUserPath(user, path);
-            const AccessEntry* entry = key ? table->FindEntry(*key) : nullptr;
-            return entry != nullptr ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(entry->fileId))
-                                    : std::nullopt;
-        });
-    if (!fileId) {
-        return; // the entry went with the last poll: the file is closed already
-    }
-    // The server is asked with the table free.
-    RunServerTask(
-        [client, user, path, id = *fileId](const ByHandContext& t) { CloseFileByHand(t, client, user, path, id); });
 }
 
 void CListViewDlg::WatchSelectedFile() {
@@ -684,60 +294,42 @@ void CListViewDlg::WatchSelectedFile() {
     }
     const std::string user = RowText(mark, 1);
     // The opening the row shows now: the same user opening the file again later is another one.
-    const std::optional<std::int32_t> fileId =
-        ReadEntries([&](bool, int, auto&& forEach) -> std::optional<std::int32_t> {
-            std::optional<std::int32_t> found;
-            forEach([&](const AccessEntry& entry) {
-                if (!found && entry.staleSeconds == 0.0f && entry.pathName == path && entry.userName == user) {
-                    found = entry.fileId;
-                }
-            });
-            return found;
-        });
+    const std::optional<std::int32_t> fileId = FindOpening(context_.watch, path, user);
     if (!fileId) {
         return; // no poll finds it open any more
     }
     watches_.Toggle({path, user, *fileId, platform::NowSeconds()});
     // The row's mark changes at once, not at the next refresh.
-    for (ListRow& row : shownRows_) {
-        row.watched = !row.texts[4].empty() && watches_.Watched(row.texts[4], row.texts[1]);
-    }
-    ::InvalidateRect(accessList_.Hwnd(), nullptr, FALSE);
+    accessList_.MarkWatched(
+        [this](const ListRow& row) { return !row.texts[4].empty() && watches_.Watched(row.texts[4], row.texts[1]); });
 }
 
 bool CListViewDlg::SelectClient(const std::string& client, const std::string& user) {
-    HWND list = accessList_.Hwnd();
-    if (list == nullptr || client.empty()) {
+    if (!accessList_.SelectClient(client, user)) {
         return false;
     }
-    for (std::size_t i = 0; i < shownRows_.size(); ++i) {
-        const ListRow& row = shownRows_[i];
-        if (row.texts[0] == client && row.texts[1] == user) {
-            const int index = static_cast<int>(i);
-            ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-            ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-            ListView_SetSelectionMark(list, index);
-            ListView_EnsureVisible(list, index, FALSE);
-            ShowDetails();
-            return true;
-        }
-    }
-    return false;
+    ShowDetails();
+    return true;
 }
 
 bool CListViewDlg::RunListCommand(WORD id) {
+    if (const std::optional<RowRequest> request = RowRequestFor(id, RowAtMark())) {
+        if (request->kind == RowRequest::Kind::Disconnect) {
+            context_.watch.Disconnect(request->client, request->user);
+        } else {
+            context_.watch.CloseFile(request->client, request->user, request->path);
+        }
+        return true;
+    }
     switch (id) {
     case ID_NOTIFY_WHEN_CLOSED:
         WatchSelectedFile();
         return true;
     case ID_CLOSE_FILE:
-        CloseSelectedFile();
-        return true;
+    case ID_DISCONNECT:
+        return true; // no row, or no file to close
     case ID_CHANGE_DETAILS:
         ToggleDetails();
-        return true;
-    case ID_DISCONNECT:
-        DisconnectSelected();
         return true;
     case ID_ADD_ACCEPTABLE:
         AddToPcList(true);
@@ -770,34 +362,10 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.idFrom != IDC_LIST) {
         return false;
     }
-    switch (header.code) {
-    case LVN_GETDISPINFOA:
-        GiveRow(shownRows_, reinterpret_cast<NMLVDISPINFOA&>(header).item);
-        result = 0;
-        return true;
-    case LVN_GETDISPINFOW:
-        GiveRow(shownRows_, reinterpret_cast<NMLVDISPINFOW&>(header).item);
-        result = 0;
-        return true;
-    case NM_CUSTOMDRAW: {
-        // Watched files stand out from the other rows.
-        auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
-        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
-            result = CDRF_NOTIFYITEMDRAW;
-        } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-            const std::size_t row = draw.nmcd.dwItemSpec;
-            if (row < shownRows_.size() && shownRows_[row].watched) {
-                draw.clrText = RGB(0, 0, 160);
-                draw.clrTextBk = RGB(255, 244, 200);
-                result = CDRF_NEWFONT;
-            } else {
-                result = CDRF_DODEFAULT;
-            }
-        } else {
-            result = CDRF_DODEFAULT;
-        }
+    if (accessList_.OnNotify(header, result)) {
         return true;
     }
+    switch (header.code) {
     case NM_CLICK:
         ShowDetails();
         result = 0;
@@ -821,8 +389,6 @@ bool CListViewDlg::OnNotify(NMHDR& header, LRESULT& result) {
 
 void CListViewDlg::ShowContextMenu(POINT at) {
     const int mark = SelectionMark();
-    const bool rowSelected =
-        mark != -1 && (ListView_GetItemState(accessList_.Hwnd(), mark, LVIS_SELECTED) & LVIS_SELECTED) != 0;
     win32::UniqueMenu menu(GF_CHECK_HANDLE(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_POP_LIST))));
     if (!menu) {
         return;
@@ -831,27 +397,18 @@ void CListViewDlg::ShowContextMenu(POINT at) {
     if (popup == nullptr) {
         return;
     }
-    ::CheckMenuItem(popup, ID_CHANGE_DETAILS, MF_BYCOMMAND | (state_.DetailsChecked() ? MF_CHECKED : MF_UNCHECKED));
-    const UINT grey = MF_BYCOMMAND | MF_GRAYED;
-    if (!rowSelected) {
-        for (const UINT id :
-             {ID_DISCONNECT, ID_ADD_ACCEPTABLE, ID_ADD_DENIED, ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
-            ::EnableMenuItem(popup, id, grey);
-        }
+    std::optional<MarkedRow> row;
+    if (mark != -1 && (ListView_GetItemState(accessList_.Hwnd(), mark, LVIS_SELECTED) & LVIS_SELECTED) != 0) {
+        row = RowAtMark();
     }
-    // A session row (or no row at the mark) has no file to close.
-    if (!rowSelected || RowText(mark, 4).empty()) {
-        ::EnableMenuItem(popup, ID_CLOSE_FILE, grey);
-        ::EnableMenuItem(popup, ID_NOTIFY_WHEN_CLOSED, grey);
-    } else if (watches_.Watched(RowText(mark, 4), RowText(mark, 1))) {
-        // Chosen again, the command ends the watch.
+    const RowMenuState menuState =
+        RowMenuFor(row, row && watches_.Watched(row->path, row->user), state_.DetailsChecked());
+    ::CheckMenuItem(popup, ID_CHANGE_DETAILS, MF_BYCOMMAND | (menuState.detailsChecked ? MF_CHECKED : MF_UNCHECKED));
+    if (menuState.watchChecked) {
         ::CheckMenuItem(popup, ID_NOTIFY_WHEN_CLOSED, MF_BYCOMMAND | MF_CHECKED);
     }
-    // An open-file row (or no row at the mark) names no computer.
-    if (RowText(mark, 0).empty()) {
-        for (const UINT id : {ID_ADD_ACCEPTABLE, ID_ADD_DENIED, ID_SEND_MESSAGE, ID_OPEN_SHARED_FOLDER}) {
-            ::EnableMenuItem(popup, id, grey);
-        }
+    for (const unsigned id : menuState.greyed) {
+        ::EnableMenuItem(popup, id, MF_BYCOMMAND | MF_GRAYED);
     }
     // The chosen command goes to the main window, which owns this one.
     HWND owner = ::GetWindow(Hwnd(), GW_OWNER);
@@ -869,12 +426,10 @@ void CListViewDlg::OnClose() {
 void CListViewDlg::OnDestroy() {
     // A refresh that is sending to this window is answered (and ignored) while the engine stops.
     destroying_ = true;
-    StopEngine();
+    StopWatch();
     ReleaseImageList();
     accessList_.Detach();
     detailsList_.Detach();
-    CListViewDlg* self = this;
-    g_instance.compare_exchange_strong(self, nullptr);
 }
 
 } // namespace glimmerfen::ui

@@ -45,7 +45,6 @@ void CPropSheet::Apply() {
         UpdateStartupShortcut(context_.settings, context_.paths.exePath, context_.paths.appName);
     };
     effects.applyTopmost = context_.applyTopmost;
-    effects.applyPriorities = context_.applyPriorities;
     effects.eventLogTicked = [this] {
         // The copy that now writes events registers itself as a start with events on does.
         if (platform::RegisterEventSource(context_.paths.exePath) == platform::RegisterOutcome::PathHasList) {
@@ -57,8 +56,8 @@ void CPropSheet::Apply() {
     // still enabled.
     ClearModified();
     ApplyOptionPages(context_.settings, pages, effects, context_.paths.iniPath);
-    if (context_.applyEventLog) {
-        context_.applyEventLog();
+    if (context_.settingsApplied) {
+        context_.settingsApplied();
     }
 }
 

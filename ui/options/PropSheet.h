@@ -19,14 +19,15 @@ struct AppSettings;
 namespace glimmerfen::ui {
 
 // What the sheet uses: the settings it edits, where the INI file and the manual lie, the list
-// window's topmost state to bring in line after "View Settings", and the event writer to bring in
-// line with EventLog after every Apply.
+// window's topmost state to bring in line after "View Settings", and the watch that takes up the
+// settings after every Apply.
 struct OptionContext {
     AppSettings& settings;
     ProgramPaths paths;
     std::function<void()> applyTopmost;
-    std::function<void()> applyPriorities; // the monitor threads' priority settings changed
-    std::function<void()> applyEventLog;
+    // After every Apply: the watch takes up the settings stored (priorities, events, the service's
+    // INI file).
+    std::function<void()> settingsApplied;
 };
 
 class CPropSheet : public CPropertySheet {

@@ -89,7 +89,7 @@ CTrayDlg::CTrayDlg(TrayContext context)
                                        listView_.ApplyTopmost();
                                    }
                                },
-                               [this] { listView_.ApplyPriorities(); }, [this] { listView_.ApplyEventLog(); }}),
+                               [this] { context_.list.watch.SettingsApplied(); }}),
       sendMsgDlg_(context_.paths.appName), serverTip_(context_.list.computer), notices_(LoadNoticeTemplates()),
       mainIcon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
       taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")) {}
@@ -99,9 +99,9 @@ CTrayDlg::~CTrayDlg() {
     if (trayTick_) {
         trayTick_->Stop();
     }
-    if (!engineStopped_) {
-        listView_.StopEngine();
-        engineStopped_ = true;
+    if (!watchStopped_) {
+        listView_.StopWatch();
+        watchStopped_ = true;
     }
 }
 
@@ -178,7 +178,7 @@ void CTrayDlg::TrayTick() {
         // there, when the question is really asked, so a close before that keeps it for the next run.
         ::PostMessageA(Hwnd(), kAskStartupMessage, 0, 0);
     }
-    const WatchState watch = listView_.State();
+    const WatchState watch = context_.list.watch.State();
     if (watch.serverCode != 0 && reportedCodes_.insert(watch.serverCode).second) {
         // Told once per code and run, on the window's thread: a box here would hold up the timers.
         ::PostMessageA(Hwnd(), kServerStateMessage, watch.serverCode, 0);
@@ -497,8 +497,8 @@ void CTrayDlg::CloseApplication() {
         }
     }
     // 3. The engine: threads ended, timers killed, table released.
-    listView_.StopEngine();
-    engineStopped_ = true;
+    listView_.StopWatch();
+    watchStopped_ = true;
     // 4. The list window saves its layout when it closes.
     if (listView_.Exists()) {
         ::PostMessageA(listView_.Hwnd(), WM_CLOSE, 0, 0);
@@ -532,9 +532,9 @@ void CTrayDlg::EndSession() {
     if (trayTick_) {
         trayTick_->Stop();
     }
-    if (!engineStopped_) {
-        listView_.StopEngine();
-        engineStopped_ = true;
+    if (!watchStopped_) {
+        listView_.StopWatch();
+        watchStopped_ = true;
     }
     if (listView_.Exists()) {
         listView_.HideAndSave();
@@ -570,9 +570,9 @@ void CTrayDlg::OnDestroy() {
     if (trayTick_) {
         trayTick_->Stop();
     }
-    if (!engineStopped_) {
-        listView_.StopEngine();
-        engineStopped_ = true;
+    if (!watchStopped_) {
+        listView_.StopWatch();
+        watchStopped_ = true;
     }
     ReleaseListAndIcon();
 }

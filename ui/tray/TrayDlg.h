@@ -25,8 +25,8 @@
 namespace glimmerfen::ui {
 
 // What the main window uses: the settings (the tray tick's period, the first-run answer), where the
-// program's files lie, the resolution of the timers, the list window's own context (which holds the
-// engine) and what to run when the session ends.
+// program's files lie, the resolution of the timers, the list window's own context (with the watch it
+// shows) and what to run when the session ends.
 struct TrayContext {
     AppSettings& settings;
     ProgramPaths paths;
@@ -52,9 +52,6 @@ public:
     // the list window, removes the tray icon and closes this window, which ends its modal run. The
     // program ends only through here.
     void CloseApplication();
-
-    // Whether the engine was stopped with a server call left running (CListViewDlg::EngineAbandoned).
-    bool EngineAbandoned() const noexcept { return listView_.EngineAbandoned(); }
 
     // The registered message that the shell broadcasts when the taskbar has been (re)created.
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
@@ -125,7 +122,7 @@ private:
     bool closing_ = false;
     // True while the first-run question's box is up (its own modal loop runs on this thread).
     bool askingStartup_ = false;
-    bool engineStopped_ = false;
+    bool watchStopped_ = false;
     // Set by the tick that posts the first-run question, so that later ticks do not post it again
     // while it waits on the window's thread.
     std::atomic<bool> startupQuestionPosted_{false};
