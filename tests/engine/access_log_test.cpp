@@ -35,6 +35,7 @@
 #include "platform/posix/testing.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -582,6 +583,39 @@ TEST_F(AccessLogFileTest, BoundedWaitAndSideFileAcrossRuns) {
     EXPECT_FALSE(Exists(dir_.File(kLogTakenFileName)));
 }
 
+// A run meets the held log again and again: each episode is told on its own, not only the first.
+TEST_F(AccessLogFileTest, EveryHeldEpisodeOfARunIsReported) {
+    for (int episode = 1; episode <= 2; ++episode) {
+        ExclusiveFile other;
+        ASSERT_TRUE(other.Open(log_.Path(), FileOpenMode::ReadWriteAlways));
+        EXPECT_FALSE(log_.AppendLine("held\r\n"));
+        EXPECT_TRUE(log_.TakeFailureToReport()) << "episode " << episode << " was not reported";
+        other.Close();
+        EXPECT_TRUE(log_.AppendLine("free\r\n"));
+    }
+}
+
+// The count of dropped lines is written once, ahead of the lines of its episode, and not again with
+// every later write of the same log object.
+TEST_F(AccessLogFileTest, DroppedCountIsWrittenOnlyInItsEpisode) {
+    AccessLog log(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{1, 1 << 20});
+    {
+        ExclusiveFile other;
+        ASSERT_TRUE(other.Open(log_.Path(), FileOpenMode::ReadWriteAlways));
+        EXPECT_FALSE(log.AppendLine("1\r\n"));
+        EXPECT_FALSE(log.AppendLine("2\r\n")); // "1" is dropped
+    }
+    EXPECT_TRUE(log.AppendLine("3\r\n"));
+    EXPECT_TRUE(log.AppendLine("4\r\n"));
+    EXPECT_TRUE(log.AppendLine({}));
+    const std::vector<std::string> lines = SplitLines(ReadBytes(log_.Path()));
+    ASSERT_EQ(lines.size(), 4u);
+    char dropped[512];
+    std::snprintf(dropped, sizeof dropped, platform::LoadText(IDS_LOG_LINES_DROPPED).c_str(), 1);
+    EXPECT_NE(lines[0].find(std::string("\t") + dropped + "\t"), std::string::npos) << lines[0];
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), (std::vector<std::string>{"2", "3", "4"}));
+}
+
 // The side file is renamed before its lines are appended and removed after. A start that finds the
 // renamed file (the program ended in between, or the removal failed while the run went on) appends its
 // lines only when the log does not hold them already, and ahead of a side file of a later run.
@@ -629,6 +663,48 @@ TEST_F(AccessLogFileTest, HeldSideFileKeepsItsPlaceAheadOfNewerLines) {
     EXPECT_EQ(ReadBytes(log_.Path()), "S\r\nN1\r\nN2\r\n");
     EXPECT_FALSE(Exists(side));
 }
+
+#ifndef _WIN32
+// Another program opens the taken file as its lines are read and keeps it a moment longer, so its
+// removal is refused. The run must try the removal again: forgotten, the file stays for the rest of the
+// run, and no later side file can be renamed onto its name.
+TEST_F(AccessLogFileTest, TakenFileWhoseRemovalWasRefusedIsRemovedByALaterWrite) {
+    const std::string taken = dir_.File(kLogTakenFileName);
+    WriteBytes(dir_.File(kLogWaitingFileName), "S\r\n");
+    AccessLog log(log_.Path(), "GlimmerfenChecker", AccessLog::Limits{});
+    // The other program's opening: a duplicate of the log's own reading opening, made between its open
+    // and its lock, shares that lock and keeps it after the log closes its descriptor.
+    struct Reader {
+        std::string path;
+        int held = -1;
+    } reader{taken};
+    platform::SetBetweenOpenAndLockHookForTesting(
+        [](void* context) {
+            auto* r = static_cast<Reader*>(context);
+            struct stat named {};
+            if (r->held >= 0 || ::stat(r->path.c_str(), &named) != 0) {
+                return;
+            }
+            for (int fd = 0; fd < 1024; ++fd) {
+                struct stat opened {};
+                if (::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+                    r->held = ::dup(fd);
+                    return;
+                }
+            }
+        },
+        &reader);
+    const bool first = log.AppendLine("N1\r\n");
+    platform::SetBetweenOpenAndLockHookForTesting(nullptr, nullptr);
+    ASSERT_GE(reader.held, 0) << "the taken file was never opened";
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(Exists(taken)) << "the removal should have been refused";
+    ::close(reader.held);
+    EXPECT_TRUE(log.AppendLine("N2\r\n"));
+    EXPECT_FALSE(Exists(taken)) << "the refused removal was not tried again";
+    EXPECT_EQ(ReadBytes(log_.Path()), "S\r\nN1\r\nN2\r\n");
+}
+#endif
 
 // At the end, waiting lines that can go neither to the log nor to the side file are told, with their
 // number; a line that comes after the end (a task the engine no longer waited for) goes to the side file

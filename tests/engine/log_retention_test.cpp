@@ -20,6 +20,14 @@
 #include "monitor/log/AccessLog.h"
 #include "platform/exclusive_file.h"
 
+#ifndef _WIN32
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace glimmerfen {
 namespace {
 
@@ -193,6 +201,34 @@ TEST_F(LogRetentionTest, LogStaysWhenTempFileCannotBeCreated) {
     EXPECT_EQ(ReadBytes(LogPath()), N(kNow) + "\tnew\r\n");
     EXPECT_FALSE(TempExists());
 }
+
+#ifndef _WIN32
+// A disk that fills up while the kept lines are written: the short copy must not take the log's place,
+// or the log's tail is gone.
+TEST_F(LogRetentionTest, FullDiskDuringTheCopyLeavesTheLog) {
+    std::string log = "0\told\r\n";
+    for (int i = 0; i < 20; ++i) {
+        log += N(kNow) + "\tPC" + std::to_string(i) + std::string(100, 'x') + "\r\n";
+    }
+    WriteBytes(LogPath(), log);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // In a child, so that the file size limit stays there: the disk is "full" 1000 bytes on.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 1000;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        TrimLog(ExeDir(), 3, kNow);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(SameBytes(ReadBytes(LogPath()), log));
+    EXPECT_FALSE(TempExists());
+}
+#endif
 
 // Lines of 10 MB, ten times the read piece, pass whole; so does a dropped one, without a trace.
 TEST_F(LogRetentionTest, HugeLinesAreKeptOrDroppedWhole) {

@@ -668,5 +668,29 @@ TEST_F(MonitorThreadsTest, StopEndsTheLostLineBoxOfARunningPollInsteadOfWaitingF
     EXPECT_FALSE(logging.Snapshot().hasTable);
 }
 
+// "Close Application" begins while a poll waits for the server; the poll then ends with lines the log
+// could not take. The program is closing: no "log save failed" box may come up now.
+TEST_F(MonitorThreadsTest, APollThatEndsAfterStopBeganRaisesNoBox) {
+    test::TempDir dir;
+    const std::string logPath = dir.File("log.txt");
+    std::filesystem::create_directory(logPath); // no line can be written to it
+    settings.LogOut = 1;
+    AccessLog log(logPath, "GlimmerfenChecker", AccessLog::Limits{});
+    ProbeMonitor logging(settings, server, probe, &log);
+    logging.CreateTable();
+    MonitorThreads threads(settings, logging, Resolution());
+    server.HoldPolls();
+    threads.Start();
+    ASSERT_TRUE(Eventually([&] { return server.PollHeld(); }));
+    std::thread ui([&] { threads.Stop(); });
+    const bool stopBegan = Eventually([&] { return threads.MonitorRunning() == 0; });
+    server.ReleasePolls();
+    ui.join();
+    ASSERT_TRUE(stopBegan);
+    EXPECT_EQ(logging.completed.load(), 1) << "the held poll did not reach the log";
+    EXPECT_EQ(log.WaitingLines(), 1u);
+    EXPECT_EQ(logging.reports.load(), 0) << "the box came up during the close";
+}
+
 } // namespace
 } // namespace glimmerfen

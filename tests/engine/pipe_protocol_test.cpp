@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/codepage_fixture.h"
 #include "monitor/AccessTable.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "monitor/pipe/TableDelta.h"
@@ -102,16 +103,27 @@ TEST(PipeProtocol, EveryMessageRoundTripsAndEveryDamagedFrameIsRefused) {
             PutU32(cut, 0, static_cast<std::uint32_t>(n - kLengthBytes));
             ASSERT_EQ(refusal(cut), Refusal::Truncated) << "body cut at " << n;
         }
-        EXPECT_EQ(refusal(frame + 'x'), Refusal::TrailingBytes);
+        const auto withByte = [&](std::size_t at, int value) {
+            std::string bytes = frame;
+            bytes[at] = static_cast<char>(value);
+            return bytes;
+        };
         std::string longer = frame + 'x';
         PutU32(longer, 0, static_cast<std::uint32_t>(longer.size() - kLengthBytes));
-        EXPECT_EQ(refusal(longer), Refusal::TrailingBytes);
-        std::string version = frame;
-        version[kLengthBytes] = static_cast<char>(kProtocolVersion + 1);
-        EXPECT_EQ(refusal(version), Refusal::WrongVersion);
-        std::string unknown = frame;
-        unknown[kLengthBytes + 2] = 0x77;
-        EXPECT_EQ(refusal(unknown), Refusal::UnknownType);
+        const struct {
+            const char* what;
+            std::string bytes;
+            Refusal reason;
+        } damaged[] = {
+            {"bytes after the frame's end", frame + "xy", Refusal::TrailingBytes},
+            {"a byte after the message, counted in the length", longer, Refusal::TrailingBytes},
+            {"a frame of a newer version", withByte(kLengthBytes, kProtocolVersion + 1), Refusal::WrongVersion},
+            {"a frame of an older version", withByte(kLengthBytes, kProtocolVersion - 1), Refusal::WrongVersion},
+            {"a type no message has", withByte(kLengthBytes + 2, 0x77), Refusal::UnknownType},
+        };
+        for (const auto& d : damaged) {
+            EXPECT_EQ(refusal(d.bytes), d.reason) << d.what;
+        }
     }
 }
 
@@ -160,6 +172,22 @@ TEST(PipeProtocol, BoundsAreCheckedBeforeAnythingIsAllocated) {
         PutU32(huge, at, 0xFFFFFFFFu);
         EXPECT_EQ(DecodeReply(huge).refusal, Refusal::Truncated) << at;
     }
+}
+
+// A string over the bound is cut before a double-byte character, never inside one: the rule text of a
+// rule cut (an extension rule's text after the first dot of a Japanese path) one byte over the bound.
+TEST(PipeProtocol, ALongDoubleByteStringIsCutBeforeACharacter) {
+    GF_USE_CODE_PAGE_OR_SKIP(932);
+    std::string rule = ".";
+    for (std::size_t i = 0; i < kMaxStringBytes / 2; ++i) {
+        rule += "\x83\x5E"; // a katakana character in code page 932
+    }
+    ASSERT_EQ(rule.size(), kMaxStringBytes + 1);
+    TableDelta delta;
+    delta.state.cuts = {1, {{"PC1", "bob", rule}}};
+    const auto back = DecodeReply(EncodeReply(delta));
+    ASSERT_TRUE(back.message);
+    EXPECT_EQ(std::get<TableDelta>(*back.message).state.cuts.recent.at(0).rule, rule.substr(0, kMaxStringBytes - 1));
 }
 
 TEST(PipeProtocol, RandomBytesAreRefusedOrDecodeToTheirOwnEncoding) {

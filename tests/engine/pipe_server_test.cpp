@@ -6,6 +6,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/threading.h"
@@ -48,13 +49,17 @@ struct FakeService {
     std::mutex mutex;
     std::vector<AccessEntry> entries;
     std::vector<Request> commands;
+    int changesAsked = 0;              // GetChanges answered
+    std::atomic<std::size_t> ended{0}; // conversations over: their clients were marked ended
 
     class Conversation final : public PipeConversation {
     public:
         explicit Conversation(FakeService& service) : service_(service) {}
+        ~Conversation() override { ++service_.ended; }
         Reply Answer(const Request& request) override {
             std::lock_guard<std::mutex> lock(service_.mutex);
             if (const auto* changes = std::get_if<GetChanges>(&request)) {
+                ++service_.changesAsked;
                 TableDelta delta = source_.Changes(changes->generation, service_.entries);
                 delta.state.hasTable = true;
                 delta.state.entryCount = static_cast<std::int32_t>(service_.entries.size());
@@ -160,6 +165,23 @@ TEST(PipeServer, AClientThatStopsReadingIsDroppedWhileTheOthersAreServed) {
     EXPECT_TRUE(service.Stop());
 }
 
+// Each command of the tray comes on a connection of its own: clients that have gone must leave their
+// room, or the service refuses every tray after its eighth command.
+TEST(PipeServer, ClientsThatHaveGoneLeaveRoomForNewOnes) {
+    FakeService fake;
+    Service service(fake);
+    for (std::size_t i = 1; i <= 2 * kMaxPipeClients; ++i) {
+        platform::PipeConnect outcome{};
+        auto client = service.listener->Connect(outcome);
+        const bool asked = client->Write(EncodeRequest(Hello{}), std::chrono::seconds(5)) == platform::PipeIo::Done;
+        ASSERT_TRUE(asked && ReadReply(*client) == std::optional<Reply>(HelloAnswer{"FS01"}))
+            << "connection " << i << " was refused";
+        client.reset();
+        ASSERT_TRUE(Eventually([&] { return fake.ended.load() == i; })) << "connection " << i << " never ended";
+    }
+    EXPECT_TRUE(service.Stop());
+}
+
 TEST(ServiceView, FollowsTheServiceLosesItFindsItAgainAndEndsPromptly) {
     AppSettings settings;
     settings.CycleTime2 = 5;
@@ -227,6 +249,40 @@ TEST(ServiceView, FollowsTheServiceLosesItFindsItAgainAndEndsPromptly) {
         ASSERT_EQ(fake.commands.size(), 1u);
     }
     service->Stop();
+}
+
+// A running service is asked once every list refresh period; a missing one only every
+// kServiceRetryPeriod, not at the list's pace.
+TEST(ServiceView, AsksAtTheListPeriodAndRetriesAMissingServiceAtItsOwn) {
+    AppSettings settings;
+    settings.CycleTime2 = 20;
+    {
+        FakeService fake;
+        Service service(fake);
+        ServiceView view(settings, [&](platform::PipeConnect& outcome) -> std::unique_ptr<platform::PipeStream> {
+            return service.listener->Connect(outcome);
+        });
+        view.Start();
+        // A tenth of a second at the list's period; twelve seconds at the retry period.
+        EXPECT_TRUE(Eventually(
+            [&] {
+                std::lock_guard<std::mutex> lock(fake.mutex);
+                return fake.changesAsked >= 5;
+            },
+            std::chrono::seconds(2)));
+        EXPECT_TRUE(view.Stop());
+    }
+    std::atomic<int> attempts{0};
+    ServiceView view(settings, [&](platform::PipeConnect& outcome) -> std::unique_ptr<platform::PipeStream> {
+        ++attempts;
+        outcome = platform::PipeConnect::Absent;
+        return nullptr;
+    });
+    view.Start();
+    ASSERT_TRUE(Eventually([&] { return attempts.load() >= 1; }));
+    std::this_thread::sleep_for(kServiceRetryPeriod / 6);
+    EXPECT_EQ(attempts.load(), 1) << "a missing service was asked again at the list's period";
+    EXPECT_TRUE(view.Stop());
 }
 
 TEST(ServiceView, StopEndsAnExchangeTheServiceNeverAnswers) {
