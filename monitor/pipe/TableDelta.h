@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "monitor/AccessMonitor.h"
 #include "monitor/AccessTable.h"
+#include "monitor/TableRecords.h"
 #include "monitor/pipe/PipeProtocol.h"
 
 namespace glimmerfen::pipe {

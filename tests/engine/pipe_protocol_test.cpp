@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "monitor/AccessTable.h"
+#include "monitor/RuleCuts.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "monitor/pipe/TableDelta.h"
 
