@@ -32,7 +32,7 @@
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 #include "platform/win32/checks.h"
 #include "platform/win32/system_library.h"
 

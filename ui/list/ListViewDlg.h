@@ -18,7 +18,7 @@
 #include "platform/win32/handles.h"
 #include "monitor/RuleCuts.h"
 #include "ui/list/ColumnListCtrl.h"
-#include "ui/list/FileWatches.h"
+#include "monitor/FileWatches.h"
 #include "ui/list/ListLogic.h"
 
 namespace glimmerfen {

@@ -21,7 +21,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/tray_shell.h"
 #include "ui/framework/Menus.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 
