@@ -1,6 +1,7 @@
 // The start and exit routines of the application object: the order of the steps, the early exits,
 // and what reaches the disk on each path.
 #include "app/CheckerApp.h"
+#include "app/InstanceNames.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -169,6 +170,25 @@ TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
         EXPECT_EQ(name.find('\\', 7), std::string::npos) << name;
         EXPECT_LE(name.size(), 64u) << name;
     }
+}
+
+// An installed service is found again by its name, and a running copy by its mutexes: both stay as
+// earlier versions made them, from the key of the computer or folder, whatever the letter case.
+TEST(InstanceNames, KeptFromVersionToVersion) {
+    EXPECT_EQ(ServiceName(""), "GlimmerfenChecker");
+    EXPECT_EQ(ServiceName("fs01"), "GlimmerfenChecker.B481FC856F6796E1");
+    EXPECT_EQ(ComputerMutexName("Fs01"), "Global\\GlimmerfenChecker.Computer.B481FC856F6796E1");
+    EXPECT_EQ(FolderMutexName("c:\\tools\\"), "Global\\GlimmerfenChecker.Folder.19D94AE69E73AB59");
+    EXPECT_EQ(ServiceWindowMutexName(ServiceName("")),
+              "Global\\GlimmerfenChecker.Window." + InstanceKey("GlimmerfenChecker"));
+}
+
+// The one name events and the sender of a message give this computer is one it answers to, whole.
+TEST(InstanceNames, ThisComputerNameIsOneOfItsOwnNames) {
+    const std::string name = platform::ThisComputerName();
+    ASSERT_FALSE(name.empty());
+    EXPECT_EQ(name.find('\0'), std::string::npos);
+    EXPECT_TRUE(platform::NamesThisComputer(name, platform::OwnComputerNames())) << name;
 }
 
 // Every way of naming this computer: one computer, one instance. The trail byte 0x41 of a double-byte
