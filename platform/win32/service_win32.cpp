@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/fault.h"
 #include "platform/win32/checks.h"
 #include "platform/win32/handles.h"
 
@@ -218,13 +219,14 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         return;
     }
     service.Report(SERVICE_START_PENDING, 0, 5000);
-    int code = 1;
-    try {
-        code = (*service.body)(service);
-    } catch (...) {
-        // Nothing may leave the thread the service manager runs: reported as a failure, which makes
-        // the manager start the service again.
-    }
+    // A fault on any thread of the service, this one included, is the program's contained fault: told
+    // to the Application log (the message sink of service mode), then to the service manager as a stop
+    // with the fault's exit code, which makes the manager start the service again; then the process ends.
+    const FaultExit before =
+        SetFaultExit([&service] { service.Report(SERVICE_STOPPED, static_cast<DWORD>(kFaultExitCode), 0); });
+    int code = kFaultExitCode;
+    ContainFault("the service", [&] { code = (*service.body)(service); });
+    SetFaultExit(before);
     service.Report(SERVICE_STOPPED, static_cast<DWORD>(code), 0);
 }
 

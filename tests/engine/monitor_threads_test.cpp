@@ -584,6 +584,20 @@ TEST(FaultDeathTest, AnExceptionAtABoundaryIsToldAndEndsTheProcessWithTheFaultCo
     EXPECT_EXIT(platform::ContainFault("a timer chain", [] { throw std::runtime_error("table gone"); }),
                 ::testing::ExitedWithCode(platform::kFaultExitCode), "a timer chain: table gone");
 }
+
+// A service's fault is told where a service's messages go, and only then to the service manager, as a
+// stop with the fault's code (before, the service reported a plain failure and nobody learnt why).
+TEST(FaultDeathTest, TheFaultIsToldBeforeTheLastWordsAndTheProcessEnds) {
+    EXPECT_EXIT(
+        {
+            platform::SetMessageSink([](const std::string& text, const std::string&, platform::MessageIcon) {
+                std::fprintf(stderr, "event: %s\n", text.c_str());
+            });
+            platform::SetFaultExit([] { std::fprintf(stderr, "stopped with %d\n", platform::kFaultExitCode); });
+            platform::ContainFault("the service", [] { throw std::runtime_error("no table"); });
+        },
+        ::testing::ExitedWithCode(platform::kFaultExitCode), "event: .*the service: no table.*stopped with 3");
+}
 #endif
 
 TEST_F(MonitorThreadsTest, AWorkThatThrowsIsReportedAndLeavesStopNothingToWaitFor) {
