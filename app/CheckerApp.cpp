@@ -184,7 +184,6 @@ bool CCheckerApp::Start(StartupHost& host) {
         host.RunService(*this, serviceName);
         return false;
     }
-    ranMainWindow_ = true;
     host.RunMainWindow(*this);
     return false;
 }

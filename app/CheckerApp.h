@@ -114,10 +114,6 @@ public:
     // with a warning, otherwise 0.
     int Exit(StartupHost& host);
 
-    // Whether start-up reached the settings step (so that the exit routine saves them).
-    bool ReachedSettings() const { return reachedSettings_; }
-    // Whether the main window's modal run took place.
-    bool RanMainWindow() const { return ranMainWindow_; }
     // Whether the process ran as the service (so that the exit routine leaves the INI file as it is:
     // the service reads it, the option sheet of a tray writes it).
     bool RanService() const { return ranService_; }
@@ -150,9 +146,8 @@ private:
     // A start that cannot go on: told as a warning, and the process ends with kExitRefused.
     void Refuse(StartupHost& host, const std::string& text);
 
-    bool reachedSettings_ = false;
+    bool reachedSettings_ = false; // so that the exit routine saves the settings
     bool periodBegun_ = false;
-    bool ranMainWindow_ = false;
     bool ranService_ = false;
     bool quiet_ = false;
     int exitCode_ = 0;

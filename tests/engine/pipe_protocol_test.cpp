@@ -283,7 +283,7 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
         const auto decoded = DecodeReply(EncodeReply(delta));
         ASSERT_TRUE(decoded.message);
         ASSERT_TRUE(mirror.Apply(std::get<TableDelta>(*decoded.message)));
-        EXPECT_EQ(mirror.Entries(), table.Copy());
+        EXPECT_EQ(mirror.Snapshot().entries, table.Copy());
         EXPECT_EQ(mirror.Snapshot().entryCount, static_cast<std::int32_t>(table.Size()));
     }
 
@@ -296,7 +296,7 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
     EXPECT_EQ(mirror.Generation(), 0u);
     EXPECT_EQ(mirror.Size(), 0u);
     ASSERT_TRUE(mirror.Apply(source.Changes(mirror.Generation(), &table)));
-    EXPECT_EQ(mirror.Entries(), table.Copy());
+    EXPECT_EQ(mirror.Snapshot().entries, table.Copy());
 }
 
 } // namespace
