@@ -1,9 +1,8 @@
 #include "app/CheckerApp.h"
 
-#include <cstdint>
 #include <new>
-#include <string_view>
 
+#include "app/InstanceNames.h"
 #include "app/ServiceSetup.h"
 #include "monitor/log/LogRetention.h"
 #include "platform/ansitext.h"
@@ -53,37 +52,6 @@ void StartupHost::RegisterEventSource(const std::string&, bool, const std::strin
 
 std::vector<std::string> StartupHost::ComputerNames() {
     return platform::OwnComputerNames();
-}
-
-namespace {
-
-// 64-bit FNV-1a, in 16 hexadecimal digits.
-std::string HashHex(std::string_view text) {
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001B3ull;
-    }
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex(16, '0');
-    for (int i = 15; i >= 0; --i, hash >>= 4) {
-        hex[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
-    }
-    return hex;
-}
-
-} // namespace
-
-std::string FolderMutexName(const std::string& exeDir) {
-    return "Global\\GlimmerfenChecker.Folder." + HashHex(AnsiUpper(exeDir));
-}
-
-std::string ComputerMutexName(const std::string& watchedComputer) {
-    return "Global\\GlimmerfenChecker.Computer." + HashHex(AnsiUpper(watchedComputer));
-}
-
-std::string ServiceWindowMutexName(const std::string& serviceName) {
-    return "Global\\GlimmerfenChecker.Window." + HashHex(AnsiUpper(serviceName));
 }
 
 void StartupHost::SaveSettings(const AppSettings& settings, const std::string& iniPath) {
@@ -216,7 +184,6 @@ bool CCheckerApp::Start(StartupHost& host) {
         host.RunService(*this, serviceName);
         return false;
     }
-    ranMainWindow_ = true;
     host.RunMainWindow(*this);
     return false;
 }

@@ -92,15 +92,6 @@ inline constexpr int kExitRefused = 1;
 inline constexpr const char* kWrongPlatformMessage = "This software does not operate in usage's OS. m(_ _)m";
 inline constexpr const char* kNoMemoryMessage = "It is a memory insufficient error.";
 
-// The two single-instance mutexes, in the namespace of every logon session and whatever the
-// executable is called. One per program folder (the folder upper-cased and hashed, since a mutex's
-// name holds no "\\" and is short): the copies of one folder share its INI file and log. One per watched
-// computer (its name upper-cased and hashed; empty for this computer): a computer is watched once.
-std::string FolderMutexName(const std::string& exeDir);
-std::string ComputerMutexName(const std::string& watchedComputer);
-// The one of the tray that is the window of a service (by the service's name): one window per service.
-std::string ServiceWindowMutexName(const std::string& serviceName);
-
 // The platform id as start-up keeps it: 0, 1 and 2 as the system gives them, -1 for anything else
 // (an unknown platform, or a system that could not be asked).
 int PlatformIdFrom(std::optional<unsigned long> systemPlatform);
@@ -123,10 +114,6 @@ public:
     // with a warning, otherwise 0.
     int Exit(StartupHost& host);
 
-    // Whether start-up reached the settings step (so that the exit routine saves them).
-    bool ReachedSettings() const { return reachedSettings_; }
-    // Whether the main window's modal run took place.
-    bool RanMainWindow() const { return ranMainWindow_; }
     // Whether the process ran as the service (so that the exit routine leaves the INI file as it is:
     // the service reads it, the option sheet of a tray writes it).
     bool RanService() const { return ranService_; }
@@ -159,9 +146,8 @@ private:
     // A start that cannot go on: told as a warning, and the process ends with kExitRefused.
     void Refuse(StartupHost& host, const std::string& text);
 
-    bool reachedSettings_ = false;
+    bool reachedSettings_ = false; // so that the exit routine saves the settings
     bool periodBegun_ = false;
-    bool ranMainWindow_ = false;
     bool ranService_ = false;
     bool quiet_ = false;
     int exitCode_ = 0;

@@ -69,15 +69,15 @@ std::string Win32StartupHost::CommandLineText() {
 }
 
 StartupHost::MutexResult Win32StartupHost::CreateInstanceMutex(const std::string& name) {
-    // Held, never closed, until the process ends: a second start is refused for as long as it runs.
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
+    // Held until the program's run has ended: a second start is refused for as long as it runs.
+    win32::UniqueMutex mutex(CreateMutexA(nullptr, TRUE, name.c_str()));
     const DWORD error = GetLastError();
-    if (mutex == nullptr) {
+    if (!mutex) {
         // Made by a copy in another user's logon session, whose default security lets no one else open
         // it: that copy runs all the same.
         return error == ERROR_ACCESS_DENIED ? MutexResult::AlreadyExists : MutexResult::Failed;
     }
-    instanceMutexes_.push_back(mutex);
+    instanceMutexes_.push_back(std::move(mutex));
     return error == ERROR_ALREADY_EXISTS ? MutexResult::AlreadyExists : MutexResult::Created;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/CheckerApp.h"
 #include "monitor/Watch.h"
+#include "platform/win32/handles.h"
 #include "ui/tray/TrayDlg.h"
 
 // <windows.h> defines RegisterEventSource as a macro for its A and W functions; here the name is ours.
@@ -35,7 +36,7 @@ public:
     bool EngineAbandoned() const noexcept { return engineAbandoned_; }
 
 private:
-    std::vector<void*> instanceMutexes_; // the single-instance mutexes, kept until the process ends
+    std::vector<win32::UniqueMutex> instanceMutexes_; // the single-instance mutexes, held while the program runs
     bool engineAbandoned_ = false;
 };
 

@@ -1,19 +1,9 @@
 #include "app/ServiceSetup.h"
 
-#include "app/CheckerApp.h"
 #include "platform/ansitext.h"
 #include "res/resource.h"
 
 namespace glimmerfen {
-
-std::string ServiceName(const std::string& watchedComputer) {
-    if (watchedComputer.empty()) {
-        return "GlimmerfenChecker";
-    }
-    // The computer mutex's name ends in the hash of the computer's name.
-    const std::string mutex = ComputerMutexName(watchedComputer);
-    return "GlimmerfenChecker." + mutex.substr(mutex.rfind('.') + 1);
-}
 
 std::string ServiceCommandLine(const std::string& exePath, const std::string& watchedComputer) {
     std::string line = "\"" + exePath + "\" /service";

@@ -23,9 +23,6 @@ enum class ServiceSetup {
 // How long removal waits for the service to stop.
 inline constexpr std::chrono::milliseconds kServiceStopWait{10000};
 
-// The service's name: one per watched computer, as the single-instance names are ("GlimmerfenChecker"
-// for this computer, with a hash of the other computer's name after it otherwise).
-std::string ServiceName(const std::string& watchedComputer);
 // The command line the service manager starts: the quoted program, /service, and /server:NAME when
 // another computer is watched.
 std::string ServiceCommandLine(const std::string& exePath, const std::string& watchedComputer);

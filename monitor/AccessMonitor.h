@@ -15,6 +15,7 @@
 #include "monitor/ClientNames.h"
 #include "monitor/EventReporter.h"
 #include "monitor/RuleCuts.h"
+#include "monitor/TableRecords.h"
 #include "platform/localtime_cache.h"
 #include "platform/records.h"
 
@@ -25,14 +26,6 @@ class AccessLog;
 namespace platform {
 class ServerPlatform;
 }
-
-// What a reader on another thread sees: the table as it was between two changes.
-struct TableSnapshot {
-    bool hasTable = false;
-    std::int32_t entryCount = 0;
-    std::int32_t nextKey = 0;
-    std::vector<AccessEntry> entries; // newest first
-};
 
 // The extension text of a path for the extension rule: what follows its first ".", or the whole path
 // when it has none, lower-cased in the ANSI code page.
@@ -78,14 +71,8 @@ public:
 
     std::int32_t EntryCount() const;
 
-    // What the last poll's enumerations met: the code of a failing session or open-file enumeration
-    // (5 when the system denies access, as it does to a process without administrator rights), 0 when
-    // both succeeded. A failing poll sees nobody, as if nobody were connected; this tells the two apart.
-    struct ServerState {
-        std::uint32_t code = 0;
-        bool files = false; // the open-file enumeration failed (the sessions were given)
-        bool operator==(const ServerState&) const = default;
-    };
+    // What the last poll's enumerations met (TableRecords.h).
+    using ServerState = glimmerfen::ServerState;
     ServerState LastServerState() const;
 
     // The names of the clients that the server reports by address; the computer lists match either.

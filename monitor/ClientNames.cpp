@@ -45,7 +45,9 @@ std::string ClientNames::NameOf(const std::string& client) {
         return {};
     }
     s.names.emplace(client, std::nullopt);
-    worker_.Post([shared = shared_, client] { LookUp(*shared, client); });
+    if (!worker_.Post([shared = shared_, client] { LookUp(*shared, client); })) {
+        s.names.erase(client); // not looked up: asked again next time
+    }
     return {};
 }
 

@@ -20,12 +20,9 @@ namespace {
 // How long the stop waits for a row command's server call before leaving it running.
 constexpr auto kCommandGrace = std::chrono::milliseconds(500);
 
+// Events name the watched server, this computer by its own name.
 std::string EventComputer(const std::string& watched) {
-    if (!watched.empty()) {
-        return watched;
-    }
-    const std::vector<std::string> names = platform::OwnComputerNames();
-    return names.empty() ? std::string() : names.front();
+    return watched.empty() ? platform::ThisComputerName() : watched;
 }
 
 } // namespace

@@ -215,8 +215,10 @@ void EventReporter::Post(EventBatch& events) {
         c.draining = true;
     }
     events.Clear();
-    if (drain) {
-        writer_->Post([channel = channel_] { Drain(*channel); });
+    if (drain && !writer_->Post([channel = channel_] { Drain(*channel); })) {
+        // Not queued (the writer is stopping): the next Post queues a drain again.
+        const std::lock_guard<std::mutex> channelLock(c.mutex);
+        c.draining = false;
     }
 }
 

@@ -11,8 +11,8 @@
 namespace glimmerfen {
 
 MonitorThreads::MonitorThreads(AppSettings& settings, AccessMonitor& monitor, unsigned timerResolution)
-    : settings_(settings), monitor_(monitor), timerResolution_(timerResolution), poll_(settings.ThreadLevel1),
-      list_(settings.ThreadLevel2), listChain_([this] { RefreshList(); }, settings.CycleTime2, timerResolution) {}
+    : settings_(settings), monitor_(monitor), poll_(settings.ThreadLevel1), list_(settings.ThreadLevel2),
+      listChain_([this] { RefreshList(); }, settings.CycleTime2, timerResolution) {}
 
 MonitorThreads::~MonitorThreads() {
     if (!Stop() && poll_.thread.joinable()) {

@@ -65,15 +65,13 @@ public:
     bool Stop();
     static constexpr std::chrono::milliseconds kPollGrace{1500};
 
+    // Whether the Access Monitor Thread runs (1) or has ended or not begun (0).
     int MonitorRunning() const { return poll_.running.load(); }
-    int ListRunning() const { return list_.running.load(); }
-    platform::TimerId ListTimerId() const { return listChain_.TimerId(); }
-    unsigned TimerResolution() const { return timerResolution_; }
-    // The worker threads, once they have begun (0 before).
-    platform::ThreadKey MonitorThreadKey() const { return poll_.workerKey.load(); }
-    platform::ThreadKey ListThreadKey() const { return list_.workerKey.load(); }
 
 private:
+    // Looks at the run flags, the worker threads and the pending timer from the tests.
+    friend struct MonitorThreadsTestPeer;
+
     // One monitor: its priority setting, its worker thread and run flag.
     struct Monitor {
         explicit Monitor(std::atomic<int>& level) : level(level) {}
@@ -98,7 +96,6 @@ private:
     AppSettings& settings_;
     AccessMonitor& monitor_;
     std::function<void()> listRefresh_;
-    const unsigned timerResolution_;
 
     Monitor poll_;
     Monitor list_;

@@ -6,26 +6,10 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <string>
-#include <vector>
+
+#include "monitor/TableRecords.h"
 
 namespace glimmerfen {
-
-// One session a rule closed: who, from which computer (empty for an open-file entry, whose sessions
-// were closed by user), and the rule's message as the log line gives it.
-struct RuleCut {
-    std::string client;
-    std::string user;
-    std::string rule;
-    bool operator==(const RuleCut&) const = default;
-};
-
-// The count of every cut so far and the newest kKeptCuts of them, oldest first.
-struct RuleCutRecord {
-    std::uint64_t total = 0;
-    std::vector<RuleCut> recent;
-    bool operator==(const RuleCutRecord&) const = default;
-};
 
 class RuleCuts {
 public:

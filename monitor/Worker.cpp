@@ -4,17 +4,15 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <utility>
 
+#include "monitor/OwnedThread.h"
 #include "platform/fault.h"
-#include "platform/notify.h"
-#include "platform/timer.h"
 
 namespace glimmerfen {
 
 struct Worker::State {
-    explicit State(const char* w) : where(w) {}
+    explicit State(const char* w) : where(w), thread(w) {}
     const char* const where;
     std::mutex mutex;
     std::condition_variable changed;
@@ -22,8 +20,7 @@ struct Worker::State {
     bool running = false;                    // a task runs; under mutex
     bool started = false;                    // under mutex
     bool stopping = false;                   // under mutex
-    std::atomic<bool> ended{false};
-    std::atomic<platform::ThreadKey> key{0};
+    OwnedThread thread;                      // started under mutex
 };
 
 Worker::Worker(const char* where) : state_(std::make_shared<State>(where)) {}
@@ -43,12 +40,8 @@ void Worker::StartLocked() {
     if (state_->started) {
         return;
     }
-    // Detached at once: the one way to end is the thread's own, after the queue ran dry and Stop began.
-    std::thread([state = state_] {
-        state->key = platform::CurrentThreadKey();
-        platform::ContainFault(state->where, [&state] { Run(state); });
-        state->ended = true;
-    }).detach();
+    // The thread ends on its own, after the queue ran dry and Stop began.
+    state_->thread.Start([state = state_] { Run(state); });
     state_->started = true;
 }
 
@@ -87,8 +80,7 @@ bool Worker::Stop(std::chrono::milliseconds grace) {
         started = state_->started;
     }
     state_->changed.notify_all();
-    ended_ =
-        !started || platform::WaitForThreadEnd(state_->ended, state_->key, std::chrono::steady_clock::now() + grace);
+    ended_ = !started || state_->thread.WaitUntil(std::chrono::steady_clock::now() + grace);
     return ended_;
 }
 

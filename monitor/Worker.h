@@ -29,7 +29,7 @@ public:
 
     // Queues a task, starting the thread if it is not running yet; false when Stop has begun and the
     // task is dropped. An exception that leaves a task is reported as a fault. Safe from any thread.
-    bool Post(std::function<void()> task);
+    [[nodiscard]] bool Post(std::function<void()> task);
 
     // Waits until nothing is queued and no task runs: without a limit, or at most timeout (false when
     // that passed first). Never on the worker's own thread.

@@ -18,6 +18,7 @@ struct FaultState {
     std::mutex mutex;
     std::string caption = "GlimmerfenChecker";
     FaultHandler handler;
+    FaultExit beforeExit;
     std::atomic<bool> reported{false};
     std::atomic<ThreadKey> reporter{0}; // the thread whose box tells of the first fault
 };
@@ -39,10 +40,12 @@ void SetFaultCaption(const std::string& caption) {
 void ReportFault(const char* where, const std::string& what) {
     FaultState& state = State();
     FaultHandler handler;
+    FaultExit beforeExit;
     std::string caption;
     {
         std::lock_guard<std::mutex> lock(state.mutex);
         handler = state.handler;
+        beforeExit = state.beforeExit;
         caption = state.caption;
     }
     if (handler) {
@@ -62,9 +65,18 @@ void ReportFault(const char* where, const std::string& what) {
     }
     state.reporter = CurrentThreadKey();
     ShowMessage(LoadText(IDS_UNEXPECTED_FAULT) + "\n" + where + ": " + what, caption, MessageIcon::Error);
+    if (beforeExit) {
+        beforeExit();
+    }
     // No static destructors: other threads are still running and may use what they would destroy. The
     // operating system closes files and releases everything the process holds.
     std::_Exit(kFaultExitCode);
+}
+
+FaultExit SetFaultExit(FaultExit beforeExit) {
+    FaultState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return std::exchange(state.beforeExit, std::move(beforeExit));
 }
 
 FaultHandler SetFaultHandlerForTesting(FaultHandler handler) {

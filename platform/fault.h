@@ -22,6 +22,12 @@ void SetFaultCaption(const std::string& caption);
 // for that end. Returns only while a test handler is set.
 void ReportFault(const char* where, const std::string& what);
 
+// Run by ReportFault once the fault was told, right before the process ends: a process started as a
+// service tells the service manager that it stopped, and with the fault's exit code. Empty: nothing.
+// Returns the one that was set before.
+using FaultExit = std::function<void()>;
+FaultExit SetFaultExit(FaultExit beforeExit);
+
 // Runs work; an exception that leaves it is reported with ReportFault instead of going on.
 template <typename Work>
 void ContainFault(const char* where, Work&& work) noexcept {

@@ -34,6 +34,10 @@ bool IsWellFormedComputerName(std::string_view text);
 // or one of ownNames. Letter case does not matter.
 bool NamesThisComputer(std::string_view name, const std::vector<std::string>& ownNames);
 
+// This computer's own name, as events and the send-message dialog name it, in the ANSI code page: on
+// Windows its NetBIOS name, elsewhere the host name; empty when the system cannot give it.
+std::string ThisComputerName();
+
 // The names this computer answers to, in the ANSI code page: on Windows its NetBIOS name, DNS host name
 // and fully qualified DNS name; elsewhere the host name. Names the system cannot give are left out.
 std::vector<std::string> OwnComputerNames();

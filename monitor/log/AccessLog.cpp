@@ -1,7 +1,6 @@
 #include "monitor/log/AccessLog.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <mutex>
@@ -309,10 +308,8 @@ std::string AccessLog::WaitingText() const {
     std::string text;
     if (dropped_ > 0) {
         // The gap is where the dropped lines stood: before the oldest line still waiting.
-        const std::string format = platform::LoadText(IDS_LOG_LINES_DROPPED);
-        char message[512];
-        std::snprintf(message, sizeof message, format.c_str(),
-                      static_cast<int>(std::min<std::size_t>(dropped_, 0x7FFFFFFF)));
+        const std::string message = platform::FillTemplate(
+            platform::LoadText(IDS_LOG_LINES_DROPPED), {std::to_string(std::min<std::size_t>(dropped_, 0x7FFFFFFF))});
         AppendDisconnectLine(text, platform::NowSeconds(), std::string(), std::string(), message);
     }
     text.append(waiting_, waitingHead_, std::string::npos);
@@ -354,10 +351,9 @@ void AccessLog::KeepWaitingLines() {
         lost = lengths_.size() + dropped_;
         ClearWaiting();
     }
-    const std::string format = platform::LoadText(IDS_LOG_LINES_LOST);
-    char message[512];
-    std::snprintf(message, sizeof message, format.c_str(), static_cast<int>(std::min<std::size_t>(lost, 0x7FFFFFFF)));
-    platform::ShowMessage(std::string(message) + "\n" + sidePath_, caption_, platform::MessageIcon::Warning);
+    const std::string message = platform::FillTemplate(platform::LoadText(IDS_LOG_LINES_LOST),
+                                                       {std::to_string(std::min<std::size_t>(lost, 0x7FFFFFFF))});
+    platform::ShowMessage(message + "\n" + sidePath_, caption_, platform::MessageIcon::Warning);
 }
 
 bool AccessLog::KeepInSideFile() {

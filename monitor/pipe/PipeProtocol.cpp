@@ -5,6 +5,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "monitor/RuleCuts.h"
+
 namespace glimmerfen::pipe {
 namespace {
 

@@ -16,9 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "monitor/AccessMonitor.h"
 #include "monitor/AccessTable.h"
-#include "monitor/RuleCuts.h"
+#include "monitor/TableRecords.h"
 #include "platform/ansitext.h"
 
 namespace glimmerfen::pipe {
@@ -106,7 +105,7 @@ struct HelloAnswer {
 struct TableState {
     bool hasTable = false;
     std::int32_t entryCount = 0;
-    AccessMonitor::ServerState server;
+    ServerState server;
     std::uint64_t waitingLines = 0; // lines waiting for the log
     // The sessions the rules closed: the count since the service started and the last few (at most
     // RuleCuts::kKeptCuts, more is a bad field), for the tray's notices.

@@ -1,6 +1,7 @@
 #include "monitor/pipe/PipeServer.h"
 
 #include <cstring>
+#include <vector>
 
 namespace glimmerfen::pipe {
 
@@ -24,56 +25,42 @@ FrameRead ReadFrame(platform::PipeStream& stream, std::size_t maxFrameBytes, std
 
 PipeServer::PipeServer(std::unique_ptr<platform::PipeListener> listener, ConversationFactory conversations,
                        RefusalReport refused)
-    : listener_(std::move(listener)), conversations_(std::move(conversations)), refused_(std::move(refused)) {}
+    : shared_(std::make_shared<Shared>(std::move(listener), std::move(conversations), std::move(refused))),
+      acceptor_("the pipe's accept thread") {}
 
 PipeServer::~PipeServer() {
     Stop(std::chrono::steady_clock::now() + kFrameRestWait);
-    // Threads left running own nothing of this object but their Client record, which the list keeps;
-    // the process ends after such a stop.
-    if (clients_.empty()) {
-        return;
-    }
-    for (Client& client : clients_) {
-        client.thread.detach();
-    }
-    (void)new std::list<Client>(std::move(clients_));
 }
 
 void PipeServer::Start() {
-    acceptor_ = std::thread([this] { AcceptLoop(); });
+    acceptor_.Start([shared = shared_] { AcceptLoop(shared); });
 }
 
-void PipeServer::AcceptLoop() {
-    while (std::unique_ptr<platform::PipeStream> stream = listener_->Accept()) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        Reap();
-        if (stopping_) {
-            return;
+void PipeServer::AcceptLoop(const std::shared_ptr<Shared>& shared) {
+    while (std::unique_ptr<platform::PipeStream> stream = shared->listener->Accept()) {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        if (shared->stopping) {
+            return; // from here on Stop alone drops clients from the list
         }
-        if (clients_.size() >= kMaxPipeClients) {
+        Reap(*shared);
+        if (shared->clients.size() >= kMaxPipeClients) {
             continue; // closed as it goes out of scope
         }
-        Client& client = clients_.emplace_back();
+        Client& client = shared->clients.emplace_back();
         client.stream = std::move(stream);
-        client.thread = std::thread([this, &client] { Serve(client); });
+        // The list's nodes stay put, and a client is dropped from it only once its thread has ended.
+        client.thread.Start([shared, &client] { Serve(*shared, client); });
     }
 }
 
-void PipeServer::Reap() {
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        if (it->ended.load()) {
-            it->thread.join();
-            it = clients_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+void PipeServer::Reap(Shared& shared) {
+    shared.clients.remove_if([](const Client& client) { return client.ended && client.thread.Ended(); });
 }
 
-void PipeServer::Serve(Client& client) {
+void PipeServer::Serve(Shared& shared, Client& client) {
     // The stream is reset only by this thread, at its end.
     platform::PipeStream& stream = *client.stream;
-    const std::unique_ptr<PipeConversation> conversation = conversations_();
+    const std::unique_ptr<PipeConversation> conversation = shared.conversations();
     std::string frame;
     for (;;) {
         // Between requests a client may be quiet as long as it likes; within one it may not.
@@ -97,9 +84,9 @@ void PipeServer::Serve(Client& client) {
             }
         }
         if (refusal != Refusal::None) {
-            refused_(refusal);
+            shared.refused(refusal);
             // Told why, if it still listens; the stream cannot be trusted to be at a frame's start again.
-            stream.Write(EncodeReply(Refused{refusal}), std::chrono::milliseconds{200});
+            (void)stream.Write(EncodeReply(Refused{refusal}), std::chrono::milliseconds{200});
             break;
         }
         if (stream.Write(reply, kReplyWait) != platform::PipeIo::Done) {
@@ -108,41 +95,52 @@ void PipeServer::Serve(Client& client) {
     }
     {
         // Closed now, not when the next client comes: the other end learns at once that it was dropped.
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(shared.mutex);
         client.stream.reset();
         client.ended = true;
     }
-    clientEnded_.notify_all();
+    shared.clientEnded.notify_all();
 }
 
 bool PipeServer::Stop(std::chrono::steady_clock::time_point deadline) {
+    Shared& shared = *shared_;
+    if (stopped_) {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        Reap(shared);
+        return shared.clients.empty();
+    }
+    stopped_ = true;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) {
-            return clients_.empty();
-        }
-        stopping_ = true;
-        for (Client& client : clients_) {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.stopping = true;
+        for (Client& client : shared.clients) {
             if (client.stream) {
                 client.stream->Cancel();
             }
         }
     }
-    listener_->Cancel();
-    if (acceptor_.joinable()) {
-        acceptor_.join();
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
-    clientEnded_.wait_until(lock, deadline, [this] {
-        for (const Client& client : clients_) {
-            if (!client.ended.load()) {
-                return false;
+    shared.listener->Cancel();
+    // No client joins once the accept thread has ended; one that came meanwhile is cancelled below.
+    const bool acceptEnded = acceptor_.WaitUntil(deadline);
+    std::vector<OwnedThread*> threads;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        for (Client& client : shared.clients) {
+            if (client.stream) {
+                client.stream->Cancel();
             }
+            threads.push_back(&client.thread);
         }
-        return true;
-    });
-    Reap();
-    return clients_.empty();
+    }
+    // The clients' records stay in the list (whose nodes stay put) until they are reaped under the lock,
+    // and only this thread reaps now: the accept thread has ended or takes no more clients.
+    bool clientsEnded = true;
+    for (OwnedThread* thread : threads) {
+        clientsEnded = thread->WaitUntil(deadline) && clientsEnded;
+    }
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    Reap(shared);
+    return acceptEnded && clientsEnded && shared.clients.empty();
 }
 
 } // namespace glimmerfen::pipe

@@ -3,7 +3,6 @@
 // ends share.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -11,8 +10,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <utility>
 
+#include "monitor/OwnedThread.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "platform/pipe.h"
 
@@ -51,36 +51,45 @@ public:
 
     PipeServer(std::unique_ptr<platform::PipeListener> listener, ConversationFactory conversations,
                RefusalReport refused);
-    // Stops if Stop was not called.
+    // Stops if Stop was not called, waiting as long as a half-sent frame may take.
     ~PipeServer();
     PipeServer(const PipeServer&) = delete;
     PipeServer& operator=(const PipeServer&) = delete;
 
     void Start();
     // Takes no more clients, cancels every client's stream and waits until deadline for their threads.
-    // A client whose command still waits for the server is left to finish: false then, and what its
-    // conversation uses must stay alive until the process ends (this object too).
+    // A client whose command still waits for the server is left to finish on its own: false then, and
+    // what its conversation uses must stay alive until the process ends (this object need not).
     bool Stop(std::chrono::steady_clock::time_point deadline);
 
 private:
     struct Client {
+        Client() : thread("a tray's pipe client") {}
         std::unique_ptr<platform::PipeStream> stream;
-        std::thread thread;
-        std::atomic<bool> ended{false};
+        OwnedThread thread;
+        bool ended = false; // under Shared::mutex: the stream is closed and the thread on its way out
     };
-    void AcceptLoop();
-    void Serve(Client& client);
-    // Joins the threads of clients that have ended; under mutex_.
-    void Reap();
+    // What the accept thread and the clients' threads use: shared with them, so that a thread left
+    // behind by Stop ends later on its own without touching this object.
+    struct Shared {
+        Shared(std::unique_ptr<platform::PipeListener> l, ConversationFactory c, RefusalReport r)
+            : listener(std::move(l)), conversations(std::move(c)), refused(std::move(r)) {}
+        const std::unique_ptr<platform::PipeListener> listener;
+        const ConversationFactory conversations;
+        const RefusalReport refused;
+        std::mutex mutex;
+        std::condition_variable clientEnded;
+        std::list<Client> clients; // under mutex
+        bool stopping = false;     // under mutex
+    };
+    static void AcceptLoop(const std::shared_ptr<Shared>& shared);
+    static void Serve(Shared& shared, Client& client);
+    // Drops the clients whose threads have ended; under mutex.
+    static void Reap(Shared& shared);
 
-    std::unique_ptr<platform::PipeListener> listener_;
-    ConversationFactory conversations_;
-    RefusalReport refused_;
-    std::thread acceptor_;
-    std::mutex mutex_;
-    std::condition_variable clientEnded_;
-    std::list<Client> clients_; // under mutex_
-    bool stopping_ = false;     // under mutex_
+    std::shared_ptr<Shared> shared_;
+    OwnedThread acceptor_;
+    bool stopped_ = false;
 };
 
 } // namespace glimmerfen::pipe

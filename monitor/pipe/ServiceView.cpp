@@ -35,121 +35,109 @@ ServiceLink LinkOf(platform::PipeConnect outcome) {
 } // namespace
 
 ServiceView::ServiceView(AppSettings& settings, Connector connect)
-    : settings_(settings), connect_(std::move(connect)) {}
+    : shared_(std::make_shared<Shared>(settings, std::move(connect))), thread_("the service's view") {}
 
 ServiceView::~ServiceView() {
     Stop();
-    if (abandoned_) {
-        thread_.detach();
-    }
 }
 
 void ServiceView::SetRefresh(std::function<void()> refresh) {
-    refresh_ = std::move(refresh);
+    shared_->refresh = std::move(refresh);
 }
 
 void ServiceView::Start() {
-    thread_ = std::thread([this] {
-        threadKey_ = platform::CurrentThreadKey();
-        Run();
-        ended_ = true;
-    });
+    thread_.Start([shared = shared_] { Run(*shared); });
 }
 
 bool ServiceView::Stop() {
-    if (!thread_.joinable() || abandoned_) {
-        return !abandoned_;
+    if (!thread_.Started() || stopped_) {
+        return ended_;
     }
+    stopped_ = true;
     {
-        std::lock_guard<std::mutex> lock(streamMutex_);
-        stopping_ = true;
-        if (stream_) {
-            stream_->Cancel();
+        std::lock_guard<std::mutex> lock(shared_->streamMutex);
+        shared_->stopping = true;
+        if (shared_->stream) {
+            shared_->stream->Cancel();
         }
     }
-    wake_.notify_all();
-    if (!platform::WaitForThreadEnd(ended_, threadKey_, std::chrono::steady_clock::now() + kStopGrace)) {
-        abandoned_ = true;
-        return false;
-    }
-    thread_.join();
-    return true;
+    shared_->wake.notify_all();
+    ended_ = thread_.WaitUntil(std::chrono::steady_clock::now() + kStopGrace);
+    return ended_;
 }
 
-ServiceLink ServiceView::Link() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return link_;
+void ServiceView::SetLink(Shared& s, ServiceLink link) {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.link = link;
 }
 
-void ServiceView::SetLink(ServiceLink link) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    link_ = link;
+void ServiceView::Sleep(Shared& s, std::chrono::milliseconds period) {
+    std::unique_lock<std::mutex> lock(s.streamMutex);
+    s.wake.wait_for(lock, period, [&s] { return s.stopping; });
 }
 
-void ServiceView::Sleep(std::chrono::milliseconds period) {
-    std::unique_lock<std::mutex> lock(streamMutex_);
-    wake_.wait_for(lock, period, [this] { return stopping_; });
-}
-
-void ServiceView::Run() {
+void ServiceView::Run(Shared& s) {
     for (;;) {
         bool connected = false;
         {
-            std::lock_guard<std::mutex> lock(streamMutex_);
-            if (stopping_) {
+            std::lock_guard<std::mutex> lock(s.streamMutex);
+            if (s.stopping) {
                 return;
             }
-            connected = stream_ != nullptr;
+            connected = s.stream != nullptr;
         }
         if (!connected) {
             platform::PipeConnect outcome = platform::PipeConnect::Failed;
-            std::unique_ptr<platform::PipeStream> stream = connect_(outcome);
-            std::lock_guard<std::mutex> lock(streamMutex_);
-            stream_ = std::move(stream);
-            if (stopping_) {
+            std::unique_ptr<platform::PipeStream> stream = s.connect(outcome);
+            std::lock_guard<std::mutex> lock(s.streamMutex);
+            s.stream = std::move(stream);
+            if (s.stopping) {
                 return; // Stop found no stream to cancel
             }
-            if (!stream_) {
-                SetLink(LinkOf(outcome));
+            if (!s.stream) {
+                SetLink(s, LinkOf(outcome));
             }
         }
-        const bool answered = stream_ && Exchange();
-        if (!answered) {
-            std::lock_guard<std::mutex> lock(streamMutex_);
-            if (stream_) {
-                SetLink(ServiceLink::NotAnswering);
-                stream_.reset();
+        const bool answered = s.stream && Exchange(s);
+        {
+            std::lock_guard<std::mutex> lock(s.streamMutex);
+            if (!answered && s.stream) {
+                SetLink(s, ServiceLink::NotAnswering);
+                s.stream.reset();
+            }
+            if (s.stopping) {
+                return; // the exchange was cancelled: its owner no longer waits for a refresh
             }
         }
-        if (refresh_) {
-            refresh_();
+        if (s.refresh) {
+            s.refresh();
         }
-        const int period = settings_.CycleTime2.load();
-        Sleep(!answered ? kServiceRetryPeriod : (period > 0 ? std::chrono::milliseconds(period) : kFallbackPeriod));
+        const int period = s.settings.CycleTime2.load();
+        Sleep(s, !answered ? kServiceRetryPeriod : (period > 0 ? std::chrono::milliseconds(period) : kFallbackPeriod));
     }
 }
 
-bool ServiceView::Exchange() {
+bool ServiceView::Exchange(Shared& s) {
     std::uint64_t generation = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        generation = mirror_.Generation();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        generation = s.mirror.Generation();
     }
-    std::optional<Reply> reply = Call(*stream_, GetChanges{generation}, kServiceAnswerWait);
+    std::optional<Reply> reply = Call(*s.stream, GetChanges{generation}, kServiceAnswerWait);
     auto* delta = reply ? std::get_if<TableDelta>(&*reply) : nullptr;
     if (delta == nullptr) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    link_ = ServiceLink::Connected;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.link = ServiceLink::Connected;
     // A delta the mirror cannot place empties it; the next request then gets the whole table.
-    mirror_.Apply(std::move(*delta));
+    s.mirror.Apply(std::move(*delta));
     return true;
 }
 
 std::optional<std::uint32_t> ServiceView::Ask(const Request& command) {
     platform::PipeConnect outcome = platform::PipeConnect::Failed;
-    const std::unique_ptr<platform::PipeStream> stream = connect_(outcome);
+    const std::unique_ptr<platform::PipeStream> stream = shared_->connect(outcome);
     if (!stream) {
         return std::nullopt;
     }

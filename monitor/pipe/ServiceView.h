@@ -4,15 +4,15 @@
 // the view says so and tries again every kServiceRetryPeriod; it never watches the server itself.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
+#include <utility>
 
+#include "monitor/OwnedThread.h"
 #include "monitor/Watch.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "monitor/pipe/TableDelta.h"
@@ -48,17 +48,17 @@ public:
     void SetRefresh(std::function<void()> refresh);
     void Start();
     // Ends the thread, cancelling an exchange in progress; waits at most about a second, answering
-    // the messages the refresh sends meanwhile. False when the thread was left running (this object
-    // must then stay alive until the process ends).
+    // the messages the refresh sends meanwhile. False when the thread was left behind: it ends on its
+    // own later with what it shares with this object, and refreshes nothing more (a refresh it is in
+    // the middle of still ends), and the settings must outlive it. Later calls answer the same.
     bool Stop();
 
     // f(mirror, link) under the mirror's lock.
     template <typename F>
     auto Read(F&& f) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return f(mirror_, link_);
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        return f(shared_->mirror, shared_->link);
     }
-    ServiceLink Link() const;
 
     // A command (Disconnect, CloseFile, SettingsChanged) asked on a connection of its own, so that it
     // does not hold up the refreshes: the service's CommandResult code, or nothing when the service could
@@ -66,30 +66,34 @@ public:
     std::optional<std::uint32_t> Ask(const Request& command);
 
 private:
-    void Run();
-    // One GetChanges on stream_, applied to the mirror; false when the link is lost.
-    bool Exchange();
+    // What the view's thread uses: shared with it, so that a thread left behind by Stop ends later on its
+    // own without touching this object.
+    struct Shared {
+        Shared(AppSettings& s, Connector c) : settings(s), connect(std::move(c)) {}
+        AppSettings& settings;
+        const Connector connect;
+        std::function<void()> refresh; // set before the thread starts
+
+        mutable std::mutex mutex;
+        TableMirror mirror;                         // under mutex
+        ServiceLink link = ServiceLink::Connecting; // under mutex
+
+        std::mutex streamMutex;
+        std::unique_ptr<platform::PipeStream> stream; // its pointer under streamMutex; used by the thread
+        std::condition_variable wake;
+        bool stopping = false; // under streamMutex
+    };
+    static void Run(Shared& s);
+    // One GetChanges on the stream, applied to the mirror; false when the link is lost.
+    static bool Exchange(Shared& s);
     // Waits period, or until Stop.
-    void Sleep(std::chrono::milliseconds period);
-    void SetLink(ServiceLink link);
+    static void Sleep(Shared& s, std::chrono::milliseconds period);
+    static void SetLink(Shared& s, ServiceLink link);
 
-    AppSettings& settings_;
-    Connector connect_;
-    std::function<void()> refresh_;
-
-    mutable std::mutex mutex_;
-    TableMirror mirror_;                         // under mutex_
-    ServiceLink link_ = ServiceLink::Connecting; // under mutex_
-
-    std::mutex streamMutex_;
-    std::unique_ptr<platform::PipeStream> stream_; // its pointer under streamMutex_; used by the thread
-    std::condition_variable wake_;
-    bool stopping_ = false; // under streamMutex_
-
-    std::thread thread_;
-    std::atomic<bool> ended_{false};
-    std::atomic<platform::ThreadKey> threadKey_{0};
-    bool abandoned_ = false;
+    std::shared_ptr<Shared> shared_;
+    OwnedThread thread_;
+    bool stopped_ = false;
+    bool ended_ = true; // what Stop answered
 };
 
 } // namespace glimmerfen::pipe

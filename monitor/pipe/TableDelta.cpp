@@ -207,15 +207,11 @@ void TableMirror::Clear() {
     state_ = {};
 }
 
-std::vector<AccessEntry> TableMirror::Entries() const {
-    return {entries_.begin(), entries_.end()};
-}
-
 TableSnapshot TableMirror::Snapshot() const {
     TableSnapshot snapshot;
     snapshot.hasTable = state_.hasTable;
     snapshot.entryCount = state_.entryCount;
-    snapshot.entries = Entries();
+    snapshot.entries.assign(entries_.begin(), entries_.end());
     return snapshot;
 }
 

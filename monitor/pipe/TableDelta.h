@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "monitor/AccessMonitor.h"
 #include "monitor/AccessTable.h"
+#include "monitor/TableRecords.h"
 #include "monitor/pipe/PipeProtocol.h"
 
 namespace glimmerfen::pipe {
@@ -61,8 +61,6 @@ public:
     std::uint64_t Generation() const { return generation_; }
     const TableState& State() const { return state_; }
     std::size_t Size() const { return entries_.size(); }
-    // The entries newest first, as the service's table holds them.
-    std::vector<AccessEntry> Entries() const;
     // f(entry) for each entry, newest first.
     template <typename F>
     void ForEach(F&& f) const {
@@ -70,7 +68,8 @@ public:
             f(entry);
         }
     }
-    // The same as the list's refresh reads a table.
+    // The same as the list's refresh reads a table: the entries newest first, as the service's table
+    // holds them.
     TableSnapshot Snapshot() const;
 
 private:

@@ -6,12 +6,20 @@
 
 namespace glimmerfen::platform {
 
-std::vector<std::string> OwnComputerNames() {
+std::string ThisComputerName() {
     char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') {
+    if (::gethostname(host, sizeof host - 1) != 0) {
         return {};
     }
-    return {std::string(host)};
+    return host;
+}
+
+std::vector<std::string> OwnComputerNames() {
+    std::string name = ThisComputerName();
+    if (name.empty()) {
+        return {};
+    }
+    return {std::move(name)};
 }
 
 std::optional<std::string> NameOfAddress(const std::string& address) {

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -32,19 +33,11 @@ std::wstring SourceKeyPath() {
     return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + Wide(kEventSourceName);
 }
 
-struct RegKeyTraits {
-    using Type = HKEY;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type key) noexcept { ::RegCloseKey(key); }
-};
-using UniqueRegKey = win32::UniqueResource<RegKeyTraits>;
+using win32::UniqueRegKey;
 
 class EventSource final : public EventSink {
 public:
-    explicit EventSource(HANDLE source) noexcept : source_(source) {}
-    EventSource(const EventSource&) = delete;
-    EventSource& operator=(const EventSource&) = delete;
-    ~EventSource() override { ::DeregisterEventSource(source_); }
+    explicit EventSource(win32::UniqueEventSource source) noexcept : source_(std::move(source)) {}
 
     bool Report(EventType type, std::uint32_t eventId, const std::vector<std::string>& strings) override {
         std::vector<std::wstring> wide;
@@ -63,12 +56,13 @@ public:
         } else if (type == EventType::Error) {
             kind = EVENTLOG_ERROR_TYPE;
         }
-        return GF_CHECK_BOOL(::ReportEventW(source_, kind, 0, eventId, nullptr, static_cast<WORD>(pointers.size()), 0,
+        return GF_CHECK_BOOL(::ReportEventW(source_.get(), kind, 0, eventId, nullptr,
+                                            static_cast<WORD>(pointers.size()), 0,
                                             pointers.empty() ? nullptr : pointers.data(), nullptr));
     }
 
 private:
-    HANDLE source_;
+    win32::UniqueEventSource source_;
 };
 
 Registration FromError(LONG error) {
@@ -81,11 +75,11 @@ Registration FromError(LONG error) {
 } // namespace
 
 std::unique_ptr<EventSink> OpenEventSource() {
-    HANDLE source = GF_CHECK_HANDLE(::RegisterEventSourceW(nullptr, Wide(kEventSourceName).c_str()));
-    if (source == nullptr) {
+    win32::UniqueEventSource source(GF_CHECK_HANDLE(::RegisterEventSourceW(nullptr, Wide(kEventSourceName).c_str())));
+    if (!source) {
         return nullptr;
     }
-    return std::make_unique<EventSource>(source);
+    return std::make_unique<EventSource>(std::move(source));
 }
 
 std::optional<SourceKey> ReadSourceKey() {

@@ -75,6 +75,19 @@ inline void DeleteGdiHandle(HGDIOBJ h) noexcept {
 inline void DeleteBitmapHandle(HBITMAP h) noexcept {
     ::DeleteObject(h);
 }
+inline void CloseServiceManagerHandle(SC_HANDLE h) noexcept {
+    ::CloseServiceHandle(h);
+}
+inline void CloseRegistryKey(HKEY h) noexcept {
+    ::RegCloseKey(h);
+}
+inline void DeregisterEventSourceHandle(HANDLE h) noexcept {
+    ::DeregisterEventSource(h);
+}
+template <typename T>
+void FreeLocalMemory(T memory) noexcept {
+    ::LocalFree(reinterpret_cast<HLOCAL>(memory));
+}
 } // namespace detail
 
 using UniqueHandle = UniqueResource<detail::NullTraits<HANDLE, detail::CloseKernelHandle>>;
@@ -84,6 +97,17 @@ using UniqueMenu = UniqueResource<detail::NullTraits<HMENU, detail::DestroyMenuH
 using UniqueImageList = UniqueResource<detail::NullTraits<HIMAGELIST, detail::DestroyImageListHandle>>;
 using UniqueGdiObject = UniqueResource<detail::NullTraits<HGDIOBJ, detail::DeleteGdiHandle>>;
 using UniqueBitmap = UniqueResource<detail::NullTraits<HBITMAP, detail::DeleteBitmapHandle>>;
+// A mutex, an event, a thread or a process: the plain kernel handles that CloseHandle ends.
+using UniqueMutex = UniqueHandle;
+// The service manager and its services (OpenSCManager, OpenService, CreateService).
+using UniqueServiceHandle = UniqueResource<detail::NullTraits<SC_HANDLE, detail::CloseServiceManagerHandle>>;
+using UniqueRegKey = UniqueResource<detail::NullTraits<HKEY, detail::CloseRegistryKey>>;
+// RegisterEventSource's handle.
+using UniqueEventSource = UniqueResource<detail::NullTraits<HANDLE, detail::DeregisterEventSourceHandle>>;
+// Memory the system allocated for the caller with LocalAlloc (a security descriptor made from its text,
+// a message of FormatMessage), as the pointer type the call gives.
+template <typename T>
+using UniqueLocalMemory = UniqueResource<detail::NullTraits<T, detail::FreeLocalMemory<T>>>;
 
 // A window we use but do not own: copyable, never destroys the window.
 class WindowRef {

@@ -10,20 +10,34 @@
 
 namespace glimmerfen::platform {
 
+namespace {
+
+// The name in one of the system's formats; empty when it cannot be had.
+std::string ComputerNameIn(COMPUTER_NAME_FORMAT format) {
+    DWORD size = 0;
+    ::GetComputerNameExA(format, nullptr, &size); // asks for the size, terminator included
+    if (size == 0) {
+        return {};
+    }
+    std::string name(size, '\0');
+    if (!::GetComputerNameExA(format, name.data(), &size)) {
+        return {};
+    }
+    name.resize(size);
+    return name;
+}
+
+} // namespace
+
+std::string ThisComputerName() {
+    return ComputerNameIn(ComputerNameNetBIOS);
+}
+
 std::vector<std::string> OwnComputerNames() {
     std::vector<std::string> names;
     for (const COMPUTER_NAME_FORMAT format :
          {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
-        DWORD size = 0;
-        ::GetComputerNameExA(format, nullptr, &size); // asks for the size, terminator included
-        if (size == 0) {
-            continue;
-        }
-        std::string name(size, '\0');
-        if (!::GetComputerNameExA(format, name.data(), &size)) {
-            continue;
-        }
-        name.resize(size);
+        std::string name = ComputerNameIn(format);
         if (!name.empty()) {
             names.push_back(std::move(name));
         }

@@ -125,17 +125,16 @@ private:
 
 class Win32PipeListener final : public PipeListener {
 public:
-    Win32PipeListener(std::string path, PSECURITY_DESCRIPTOR security)
-        : path_(std::move(path)), security_(security), cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-
-    ~Win32PipeListener() override { ::LocalFree(security_); }
+    Win32PipeListener(std::string path, win32::UniqueLocalMemory<PSECURITY_DESCRIPTOR> security)
+        : path_(std::move(path)), security_(std::move(security)),
+          cancel_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
     // The next instance of the pipe; the first one also claims the name, so that a pipe of that name
     // made by some other process before makes this one fail rather than share it.
     bool MakeInstance(bool first, DWORD& error) {
         SECURITY_ATTRIBUTES attributes{};
         attributes.nLength = sizeof attributes;
-        attributes.lpSecurityDescriptor = security_;
+        attributes.lpSecurityDescriptor = security_.get();
         attributes.bInheritHandle = FALSE;
         const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
         next_.reset(::CreateNamedPipeA(path_.c_str(), openMode,
@@ -170,7 +169,7 @@ public:
 
 private:
     std::string path_;
-    PSECURITY_DESCRIPTOR security_;
+    win32::UniqueLocalMemory<PSECURITY_DESCRIPTOR> security_;
     win32::UniqueHandle cancel_;
     win32::UniqueFile next_;
 };
@@ -183,7 +182,8 @@ std::unique_ptr<PipeListener> ListenOnPipe(const std::string& name, std::uint32_
         error = ::GetLastError();
         return nullptr;
     }
-    auto listener = std::make_unique<Win32PipeListener>(PipePath(name), security);
+    auto listener =
+        std::make_unique<Win32PipeListener>(PipePath(name), win32::UniqueLocalMemory<PSECURITY_DESCRIPTOR>(security));
     DWORD made = 0;
     if (!listener->MakeInstance(true, made)) {
         error = made;

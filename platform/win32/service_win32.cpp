@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/fault.h"
+#include "platform/win32/checks.h"
+#include "platform/win32/handles.h"
 
 namespace glimmerfen::platform {
 namespace {
@@ -25,19 +28,6 @@ std::string Narrow(const wchar_t* text) {
     const std::wstring_view view(text != nullptr ? text : L"");
     return WideToAnsi(std::u16string(view.begin(), view.end()));
 }
-
-struct ScHandle {
-    SC_HANDLE handle = nullptr;
-    explicit ScHandle(SC_HANDLE h) : handle(h) {}
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    ~ScHandle() {
-        if (handle != nullptr) {
-            ::CloseServiceHandle(handle);
-        }
-    }
-    explicit operator bool() const { return handle != nullptr; }
-};
 
 ServiceCall FromError(DWORD error) {
     switch (error) {
@@ -61,29 +51,31 @@ void SetRecovery(SC_HANDLE service) {
     failure.dwResetPeriod = 24 * 60 * 60;
     failure.cActions = 3;
     failure.lpsaActions = actions;
-    ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+    if (!GF_CHECK_BOOL(::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure))) {
+        return;
+    }
     // Also when the process ends with a failure code of its own, not only when it crashes.
     SERVICE_FAILURE_ACTIONS_FLAG flag{};
     flag.fFailureActionsOnNonCrashFailures = TRUE;
-    ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag);
+    GF_CHECK_BOOL(::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag));
 }
 
 class Win32ServiceManager : public ServiceManager {
 public:
     ServiceCall Query(const std::string& name, std::string& commandLine) override {
-        ScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        win32::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         if (!manager) {
             return FromError(::GetLastError());
         }
-        ScHandle service(::OpenServiceW(manager.handle, Wide(name).c_str(), SERVICE_QUERY_CONFIG));
+        win32::UniqueServiceHandle service(::OpenServiceW(manager.get(), Wide(name).c_str(), SERVICE_QUERY_CONFIG));
         if (!service) {
             return FromError(::GetLastError());
         }
         DWORD needed = 0;
-        ::QueryServiceConfigW(service.handle, nullptr, 0, &needed);
+        ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);
         std::vector<unsigned char> buffer(needed + sizeof(QUERY_SERVICE_CONFIGW));
         auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-        if (!::QueryServiceConfigW(service.handle, config, static_cast<DWORD>(buffer.size()), &needed)) {
+        if (!::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
             return FromError(::GetLastError());
         }
         commandLine = Narrow(config->lpBinaryPathName);
@@ -91,36 +83,40 @@ public:
     }
 
     ServiceCall Create(const ServiceDefinition& d) override {
-        ScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+        win32::UniqueServiceHandle manager(
+            ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
         if (!manager) {
             return FromError(::GetLastError());
         }
         // No account: LocalSystem.
-        ScHandle service(::CreateServiceW(manager.handle, Wide(d.name).c_str(), Wide(d.displayName).c_str(),
-                                          SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                          SERVICE_ERROR_NORMAL, Wide(d.commandLine).c_str(), nullptr, nullptr, nullptr,
-                                          nullptr, nullptr));
+        win32::UniqueServiceHandle service(
+            ::CreateServiceW(manager.get(), Wide(d.name).c_str(), Wide(d.displayName).c_str(), SERVICE_ALL_ACCESS,
+                             SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                             Wide(d.commandLine).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         if (!service) {
             return FromError(::GetLastError());
         }
+        // The service runs without its description or its restarts too: both failures are recorded
+        // (win32/checks.h), and the service that was made is kept.
         std::wstring description = Wide(d.description);
         SERVICE_DESCRIPTIONW text{description.data()};
-        ::ChangeServiceConfig2W(service.handle, SERVICE_CONFIG_DESCRIPTION, &text);
-        SetRecovery(service.handle);
+        GF_CHECK_BOOL(::ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &text));
+        SetRecovery(service.get());
         return ServiceCall::Done;
     }
 
     ServiceCall Stop(const std::string& name, std::chrono::milliseconds wait) override {
-        ScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        win32::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         if (!manager) {
             return FromError(::GetLastError());
         }
-        ScHandle service(::OpenServiceW(manager.handle, Wide(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS));
+        win32::UniqueServiceHandle service(
+            ::OpenServiceW(manager.get(), Wide(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS));
         if (!service) {
             return FromError(::GetLastError());
         }
         SERVICE_STATUS status{};
-        if (!::ControlService(service.handle, SERVICE_CONTROL_STOP, &status)) {
+        if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_SERVICE_NOT_ACTIVE) {
                 return ServiceCall::Done;
@@ -131,7 +127,7 @@ public:
         }
         const auto deadline = std::chrono::steady_clock::now() + wait;
         for (;;) {
-            if (!::QueryServiceStatus(service.handle, &status)) {
+            if (!::QueryServiceStatus(service.get(), &status)) {
                 return FromError(::GetLastError());
             }
             if (status.dwCurrentState == SERVICE_STOPPED) {
@@ -145,15 +141,15 @@ public:
     }
 
     ServiceCall Delete(const std::string& name) override {
-        ScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        win32::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         if (!manager) {
             return FromError(::GetLastError());
         }
-        ScHandle service(::OpenServiceW(manager.handle, Wide(name).c_str(), DELETE));
+        win32::UniqueServiceHandle service(::OpenServiceW(manager.get(), Wide(name).c_str(), DELETE));
         if (!service) {
             return FromError(::GetLastError());
         }
-        if (!::DeleteService(service.handle)) {
+        if (!::DeleteService(service.get())) {
             const DWORD error = ::GetLastError();
             return error == ERROR_SERVICE_MARKED_FOR_DELETE ? ServiceCall::Done : FromError(error);
         }
@@ -181,7 +177,7 @@ struct RunningService final : ServiceControl {
         const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
         status.dwCheckPoint = pending ? status.dwCheckPoint + 1 : 0;
         status.dwWaitHint = pending ? waitHintMs : 0;
-        ::SetServiceStatus(statusHandle, &status);
+        GF_CHECK_BOOL(::SetServiceStatus(statusHandle, &status));
     }
 
     void ReportRunning() override { Report(SERVICE_RUNNING, 0, 0); }
@@ -223,13 +219,14 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
         return;
     }
     service.Report(SERVICE_START_PENDING, 0, 5000);
-    int code = 1;
-    try {
-        code = (*service.body)(service);
-    } catch (...) {
-        // Nothing may leave the thread the service manager runs: reported as a failure, which makes
-        // the manager start the service again.
-    }
+    // A fault on any thread of the service, this one included, is the program's contained fault: told
+    // to the Application log (the message sink of service mode), then to the service manager as a stop
+    // with the fault's exit code, which makes the manager start the service again; then the process ends.
+    const FaultExit before =
+        SetFaultExit([&service] { service.Report(SERVICE_STOPPED, static_cast<DWORD>(kFaultExitCode), 0); });
+    int code = kFaultExitCode;
+    ContainFault("the service", [&] { code = (*service.body)(service); });
+    SetFaultExit(before);
     service.Report(SERVICE_STOPPED, static_cast<DWORD>(code), 0);
 }
 

@@ -3,14 +3,15 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include "platform/win32/handles.h"
+
 namespace glimmerfen::platform {
 
 SharedLock::SharedLock(std::string name) : name_(std::move(name)) {}
 
 SharedLock::~SharedLock() {
-    if (handle_ != nullptr) {
-        ::CloseHandle(handle_);
-    }
+    // The portable header keeps the handle untyped; it is closed as every mutex is.
+    const win32::UniqueMutex mutex(handle_);
 }
 
 void SharedLock::lock() {
@@ -18,12 +19,12 @@ void SharedLock::lock() {
         opened_ = true;
         // Whoever makes it first (the service as SYSTEM or an administrator's program), the other can
         // open it.
-        PSECURITY_DESCRIPTOR security = nullptr;
+        PSECURITY_DESCRIPTOR made = nullptr;
         if (::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1,
-                                                                   &security, nullptr)) {
-            SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
+                                                                   &made, nullptr)) {
+            const win32::UniqueLocalMemory<PSECURITY_DESCRIPTOR> security(made);
+            SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
             handle_ = ::CreateMutexA(&attributes, FALSE, ("Global\\" + name_).c_str());
-            ::LocalFree(security);
         }
         if (handle_ == nullptr) {
             handle_ = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, ("Global\\" + name_).c_str());

@@ -12,6 +12,7 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/timer_testing.h"
 
@@ -204,15 +205,14 @@ bool SetThreadPriorityOf(ThreadKey thread, int level) {
     if (!IsPriorityLevel(level)) {
         return false;
     }
-    HANDLE handle = OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(thread));
-    if (handle == nullptr) {
+    const win32::UniqueHandle handle(
+        OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(thread)));
+    if (!handle) {
         return false;
     }
     DWORD exitCode = 0;
-    const bool running = GetExitCodeThread(handle, &exitCode) != FALSE && exitCode == STILL_ACTIVE;
-    const bool set = running && SetThreadPriority(handle, level) != FALSE;
-    CloseHandle(handle);
-    return set;
+    const bool running = GetExitCodeThread(handle.get(), &exitCode) != FALSE && exitCode == STILL_ACTIVE;
+    return running && SetThreadPriority(handle.get(), level) != FALSE;
 }
 
 ThreadKey CurrentThreadKey() {
@@ -220,16 +220,15 @@ ThreadKey CurrentThreadKey() {
 }
 
 std::optional<int> ThreadPriority(ThreadKey thread) {
-    HANDLE handle = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(thread));
-    if (handle == nullptr) {
+    const win32::UniqueHandle handle(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(thread)));
+    if (!handle) {
         return std::nullopt;
     }
-    const int level = GetThreadPriority(handle);
+    const int level = GetThreadPriority(handle.get());
     // A thread that has ended but whose handle is still held somewhere can be opened; it has no
     // priority any more.
     DWORD exitCode = 0;
-    const bool running = GetExitCodeThread(handle, &exitCode) != FALSE && exitCode == STILL_ACTIVE;
-    CloseHandle(handle);
+    const bool running = GetExitCodeThread(handle.get(), &exitCode) != FALSE && exitCode == STILL_ACTIVE;
     if (level == THREAD_PRIORITY_ERROR_RETURN || !running) {
         return std::nullopt;
     }

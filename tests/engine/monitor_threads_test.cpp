@@ -36,7 +36,19 @@
 #endif
 
 namespace glimmerfen {
+
+// What the tests look at inside MonitorThreads: the run flag of the list's monitor, the worker threads
+// once they have begun (0 before), and the list refresh's pending timer (0 when none).
+struct MonitorThreadsTestPeer {
+    static int ListRunning(const MonitorThreads& t) { return t.list_.running.load(); }
+    static platform::TimerId ListTimerId(const MonitorThreads& t) { return t.listChain_.TimerId(); }
+    static platform::ThreadKey MonitorThreadKey(const MonitorThreads& t) { return t.poll_.workerKey.load(); }
+    static platform::ThreadKey ListThreadKey(const MonitorThreads& t) { return t.list_.workerKey.load(); }
+};
+
 namespace {
+
+using Peer = MonitorThreadsTestPeer;
 
 using namespace std::chrono_literals;
 using test::Eventually;
@@ -293,7 +305,7 @@ TEST_F(MonitorThreadsTest, StopWaitsForTheRunningPollAndReleasesTheTableOnlyAfte
         threads.Stop();
         stopped = true;
     });
-    const bool stopBegan = Eventually([&] { return threads.MonitorRunning() == 0 && threads.ListRunning() == 0; });
+    const bool stopBegan = Eventually([&] { return threads.MonitorRunning() == 0 && Peer::ListRunning(threads) == 0; });
     std::this_thread::sleep_for(200ms);
     const bool returnedEarly = stopped.load();
     const bool tableWhilePolling = monitor.Snapshot().hasTable;
@@ -376,8 +388,9 @@ TEST_F(MonitorThreadsTest, NothingRunsAfterStopEvenATimerThatWasDue) {
     const int refreshed = refreshes.load();
 
     std::thread ui([&] { threads.Stop(); });
-    const bool killed = Eventually(
-        [&] { return threads.MonitorRunning() == 0 && threads.ListRunning() == 0 && threads.ListTimerId() == 0; });
+    const bool killed = Eventually([&] {
+        return threads.MonitorRunning() == 0 && Peer::ListRunning(threads) == 0 && Peer::ListTimerId(threads) == 0;
+    });
     {
         std::lock_guard<std::mutex> lock(mutex);
         hold = false;
@@ -462,9 +475,9 @@ TEST_F(MonitorThreadsTest, PriorityChangesReachTheWorkerThreads) {
     settings.ThreadLevel2 = -1;
     MonitorThreads threads(settings, monitor, Resolution());
     threads.Start();
-    ASSERT_TRUE(Eventually([&] { return threads.MonitorThreadKey() != 0 && threads.ListThreadKey() != 0; }));
-    const platform::ThreadKey monitorThread = threads.MonitorThreadKey();
-    const platform::ThreadKey listThread = threads.ListThreadKey();
+    ASSERT_TRUE(Eventually([&] { return Peer::MonitorThreadKey(threads) != 0 && Peer::ListThreadKey(threads) != 0; }));
+    const platform::ThreadKey monitorThread = Peer::MonitorThreadKey(threads);
+    const platform::ThreadKey listThread = Peer::ListThreadKey(threads);
     auto levels = [&] {
         return std::make_pair(platform::ThreadPriority(monitorThread), platform::ThreadPriority(listThread));
     };
@@ -584,6 +597,20 @@ TEST(FaultDeathTest, AnExceptionAtABoundaryIsToldAndEndsTheProcessWithTheFaultCo
     EXPECT_EXIT(platform::ContainFault("a timer chain", [] { throw std::runtime_error("table gone"); }),
                 ::testing::ExitedWithCode(platform::kFaultExitCode), "a timer chain: table gone");
 }
+
+// A service's fault is told where a service's messages go, and only then to the service manager, as a
+// stop with the fault's code (before, the service reported a plain failure and nobody learnt why).
+TEST(FaultDeathTest, TheFaultIsToldBeforeTheLastWordsAndTheProcessEnds) {
+    EXPECT_EXIT(
+        {
+            platform::SetMessageSink([](const std::string& text, const std::string&, platform::MessageIcon) {
+                std::fprintf(stderr, "event: %s\n", text.c_str());
+            });
+            platform::SetFaultExit([] { std::fprintf(stderr, "stopped with %d\n", platform::kFaultExitCode); });
+            platform::ContainFault("the service", [] { throw std::runtime_error("no table"); });
+        },
+        ::testing::ExitedWithCode(platform::kFaultExitCode), "event: .*the service: no table.*stopped with 3");
+}
 #endif
 
 TEST_F(MonitorThreadsTest, AWorkThatThrowsIsReportedAndLeavesStopNothingToWaitFor) {
@@ -601,7 +628,7 @@ TEST_F(MonitorThreadsTest, AWorkThatThrowsIsReportedAndLeavesStopNothingToWaitFo
     // The chain whose work threw is not armed again; the poll goes on.
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(thrown.load(), 1);
-    EXPECT_EQ(threads.ListTimerId(), 0u);
+    EXPECT_EQ(Peer::ListTimerId(threads), 0u);
 
     std::atomic<bool> stopped{false};
     std::thread ui([&] {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codepage_fixture.h"
-#include "ui/list/FileWatches.h"
+#include "monitor/FileWatches.h"
 #include "ui/tray/NoticeLogic.h"
 
 namespace glimmerfen::ui {
@@ -126,12 +126,6 @@ TEST(NoticeBoard, OnlyASingleCutCarriesTheRowToSelect) {
     const std::vector<Notice> many = board.Due(10000);
     ASSERT_EQ(many.size(), 1u);
     EXPECT_FALSE(many[0].cut);
-}
-
-TEST(NoticeText, ValuesAreTextNeverAFormat) {
-    EXPECT_EQ(FillIn("%1 on %2: %3", {"%2", "PC%s", "100%"}), "%2 on PC%s: 100%");
-    EXPECT_EQ(FillIn("%2 の %1", {"bob", "PC1"}), "PC1 の bob");
-    EXPECT_EQ(FillIn("%3 missing, 50% done", {"a"}), " missing, 50% done");
 }
 
 AccessEntry Open(std::string path, std::string user, std::int32_t fileId, float stale = 0.0f) {

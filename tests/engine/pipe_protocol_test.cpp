@@ -8,6 +8,7 @@
 
 #include "engine/codepage_fixture.h"
 #include "monitor/AccessTable.h"
+#include "monitor/RuleCuts.h"
 #include "monitor/pipe/PipeProtocol.h"
 #include "monitor/pipe/TableDelta.h"
 
@@ -310,7 +311,7 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
         const auto decoded = DecodeReply(EncodeReply(delta));
         ASSERT_TRUE(decoded.message);
         ASSERT_TRUE(mirror.Apply(std::get<TableDelta>(*decoded.message)));
-        EXPECT_EQ(mirror.Entries(), table.Copy());
+        EXPECT_EQ(mirror.Snapshot().entries, table.Copy());
         EXPECT_EQ(mirror.Snapshot().entryCount, static_cast<std::int32_t>(table.Size()));
     }
 
@@ -323,7 +324,7 @@ TEST(TableDelta, MirrorFollowsTheTableThroughAddChangeRemoveAndLostDeltas) {
     EXPECT_EQ(mirror.Generation(), 0u);
     EXPECT_EQ(mirror.Size(), 0u);
     ASSERT_TRUE(mirror.Apply(source.Changes(mirror.Generation(), &table)));
-    EXPECT_EQ(mirror.Entries(), table.Copy());
+    EXPECT_EQ(mirror.Snapshot().entries, table.Copy());
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -182,6 +184,59 @@ TEST(PipeServer, ClientsThatHaveGoneLeaveRoomForNewOnes) {
     EXPECT_TRUE(service.Stop());
 }
 
+// A command that waits for a distant server outlasts the stop: its client's thread is left behind and
+// ends later on its own. Regression: that thread took the destroyed server's lock at its end.
+TEST(PipeServer, AClientLeftBehindByStopEndsAfterTheServerIsGone) {
+    struct Held {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool asked = false;
+        bool released = false;
+        std::atomic<bool> answered{false};
+    };
+    auto held = std::make_shared<Held>();
+    class Slow final : public PipeConversation {
+    public:
+        explicit Slow(std::shared_ptr<Held> h) : held_(std::move(h)) {}
+        Reply Answer(const Request&) override {
+            std::unique_lock<std::mutex> lock(held_->mutex);
+            held_->asked = true;
+            held_->changed.notify_all();
+            held_->changed.wait(lock, [&] { return held_->released; });
+            held_->answered = true;
+            return CommandResult{MessageType::Disconnect, 0};
+        }
+
+    private:
+        std::shared_ptr<Held> held_;
+    };
+    auto listener = std::make_unique<MemoryPipe::Listener>();
+    MemoryPipe::Listener& pipe = *listener;
+    auto server = std::make_unique<PipeServer>(
+        std::move(listener), [held] { return std::make_unique<Slow>(held); }, [](Refusal) {});
+    server->Start();
+    platform::PipeConnect outcome{};
+    auto client = pipe.Connect(outcome);
+    ASSERT_EQ(client->Write(EncodeRequest(Disconnect{{"PC-B", "carol", "", 0}, true}), std::chrono::seconds(5)),
+              platform::PipeIo::Done);
+    {
+        std::unique_lock<std::mutex> lock(held->mutex);
+        ASSERT_TRUE(held->changed.wait_for(lock, std::chrono::seconds(10), [&] { return held->asked; }));
+    }
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(server->Stop(started + std::chrono::milliseconds(100)));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "Stop waited for the command";
+    server.reset();
+    {
+        std::lock_guard<std::mutex> lock(held->mutex);
+        held->released = true;
+    }
+    held->changed.notify_all();
+    EXPECT_TRUE(Eventually([&] { return held->answered.load(); }));
+    // The left thread's end (its reply, its lock, its record) runs after the server is gone.
+    EXPECT_TRUE(Eventually([&] { return held.use_count() == 1; })) << "the left thread never ended";
+}
+
 TEST(ServiceView, FollowsTheServiceLosesItFindsItAgainAndEndsPromptly) {
     AppSettings settings;
     settings.CycleTime2 = 5;
@@ -230,7 +285,9 @@ TEST(ServiceView, FollowsTheServiceLosesItFindsItAgainAndEndsPromptly) {
         EXPECT_TRUE(service->Stop());
         service.reset();
     }
-    EXPECT_TRUE(serving([&] { return view.Link() == ServiceLink::NotRunning; }));
+    EXPECT_TRUE(serving([&] {
+        return view.Read([](const TableMirror&, ServiceLink link) { return link; }) == ServiceLink::NotRunning;
+    }));
     EXPECT_EQ(view.Ask(Disconnect{{"PC-B", "carol", "", 0}, true}), std::nullopt);
     {
         std::lock_guard<std::mutex> lock(fake.mutex);

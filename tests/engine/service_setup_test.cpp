@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CheckerApp.h"
+#include "app/InstanceNames.h"
 #include "platform/strings.h"
 #include "res/resource.h"
 

@@ -1,6 +1,7 @@
 // The start and exit routines of the application object: the order of the steps, the early exits,
 // and what reaches the disk on each path.
 #include "app/CheckerApp.h"
+#include "app/InstanceNames.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -77,6 +78,11 @@ public:
         return found != mutexResults.end() ? found->second : mutexResult;
     }
     std::vector<std::string> ComputerNames() override { return computerNames; }
+    // Whether a step that begins with these words was taken ("main window", "save ").
+    bool Took(const std::string& words) const {
+        return std::any_of(steps.begin(), steps.end(),
+                           [&](const std::string& step) { return step.rfind(words, 0) == 0; });
+    }
     void RunMainWindow(CCheckerApp& app) override {
         steps.push_back("main window");
         cycleTime3InMainWindow = app.settings.CycleTime3.load();
@@ -171,6 +177,25 @@ TEST(InstanceNames, FolderAndComputerNamesIgnoreTheExecutableAndLetterCase) {
     }
 }
 
+// An installed service is found again by its name, and a running copy by its mutexes: both stay as
+// earlier versions made them, from the key of the computer or folder, whatever the letter case.
+TEST(InstanceNames, KeptFromVersionToVersion) {
+    EXPECT_EQ(ServiceName(""), "GlimmerfenChecker");
+    EXPECT_EQ(ServiceName("fs01"), "GlimmerfenChecker.B481FC856F6796E1");
+    EXPECT_EQ(ComputerMutexName("Fs01"), "Global\\GlimmerfenChecker.Computer.B481FC856F6796E1");
+    EXPECT_EQ(FolderMutexName("c:\\tools\\"), "Global\\GlimmerfenChecker.Folder.19D94AE69E73AB59");
+    EXPECT_EQ(ServiceWindowMutexName(ServiceName("")),
+              "Global\\GlimmerfenChecker.Window." + InstanceKey("GlimmerfenChecker"));
+}
+
+// The one name events and the sender of a message give this computer is one it answers to, whole.
+TEST(InstanceNames, ThisComputerNameIsOneOfItsOwnNames) {
+    const std::string name = platform::ThisComputerName();
+    ASSERT_FALSE(name.empty());
+    EXPECT_EQ(name.find('\0'), std::string::npos);
+    EXPECT_TRUE(platform::NamesThisComputer(name, platform::OwnComputerNames())) << name;
+}
+
 // Every way of naming this computer: one computer, one instance. The trail byte 0x41 of a double-byte
 // character in code page 932 is no letter "A": names that differ only there are different names.
 TEST(InstanceNames, NamesOfThisComputer) {
@@ -262,8 +287,9 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
         host.iniComputer = c.iniComputer;
         app.Start(host);
         std::vector<std::string> steps(host.steps.begin() + 1, host.steps.end());
+        app.Exit(host);
         if (c.steps == std::vector<std::string>{"run"}) {
-            EXPECT_TRUE(app.RanMainWindow()) << c.arguments;
+            EXPECT_TRUE(host.Took("main window")) << c.arguments;
             const std::vector<std::string> mutexes = {FolderMutexName(kDir), ComputerMutexName(c.watched)};
             EXPECT_EQ(host.mutexNames, mutexes) << c.arguments;
             EXPECT_EQ(app.watchedComputer, c.watched) << c.arguments;
@@ -276,7 +302,7 @@ TEST(StartupCommandLine, SwitchesAndTheWatchedComputer) {
                                        [](const std::string& step) { return step.rfind("load ", 0) == 0; }),
                         steps.end());
             EXPECT_EQ(steps, c.steps) << c.arguments;
-            EXPECT_FALSE(app.ReachedSettings()) << c.arguments;
+            EXPECT_FALSE(host.Took("save ")) << c.arguments; // the settings step was not reached
         }
     }
 }
@@ -390,8 +416,8 @@ TEST(StartupEarlyExit, SecondInstanceShowsHasStartedAndWritesNothing) {
         EXPECT_FALSE(host.messages[0].text.empty());
         EXPECT_EQ(host.messages[0].caption, "GlimmerfenChecker");
         EXPECT_EQ(host.messages[0].icon, platform::MessageIcon::Information);
-        EXPECT_FALSE(app.ReachedSettings());
-        EXPECT_FALSE(app.RanMainWindow());
+        EXPECT_FALSE(host.Took("save "));
+        EXPECT_FALSE(host.Took("main window"));
     }
 }
 
@@ -400,7 +426,7 @@ TEST(StartupEarlyExit, FailedMutexCreationLetsStartUpGoOn) {
     FakeHost host(kExe);
     host.mutexResult = StartupHost::MutexResult::Failed;
     app.Start(host);
-    EXPECT_TRUE(app.RanMainWindow());
+    EXPECT_TRUE(host.Took("main window"));
     EXPECT_TRUE(host.messages.empty());
 }
 
@@ -424,7 +450,7 @@ TEST(StartupEarlyExit, FolderTooLongForTheIniPathIsRefused) {
     CCheckerApp fits;
     FakeHost shorter("C:\\" + std::string(241, 'd') + "\\GlimmerfenChecker.exe");
     fits.Start(shorter);
-    EXPECT_TRUE(fits.RanMainWindow());
+    EXPECT_TRUE(shorter.Took("main window"));
     EXPECT_EQ(fits.iniPath.size(), 259u);
 }
 
@@ -448,7 +474,7 @@ TEST(StartupEarlyExit, PeriodThatCouldNotBeBegunIsNotEnded) {
     host.periodOk = false;
     app.Start(host);
     app.Exit(host);
-    EXPECT_TRUE(app.RanMainWindow());
+    EXPECT_TRUE(host.Took("main window"));
     EXPECT_EQ(host.steps.back(), "save " + kDir + "Glimmerfen.ini");
 }
 

@@ -1,5 +1,8 @@
 // The string table: every text in English and in Japanese, as the bytes the program writes.
+#include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,6 +18,7 @@
 namespace glimmerfen {
 namespace {
 
+using platform::FillTemplate;
 using platform::LoadText;
 using test::CodePage1252Test;
 using test::CodePage932Test;
@@ -296,6 +300,50 @@ TEST(StringTable, UnknownIdsAreEmpty) {
     // Ids inside the table's range that have no text, and ids far outside it.
     for (const unsigned id : {0u, 1u, 100u, 102u, 57665u, 57667u, 57694u, 57699u, 65535u}) {
         EXPECT_EQ(LoadText(id), "") << id;
+    }
+}
+
+TEST(FillTemplate, ValuesAreTextNeverAFormat) {
+    struct Case {
+        std::string_view text;
+        std::initializer_list<std::string_view> values;
+        std::string filled;
+    };
+    const Case cases[] = {
+        {"%1 on %2: %3", {"%2", "PC%s", "100%"}, "%2 on PC%s: 100%"},
+        {"%2 \x82\xcc %1", {"bob", "PC1"}, "PC1 \x82\xcc bob"}, // numbered values in another order
+        {"%3 missing, 50% done", {"a"}, " missing, 50% done"},  // no value: nothing; a lone "%" stays
+        {"%s - %s: %u lines", {"2024-01-02", "2024-01-05", "7"}, "2024-01-02 - 2024-01-05: 7 lines"},
+        {"%02d:00-%02d:59", {"9", "10"}, "09:00-10:59"},
+        {"%03d|%02d|%02u", {"-5", "-5", "123"}, "-05|-5|123"}, // the sign first; never cut
+        {"%d%% and %d", {"50"}, "50% and "},                   // "%%" is one "%"; one value too few
+        {"%s", {"%d%n%s"}, "%d%n%s"},
+        {"100%", {}, "100%"},
+        {"%0", {"x"}, "%0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FillTemplate(c.text, c.values), c.filled) << c.text;
+    }
+}
+
+// The table's printf-like texts come out as printf made them, in both languages.
+TEST(FillTemplate, TheTablesTextsAsPrintfFilledThem) {
+    for (const unsigned codePage : {1252u, 932u}) {
+        test::ScopedCodePage scope(codePage);
+        if (!scope.Active()) {
+            continue; // on Windows the system's code page decides
+        }
+        char expected[512];
+        std::snprintf(expected, sizeof expected, LoadText(IDS_LOG_STRIP_HOUR).c_str(), 7, 9, 12345u, 0u);
+        EXPECT_EQ(FillTemplate(LoadText(IDS_LOG_STRIP_HOUR), {"7", "9", "12345", "0"}), expected);
+        std::snprintf(expected, sizeof expected, LoadText(IDS_LOG_STRIP_DATES).c_str(), "2024-1-2", "2024-1-3", 4u);
+        EXPECT_EQ(FillTemplate(LoadText(IDS_LOG_STRIP_DATES), {"2024-1-2", "2024-1-3", "4"}), expected);
+        for (const unsigned id : {IDS_TIP_LOG_WAITING, IDS_LOG_LINES_DROPPED, IDS_LOG_LINES_LOST}) {
+            std::snprintf(expected, sizeof expected, LoadText(id).c_str(), 2147483647);
+            EXPECT_EQ(FillTemplate(LoadText(id), {"2147483647"}), expected) << id;
+        }
+        std::snprintf(expected, sizeof expected, LoadText(IDS_REMOTE_SERVER_ERROR).c_str(), "\\\\FS01");
+        EXPECT_EQ(FillTemplate(LoadText(IDS_REMOTE_SERVER_ERROR), {"\\\\FS01"}), expected);
     }
 }
 

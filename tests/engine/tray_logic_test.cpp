@@ -1,5 +1,6 @@
 // The tray tick's decisions: pictures, how long each stays, tooltips, and the first-run question.
 #include "ui/tray/TrayLogic.h"
+#include "ui/framework/HelpLogic.h"
 
 #include <atomic>
 #include <chrono>

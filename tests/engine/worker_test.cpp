@@ -61,23 +61,23 @@ TEST(Worker, StopWaitsABoundedTimeThenLeavesTheWorkBehind) {
         if (row.load == Load::Idle) {
             worker->Start();
         } else if (row.load == Load::Busy) {
-            worker->Post([shared] {
+            ASSERT_TRUE(worker->Post([shared] {
                 std::this_thread::sleep_for(50ms);
                 shared->Ran(1);
-            });
+            }));
         } else if (row.load == Load::Box) {
-            worker->Post([shared] {
+            ASSERT_TRUE(worker->Post([shared] {
                 platform::ShowMessage("a question", "a test", platform::MessageIcon::Information);
                 shared->Ran(1);
-            });
+            }));
         } else if (row.load == Load::Hung) {
-            worker->Post([shared, answered = shared->answer.get_future().share()] {
+            ASSERT_TRUE(worker->Post([shared, answered = shared->answer.get_future().share()] {
                 answered.wait();
                 shared->Ran(1);
-            });
+            }));
         }
         if (!expected.empty()) {
-            worker->Post([shared] { shared->Ran(2); });
+            ASSERT_TRUE(worker->Post([shared] { shared->Ran(2); }));
         }
         EXPECT_EQ(worker->Stop(row.grace), row.ended);
         EXPECT_FALSE(worker->Post([shared] { shared->Ran(99); })) << "a task accepted after Stop";

@@ -150,7 +150,7 @@ protected:
         Close();
         watch_ = std::move(watch);
         engine_ = engine;
-        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, *watch_, "test"});
+        dialog_ = std::make_unique<CListViewDlg>(ui::ListViewContext{settings, ini_, *watch_, "test", ""});
         EXPECT_TRUE(dialog_->CreateModeless(nullptr));
         return *dialog_;
     }

@@ -121,7 +121,7 @@ TEST(Screenshot, Notice) {
     ::Shell_NotifyIconA(NIM_SETVERSION, &icon);
     icon.uFlags |= NIF_INFO;
     std::strcpy(icon.szInfoTitle, "GlimmerfenChecker");
-    const std::string text = ui::FillIn(platform::LoadText(IDS_NOTICE_CUT_MANY), {"12"});
+    const std::string text = platform::FillTemplate(platform::LoadText(IDS_NOTICE_CUT_MANY), {"12"});
     std::strncpy(icon.szInfo, text.c_str(), sizeof icon.szInfo - 1);
     icon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
     ASSERT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &icon));

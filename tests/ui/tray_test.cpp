@@ -21,7 +21,7 @@
 #include "platform/strings.h"
 #include "platform/win32/tray_shell_testing.h"
 #include "resource.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 #include "ui/tray/TrayDlg.h"
 #include "ui_support.h"
 

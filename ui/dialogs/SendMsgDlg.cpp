@@ -10,7 +10,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/system_library.h"
 #include "resource.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 
@@ -45,7 +45,7 @@ win32::UniqueHandle StartHidden(const std::string& program, const std::string& c
                                              IDLE_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
         return {};
     }
-    ::CloseHandle(process.hThread);
+    const win32::UniqueHandle thread(process.hThread);
     return win32::UniqueHandle(process.hProcess);
 }
 

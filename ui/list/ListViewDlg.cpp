@@ -20,7 +20,7 @@
 #include "settings/Settings.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 

@@ -12,8 +12,8 @@
 
 #include "monitor/Watch.h"
 #include "ui/framework/Dialog.h"
+#include "monitor/FileWatches.h"
 #include "ui/list/AccessListCtrl.h"
-#include "ui/list/FileWatches.h"
 #include "ui/list/ListLogic.h"
 #include "ui/list/RowCommands.h"
 #include "ui/list/WatchRows.h"

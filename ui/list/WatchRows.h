@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "monitor/Watch.h"
-#include "ui/list/FileWatches.h"
+#include "monitor/FileWatches.h"
 #include "ui/list/ListLogic.h"
 
 namespace glimmerfen::ui {

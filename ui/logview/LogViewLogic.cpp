@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
 #include <string_view>
 #include <utility>
@@ -176,14 +175,6 @@ int InnerWidth(int width, int dpi) {
     return std::max(0, width - 2 * MarginsFor(dpi).side);
 }
 
-// A text of the string table with values put into its printf-style fields.
-template <typename... Args>
-std::string FormatText(unsigned id, Args... args) {
-    char text[512] = {};
-    std::snprintf(text, sizeof text, platform::LoadText(id).c_str(), args...);
-    return text;
-}
-
 } // namespace
 
 StripColumns::StripColumns(const ActivityBars& bars, int width, int dpi)
@@ -251,17 +242,20 @@ std::string StripTip(const ActivityBars& bars, const StripColumn& column, const 
     const auto count = static_cast<unsigned>(std::min<std::uint64_t>(column.count, 0xFFFFFFFFu));
     if (bars.kind() == ActivityBars::Kind::Hours) {
         const auto other = static_cast<unsigned>(std::min<std::uint64_t>(column.other, 0xFFFFFFFFu));
-        return FormatText(IDS_LOG_STRIP_HOUR, static_cast<int>(column.firstBar), static_cast<int>(column.lastBar),
-                          count, other);
+        return platform::FillTemplate(platform::LoadText(IDS_LOG_STRIP_HOUR),
+                                      {std::to_string(column.firstBar), std::to_string(column.lastBar),
+                                       std::to_string(count), std::to_string(other)});
     }
     const auto dateOf = [&](std::size_t bar) {
         const std::uint32_t d = bar < bars.bars().size() ? bars.bars()[bar].date : 0xFFFFFFFFu;
         return d < log.Dates().size() ? log.Dates()[d].text : std::string();
     };
     if (column.firstBar == column.lastBar) {
-        return FormatText(IDS_LOG_STRIP_DATE, dateOf(column.firstBar).c_str(), count);
+        return platform::FillTemplate(platform::LoadText(IDS_LOG_STRIP_DATE),
+                                      {dateOf(column.firstBar), std::to_string(count)});
     }
-    return FormatText(IDS_LOG_STRIP_DATES, dateOf(column.firstBar).c_str(), dateOf(column.lastBar).c_str(), count);
+    return platform::FillTemplate(platform::LoadText(IDS_LOG_STRIP_DATES),
+                                  {dateOf(column.firstBar), dateOf(column.lastBar), std::to_string(count)});
 }
 
 LogSearchRunner::LogSearchRunner(std::function<void()> done)
@@ -282,7 +276,10 @@ std::uint64_t LogSearchRunner::Start(const LoadedLog& log, LogQuery query) {
         shared_->result.reset();
     }
     // The searches queued before this one see at once that they are no longer the latest.
-    worker_.Post([shared = shared_, &log, query = std::move(query), mine] { Search(*shared, log, query, mine); });
+    if (!worker_.Post(
+            [shared = shared_, &log, query = std::move(query), mine] { Search(*shared, log, query, mine); })) {
+        return 0; // only a runner being destroyed refuses: no search runs, no result comes
+    }
     return mine;
 }
 

@@ -179,7 +179,7 @@ public:
     LogSearchRunner(const LogSearchRunner&) = delete;
     LogSearchRunner& operator=(const LogSearchRunner&) = delete;
 
-    // Searches the log for the query; returns the search's generation.
+    // Searches the log for the query; returns the search's generation (0: no search was started).
     std::uint64_t Start(const LoadedLog& log, LogQuery query);
     // Cancels any search and waits until the worker no longer reads the log; drops any kept result.
     void Stop();

@@ -17,7 +17,7 @@
 #include "res/resource.h"
 #include "ui/framework/ItemText.h"
 #include "ui/framework/Menus.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 

@@ -8,7 +8,7 @@
 #include "resource.h"
 #include "settings/Settings.h"
 #include "settings/StartupShortcut.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 

@@ -3,25 +3,9 @@
 #include <utility>
 
 #include "monitor/ServerAccess.h"
+#include "platform/strings.h"
 
 namespace glimmerfen::ui {
-
-std::string FillIn(const std::string& text, const std::vector<std::string>& values) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
-            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
-            if (n < values.size()) {
-                out += values[n];
-            }
-            ++i;
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
-}
 
 NoticeBoard::NoticeBoard(NoticeTemplates templates) : templates_(std::move(templates)) {}
 
@@ -71,10 +55,11 @@ std::vector<Notice> NoticeBoard::Due(std::int64_t nowMs) {
     };
     if (pendingCuts_ > 0 && open(NoticeKind::RuleCut)) {
         if (pendingCuts_ == 1 && lastCut_) {
-            shown(NoticeKind::RuleCut, FillIn(templates_.cutOne, {lastCut_->user, lastCut_->client, lastCut_->rule}),
+            shown(NoticeKind::RuleCut,
+                  platform::FillTemplate(templates_.cutOne, {lastCut_->user, lastCut_->client, lastCut_->rule}),
                   lastCut_);
         } else {
-            shown(NoticeKind::RuleCut, FillIn(templates_.cutMany, {std::to_string(pendingCuts_)}));
+            shown(NoticeKind::RuleCut, platform::FillTemplate(templates_.cutMany, {std::to_string(pendingCuts_)}));
         }
         pendingCuts_ = 0;
         lastCut_.reset();
@@ -94,23 +79,24 @@ std::vector<Notice> NoticeBoard::Due(std::int64_t nowMs) {
         } else if (code_ == 5) {
             shown(NoticeKind::Server, templates_.serverDenied);
         } else {
-            shown(NoticeKind::Server, FillIn(templates_.serverError, {std::to_string(code_)}));
+            shown(NoticeKind::Server, platform::FillTemplate(templates_.serverError, {std::to_string(code_)}));
         }
         toldCode_ = code_;
     }
     if (waiting_ != toldWaiting_ && open(NoticeKind::Log)) {
         logUntold_ = false;
-        shown(NoticeKind::Log,
-              waiting_ ? FillIn(templates_.logWaiting, {std::to_string(waitingLines_)}) : templates_.logWritten);
+        shown(NoticeKind::Log, waiting_ ? platform::FillTemplate(templates_.logWaiting, {std::to_string(waitingLines_)})
+                                        : templates_.logWritten);
         toldWaiting_ = waiting_;
     }
     if (!closed_.empty() && open(NoticeKind::WatchedFile)) {
         if (closed_.size() == 1) {
             const ClosedFile& f = closed_.front();
             shown(NoticeKind::WatchedFile,
-                  FillIn(templates_.fileClosed, {f.path, f.user, FormatDuration(f.heldSeconds)}));
+                  platform::FillTemplate(templates_.fileClosed, {f.path, f.user, FormatDuration(f.heldSeconds)}));
         } else {
-            shown(NoticeKind::WatchedFile, FillIn(templates_.filesClosed, {std::to_string(closed_.size())}));
+            shown(NoticeKind::WatchedFile,
+                  platform::FillTemplate(templates_.filesClosed, {std::to_string(closed_.size())}));
         }
         closed_.clear();
     }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "monitor/RuleCuts.h"
-#include "ui/list/FileWatches.h"
+#include "monitor/FileWatches.h"
 
 namespace glimmerfen::ui {
 
@@ -46,9 +46,6 @@ struct Notice {
     std::optional<RuleCut> cut;
     bool operator==(const Notice&) const = default;
 };
-
-// Puts values in place of "%1".."%9" of a text; the values are used as text, never as a format.
-std::string FillIn(const std::string& text, const std::vector<std::string>& values);
 
 // Gathers what happened between notices. Not thread-safe: the tray tick's own.
 class NoticeBoard {

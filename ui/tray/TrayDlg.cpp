@@ -14,6 +14,7 @@
 #include "settings/StartupShortcut.h"
 #include "monitor/AccessMonitor.h"
 #include "platform/ansitext.h"
+#include "platform/netnames.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "resource.h"
@@ -21,7 +22,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/tray_shell.h"
 #include "ui/framework/Menus.h"
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 namespace glimmerfen::ui {
 
@@ -367,10 +368,8 @@ void CTrayDlg::TellServerState(std::uint32_t code) {
         text = platform::LoadText(code == 5 ? IDS_SERVER_ACCESS_DENIED : IDS_SERVER_ERROR);
     } else {
         // The table's text is used as text, never as a format: the name takes the place of its "%s".
-        text = platform::LoadText(code == 5 ? IDS_REMOTE_ACCESS_DENIED : IDS_REMOTE_SERVER_ERROR);
-        if (const std::size_t at = text.find("%s"); at != std::string::npos) {
-            text.replace(at, 2, "\\\\" + computer);
-        }
+        text = platform::FillTemplate(
+            platform::LoadText(code == 5 ? IDS_REMOTE_ACCESS_DENIED : IDS_REMOTE_SERVER_ERROR), {"\\\\" + computer});
     }
     if (code != 5) {
         text += "(Error:" + std::to_string(code) + ")";
@@ -458,12 +457,7 @@ void CTrayDlg::SendMessageToSelection() {
         if (!::GetUserNameA(user, &userSize)) {
             user[0] = '\0';
         }
-        char computer[261] = {};
-        DWORD computerSize = sizeof computer;
-        if (!::GetComputerNameA(computer, &computerSize)) {
-            computer[0] = '\0';
-        }
-        sender = OfferedSender(user, computer);
+        sender = OfferedSender(user, platform::ThisComputerName());
     }
     sendMsgDlg_.recipient = recipient;
     sendMsgDlg_.sender = sender;

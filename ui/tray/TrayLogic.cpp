@@ -187,11 +187,10 @@ TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, st
     }
     shownWaiting_ = waitingLines;
     if (result.modify) {
-        char note[128] = {};
-        if (waitingLines > 0) {
-            std::snprintf(note, sizeof note, platform::LoadText(IDS_TIP_LOG_WAITING).c_str(),
-                          static_cast<int>(std::min<std::size_t>(waitingLines, 0x7FFFFFFF)));
-        }
+        const std::string note =
+            waitingLines > 0 ? platform::FillTemplate(platform::LoadText(IDS_TIP_LOG_WAITING),
+                                                      {std::to_string(std::min<std::size_t>(waitingLines, 0x7FFFFFFF))})
+                             : std::string();
         // The count of waiting lines and the watched computer's name are kept whole; the first text
         // gives way.
         result.tip = WatchedTipWithNote(result.tip, computer_, note);
@@ -202,17 +201,6 @@ TrayTickResult ServerTipState::Apply(TrayTickResult tick, std::uint32_t code, st
 bool TakeFirstRunQuestion(AppSettings& settings) {
     int expected = 0;
     return settings.InitFlag.compare_exchange_strong(expected, 1);
-}
-
-std::string ManualToOpen(const std::string& exeDir, const std::string& localizedName,
-                         const std::function<bool(const std::string&)>& exists) {
-    constexpr const char* kEnglishManual = "manual.chm";
-    const std::string localized = exeDir + (localizedName.empty() ? kEnglishManual : localizedName);
-    if (exists(localized)) {
-        return localized;
-    }
-    const std::string english = exeDir + kEnglishManual;
-    return exists(english) ? english : localized;
 }
 
 bool AcceptStartupAnswer(AppSettings& settings, bool ok) {

@@ -1,10 +1,10 @@
-#include "ui/list/FileWatches.h"
+#include "monitor/FileWatches.h"
 
 #include <utility>
 
 #include "platform/ansitext.h"
 
-namespace glimmerfen::ui {
+namespace glimmerfen {
 
 bool StillOpen(const WatchedFile& watch, const AccessEntry& entry) {
     return entry.staleSeconds == 0.0f && entry.fileId == watch.fileId && !entry.pathName.empty() &&
@@ -57,4 +57,4 @@ std::vector<ClosedFile> FileWatches::TakeClosed() {
     return std::exchange(closed_, {});
 }
 
-} // namespace glimmerfen::ui
+} // namespace glimmerfen

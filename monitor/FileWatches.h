@@ -9,7 +9,7 @@
 
 #include "monitor/AccessTable.h"
 
-namespace glimmerfen::ui {
+namespace glimmerfen {
 
 // A watched open file: the row's path and holder, and the server's id of that opening (the same user
 // opening the file again gets another id).
@@ -75,4 +75,4 @@ private:
     std::vector<ClosedFile> closed_;
 };
 
-} // namespace glimmerfen::ui
+} // namespace glimmerfen

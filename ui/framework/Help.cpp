@@ -1,11 +1,11 @@
-#include "ui/tray/Help.h"
+#include "ui/framework/Help.h"
 
 #include "platform/exclusive_file.h"
 #include "platform/notify.h"
 #include "platform/strings.h"
 #include "platform/win32/system_library.h"
 #include "resource.h"
-#include "ui/tray/TrayLogic.h"
+#include "ui/framework/HelpLogic.h"
 
 namespace glimmerfen::ui {
 
