@@ -183,10 +183,10 @@ void Win32StartupHost::RunService(CCheckerApp& app, const std::string& serviceNa
 std::unique_ptr<Watch> MakeWatch(CCheckerApp& app) {
     if (!app.servicePipe.empty()) {
         // The service's window: the table comes through the pipe, and no log or events are written here.
-        return std::make_unique<pipe::ServiceWatch>(app.settings,
-                                                    [name = app.servicePipe](platform::PipeConnect& outcome) {
-                                                        return platform::ConnectToPipe(name, kPipeConnectWait, outcome);
-                                                    });
+        auto connect = [name = app.servicePipe](platform::PipeConnect& outcome) {
+            return platform::ConnectToPipe(name, kPipeConnectWait, outcome);
+        };
+        return std::make_unique<pipe::ServiceWatch>(app.settings, std::move(connect), app.appName);
     }
     return std::make_unique<EngineWatch>(EngineWatchContext{app.settings, platform::ServerFor(app.watchedComputer),
                                                             LogPathIn(app.exeDir), app.appName, app.timerResolution,

@@ -63,7 +63,7 @@ public:
     // A command (Disconnect, CloseFile, SettingsChanged) asked on a connection of its own, so that it
     // does not hold up the refreshes: the service's CommandResult code, or nothing when the service could
     // not be asked or gave no such answer. Blocks; for a worker thread.
-    std::optional<std::uint32_t> Ask(const Request& command);
+    [[nodiscard]] std::optional<std::uint32_t> Ask(const Request& command);
 
 private:
     // What the view's thread uses: shared with it, so that a thread left behind by Stop ends later on its

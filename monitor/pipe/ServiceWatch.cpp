@@ -3,6 +3,9 @@
 #include <utility>
 
 #include "monitor/Worker.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 
 namespace glimmerfen::pipe {
 namespace {
@@ -12,9 +15,10 @@ constexpr auto kCommandGrace = std::chrono::milliseconds(500);
 
 } // namespace
 
-ServiceWatch::ServiceWatch(AppSettings& settings, ServiceView::Connector connect, ClientNames::Resolver resolver)
-    : view_(std::make_unique<ServiceView>(settings, std::move(connect))), names_(std::move(resolver)),
-      commands_(std::make_unique<Worker>("a command to the service")) {}
+ServiceWatch::ServiceWatch(AppSettings& settings, ServiceView::Connector connect, std::string caption,
+                           ClientNames::Resolver resolver)
+    : view_(std::make_unique<ServiceView>(settings, std::move(connect))), caption_(std::move(caption)),
+      names_(std::move(resolver)), commands_(std::make_unique<Worker>("a command to the service")) {}
 
 ServiceWatch::~ServiceWatch() {
     Stop();
@@ -62,21 +66,30 @@ void ServiceWatch::Read(const EntryReader& read) const {
     });
 }
 
-void ServiceWatch::Ask(Request command) {
+void ServiceWatch::Ask(Request command, bool tellUnanswered) {
     // The view outlives the command's thread: a command left running at the stop keeps it (abandoned_).
-    (void)commands_->Post([command = std::move(command), view = view_.get()] { (void)view->Ask(command); });
+    // What the service answered is in its log; a command it never got is told here.
+    const bool posted =
+        commands_->Post([command = std::move(command), view = view_.get(), tellUnanswered, caption = caption_] {
+            if (!view->Ask(command) && tellUnanswered) {
+                platform::ShowMessage(platform::LoadText(IDS_TIP_SERVICE_NOT_ANSWERING), caption,
+                                      platform::MessageIcon::Warning);
+            }
+        });
+    (void)posted; // refused only once the watch stops, when no command is wanted any more
 }
 
 void ServiceWatch::Disconnect(const std::string& client, const std::string& user) {
-    Ask(pipe::Disconnect{{client, user, std::string(), 0}, true});
+    Ask(pipe::Disconnect{{client, user, std::string(), 0}, true}, true);
 }
 
 void ServiceWatch::CloseFile(const std::string& client, const std::string& user, const std::string& path) {
-    Ask(pipe::CloseFile{{client, user, path, 0}});
+    Ask(pipe::CloseFile{{client, user, path, 0}}, true);
 }
 
 void ServiceWatch::SettingsApplied() {
-    Ask(SettingsChanged{});
+    // A service that does not run reads the file when it starts.
+    Ask(SettingsChanged{}, false);
 }
 
 std::string ServiceWatch::ClientDisplay(const std::string& client) {

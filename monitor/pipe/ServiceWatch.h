@@ -18,7 +18,9 @@ namespace glimmerfen::pipe {
 
 class ServiceWatch final : public Watch {
 public:
-    ServiceWatch(AppSettings& settings, ServiceView::Connector connect, ClientNames::Resolver resolver = {});
+    // caption: of the box that tells a command the service could not be asked.
+    ServiceWatch(AppSettings& settings, ServiceView::Connector connect, std::string caption,
+                 ClientNames::Resolver resolver = {});
     // Stops the view if it runs. After an abandoned stop, what the call left running uses is kept.
     ~ServiceWatch() override;
     ServiceWatch(const ServiceWatch&) = delete;
@@ -34,7 +36,8 @@ public:
     // pop the window up for, and its last rows stay.
     void Read(const EntryReader& read) const override;
     // Asked of the service on a connection of its own, which makes the server call and writes the line
-    // and the event; nothing when it cannot be asked.
+    // and the event. When the service cannot be asked (it does not run or does not answer), the user is
+    // told so in a box: nothing was done and nothing was logged.
     void Disconnect(const std::string& client, const std::string& user) override;
     void CloseFile(const std::string& client, const std::string& user, const std::string& path) override;
     // The INI file was written: the service reads it now rather than at its next look at the file.
@@ -42,9 +45,11 @@ public:
     std::string ClientDisplay(const std::string& client) override;
 
 private:
-    void Ask(Request command);
+    // tellUnanswered: a command the service did not answer is told in a box.
+    void Ask(Request command, bool tellUnanswered);
 
     std::unique_ptr<ServiceView> view_;
+    std::string caption_;
     ClientNames names_;
     // The commands, each on a connection of its own, in the order given.
     std::unique_ptr<Worker> commands_;

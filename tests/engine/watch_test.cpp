@@ -6,6 +6,7 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@
 #include "monitor/pipe/PipeServer.h"
 #include "monitor/pipe/ServiceWatch.h"
 #include "monitor/pipe/TrayConversation.h"
+#include "platform/notify.h"
+#include "platform/strings.h"
+#include "res/resource.h"
 #include "settings/Settings.h"
 #include "support/FakeServer.h"
 #include "support/MemoryPipe.h"
@@ -79,9 +83,10 @@ TEST(Watch, TheServicesWindowShowsItsTableAndNamesItsClientsKnownByAddress) {
     Service service;
     AppSettings trayed;
     trayed.CycleTime2 = 5;
-    ServiceWatch window(trayed, service.Connector(), [](const std::string& address) -> std::optional<std::string> {
-        return address == "10.1.2.3" ? std::optional<std::string>("PC-ADDR") : std::nullopt;
-    });
+    ServiceWatch window(trayed, service.Connector(), "test",
+                        [](const std::string& address) -> std::optional<std::string> {
+                            return address == "10.1.2.3" ? std::optional<std::string>("PC-ADDR") : std::nullopt;
+                        });
     window.Start({});
     ASSERT_TRUE(Eventually([&] {
         const WatchState state = window.State();
@@ -93,6 +98,34 @@ TEST(Watch, TheServicesWindowShowsItsTableAndNamesItsClientsKnownByAddress) {
     window.SettingsApplied();
     EXPECT_TRUE(Eventually([&] { return service.settingsChanged.load() == 1; }));
     EXPECT_TRUE(window.Stop());
+}
+
+// A command the service never got did nothing and wrote nothing: the user is told, where the settings
+// applied wait for the service's start.
+TEST(Watch, ACommandTheServiceCannotBeAskedIsTold) {
+    std::mutex mutex;
+    std::vector<std::string> told;
+    platform::SetMessageSink([&](const std::string& text, const std::string&, platform::MessageIcon) {
+        std::lock_guard<std::mutex> lock(mutex);
+        told.push_back(text);
+    });
+    AppSettings trayed;
+    ServiceWatch window(
+        trayed,
+        [](platform::PipeConnect& outcome) -> std::unique_ptr<platform::PipeStream> {
+            outcome = platform::PipeConnect::Absent;
+            return nullptr;
+        },
+        "test");
+    window.SettingsApplied();
+    window.CloseFile("", "bob", "C:\\share\\plan.xls");
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !told.empty();
+    }));
+    EXPECT_TRUE(window.Stop());
+    platform::SetMessageSink({});
+    EXPECT_EQ(told, std::vector<std::string>{platform::LoadText(IDS_TIP_SERVICE_NOT_ANSWERING)});
 }
 
 TEST(Watch, TheServiceCarriesOutOnlyCommandsOnRowsItsTableLists) {

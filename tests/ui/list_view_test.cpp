@@ -478,7 +478,7 @@ TEST_F(ListViewTest, TheServicesWindowShowsAClientKnownByAddressWithItsName) {
     // The window and its view go before the pipe they read, also when an assertion ends the test.
     const std::shared_ptr<void> windowFirst(nullptr, [this](void*) { Close(); });
     OpenWatch(std::make_unique<pipe::ServiceWatch>(
-        settings, [&](platform::PipeConnect& outcome) { return listener.Connect(outcome); },
+        settings, [&](platform::PipeConnect& outcome) { return listener.Connect(outcome); }, "test",
         [](const std::string& address) {
             return address == "10.1.2.3" ? std::optional<std::string>("PC-ADDR") : std::nullopt;
         }));
