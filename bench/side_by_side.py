@@ -11,6 +11,7 @@ Absolute figures move with the machine's load from run to run; the ratio of the 
 
 Usage (after scripts/test has built build/win):
     bench/side_by_side.py --base 02e826c [--sessions 2000] [--files 5] [--rounds 3] [--seconds 20]
+        [--base-exe PATH]   (BASE's program built already: nothing is built)
 """
 import argparse
 import os
@@ -100,6 +101,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--seconds", type=int, default=20)
     parser.add_argument("--settle", type=int, default=10)
+    parser.add_argument("--base-exe", help="the base commit's GlimmerfenChecker.exe, built already")
     args = parser.parse_args()
     build = os.path.join(ROOT, "build", "win")
     current = argparse.Namespace(exe=os.path.join(build, "app", "GlimmerfenChecker.exe"),
@@ -108,7 +110,10 @@ def main():
     work = tempfile.mkdtemp(prefix="glimmerfen-side-by-side-")
     tree = None
     try:
-        tree, base_exe = build_base(args.base, work)
+        if args.base_exe:
+            base_exe = args.base_exe
+        else:
+            tree, base_exe = build_base(args.base, work)
         base = argparse.Namespace(**dict(vars(current), exe=base_exe))
         env = run_e2e.Environment(os.path.join(work, "runs"), "en", current.dll)
         os.makedirs(env.root)
