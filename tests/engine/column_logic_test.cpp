@@ -1,6 +1,6 @@
 // The column table of the list controls: tracking at every background erase, toggling, and the INI
 // keys the owners keep it in.
-#include "ui/list/ColumnLogic.h"
+#include "ui/framework/ColumnLogic.h"
 
 #include <string>
 #include <vector>

@@ -10,7 +10,7 @@
 #include "platform/strings.h"
 #include "resource.h"
 #include "ui/framework/Dialog.h"
-#include "ui/list/ColumnListCtrl.h"
+#include "ui/framework/ColumnListCtrl.h"
 #include "ui_support.h"
 
 namespace glimmerfen {

@@ -13,7 +13,7 @@
 #include "settings/Settings.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/dialogs/SendMsgDlg.h"
-#include "ui/list/ColumnListCtrl.h"
+#include "ui/framework/ColumnListCtrl.h"
 #include "ui/options/PropSheet.h"
 #include "ui/tray/NoticeLogic.h"
 #include "ui_support.h"

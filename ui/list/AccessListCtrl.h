@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
-#include "ui/list/ColumnListCtrl.h"
+#include "ui/framework/ColumnListCtrl.h"
 #include "ui/list/ListLogic.h"
 
 namespace glimmerfen::ui {

@@ -281,13 +281,6 @@ ListLayout ComputeLayout(int left, int top, int right, int bottom, int detailsSh
     return layout;
 }
 
-int ScaleForDpi(int distance, int dpi) {
-    if (dpi <= 0 || dpi == kDefaultDpi) {
-        return distance;
-    }
-    return static_cast<int>((static_cast<long long>(distance) * dpi + kDefaultDpi / 2) / kDefaultDpi);
-}
-
 namespace {
 const char* const kColumnKeys[kAccessColumnCount] = {"column0", "column1", "column2", "column3", "column4"};
 }

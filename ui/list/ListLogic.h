@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "monitor/AccessTable.h"
+#include "ui/framework/Dpi.h"
 
 namespace glimmerfen {
 struct AppSettings;
@@ -160,10 +161,6 @@ public:
     // "Change details" carries its check mark only for exactly 1.
     bool DetailsChecked() const { return detailsShown == 1; }
 };
-
-// A distance in pixels of a 96-dots-per-inch screen on one of `dpi`, rounded.
-inline constexpr int kDefaultDpi = 96;
-int ScaleForDpi(int distance, int dpi);
 
 // Where the two lists go for the window's outer rectangle in client coordinates (left and top are
 // negative by the frame and the caption).

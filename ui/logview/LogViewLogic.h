@@ -19,8 +19,8 @@
 #include "monitor/log/LoadedLog.h"
 #include "monitor/log/LogActivity.h"
 #include "monitor/log/LogSearch.h"
-#include "ui/list/ColumnLogic.h"
-#include "ui/list/ListLogic.h"
+#include "ui/framework/ColumnLogic.h"
+#include "ui/framework/Dpi.h"
 
 namespace glimmerfen::ui {
 

@@ -14,7 +14,7 @@
 #include "monitor/log/LoadedLog.h"
 #include "platform/win32/handles.h"
 #include "ui/framework/Dialog.h"
-#include "ui/list/ColumnListCtrl.h"
+#include "ui/framework/ColumnListCtrl.h"
 #include "ui/logview/ActivityStrip.h"
 #include "ui/logview/LogTreeCtrl.h"
 #include "ui/logview/LogViewLogic.h"

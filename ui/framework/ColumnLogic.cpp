@@ -1,4 +1,4 @@
-#include "ui/list/ColumnLogic.h"
+#include "ui/framework/ColumnLogic.h"
 
 #include "platform/profile.h"
 

@@ -1,4 +1,4 @@
-#include "ui/list/ColumnListCtrl.h"
+#include "ui/framework/ColumnListCtrl.h"
 
 #include "platform/win32/checks.h"
 

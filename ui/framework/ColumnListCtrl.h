@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "ui/list/ColumnLogic.h"
+#include "ui/framework/ColumnLogic.h"
 
 namespace glimmerfen::ui {
 
