@@ -17,9 +17,6 @@
 namespace glimmerfen {
 namespace {
 
-// How long the stop waits for a row command's server call before leaving it running.
-constexpr auto kCommandGrace = std::chrono::milliseconds(500);
-
 // Events name the watched server, this computer by its own name.
 std::string EventComputer(const std::string& watched) {
     return watched.empty() ? platform::ThisComputerName() : watched;

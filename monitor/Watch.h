@@ -4,6 +4,7 @@
 // over the pipe (pipe::ServiceWatch). No window asks which kind it holds.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,10 @@ struct WatchHooks {
     // on the thread the owner chooses. Without it the log tells the user itself.
     std::function<void()> logHeld;
 };
+
+// How long a watch's stop waits for a row command still waiting for the server (or the service) before
+// leaving it running.
+inline constexpr std::chrono::milliseconds kCommandGrace{500};
 
 class Watch {
 public:

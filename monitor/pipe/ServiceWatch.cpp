@@ -8,12 +8,6 @@
 #include "res/resource.h"
 
 namespace glimmerfen::pipe {
-namespace {
-
-// How long the stop waits for a command the service is still carrying out.
-constexpr auto kCommandGrace = std::chrono::milliseconds(500);
-
-} // namespace
 
 ServiceWatch::ServiceWatch(AppSettings& settings, ServiceView::Connector connect, std::string caption,
                            ClientNames::Resolver resolver)
